@@ -1,0 +1,62 @@
+// Connection: one request's database connection. Created closed; Open borrows a native connection
+// from the pool for the connection string, Close (or destruction) returns it. The connection
+// string's Data Source chooses the engine: "sqlite:PATH" is the SQLite file PATH (relative to the
+// pool's base folder unless absolute; an existing file only), anything else a PostgreSQL server
+// "HOST" or "HOST,PORT" with User ID, Password and Initial Catalog as user, password and database.
+// Not thread-safe; one request uses it on one thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace data {
+
+class ConnectionPool;
+class NativeConnection;
+class Recordset;
+
+class Connection {
+ public:
+  explicit Connection(ConnectionPool& pool);
+  ~Connection();  // Close()
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Opens the connection. Throws DataError with a description (the engine's own text, or a clear
+  // sentence for a connection string that names no engine). Throws DataError if already open.
+  void Open(std::string_view connection_string);
+  bool IsOpen() const { return native_ != nullptr; }
+  // Closes the connection and returns the native connection to the pool; an open transaction is
+  // rolled back first. Does nothing when closed. Never throws.
+  void Close() noexcept;
+
+  // Runs `sql`. For a statement that returns rows the result is an open Recordset on its first
+  // row (EOF when none); for any other statement an open, empty Recordset. Throws DataError.
+  // Requires: IsOpen().
+  std::unique_ptr<Recordset> Execute(std::string_view sql);
+
+  // Transactions. BeginTrans starts one; CommitTrans and RollbackTrans end it. Throws DataError
+  // on failure, or when there is no transaction to end. Requires: IsOpen().
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  bool InTransaction() const { return in_transaction_; }
+
+  // The driver connection, for Recordset. Requires: IsOpen().
+  NativeConnection& Native();
+
+ private:
+  // Marks the native connection as unfit for reuse (after an engine failure that may leave it
+  // unusable).
+  friend class Recordset;
+  void MarkBroken() { broken_ = true; }
+
+  ConnectionPool& pool_;
+  std::string connection_string_;
+  std::unique_ptr<NativeConnection> native_;
+  bool in_transaction_ = false;
+  bool broken_ = false;
+};
+
+}  // namespace data

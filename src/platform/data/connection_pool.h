@@ -1,0 +1,49 @@
+// ConnectionPool: native database connections kept open for reuse, one idle list per connection
+// string. A Connection borrows on Open and returns on Close; a native connection that failed (or
+// was left inside a transaction that cannot be rolled back) is discarded, never handed out again.
+// Thread-safe. The pool owns idle connections and closes them when it is destroyed; it must
+// outlive every Connection that borrows from it.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace data {
+
+class NativeConnection;  // one engine's open connection (drivers implement it)
+
+class ConnectionPool {
+ public:
+  // Called with every statement text run through the pool's connections, before it runs. Off
+  // (empty) by default; for tests that compare the statements run with the intended ones.
+  using StatementLog = std::function<void(std::string_view sql)>;
+
+  explicit ConnectionPool(std::size_t max_idle_per_key = 16);
+  ~ConnectionPool();
+  ConnectionPool(const ConnectionPool&) = delete;
+  ConnectionPool& operator=(const ConnectionPool&) = delete;
+
+  // An open native connection for `connection_string`: an idle one, or a new one. Throws DataError
+  // with the engine's description when a new one cannot be opened.
+  std::unique_ptr<NativeConnection> Borrow(std::string_view connection_string);
+
+  // Takes back a connection borrowed for `connection_string`. `healthy` false discards it.
+  void Return(std::string_view connection_string, std::unique_ptr<NativeConnection> conn,
+              bool healthy);
+
+  void SetStatementLog(StatementLog log);
+  // Logs `sql` when a statement log is set.
+  void LogStatement(std::string_view sql) const;
+
+  // Idle connections held for `connection_string`.
+  std::size_t IdleCount(std::string_view connection_string) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace data

@@ -1,0 +1,50 @@
+// Collection: the name/value pairs of one request collection (query string, form, cookies), in
+// request order, with the collection's whole text. Immutable once built; safe to read from any
+// thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace host {
+
+class Collection {
+ public:
+  using Pair = std::pair<std::string, std::string>;
+
+  Collection() = default;
+  // `text` is the collection's whole text as received (e.g. "a=1&b=2"); `pairs` are the decoded
+  // pairs in request order, repeated names included.
+  Collection(std::string text, std::vector<Pair> pairs);
+
+  // Parses application/x-www-form-urlencoded text: pairs split on "&", name and value split on the
+  // first "=", "+" is a blank, %XX is a byte; the bytes are UTF-8, and a sequence that is not valid
+  // UTF-8 becomes U+FFFD. An empty piece (as in "a=1&&b=2") is skipped; "a" alone is a present
+  // empty value.
+  static Collection ParseUrlEncoded(std::string_view text);
+
+  // The whole text; empty when the collection is empty.
+  const std::string& Text() const { return text_; }
+  bool Empty() const { return pairs_.empty(); }
+
+  // The distinct names in order of first appearance, as first spelled.
+  std::vector<std::string> Keys() const;
+
+  // The value of `name` (any letter case): the values of a repeated name joined by ", ".
+  // std::nullopt when the name is absent; a present empty value is "".
+  std::optional<std::string> Get(std::string_view name) const;
+
+  const std::vector<Pair>& Pairs() const { return pairs_; }
+
+ private:
+  std::string text_;
+  std::vector<Pair> pairs_;
+};
+
+// True when `a` and `b` are equal ignoring ASCII letter case.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+}  // namespace host

@@ -1,0 +1,44 @@
+// Request: what one HTTP request offers a page: the query string, the form, the cookies and the
+// server variables. Built by the host (or a test) before the page runs and read-only afterwards.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/host/collection.h"
+
+namespace host {
+
+class Request {
+ public:
+  using ServerVariables = std::vector<std::pair<std::string, std::string>>;
+
+  Request() = default;
+  Request(Collection query_string, Collection form, Collection cookies,
+          ServerVariables server_variables);
+
+  // Item lookup: the value of `name` (any letter case) searched in the query string, then the
+  // form, then the cookies, then the server variables. std::nullopt when no collection has it; a
+  // present empty value is "".
+  std::optional<std::string> Item(std::string_view name) const;
+
+  const Collection& QueryString() const { return query_string_; }
+  const Collection& Form() const { return form_; }
+  const Collection& Cookies() const { return cookies_; }
+
+  // A server variable by name (any letter case): "HTTP_ACCEPT" and the other HTTP_* headers,
+  // "REQUEST_METHOD", "SCRIPT_NAME", "QUERY_STRING", "REMOTE_ADDR", "SERVER_NAME", "SERVER_PORT",
+  // "CONTENT_TYPE", "CONTENT_LENGTH". Empty text when absent.
+  std::string ServerVariable(std::string_view name) const;
+
+ private:
+  Collection query_string_;
+  Collection form_;
+  Collection cookies_;
+  ServerVariables server_variables_;
+};
+
+}  // namespace host
