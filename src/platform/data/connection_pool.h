@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,7 +22,8 @@ class ConnectionPool {
   // (empty) by default; for tests that compare the statements run with the intended ones.
   using StatementLog = std::function<void(std::string_view sql)>;
 
-  explicit ConnectionPool(std::size_t max_idle_per_key = 16);
+  // A relative SQLite path in a connection string is taken from `base_folder` (the web root).
+  explicit ConnectionPool(std::filesystem::path base_folder, std::size_t max_idle_per_key = 16);
   ~ConnectionPool();
   ConnectionPool(const ConnectionPool&) = delete;
   ConnectionPool& operator=(const ConnectionPool&) = delete;
@@ -37,6 +39,8 @@ class ConnectionPool {
   void SetStatementLog(StatementLog log);
   // Logs `sql` when a statement log is set.
   void LogStatement(std::string_view sql) const;
+
+  const std::filesystem::path& BaseFolder() const;
 
   // Idle connections held for `connection_string`.
   std::size_t IdleCount(std::string_view connection_string) const;

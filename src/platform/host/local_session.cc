@@ -1,0 +1,38 @@
+#include "platform/host/local_session.h"
+
+#include <cctype>
+
+namespace host {
+namespace {
+
+std::string Lower(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return key;
+}
+
+}  // namespace
+
+std::optional<std::string> LocalSession::Get(std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  const auto it = values_.find(Lower(name));
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+void LocalSession::Set(std::string_view name, std::string value) {
+  std::lock_guard lock(mutex_);
+  values_[Lower(name)] = std::move(value);
+}
+
+void LocalSession::RenewId() {
+  std::lock_guard lock(mutex_);
+  ++renewals_;
+}
+
+int LocalSession::Renewals() const {
+  std::lock_guard lock(mutex_);
+  return renewals_;
+}
+
+}  // namespace host
