@@ -1,0 +1,24 @@
+// The database settings: read from the web root's configuration files "\conn.asp" and
+// "\inc\fso.asp" until the application cache holds a database name, from the cache afterwards.
+// The application values are written without a lock: concurrent first requests write equal
+// values.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace wap {
+
+// Fills PageContext::Current().settings. When the application value strDBName is missing or empty,
+// reads "\conn.asp" (strSQLDataBase, strSQLServer, strSQLUser, strSQLPassword) and stores
+// strDBName, strDBServer, strDBUser, strDBPwd, then reads "\inc\fso.asp" (Const_ScriptFileSystem)
+// and stores Const_ScriptFileSystem; otherwise takes the five cached values. Throws when a file
+// cannot be read (nothing further is cached then). Requires: the host objects are captured.
+void LoadDBSettings();
+
+// The value of the setting `name` in `text`: the last match of name="\S*" (name in any letter
+// case, the non-blank run greedy), less every occurrence of name= (any case) and less one double
+// quote at each end. Empty when there is no match.
+std::string ExtractSetting(std::string_view name, std::string_view text);
+
+}  // namespace wap

@@ -1,0 +1,25 @@
+// Reading UTF-8 one character at a time, and the characters XML 1.0 allows. Pure; thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace wap {
+
+// The code point that marks an unreadable or forbidden character.
+inline constexpr char32_t kReplacementChar = 0xFFFD;
+
+// Decodes the character that starts at `text[pos]` and advances `pos` past it. A byte that does not
+// start a well-formed sequence (overlong forms, encoded surrogates, values above U+10FFFF, cut-off
+// sequences) gives kReplacementChar and advances by one byte. Requires: pos < text.size().
+char32_t NextCodePoint(std::string_view text, std::size_t& pos);
+
+// True when XML 1.0 allows `c` in a document: TAB, LF, CR, U+0020–U+D7FF, U+E000–U+FFFD,
+// U+10000–U+10FFFF.
+bool IsXmlChar(char32_t c);
+
+// Appends `c` encoded as UTF-8. Requires: c is a Unicode scalar value.
+void AppendUtf8(std::string& out, char32_t c);
+
+}  // namespace wap
