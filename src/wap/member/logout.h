@@ -1,0 +1,14 @@
+// wap.logout: empties the session values memberid and membername and sends the visitor to the
+// site's home page. Created and called on one thread by the host.
+#pragma once
+
+#include "wap/framework/page_object.h"
+
+namespace wap {
+
+class Logout : public PageObject {
+ protected:
+  void StartPage(host::ScriptingContext& context) override;
+};
+
+}  // namespace wap

@@ -1,0 +1,14 @@
+// wap.lyb: the guestbook, one message per page with the owner's reply, navigation and the new-message link.
+// Created and called on one thread by the host.
+#pragma once
+
+#include "wap/framework/page_object.h"
+
+namespace wap {
+
+class Lyb : public PageObject {
+ protected:
+  void StartPage(host::ScriptingContext& context) override;
+};
+
+}  // namespace wap

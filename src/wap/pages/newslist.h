@@ -1,0 +1,14 @@
+// wap.newslist: the content list: every article of one news class, each linked to its article page.
+// Created and called on one thread by the host.
+#pragma once
+
+#include "wap/framework/page_object.h"
+
+namespace wap {
+
+class Newslist : public PageObject {
+ protected:
+  void StartPage(host::ScriptingContext& context) override;
+};
+
+}  // namespace wap

@@ -1,0 +1,14 @@
+// wap.showcontent: the single-content page: the text of a class's first content row.
+// Created and called on one thread by the host.
+#pragma once
+
+#include "wap/framework/page_object.h"
+
+namespace wap {
+
+class Showcontent : public PageObject {
+ protected:
+  void StartPage(host::ScriptingContext& context) override;
+};
+
+}  // namespace wap
