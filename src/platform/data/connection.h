@@ -15,6 +15,7 @@ namespace data {
 class ConnectionPool;
 class NativeConnection;
 class Recordset;
+class ResultRows;
 
 class Connection {
  public:
@@ -36,6 +37,11 @@ class Connection {
   // Requires: IsOpen().
   std::unique_ptr<Recordset> Execute(std::string_view sql);
 
+  // Runs every statement of `script` in order (a schema or data file), discarding their rows.
+  // Throws DataError at the first failure; the statements before it stay done unless a
+  // transaction is rolled back. Requires: IsOpen().
+  void ExecuteScript(std::string_view script);
+
   // Transactions. BeginTrans starts one; CommitTrans and RollbackTrans end it. Throws DataError
   // on failure, or when there is no transaction to end. Requires: IsOpen().
   void BeginTrans();
@@ -51,6 +57,9 @@ class Connection {
   // unusable).
   friend class Recordset;
   void MarkBroken() { broken_ = true; }
+  // Logs `sql` in the pool's statement log and runs it on the driver. Throws DataError, also when
+  // the connection is closed.
+  std::unique_ptr<ResultRows> Run(std::string_view sql);
 
   ConnectionPool& pool_;
   std::string connection_string_;

@@ -28,16 +28,19 @@ class ConnectionPool {
   ConnectionPool(const ConnectionPool&) = delete;
   ConnectionPool& operator=(const ConnectionPool&) = delete;
 
-  // An open native connection for `connection_string`: an idle one, or a new one. Throws DataError
-  // with the engine's description when a new one cannot be opened.
+  // An open native connection for `connection_string`: the idle one returned last (after checking
+  // that the engine has not closed it meanwhile), or a new one. Throws DataError with the engine's
+  // description when a new one cannot be opened.
   std::unique_ptr<NativeConnection> Borrow(std::string_view connection_string);
 
-  // Takes back a connection borrowed for `connection_string`. `healthy` false discards it.
+  // Takes back a connection borrowed for `connection_string`, which the caller has readied with
+  // NativeConnection::ResetForReuse. `healthy` false discards it, as does a full idle list.
+  // Never throws.
   void Return(std::string_view connection_string, std::unique_ptr<NativeConnection> conn,
               bool healthy);
 
   void SetStatementLog(StatementLog log);
-  // Logs `sql` when a statement log is set.
+  // Logs `sql` when a statement log is set. Calls of the log are serialised.
   void LogStatement(std::string_view sql) const;
 
   const std::filesystem::path& BaseFolder() const;

@@ -59,7 +59,14 @@ class Recordset {
 
  private:
   std::unique_ptr<ResultRows> rows_;
-  std::size_t position_ = 0;
+  // Throws DataError unless open.
+  void RequireOpen() const;
+  // The current row, after checking that there is one. Throws DataError at EOF.
+  void RequireRow() const;
+  void MoveToPosition();
+
+  std::size_t position_ = 0;  // the current row, from 0
+  bool eof_ = true;
   int page_size_ = 10;
 };
 

@@ -1,0 +1,82 @@
+#include "platform/data/connection.h"
+
+#include <exception>
+
+#include "platform/data/connection_pool.h"
+#include "platform/data/data_error.h"
+#include "platform/data/native_connection.h"
+#include "platform/data/recordset.h"
+
+namespace data {
+
+Connection::Connection(ConnectionPool& pool) : pool_(pool) {}
+
+Connection::~Connection() { Close(); }
+
+void Connection::Open(std::string_view connection_string) {
+  if (IsOpen()) throw DataError("the connection is already open");
+  native_ = pool_.Borrow(connection_string);
+  connection_string_ = std::string(connection_string);
+  in_transaction_ = false;
+  broken_ = false;
+}
+
+void Connection::Close() noexcept {
+  if (!native_) return;
+  bool healthy = !broken_;
+  if (in_transaction_) {
+    in_transaction_ = false;
+    try {
+      pool_.LogStatement("ROLLBACK");
+      native_->Run("ROLLBACK");
+    } catch (const std::exception&) {
+      healthy = false;  // the driver's reset below decides whether it can still be used
+    }
+  }
+  // Always reset: it also ends the results still open on this connection.
+  healthy = native_->ResetForReuse() && healthy;
+  pool_.Return(connection_string_, std::move(native_), healthy);
+  native_.reset();
+  connection_string_.clear();
+}
+
+NativeConnection& Connection::Native() {
+  if (!native_) throw DataError("the connection is closed");
+  return *native_;
+}
+
+std::unique_ptr<ResultRows> Connection::Run(std::string_view sql) {
+  NativeConnection& native = Native();
+  pool_.LogStatement(sql);
+  return native.Run(sql);
+}
+
+std::unique_ptr<Recordset> Connection::Execute(std::string_view sql) {
+  return std::make_unique<Recordset>(Run(sql));
+}
+
+void Connection::ExecuteScript(std::string_view script) {
+  NativeConnection& native = Native();
+  pool_.LogStatement(script);
+  native.RunScript(script);
+}
+
+void Connection::BeginTrans() {
+  if (in_transaction_) throw DataError("a transaction is already open on this connection");
+  Run(Native().BeginStatement());
+  in_transaction_ = true;
+}
+
+void Connection::CommitTrans() {
+  if (!in_transaction_) throw DataError("there is no transaction to commit");
+  Run("COMMIT");
+  in_transaction_ = false;
+}
+
+void Connection::RollbackTrans() {
+  if (!in_transaction_) throw DataError("there is no transaction to roll back");
+  in_transaction_ = false;
+  Run("ROLLBACK");
+}
+
+}  // namespace data

@@ -1,0 +1,91 @@
+#include "platform/data/connection_pool.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "platform/data/native_connection.h"
+
+namespace data {
+
+struct ConnectionPool::Impl {
+  std::filesystem::path base_folder;
+  std::size_t max_idle_per_key;
+
+  mutable std::mutex mutex;  // guards idle
+  std::map<std::string, std::vector<std::unique_ptr<NativeConnection>>, std::less<>> idle;
+
+  std::atomic<bool> logging{false};
+  mutable std::mutex log_mutex;  // guards log; calls to it are serialised
+  StatementLog log;
+};
+
+ConnectionPool::ConnectionPool(std::filesystem::path base_folder, std::size_t max_idle_per_key)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->base_folder = std::move(base_folder);
+  impl_->max_idle_per_key = max_idle_per_key;
+}
+
+ConnectionPool::~ConnectionPool() = default;
+
+std::unique_ptr<NativeConnection> ConnectionPool::Borrow(std::string_view connection_string) {
+  for (;;) {
+    std::unique_ptr<NativeConnection> candidate;
+    {
+      std::lock_guard lock(impl_->mutex);
+      auto it = impl_->idle.find(connection_string);
+      if (it == impl_->idle.end() || it->second.empty()) break;
+      candidate = std::move(it->second.back());
+      it->second.pop_back();
+    }
+    if (candidate->StillUsable()) return candidate;
+    // A connection the engine closed while it was idle is dropped here, outside the lock.
+  }
+  return OpenNativeConnection(connection_string, impl_->base_folder);
+}
+
+void ConnectionPool::Return(std::string_view connection_string,
+                            std::unique_ptr<NativeConnection> conn, bool healthy) {
+  if (!conn || !healthy) return;  // an unhealthy connection closes as `conn` goes
+  std::unique_ptr<NativeConnection> surplus;
+  try {
+    std::lock_guard lock(impl_->mutex);
+    auto it = impl_->idle.find(connection_string);
+    if (it == impl_->idle.end()) {
+      it = impl_->idle.emplace(std::string(connection_string), std::vector<std::unique_ptr<NativeConnection>>())
+               .first;
+    }
+    if (it->second.size() < impl_->max_idle_per_key) {
+      it->second.push_back(std::move(conn));
+    } else {
+      surplus = std::move(conn);
+    }
+  } catch (const std::bad_alloc&) {
+    // No room to keep it: the connection closes as `conn` goes, which only costs a reconnect.
+  }
+}
+
+void ConnectionPool::SetStatementLog(StatementLog log) {
+  std::lock_guard lock(impl_->log_mutex);
+  impl_->logging = static_cast<bool>(log);
+  impl_->log = std::move(log);
+}
+
+void ConnectionPool::LogStatement(std::string_view sql) const {
+  if (!impl_->logging) return;
+  std::lock_guard lock(impl_->log_mutex);
+  if (impl_->log) impl_->log(sql);
+}
+
+const std::filesystem::path& ConnectionPool::BaseFolder() const { return impl_->base_folder; }
+
+std::size_t ConnectionPool::IdleCount(std::string_view connection_string) const {
+  std::lock_guard lock(impl_->mutex);
+  auto it = impl_->idle.find(connection_string);
+  return it == impl_->idle.end() ? 0 : it->second.size();
+}
+
+}  // namespace data

@@ -1,0 +1,41 @@
+#include "platform/data/native_connection.h"
+
+#include "platform/data/ascii_case.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
+#include "platform/data/postgres/postgres_connection.h"
+#include "platform/data/sqlite/sqlite_connection.h"
+
+namespace data {
+namespace {
+
+class EmptyRows final : public ResultRows {
+ public:
+  std::size_t ColumnCount() const override { return 0; }
+  const std::string& ColumnName(std::size_t) const override {
+    throw DataError("the statement returned no columns");
+  }
+  std::size_t RowCount() override { return 0; }
+  bool MoveTo(std::size_t) override { return false; }
+  const Value& Get(std::size_t) override { throw DataError("the statement returned no rows"); }
+};
+
+}  // namespace
+
+std::unique_ptr<ResultRows> MakeEmptyRows() { return std::make_unique<EmptyRows>(); }
+
+std::unique_ptr<NativeConnection> OpenNativeConnection(std::string_view connection_string,
+                                                       const std::filesystem::path& base_folder) {
+  const ConnectionSettings settings = ParseConnectionString(connection_string);
+  if (settings.data_source.empty()) {
+    throw DataError("no database engine named in the connection string (Data Source is empty)");
+  }
+  if (StartsWithIgnoreAsciiCase(settings.data_source, kSqlitePrefix)) {
+    const std::string_view path = SqlitePathOf(settings.data_source);
+    if (path.empty()) throw DataError("the Data Source \"sqlite:\" names no database file");
+    return OpenSqliteConnection(std::filesystem::path(path), base_folder);
+  }
+  return OpenPostgresConnection(settings);
+}
+
+}  // namespace data

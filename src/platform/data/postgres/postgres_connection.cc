@@ -1,0 +1,252 @@
+#include "platform/data/postgres/postgres_connection.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/data/data_error.h"
+
+namespace data {
+namespace {
+
+constexpr const char* kConnectTimeoutSeconds = "5";
+
+// Type oids of the built-in types (pg_type.dat).
+constexpr Oid kBoolOid = 16;
+constexpr Oid kInt8Oid = 20;
+constexpr Oid kInt2Oid = 21;
+constexpr Oid kInt4Oid = 23;
+constexpr Oid kOidOid = 26;
+constexpr Oid kFloat4Oid = 700;
+constexpr Oid kFloat8Oid = 701;
+constexpr Oid kDateOid = 1082;
+constexpr Oid kTimestampOid = 1114;
+constexpr Oid kTimestampTzOid = 1184;
+constexpr Oid kNumericOid = 1700;
+
+struct FinishConn {
+  void operator()(PGconn* c) const noexcept { PQfinish(c); }
+};
+using ConnPtr = std::unique_ptr<PGconn, FinishConn>;
+
+struct ClearResult {
+  void operator()(PGresult* r) const noexcept { PQclear(r); }
+};
+using ResultPtr = std::unique_ptr<PGresult, ClearResult>;
+
+// The first line of a libpq message, without severity prefixes.
+std::string CleanMessage(std::string_view message) {
+  message = message.substr(0, message.find('\n'));
+  std::string text(message);
+  for (const char* prefix : {"ERROR:  ", "FATAL:  ", "PANIC:  "}) {
+    for (auto at = text.find(prefix); at != std::string::npos; at = text.find(prefix)) {
+      text.erase(at, std::char_traits<char>::length(prefix));
+    }
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+  if (text.empty()) text = "the database server reported a failure without a message";
+  return text;
+}
+
+std::string PrimaryMessage(const PGresult* result, PGconn* conn) {
+  if (result != nullptr) {
+    const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+    if (primary != nullptr && *primary != '\0') return primary;
+  }
+  return CleanMessage(PQerrorMessage(conn));
+}
+
+void IgnoreNotice(void*, const char*) {}
+
+Value Convert(const char* text, int length, Oid type) {
+  const std::string_view s(text, static_cast<std::size_t>(length));
+  switch (type) {
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid: {
+      std::int64_t n = 0;
+      const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+      if (ec == std::errc() && ptr == s.data() + s.size()) return Value(n);
+      return Value(std::string(s));
+    }
+    case kFloat4Oid:
+    case kFloat8Oid:
+    case kNumericOid: {
+      // strtod reads the server's "Infinity" and "NaN" for float types; a numeric keeps its text
+      // when no finite double holds it.
+      const std::string copy(s);
+      char* end = nullptr;
+      const double d = std::strtod(copy.c_str(), &end);
+      if (end == copy.c_str() + copy.size() && !copy.empty() &&
+          (type != kNumericOid || std::isfinite(d))) {
+        return Value(d);
+      }
+      return Value(copy);
+    }
+    case kBoolOid:
+      return Value(static_cast<std::int64_t>(s == "t" ? 1 : 0));
+    case kTimestampOid:
+    case kTimestampTzOid:
+      // "YYYY-MM-DD HH:MM:SS[.ffffff][+zz]" under DateStyle ISO.
+      if (s.size() >= 19 && s[10] == ' ') return Value(std::string(s.substr(0, 19)));
+      return Value(std::string(s));
+    case kDateOid:
+    default:
+      return Value(std::string(s));
+  }
+}
+
+class PostgresRows final : public ResultRows {
+ public:
+  explicit PostgresRows(ResultPtr result) : result_(std::move(result)) {
+    const int n = PQnfields(result_.get());
+    names_.reserve(n);
+    types_.reserve(n);
+    for (int i = 0; i < n; ++i) {
+      const char* name = PQfname(result_.get(), i);
+      names_.emplace_back(name != nullptr ? name : "");
+      types_.push_back(PQftype(result_.get(), i));
+    }
+    values_.resize(names_.size());
+  }
+
+  std::size_t ColumnCount() const override { return names_.size(); }
+  const std::string& ColumnName(std::size_t column) const override { return names_.at(column); }
+  std::size_t RowCount() override { return static_cast<std::size_t>(PQntuples(result_.get())); }
+
+  bool MoveTo(std::size_t row) override {
+    if (row >= RowCount()) return false;
+    if (static_cast<int>(row) != current_) {
+      current_ = static_cast<int>(row);
+      loaded_ = false;
+    }
+    return true;
+  }
+
+  const Value& Get(std::size_t column) override {
+    if (!loaded_) {
+      PGresult* r = result_.get();
+      for (std::size_t i = 0; i < values_.size(); ++i) {
+        const int col = static_cast<int>(i);
+        values_[i] = PQgetisnull(r, current_, col)
+                         ? Value()
+                         : Convert(PQgetvalue(r, current_, col), PQgetlength(r, current_, col),
+                                   types_[i]);
+      }
+      loaded_ = true;
+    }
+    return values_.at(column);
+  }
+
+ private:
+  ResultPtr result_;
+  std::vector<std::string> names_;
+  std::vector<Oid> types_;
+  std::vector<Value> values_;
+  int current_ = -1;
+  bool loaded_ = false;
+};
+
+class PostgresConnection final : public NativeConnection {
+ public:
+  explicit PostgresConnection(ConnPtr conn) : conn_(std::move(conn)) {}
+
+  std::unique_ptr<ResultRows> Run(std::string_view sql) override {
+    const std::string text(sql);
+    // The extended protocol runs exactly one statement; text results.
+    ResultPtr result(
+        PQexecParams(conn_.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+    switch (PQresultStatus(result.get())) {
+      case PGRES_TUPLES_OK:
+        return std::make_unique<PostgresRows>(std::move(result));
+      case PGRES_COMMAND_OK:
+      case PGRES_EMPTY_QUERY:
+        return MakeEmptyRows();
+      default:
+        throw Failure(result.get());
+    }
+  }
+
+  void RunScript(std::string_view script) override {
+    const std::string text(script);
+    ResultPtr result(PQexec(conn_.get(), text.c_str()));
+    const auto status = PQresultStatus(result.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY) {
+      throw Failure(result.get());
+    }
+  }
+
+  bool ResetForReuse() noexcept override {
+    if (failed_ || PQstatus(conn_.get()) != CONNECTION_OK) return false;
+    switch (PQtransactionStatus(conn_.get())) {
+      case PQTRANS_IDLE:
+        return true;
+      case PQTRANS_INTRANS:
+      case PQTRANS_INERROR: {
+        ResultPtr result(PQexec(conn_.get(), "ROLLBACK"));
+        return PQresultStatus(result.get()) == PGRES_COMMAND_OK &&
+               PQtransactionStatus(conn_.get()) == PQTRANS_IDLE;
+      }
+      default:
+        return false;
+    }
+  }
+
+  bool StillUsable() noexcept override {
+    if (failed_ || PQstatus(conn_.get()) != CONNECTION_OK) return false;
+    // An idle connection has nothing to read. Anything readable (the server's notice that it ends
+    // the session, or the end of the stream) means the server has given it up.
+    pollfd fd{PQsocket(conn_.get()), POLLIN, 0};
+    return fd.fd >= 0 && poll(&fd, 1, 0) == 0;
+  }
+
+ private:
+  DataError Failure(const PGresult* result) {
+    if (result == nullptr || PQstatus(conn_.get()) != CONNECTION_OK) failed_ = true;
+    const auto status = PQresultStatus(result);
+    if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH) {
+      failed_ = true;
+      return DataError("COPY statements are not supported");
+    }
+    return DataError(PrimaryMessage(result, conn_.get()));
+  }
+
+  ConnPtr conn_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<NativeConnection> OpenPostgresConnection(const ConnectionSettings& settings) {
+  const ServerAddress address = ParseServerAddress(settings.data_source);
+  const std::string port = std::to_string(address.port);
+  // Keyword/value arrays, never a conninfo string: an empty value there would swallow the next
+  // keyword. Empty values here simply leave the keyword unset.
+  const char* const keys[] = {"host",          "port",    "user",
+                              "password",      "dbname",  "connect_timeout",
+                              "client_encoding", "options", "application_name",
+                              nullptr};
+  const char* const values[] = {address.host.c_str(),
+                                port.c_str(),
+                                settings.user.c_str(),
+                                settings.password.c_str(),
+                                settings.database.c_str(),
+                                kConnectTimeoutSeconds,
+                                "UTF8",
+                                "-c DateStyle=ISO",
+                                "wapsite",
+                                nullptr};
+  ConnPtr conn(PQconnectdbParams(keys, values, 0));
+  if (conn == nullptr) throw DataError("out of memory while connecting to the database server");
+  if (PQstatus(conn.get()) != CONNECTION_OK) throw DataError(CleanMessage(PQerrorMessage(conn.get())));
+  PQsetNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
+  return std::make_unique<PostgresConnection>(std::move(conn));
+}
+
+}  // namespace data

@@ -1,0 +1,484 @@
+// Connection, Recordset and the pool against each engine: an SQLite file always, PostgreSQL when
+// WAPSITE_PG holds a connection string. PostgreSQL cases use tables named after this process and
+// a counter, so several test processes can share one server.
+#include "platform/data/recordset.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/data/connection.h"
+#include "platform/data/connection_pool.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
+#include "platform/data/native_connection.h"
+#include "support/temp_dir.h"
+
+namespace data {
+namespace {
+
+using testing_support::TempDir;
+
+const char* PgConnectionString() {
+  const char* pg = std::getenv("WAPSITE_PG");
+  return (pg != nullptr && *pg != '\0') ? pg : nullptr;
+}
+
+class EngineTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (IsPostgres()) {
+      if (PgConnectionString() == nullptr) GTEST_SKIP() << "WAPSITE_PG is not set";
+      connection_string_ = PgConnectionString();
+      static std::atomic<int> counter{0};
+      suffix_ = "_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    } else {
+      std::ofstream(dir_.path() / "test.db");  // an empty file is an empty SQLite database
+      connection_string_ =
+          "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=sqlite:test.db;User ID=;"
+          "Password=;Initial Catalog=test";
+    }
+    pool_ = std::make_unique<ConnectionPool>(dir_.path());
+    conn_ = std::make_unique<Connection>(*pool_);
+    conn_->Open(connection_string_);
+  }
+
+  void TearDown() override {
+    if (conn_ == nullptr) return;
+    if (conn_->IsOpen()) conn_->Close();
+    if (IsPostgres()) {
+      Connection c(*pool_);
+      c.Open(connection_string_);
+      for (const auto& t : tables_) c.Execute("drop table if exists " + t);
+    }
+  }
+
+  bool IsPostgres() const { return GetParam() == "postgres"; }
+
+  // A table of this test: `columns` as in CREATE TABLE.
+  std::string MakeTable(const std::string& base, const std::string& columns) {
+    const std::string name = base + suffix_;
+    conn_->Execute("drop table if exists " + name);
+    conn_->Execute("create table " + name + " (" + columns + ")");
+    tables_.push_back(name);
+    return name;
+  }
+
+  // A table `items` with rows id 1..n, name "r<id>".
+  std::string ItemsTable(int n) {
+    const std::string t = MakeTable("items", "id integer primary key, name text");
+    for (int first = 1; first <= n; first += 100) {
+      std::string sql = "insert into " + t + " (id, name) values ";
+      for (int i = first; i <= n && i < first + 100; ++i) {
+        if (i != first) sql += ",";
+        sql += "(" + std::to_string(i) + ",'r" + std::to_string(i) + "')";
+      }
+      conn_->Execute(sql);
+    }
+    return t;
+  }
+
+  std::int64_t Count(const std::string& table) {
+    auto rs = conn_->Execute("select count(*) from " + table);
+    return *rs->Field(0).ToInteger();
+  }
+
+  TempDir dir_;
+  std::string connection_string_;
+  std::string suffix_;
+  std::vector<std::string> tables_;
+  std::unique_ptr<ConnectionPool> pool_;
+  std::unique_ptr<Connection> conn_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values("sqlite", "postgres"),
+                         [](const auto& info) { return info.param; });
+
+TEST_P(EngineTest, PagingFollowsPageSizeAndRefusesPagesOutsideTheResult) {
+  const struct {
+    int rows;
+    int page_size;
+    int pages;
+  } cases[] = {{0, 10, 0}, {1, 10, 1}, {10, 10, 1}, {11, 10, 2}, {25, 10, 3}, {7, 1, 7}, {25, 7, 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, page size " + std::to_string(c.page_size));
+    const std::string t = ItemsTable(c.rows);
+    Recordset rs;
+    rs.Open("select * from " + t + " order by id", *conn_);
+    rs.SetPageSize(c.page_size);
+    EXPECT_EQ(rs.PageCount(), c.pages);
+    EXPECT_EQ(rs.RecordCount(), static_cast<std::size_t>(c.rows));
+    EXPECT_EQ(rs.Eof(), c.rows == 0);
+    EXPECT_EQ(rs.AbsolutePage(), c.rows == 0 ? -3 : 1);
+    EXPECT_THROW(rs.SetAbsolutePage(0), DataError);
+    EXPECT_THROW(rs.SetAbsolutePage(c.pages + 1), DataError);
+    // Every page from the last back to the first starts on its first row.
+    for (int page = c.pages; page >= 1; --page) {
+      rs.SetAbsolutePage(page);
+      EXPECT_EQ(rs.AbsolutePage(), page);
+      EXPECT_EQ(rs.Field("id").ToInteger(), (page - 1) * c.page_size + 1);
+    }
+    // Walking the rows crosses the page boundaries and ends at EOF.
+    if (c.rows > 0) rs.SetAbsolutePage(1);
+    for (int row = 1; row <= c.rows; ++row) {
+      ASSERT_FALSE(rs.Eof());
+      EXPECT_EQ(rs.AbsolutePage(), (row - 1) / c.page_size + 1);
+      EXPECT_EQ(rs.Field("name").ToText(), "r" + std::to_string(row));
+      rs.MoveNext();
+    }
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_EQ(rs.AbsolutePage(), -3);
+    EXPECT_THROW(rs.MoveNext(), DataError);
+    EXPECT_THROW(rs.Field("id"), DataError);
+    EXPECT_THROW(rs.SetPageSize(0), DataError);
+    EXPECT_EQ(rs.PageSize(), c.page_size);
+  }
+}
+
+TEST_P(EngineTest, OnePerPageReachesAnyPageForwardAndBack) {
+  const std::string t = ItemsTable(1000);
+  Recordset rs;
+  rs.Open("select * from " + t + " order by id desc", *conn_);
+  rs.SetPageSize(1);
+  ASSERT_EQ(rs.PageCount(), 1000);
+  EXPECT_EQ(rs.Field("id").ToInteger(), 1000);  // counting did not move the current row
+  for (int page : {500, 3, 1000, 999, 1, 2}) {
+    rs.SetAbsolutePage(page);
+    EXPECT_EQ(rs.Field("id").ToInteger(), 1001 - page) << page;
+  }
+  rs.MoveNext();
+  EXPECT_EQ(rs.Field("id").ToInteger(), 998);
+}
+
+TEST_P(EngineTest, RowsAreFixedWhenTheRecordsetOpens) {
+  const std::string t = ItemsTable(3);
+  Recordset rs;
+  rs.Open("select * from " + t + " order by id", *conn_);
+  Connection other(*pool_);
+  other.Open(connection_string_);
+  other.Execute("insert into " + t + " (id, name) values (4, 'r4')");
+  EXPECT_EQ(rs.RecordCount(), 3u);
+  int seen = 0;
+  for (; !rs.Eof(); rs.MoveNext()) ++seen;
+  EXPECT_EQ(seen, 3);
+}
+
+TEST_P(EngineTest, NullIsDistinctFromEmptyTextAndZero) {
+  const std::string t = MakeTable("nulls", "id integer, txt text, num integer");
+  conn_->Execute("insert into " + t + " values (1, null, null), (2, '', 0)");
+  Recordset rs;
+  rs.Open("select txt, num from " + t + " order by id", *conn_);
+  EXPECT_TRUE(rs.Field("txt").IsNull());
+  EXPECT_TRUE(rs.Field("num").IsNull());
+  EXPECT_EQ(rs.Field("txt").ToText(), "");
+  rs.MoveNext();
+  EXPECT_EQ(rs.Field("txt"), Value(std::string()));
+  EXPECT_EQ(rs.Field("num"), Value(std::int64_t{0}));
+}
+
+TEST_P(EngineTest, FieldsByNameInAnyCaseOrByPosition) {
+  const std::string t = MakeTable("names", "id integer, classname text");
+  conn_->Execute("insert into " + t + " values (7, '新闻')");
+  Recordset rs;
+  rs.Open("select id, classname from " + t, *conn_);
+  ASSERT_EQ(rs.FieldCount(), 2u);
+  for (const char* name : {"classname", "ClassName", "CLASSNAME"}) {
+    EXPECT_EQ(rs.Field(name).ToText(), "新闻") << name;
+  }
+  EXPECT_EQ(rs.Field(std::size_t{0}), Value(std::int64_t{7}));
+  EXPECT_EQ(rs.Field(1).ToText(), "新闻");
+  EXPECT_THROW(rs.Field("class"), DataError);
+  EXPECT_THROW(rs.Field(2), DataError);
+}
+
+TEST_P(EngineTest, ValuesTakeTheKindOfTheirColumn) {
+  const struct {
+    const char* expression;
+    Value expected;
+  } common[] = {
+      {"1.5", Value(1.5)},
+      {"'text'", Value(std::string("text"))},
+      {"42", Value(std::int64_t{42})},
+  };
+  for (const auto& c : common) {
+    auto rs = conn_->Execute(std::string("select ") + c.expression);
+    EXPECT_EQ(rs->Field(0), c.expected) << c.expression;
+  }
+  const std::string t = ItemsTable(3);
+  auto count = conn_->Execute("select count(*) from " + t);
+  EXPECT_TRUE(count->Field(0).IsInteger());
+  EXPECT_EQ(count->Field(0).ToInteger(), 3);
+  if (IsPostgres()) {
+    const struct {
+      const char* expression;
+      Value expected;
+    } pg[] = {
+        {"2::int2", Value(std::int64_t{2})},
+        {"2.25::float4", Value(2.25)},
+        {"12.5::numeric", Value(12.5)},
+        {"'NaN'::numeric", Value(std::string("NaN"))},
+        {"true", Value(std::int64_t{1})},
+        {"false", Value(std::int64_t{0})},
+        {"'2024-03-05 07:08:09.75'::timestamp", Value(std::string("2024-03-05 07:08:09"))},
+        {"'2024-03-05'::date", Value(std::string("2024-03-05"))},
+    };
+    for (const auto& c : pg) {
+      auto rs = conn_->Execute(std::string("select ") + c.expression);
+      EXPECT_EQ(rs->Field(0), c.expected) << c.expression;
+    }
+    conn_->Execute("set timezone = 'Asia/Shanghai'");
+    auto tz = conn_->Execute("select '2024-03-05 07:08:09.5+08'::timestamptz");
+    EXPECT_EQ(tz->Field(0).ToText(), "2024-03-05 07:08:09");
+    auto style = conn_->Execute("show datestyle");
+    EXPECT_EQ(style->Field(0).ToText().substr(0, 3), "ISO");
+  } else {
+    auto blob = conn_->Execute("select x'414243'");
+    EXPECT_EQ(blob->Field(0), Value(std::string("ABC")));
+  }
+}
+
+TEST_P(EngineTest, SchemaTimesReadBackAsText) {
+  const std::string type = IsPostgres() ? "timestamp(0)" : "text";
+  const std::string t = MakeTable("times", "id integer, lytime " + type + ", hftime " + type);
+  conn_->Execute("insert into " + t + " values (1, '2023-12-31 23:59:58', null)");
+  Recordset rs;
+  rs.Open("select * from " + t, *conn_);
+  EXPECT_EQ(rs.Field("lytime").ToText(), "2023-12-31 23:59:58");
+  EXPECT_TRUE(rs.Field("hftime").IsNull());
+}
+
+TEST_P(EngineTest, TransactionsCommitOrLeaveNothing) {
+  const std::string t = ItemsTable(0);
+  conn_->BeginTrans();
+  EXPECT_TRUE(conn_->InTransaction());
+  conn_->Execute("insert into " + t + " values (1, 'a')");
+  conn_->RollbackTrans();
+  EXPECT_EQ(Count(t), 0);
+
+  conn_->BeginTrans();
+  conn_->Execute("insert into " + t + " values (2, 'b')");
+  conn_->CommitTrans();
+  EXPECT_EQ(Count(t), 1);
+
+  // Closing inside a transaction rolls it back.
+  conn_->BeginTrans();
+  conn_->Execute("insert into " + t + " values (3, 'c')");
+  conn_->Close();
+  conn_->Open(connection_string_);
+  EXPECT_EQ(Count(t), 1);
+
+  EXPECT_THROW(conn_->CommitTrans(), DataError);
+  EXPECT_THROW(conn_->RollbackTrans(), DataError);
+}
+
+TEST_P(EngineTest, AFailureInsideATransactionDoesNotReachTheNextBorrower) {
+  const std::string t = ItemsTable(1);
+  conn_->BeginTrans();
+  EXPECT_THROW(conn_->Execute("insert into " + t + " values (1, 'duplicate')"), DataError);
+  conn_->Close();
+  EXPECT_EQ(pool_->IdleCount(connection_string_), 1u);
+  conn_->Open(connection_string_);
+  EXPECT_EQ(Count(t), 1);
+}
+
+TEST_P(EngineTest, ExecuteOfAStatementWithoutRowsGivesAnEmptyOpenRecordset) {
+  const std::string t = ItemsTable(0);
+  auto rs = conn_->Execute("insert into " + t + " values (1, 'a')");
+  ASSERT_TRUE(rs->IsOpen());
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(rs->PageCount(), 0);
+  rs->Close();
+  EXPECT_FALSE(rs->IsOpen());
+}
+
+TEST_P(EngineTest, EngineErrorsCarryTheEngineDescriptionWithoutTheStatement) {
+  const std::string t = ItemsTable(1);
+  const struct {
+    std::string sql;
+    const char* mentions;
+  } cases[] = {
+      {"select nosuchcolumn from " + t + " where id = 1", "nosuchcolumn"},
+      {"selec * from " + t, "syntax error"},
+      {"select * from nosuchtable" + suffix_ + " where id = 1", "nosuchtable"},
+  };
+  for (const auto& c : cases) {
+    try {
+      Recordset rs;
+      rs.Open(c.sql, *conn_);
+      ADD_FAILURE() << "no error for " << c.sql;
+    } catch (const DataError& e) {
+      const std::string what = e.what();
+      EXPECT_NE(what.find(c.mentions), std::string::npos) << what;
+      for (const char* leak : {"where id", "from ", "ERROR", "LINE 1", "\n"}) {
+        EXPECT_EQ(what.find(leak), std::string::npos) << what;
+      }
+    }
+  }
+  EXPECT_THROW(conn_->Execute("select 1; select 2"), DataError);
+  // The connection still serves after the failures.
+  EXPECT_EQ(Count(t), 1);
+}
+
+TEST_P(EngineTest, ThePoolReusesClosedConnectionsAndDropsDiscardedOnes) {
+  conn_->Close();
+  EXPECT_EQ(pool_->IdleCount(connection_string_), 1u);
+  conn_->Open(connection_string_);
+  EXPECT_EQ(pool_->IdleCount(connection_string_), 0u);
+  Connection second(*pool_);
+  second.Open(connection_string_);
+  second.Close();
+  conn_->Close();
+  EXPECT_EQ(pool_->IdleCount(connection_string_), 2u);
+
+  auto native = pool_->Borrow(connection_string_);
+  pool_->Return(connection_string_, std::move(native), /*healthy=*/false);
+  EXPECT_EQ(pool_->IdleCount(connection_string_), 1u);
+
+  ConnectionPool small(dir_.path(), /*max_idle_per_key=*/1);
+  Connection a(small), b(small);
+  a.Open(connection_string_);
+  b.Open(connection_string_);
+  a.Close();
+  b.Close();
+  EXPECT_EQ(small.IdleCount(connection_string_), 1u);
+  conn_->Open(connection_string_);
+}
+
+TEST_P(EngineTest, ARecordsetLeftOpenDoesNotDisturbTheConnectionsNextUser) {
+  const std::string t = ItemsTable(5);
+  auto rs = std::make_unique<Recordset>();
+  rs->Open("select * from " + t + " order by id", *conn_);
+  conn_->Close();
+  conn_->Open(connection_string_);  // the same native connection, from the pool
+  conn_->Execute("insert into " + t + " values (6, 'r6')");
+  EXPECT_EQ(Count(t), 6);
+  rs.reset();
+  EXPECT_EQ(Count(t), 6);
+}
+
+TEST_P(EngineTest, TheStatementLogSeesEveryStatementInOrder) {
+  std::vector<std::string> log;
+  pool_->SetStatementLog([&log](std::string_view sql) { log.emplace_back(sql); });
+  Recordset rs;
+  rs.Open("select 1", *conn_);
+  conn_->Execute("select 2");
+  pool_->SetStatementLog(nullptr);
+  conn_->Execute("select 3");
+  EXPECT_EQ(log, (std::vector<std::string>{"select 1", "select 2"}));
+}
+
+// Waits until the server has ended backend `pid`, by asking it (no sleeping).
+void AwaitBackendGone(Connection& c, std::int64_t pid) {
+  for (int i = 0; i < 100000; ++i) {
+    auto rs = c.Execute("select count(*) from pg_stat_activity where pid = " + std::to_string(pid));
+    if (rs->Field(0).ToInteger() == 0) return;
+  }
+  FAIL() << "backend " << pid << " still runs";
+}
+
+TEST_P(EngineTest, AConnectionTheServerEndedIsDroppedNotReused) {
+  if (!IsPostgres()) GTEST_SKIP() << "needs a server that can end a session";
+  Connection killer(*pool_);
+  killer.Open(connection_string_);
+  const std::string pid_sql = "select pg_backend_pid()";
+
+  // Ended while in use: the next statement fails and the connection is not pooled again.
+  const auto pid = *conn_->Execute(pid_sql)->Field(0).ToInteger();
+  killer.Execute("select pg_terminate_backend(" + std::to_string(pid) + ")");
+  AwaitBackendGone(killer, pid);
+  EXPECT_THROW(conn_->Execute("select 1"), DataError);
+  killer.Close();
+  const std::size_t idle = pool_->IdleCount(connection_string_);
+  conn_->Close();
+  EXPECT_EQ(pool_->IdleCount(connection_string_), idle);
+
+  // Ended while idle in the pool: the next borrower gets a new session.
+  conn_->Open(connection_string_);
+  const auto idle_pid = *conn_->Execute(pid_sql)->Field(0).ToInteger();
+  conn_->Close();
+  killer.Open(connection_string_);
+  killer.Execute("select pg_terminate_backend(" + std::to_string(idle_pid) + ")");
+  AwaitBackendGone(killer, idle_pid);
+  killer.Close();
+  conn_->Open(connection_string_);
+  // Whichever pooled session it got, it is a live one.
+  EXPECT_NE(*conn_->Execute(pid_sql)->Field(0).ToInteger(), idle_pid);
+}
+
+class ConnectionOpen : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  ConnectionPool pool_{dir_.path()};
+};
+
+TEST_F(ConnectionOpen, AMissingSqliteFileFailsAndCreatesNoFile) {
+  Connection c(pool_);
+  try {
+    c.Open("Provider=SQLOLEDB.1;Data Source=sqlite:data/none.db;Initial Catalog=site");
+    ADD_FAILURE() << "opened a missing file";
+  } catch (const DataError& e) {
+    EXPECT_NE(std::string(e.what()).find("data/none.db"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(c.IsOpen());
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+}
+
+TEST_F(ConnectionOpen, ConnectionStringsThatCannotOpenFailWithADescription) {
+  std::ofstream(dir_.path() / "not-a-db") << "this is not a database file, it is plain text\n";
+  const struct {
+    std::string connection_string;
+    const char* mentions;
+  } cases[] = {
+      {"Provider=SQLOLEDB.1;Data Source=;Initial Catalog=site", "no database engine"},
+      {"Provider=SQLOLEDB.1;Initial Catalog=site", "no database engine"},
+      {"Data Source=sqlite:", "no database file"},
+      {"Data Source=sqlite:not-a-db", "not a database"},
+      {"Data Source=127.0.0.1,1;User ID=u;Password=p;Initial Catalog=d", "127.0.0.1"},
+      {"Data Source=127.0.0.1,99999;Initial Catalog=d", "port"},
+  };
+  for (const auto& c : cases) {
+    Connection conn(pool_);
+    try {
+      conn.Open(c.connection_string);
+      ADD_FAILURE() << "opened " << c.connection_string;
+    } catch (const DataError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(ConnectionOpen, AWrongPostgresPasswordIsRefusedWithTheServersWords) {
+  if (PgConnectionString() == nullptr) GTEST_SKIP() << "WAPSITE_PG is not set";
+  ConnectionSettings s = ParseConnectionString(PgConnectionString());
+  s.password += "-wrong";
+  Connection c(pool_);
+  try {
+    c.Open(BuildConnectionString(s));
+    ADD_FAILURE() << "logged in with a wrong password";
+  } catch (const DataError& e) {
+    EXPECT_NE(std::string(e.what()).find("password authentication failed"), std::string::npos)
+        << e.what();
+  }
+}
+
+TEST_F(ConnectionOpen, OpeningTwiceOrUsingAClosedConnectionFails) {
+  std::ofstream(dir_.path() / "x.db");
+  Connection c(pool_);
+  EXPECT_THROW(c.Execute("select 1"), DataError);
+  c.Open("Data Source=sqlite:x.db");
+  EXPECT_THROW(c.Open("Data Source=sqlite:x.db"), DataError);
+  Recordset rs;
+  EXPECT_THROW(rs.Eof(), DataError);
+  rs.Open("select 1", c);
+  EXPECT_THROW(rs.Open("select 1", c), DataError);
+}
+
+}  // namespace
+}  // namespace data
