@@ -401,14 +401,14 @@ TEST_P(EngineTest, AConnectionTheServerEndedIsDroppedNotReused) {
 
   // Ended while idle in the pool: the next borrower gets a new session.
   conn_->Open(connection_string_);
+  killer.Open(connection_string_);
   const auto idle_pid = *conn_->Execute(pid_sql)->Field(0).ToInteger();
   conn_->Close();
-  killer.Open(connection_string_);
+  ASSERT_EQ(pool_->IdleCount(connection_string_), 1u);
   killer.Execute("select pg_terminate_backend(" + std::to_string(idle_pid) + ")");
   AwaitBackendGone(killer, idle_pid);
-  killer.Close();
   conn_->Open(connection_string_);
-  // Whichever pooled session it got, it is a live one.
+  EXPECT_EQ(pool_->IdleCount(connection_string_), 0u);
   EXPECT_NE(*conn_->Execute(pid_sql)->Field(0).ToInteger(), idle_pid);
 }
 
