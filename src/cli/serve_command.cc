@@ -1,0 +1,138 @@
+// `wapsite serve`: serves a web root over HTTP until SIGINT or SIGTERM.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "cli/commands.h"
+#include "platform/data/connection_pool.h"
+#include "platform/host/application.h"
+#include "platform/host/http_server.h"
+#include "platform/host/request_dispatcher.h"
+#include "platform/host/server_log.h"
+#include "platform/host/session_store.h"
+
+namespace cli {
+namespace {
+
+struct ServeSettings {
+  std::string root;
+  std::string listen = "127.0.0.1:8080";
+  std::string domain;
+  int threads = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+  std::size_t max_sessions = 100'000;
+  std::size_t max_connections = 1024;
+  double read_timeout = 15;
+  double idle_timeout = 30;
+};
+
+// Splits "ADDR:PORT" ("[V6]:PORT" for IPv6). Throws std::runtime_error when malformed.
+void ParseListen(const std::string& listen, host::HttpServerOptions& options) {
+  const std::size_t colon = listen.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == listen.size()) {
+    throw std::runtime_error("--listen wants ADDR:PORT, not '" + listen + "'");
+  }
+  std::string address = listen.substr(0, colon);
+  if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
+    address = address.substr(1, address.size() - 2);
+  }
+  const std::string port = listen.substr(colon + 1);
+  if (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+      std::stoi(port) > 65535) {
+    throw std::runtime_error("--listen: '" + port + "' is not a port number");
+  }
+  options.address = address;
+  options.port = std::stoi(port);
+}
+
+std::chrono::milliseconds Millis(double seconds) {
+  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+}
+
+int Serve(const ServeSettings& settings) {
+  std::error_code ec;
+  const std::filesystem::path root = std::filesystem::canonical(settings.root, ec);
+  if (ec || !std::filesystem::is_directory(root)) {
+    std::cerr << "wapsite serve: the web root '" << settings.root << "' is not a folder\n";
+    return 1;
+  }
+  host::HttpServerOptions options;
+  options.threads = settings.threads;
+  options.max_connections = settings.max_connections;
+  options.read_timeout = Millis(settings.read_timeout);
+  options.idle_timeout = Millis(settings.idle_timeout);
+  try {
+    ParseListen(settings.listen, options);
+  } catch (const std::exception& e) {
+    std::cerr << "wapsite serve: " << e.what() << "\n";
+    return 1;
+  }
+
+  host::ServerLog log(std::cout, std::cerr);
+  host::Application application;
+  application.Set("domain", settings.domain);
+  host::MemorySessionStore sessions(settings.max_sessions);
+  data::ConnectionPool connections(root);
+  host::RequestDispatcher dispatcher(
+      {root, &CreateObjectByName, application, sessions, connections, log});
+  host::HttpServer server(
+      options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); },
+      log);
+  std::string bound;
+  try {
+    bound = server.Listen();
+  } catch (const std::exception& e) {
+    std::cerr << "wapsite serve: " << e.what() << "\n";
+    return 1;
+  }
+  std::cout << "listening on http://" << bound << std::endl;
+  server.Run();
+  log.Note("wapsite serve: stopped");
+  return 0;
+}
+
+}  // namespace
+
+void AddServeCommand(CLI::App& app, int& exit_code) {
+  auto settings = std::make_shared<ServeSettings>();
+  CLI::App* serve = app.add_subcommand(
+      "serve",
+      "Serve a web root over HTTP/1.1: host pages (.asp), page objects and static files. Prints "
+      "'listening on http://ADDR:PORT' when ready, then one access line per request on standard "
+      "output; error details go to standard error. SIGINT or SIGTERM stops it gracefully (exit "
+      "0).");
+  serve->add_option("root,--root", settings->root, "The web root folder to serve")
+      ->required()
+      ->check(CLI::ExistingDirectory);
+  serve->add_option("--listen", settings->listen,
+                    "Address and port to listen on, ADDR:PORT ([V6]:PORT); port 0 picks a free "
+                    "one")
+      ->capture_default_str();
+  serve->add_option("--domain", settings->domain,
+                    "The installation address, the application value 'domain' (e.g. "
+                    "http://wap.example.com)");
+  serve->add_option("--threads", settings->threads, "Worker threads that run pages")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 256));
+  serve->add_option("--max-sessions", settings->max_sessions,
+                    "Most live sessions; when full, the longest idle go first")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{100'000'000}));
+  serve->add_option("--max-connections", settings->max_connections,
+                    "Most open connections; more get 503")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
+  serve->add_option("--read-timeout", settings->read_timeout,
+                    "Seconds a request may take to arrive, from its first byte")
+      ->capture_default_str()
+      ->check(CLI::Range(0.01, 3600.0));
+  serve->add_option("--idle-timeout", settings->idle_timeout,
+                    "Seconds a kept-alive connection may wait for its next request")
+      ->capture_default_str()
+      ->check(CLI::Range(0.01, 3600.0));
+  serve->callback([settings, &exit_code] { exit_code = Serve(*settings); });
+}
+
+}  // namespace cli

@@ -1,0 +1,37 @@
+// HostPageCache: parsed host pages by physical path, parsed once and parsed again when the file's
+// modification time or size changes. Thread-safe: many requests may ask at once; a page is
+// handed out as a shared, immutable value that stays valid while a request runs it even if the
+// file changes meanwhile.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/host/host_page_parser.h"
+
+namespace host {
+
+class HostPageCache {
+ public:
+  // The parsed page in file `physical_path`, named `display_name` (e.g. "/wap/index.asp") in
+  // error messages. Throws HostPageError when it does not parse (nothing is cached then, so a
+  // fixed file is picked up at once) and std::runtime_error when it cannot be read.
+  std::shared_ptr<const HostPage> Get(const std::filesystem::path& physical_path,
+                                      std::string_view display_name);
+
+ private:
+  struct Entry {
+    std::filesystem::file_time_type modified;
+    std::uintmax_t size = 0;
+    std::shared_ptr<const HostPage> page;
+  };
+
+  std::shared_mutex mutex_;
+  std::unordered_map<std::string, Entry> pages_;  // by physical path
+};
+
+}  // namespace host

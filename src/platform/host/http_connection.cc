@@ -1,0 +1,186 @@
+#include "platform/host/http_connection.h"
+
+#include <boost/asio/post.hpp>
+#include <boost/beast/core/bind_handler.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/write.hpp>
+
+namespace host::internal {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+
+// Lingering close: after an error reply the connection still reads (and drops) what the client
+// sends for this long, so that the client sees the reply instead of a reset.
+constexpr std::chrono::seconds kLingerTime{2};
+
+bool IsHttpParseError(const beast::error_code& ec) {
+  return ec.category() == make_error_code(http::error::bad_target).category();
+}
+
+std::string Text(beast::string_view text) { return std::string(text.data(), text.size()); }
+
+std::string PathOf(beast::string_view target) {
+  const std::string text = Text(target);
+  return text.substr(0, text.find('?'));
+}
+
+}  // namespace
+
+HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& shared)
+    : shared_(shared),
+      stream_(std::move(socket)),
+      buffer_(shared.options.header_limit + shared.options.body_limit + 64 * 1024) {
+  beast::error_code ec;
+  const auto remote = stream_.socket().remote_endpoint(ec);
+  remote_ = ec ? "-" : remote.address().to_string();
+}
+
+HttpConnection::~HttpConnection() {
+  std::lock_guard lock(shared_.mutex);
+  shared_.live.erase(this);
+}
+
+void HttpConnection::Start() {
+  {
+    std::lock_guard lock(shared_.mutex);
+    shared_.live.emplace(this, weak_from_this());
+  }
+  net::post(stream_.get_executor(),
+            beast::bind_front_handler(&HttpConnection::WaitForRequest, shared_from_this()));
+}
+
+void HttpConnection::Shutdown() {
+  net::post(stream_.get_executor(), [self = shared_from_this()] {
+    if (self->idle_) self->stream_.cancel();  // OnFirstBytes sees operation_aborted and closes
+  });
+}
+
+void HttpConnection::WaitForRequest() {
+  if (shared_.stopping) return Close();
+  if (buffer_.size() > 0) return ReadRequest();  // a pipelined request is already here
+  idle_ = true;
+  stream_.expires_after(shared_.options.idle_timeout);
+  stream_.async_read_some(
+      buffer_.prepare(4096),
+      beast::bind_front_handler(&HttpConnection::OnFirstBytes, shared_from_this()));
+}
+
+void HttpConnection::OnFirstBytes(beast::error_code ec, std::size_t bytes) {
+  idle_ = false;
+  if (ec) return Close();  // idle timeout, the client closed, or the server stops
+  buffer_.commit(bytes);
+  ReadRequest();
+}
+
+void HttpConnection::ReadRequest() {
+  started_ = std::chrono::steady_clock::now();
+  parser_.emplace();
+  parser_->header_limit(static_cast<std::uint32_t>(shared_.options.header_limit));
+  parser_->body_limit(shared_.options.body_limit);
+  stream_.expires_after(shared_.options.read_timeout);
+  http::async_read(stream_, buffer_, *parser_,
+                   beast::bind_front_handler(&HttpConnection::OnRead, shared_from_this()));
+}
+
+void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
+  if (ec == http::error::end_of_stream || ec == net::error::operation_aborted) return Close();
+  if (ec == beast::error::timeout) {
+    shared_.log.Note(remote_ + ": request not received within the read timeout; closed");
+    return Close();
+  }
+  if (parser_->is_header_done()) {
+    method_ = Text(parser_->get().method_string());
+    path_ = PathOf(parser_->get().target());
+  } else {
+    method_ = "-";
+    path_ = "-";
+  }
+  if (ec == http::error::header_limit) return SendError(431, "request header too large");
+  if (ec == http::error::body_limit) return SendError(413, "request body too large");
+  if (ec == http::error::buffer_overflow) return SendError(413, "request too large");
+  if (IsHttpParseError(ec)) return SendError(400, "malformed request");
+  if (ec) return Close();  // the connection failed
+  Answer(parser_->release());
+}
+
+void HttpConnection::Answer(Request request) {
+  HttpRequestData data;
+  data.method = Text(request.method_string());
+  data.target = Text(request.target());
+  for (const auto& field : request) {
+    data.headers.emplace_back(Text(field.name_string()), Text(field.value()));
+  }
+  data.body = std::move(request.body());
+  data.remote_address = remote_;
+  beast::error_code ec;
+  const auto local = stream_.socket().local_endpoint(ec);
+  if (!ec) {
+    data.local_address = local.address().to_string();
+    data.local_port = local.port();
+  }
+  // The page runs here, on this worker thread, start to end.
+  const HttpReply reply = shared_.handler(data);
+  const bool keep_alive = request.keep_alive() && !shared_.stopping;
+  Send(reply, keep_alive, request.method() == http::verb::head);
+}
+
+void HttpConnection::SendError(int status, std::string_view reason) {
+  Send(PlainTextReply(status, reason), false, false);
+}
+
+void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
+  response_ = {};
+  response_.version(11);
+  response_.result(static_cast<unsigned>(reply.status));
+  for (const auto& [name, value] : reply.headers) response_.insert(name, value);
+  body_bytes_ = reply.body.size();
+  if (head) {
+    response_.content_length(reply.body.size());  // what a GET would get; no body follows
+  } else {
+    response_.body() = reply.body;
+    response_.prepare_payload();
+  }
+  response_.keep_alive(keep_alive);
+  stream_.expires_after(std::max(shared_.options.read_timeout, shared_.options.idle_timeout));
+  http::async_write(
+      stream_, response_,
+      beast::bind_front_handler(&HttpConnection::OnWrite, shared_from_this(), keep_alive));
+}
+
+void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t) {
+  shared_.log.Access(remote_, method_.empty() ? "-" : method_, path_.empty() ? "-" : path_,
+                     response_.result_int(), ec ? 0 : body_bytes_,
+                     std::chrono::steady_clock::now() - started_);
+  if (ec) return Close();
+  if (!keep_alive) return CloseGracefully();
+  WaitForRequest();
+}
+
+void HttpConnection::CloseGracefully() {
+  beast::error_code ec;
+  stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ec);
+  if (ec) return Close();
+  drain_deadline_ = std::chrono::steady_clock::now() + kLingerTime;
+  stream_.expires_at(drain_deadline_);
+  Drain();
+}
+
+void HttpConnection::Drain() {
+  stream_.async_read_some(net::buffer(scratch_),
+                          [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                            if (ec) return self->Close();  // the client closed, or time is up
+                            self->Drain();
+                          });
+}
+
+void HttpConnection::Close() {
+  beast::error_code ec;
+  stream_.socket().shutdown(net::ip::tcp::socket::shutdown_both, ec);
+  stream_.close();
+}
+
+}  // namespace host::internal

@@ -1,0 +1,89 @@
+// HttpConnection: one accepted connection of the HttpServer, from its first byte to its close.
+// Internal to the host: this header includes Boost.Asio/Beast and is included only by the host's
+// own http_*.cc files, never by a header other units include.
+//
+// All of a connection's work runs on its own strand, so its members need no lock; the server
+// reaches it only through Shutdown (posted to that strand).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/host/http_server.h"
+
+namespace host::internal {
+
+class HttpConnection;
+
+// What the server's connections share. Owned by the server; outlives every connection.
+struct ConnectionShared {
+  ConnectionShared(HttpServerOptions o, HttpHandler h, ServerLog& l)
+      : options(std::move(o)), handler(std::move(h)), log(l) {}
+
+  const HttpServerOptions options;
+  const HttpHandler handler;
+  ServerLog& log;
+  std::atomic<bool> stopping{false};
+
+  // Live connections, for Shutdown on stop; each registers itself on Start and leaves in its
+  // destructor.
+  std::mutex mutex;
+  std::unordered_map<const HttpConnection*, std::weak_ptr<HttpConnection>> live;
+};
+
+class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
+ public:
+  HttpConnection(boost::asio::ip::tcp::socket socket, ConnectionShared& shared);
+  ~HttpConnection();
+
+  // Registers the connection and starts waiting for its first request.
+  void Start();
+  // Closes the connection if it is idle; otherwise it closes after the reply in flight.
+  // Thread-safe.
+  void Shutdown();
+
+ private:
+  using Request = boost::beast::http::request<boost::beast::http::string_body>;
+
+  void WaitForRequest();
+  void OnFirstBytes(boost::beast::error_code ec, std::size_t bytes);
+  void ReadRequest();
+  void OnRead(boost::beast::error_code ec, std::size_t bytes);
+  void Answer(Request request);
+  void SendError(int status, std::string_view reason);
+  void Send(const HttpReply& reply, bool keep_alive, bool head);
+  void OnWrite(bool keep_alive, boost::beast::error_code ec, std::size_t bytes);
+  void CloseGracefully();
+  void Drain();
+  void Close();
+
+  ConnectionShared& shared_;
+  boost::beast::tcp_stream stream_;
+  boost::beast::flat_buffer buffer_;
+  std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+  boost::beast::http::response<boost::beast::http::string_body> response_;
+  std::string remote_;
+  bool idle_ = false;
+
+  // For the access line of the reply being written.
+  std::string method_;
+  std::string path_;
+  std::size_t body_bytes_ = 0;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point drain_deadline_;
+  std::array<char, 4096> scratch_{};
+};
+
+}  // namespace host::internal

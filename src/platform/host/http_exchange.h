@@ -1,0 +1,35 @@
+// HttpExchange types: one HTTP request as the connection received it and the reply the host
+// sends, as plain values, so that everything between reading and writing (dispatch, host pages,
+// static files) is independent of the HTTP library. Plain data; no thread-safety concerns.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace host {
+
+using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpRequestData {
+  std::string method;  // "GET", "HEAD", "POST", …
+  std::string target;  // as received: "/wap/index.asp?userid=1"
+  HttpHeaders headers;  // in order, names as received; a repeated header appears repeatedly
+  std::string body;
+  std::string remote_address;  // the peer's IP address
+  std::string local_address;   // the address the request arrived on
+  int local_port = 0;
+};
+
+struct HttpReply {
+  int status = 200;
+  // Every header but Content-Length and Connection, which the connection adds.
+  HttpHeaders headers;
+  std::string body;
+};
+
+// A reply with a one-line plain-text body ("text/plain; charset=utf-8").
+HttpReply PlainTextReply(int status, std::string_view line);
+
+}  // namespace host

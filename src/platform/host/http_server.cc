@@ -1,0 +1,159 @@
+#include "platform/host/http_server.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/write.hpp>
+#include <csignal>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "platform/host/http_connection.h"
+
+namespace host {
+namespace {
+
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+constexpr std::string_view kBusyReply =
+    "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n"
+    "Content-Length: 11\r\nConnection: close\r\n\r\nserver busy";
+
+}  // namespace
+
+struct HttpServer::Impl {
+  Impl(HttpServerOptions options, HttpHandler handler, ServerLog& log)
+      : shared(std::move(options), std::move(handler), log),
+        io(std::max(shared.options.threads, 1)),
+        acceptor(net::make_strand(io)),
+        signals(acceptor.get_executor()),
+        retry_timer(acceptor.get_executor()) {}
+
+  void Accept() {
+    acceptor.async_accept(net::make_strand(io), [this](boost::system::error_code ec,
+                                                        tcp::socket socket) {
+      if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
+      if (ec) {
+        // Out of descriptors or similar: try again shortly rather than spin.
+        shared.log.Note("accept failed: " + ec.message());
+        retry_timer.expires_after(std::chrono::milliseconds(100));
+        retry_timer.async_wait([this](boost::system::error_code wait_ec) {
+          if (!wait_ec) Accept();
+        });
+        return;
+      }
+      if (LiveConnections() >= shared.options.max_connections) {
+        Reject(std::move(socket));
+      } else {
+        std::make_shared<internal::HttpConnection>(std::move(socket), shared)->Start();
+      }
+      Accept();
+    });
+  }
+
+  std::size_t LiveConnections() {
+    std::lock_guard lock(shared.mutex);
+    return shared.live.size();
+  }
+
+  void Reject(tcp::socket socket) {
+    auto kept = std::make_shared<tcp::socket>(std::move(socket));
+    net::async_write(*kept, net::buffer(kBusyReply), [kept](boost::system::error_code, std::size_t) {
+      boost::system::error_code ignored;
+      kept->shutdown(tcp::socket::shutdown_both, ignored);
+      kept->close(ignored);
+    });
+  }
+
+  // Runs on the acceptor's strand.
+  void StopOnStrand() {
+    if (stopped) return;
+    stopped = true;
+    shared.stopping = true;
+    boost::system::error_code ignored;
+    acceptor.close(ignored);
+    signals.cancel(ignored);
+    retry_timer.cancel();
+    std::vector<std::shared_ptr<internal::HttpConnection>> connections;
+    {
+      std::lock_guard lock(shared.mutex);
+      for (const auto& [key, weak] : shared.live) {
+        if (auto connection = weak.lock()) connections.push_back(std::move(connection));
+      }
+    }
+    for (const auto& connection : connections) connection->Shutdown();
+  }
+
+  internal::ConnectionShared shared;
+  net::io_context io;
+  tcp::acceptor acceptor;
+  net::signal_set signals;
+  net::steady_timer retry_timer;
+  bool stopped = false;  // on the acceptor's strand only
+};
+
+HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log)
+    : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), log)) {}
+
+HttpServer::~HttpServer() = default;
+
+std::string HttpServer::Listen() {
+  const auto& options = impl_->shared.options;
+  boost::system::error_code ec;
+  const auto address = net::ip::make_address(options.address, ec);
+  if (ec) throw std::runtime_error("not an IP address: " + options.address);
+  if (options.port < 0 || options.port > 65535) {
+    throw std::runtime_error("not a port: " + std::to_string(options.port));
+  }
+  const tcp::endpoint endpoint(address, static_cast<unsigned short>(options.port));
+  auto& acceptor = impl_->acceptor;
+  auto fail = [&](const char* what) {
+    throw std::runtime_error(std::string("cannot ") + what + " " + options.address + ":" +
+                             std::to_string(options.port) + ": " + ec.message());
+  };
+  acceptor.open(endpoint.protocol(), ec);
+  if (ec) fail("open");
+  acceptor.set_option(net::socket_base::reuse_address(true), ec);
+  if (ec) fail("configure");
+  acceptor.bind(endpoint, ec);
+  if (ec) fail("bind");
+  acceptor.listen(net::socket_base::max_listen_connections, ec);
+  if (ec) fail("listen on");
+  const tcp::endpoint bound = acceptor.local_endpoint(ec);
+  if (ec) fail("read the address of");
+  const std::string host = bound.address().is_v6() ? "[" + bound.address().to_string() + "]"
+                                                   : bound.address().to_string();
+  return host + ":" + std::to_string(bound.port());
+}
+
+void HttpServer::Run() {
+  Impl& impl = *impl_;
+  net::post(impl.acceptor.get_executor(), [&impl] {
+    if (impl.stopped) return;  // Stop() came first
+    if (impl.shared.options.handle_signals) {
+      impl.signals.add(SIGINT);
+      impl.signals.add(SIGTERM);
+      impl.signals.async_wait([&impl](boost::system::error_code ec, int) {
+        if (!ec) impl.StopOnStrand();
+      });
+    }
+    impl.Accept();
+  });
+  std::vector<std::thread> workers;
+  for (int i = 1; i < impl.shared.options.threads; ++i) {
+    workers.emplace_back([&impl] { impl.io.run(); });
+  }
+  impl.io.run();
+  for (auto& worker : workers) worker.join();
+}
+
+void HttpServer::Stop() {
+  net::post(impl_->acceptor.get_executor(), [impl = impl_.get()] { impl->StopOnStrand(); });
+}
+
+}  // namespace host

@@ -1,0 +1,71 @@
+// HttpServer: the HTTP/1.1 listener. Accepts connections, reads requests with strict limits,
+// hands each whole request to a handler on one of its worker threads and writes the reply, with
+// keep-alive and HEAD. The handler runs synchronously on the worker thread, start to end.
+//
+// Limits: a request head larger than `header_limit` gets 431, a body larger than `body_limit`
+// 413, any other malformed request 400; each closes that connection only. A request must arrive
+// whole within `read_timeout` of its first byte (slow senders are cut off), and a kept-alive
+// connection may sit idle for `idle_timeout`. Connections beyond `max_connections` get 503 and
+// are closed at once.
+//
+// Stopping (SIGINT or SIGTERM when `handle_signals`, or Stop()): stop accepting, close idle
+// connections, let requests in flight finish and send their replies (with "Connection: close"),
+// then Run returns.
+//
+// Boost.Asio/Beast stay inside the implementation. Thread-safe as documented per operation.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/host/http_exchange.h"
+#include "platform/host/server_log.h"
+
+namespace host {
+
+struct HttpServerOptions {
+  std::string address = "127.0.0.1";  // an IPv4 or IPv6 address
+  int port = 8080;                     // 0: any free port
+  int threads = 2;                     // worker threads (at least 1)
+  std::size_t max_connections = 1024;
+  std::size_t header_limit = 8 * 1024;
+  std::size_t body_limit = 1024 * 1024;
+  std::chrono::milliseconds read_timeout{15'000};
+  std::chrono::milliseconds idle_timeout{30'000};
+  bool handle_signals = true;
+};
+
+// Answers one request; must not throw. Called on worker threads, several at once.
+using HttpHandler = std::function<HttpReply(const HttpRequestData&)>;
+
+class HttpServer {
+ public:
+  // `log` receives one access line per reply and connection-level notes; it must outlive the
+  // server.
+  HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Binds and listens. Returns "ADDR:PORT" with the real port (also when 0 was asked; an IPv6
+  // address in brackets). Throws std::runtime_error when the address is not valid or cannot be
+  // bound. Call once, before Run.
+  std::string Listen();
+
+  // Serves on `threads` threads (the calling one among them) until stopped; returns once every
+  // connection is closed. Call once, after Listen.
+  void Run();
+
+  // Asks the server to stop (see above). Thread-safe; may be called from any thread, also before
+  // Run.
+  void Stop();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace host

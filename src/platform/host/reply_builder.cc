@@ -1,0 +1,66 @@
+#include "platform/host/reply_builder.h"
+
+#include <ctime>
+
+#include "platform/host/collection.h"
+#include "platform/host/mime_types.h"
+#include "platform/host/session_store.h"
+
+namespace host {
+namespace {
+
+bool IsHostOwnedHeader(std::string_view name) {
+  return EqualsIgnoreCase(name, "Content-Length") || EqualsIgnoreCase(name, "Transfer-Encoding") ||
+         EqualsIgnoreCase(name, "Connection");
+}
+
+bool HasControlCharacter(std::string_view text) {
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\t') || u == 0x7F) return true;
+  }
+  return false;
+}
+
+bool IsSafeHeader(std::string_view name, std::string_view value) {
+  return !name.empty() && !HasControlCharacter(name) && name.find(':') == std::string_view::npos &&
+         name.find(' ') == std::string_view::npos && !HasControlCharacter(value);
+}
+
+}  // namespace
+
+std::string HttpDate(std::chrono::system_clock::time_point when) {
+  const std::time_t t = std::chrono::system_clock::to_time_t(when);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char buf[64];
+  std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);  // "C" locale names
+  return buf;
+}
+
+std::optional<HttpReply> ReplyFromResponse(const Response& response,
+                                           const std::optional<std::string>& new_session_id) {
+  HttpReply reply;
+  reply.status = response.Status();
+  bool safe = true;
+  auto add = [&](std::string_view name, std::string_view value) {
+    safe = safe && IsSafeHeader(name, value);
+    reply.headers.emplace_back(std::string(name), std::string(value));
+  };
+  add("Content-Type", WithCharset(response.ContentType()));
+  if (const auto expires = response.ExpiresAt()) add("Expires", HttpDate(*expires));
+  if (const auto& cache_control = response.CacheControl()) add("Cache-Control", *cache_control);
+  for (const auto& [name, value] : response.Headers()) {
+    if (!IsHostOwnedHeader(name)) add(name, value);
+  }
+  if (new_session_id) add("Set-Cookie", SessionCookie(*new_session_id));
+  if (response.Status() == 302) {
+    add("Location", response.Location());
+  } else {
+    reply.body = response.Body();
+  }
+  if (!safe) return std::nullopt;
+  return reply;
+}
+
+}  // namespace host

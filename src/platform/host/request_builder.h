@@ -1,0 +1,30 @@
+// Builds the Request a host page sees from the HTTP request the connection received: the query
+// string, the form (an application/x-www-form-urlencoded POST body), the cookies and the server
+// variables. Pure function; thread-safe.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/host/http_exchange.h"
+#include "platform/host/request.h"
+
+namespace host {
+
+// `script_name` is the virtual path of the host page that runs ("/wap/index.asp"; for a folder
+// request, the folder's index.asp). Server variables: REQUEST_METHOD, SCRIPT_NAME, PATH_INFO,
+// URL, QUERY_STRING (raw), REMOTE_ADDR, REMOTE_HOST, SERVER_NAME (the Host header without its
+// port, else the local address), SERVER_PORT, SERVER_PROTOCOL, HTTPS ("off"), CONTENT_TYPE,
+// CONTENT_LENGTH, and HTTP_NAME for every header (name upper-cased, "-" as "_"; a repeated
+// header's values joined by ", ").
+Request BuildRequest(const HttpRequestData& http, std::string_view script_name);
+
+// The value of the cookie `name` in the request's Cookie headers; std::nullopt when absent.
+std::optional<std::string> FindCookie(const HttpHeaders& headers, std::string_view name);
+
+// The request's Cookie headers as a collection: "a=1; b=2" gives a → "1", b → "2" (values as
+// sent, surrounding blanks dropped).
+Collection ParseCookies(const HttpHeaders& headers);
+
+}  // namespace host

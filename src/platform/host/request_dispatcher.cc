@@ -1,0 +1,144 @@
+#include "platform/host/request_dispatcher.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+
+#include "platform/host/host_page_runner.h"
+#include "platform/host/mime_types.h"
+#include "platform/host/path_guard.h"
+#include "platform/host/reply_builder.h"
+#include "platform/host/request.h"
+#include "platform/host/request_builder.h"
+#include "platform/host/request_error.h"
+#include "platform/host/response.h"
+#include "platform/host/scripting_context.h"
+
+namespace host {
+
+// The objects of a host page that runs; kept by Handle so that a failure after the response has
+// ended can still send that response.
+struct RequestDispatcher::PageRun {
+  Response response;
+  std::optional<RequestSession> session;
+};
+
+namespace {
+
+std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
+
+HttpReply NotFound() { return PlainTextReply(404, "not found"); }
+
+HttpReply MethodNotAllowed(std::string_view allow) {
+  HttpReply reply = PlainTextReply(405, "method not allowed");
+  reply.headers.emplace_back("Allow", std::string(allow));
+  return reply;
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path.string());
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw std::runtime_error("cannot read " + path.string());
+  return content;
+}
+
+bool IsRegularFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+}  // namespace
+
+RequestDispatcher::RequestDispatcher(SiteServices services) : services_(std::move(services)) {}
+
+HttpReply RequestDispatcher::Handle(const HttpRequestData& request) {
+  // The request boundary: the only place where exceptions end up.
+  PageRun run;
+  try {
+    return Route(request, run);
+  } catch (const RequestError& e) {
+    return Failure(request, run, 400, e.what());
+  } catch (const std::exception& e) {
+    return Failure(request, run, 500, e.what());
+  } catch (...) {
+    return Failure(request, run, 500, "an exception that is not a std::exception");
+  }
+}
+
+HttpReply RequestDispatcher::Failure(const HttpRequestData& request, const PageRun& run,
+                                     int status, std::string_view detail) {
+  const std::string where = request.method + " " + std::string(PathOf(request.target));
+  if (run.response.Ended()) {
+    // What the client gets was fixed when the response ended; a later failure changes nothing.
+    auto fixed = ReplyFromResponse(run.response,
+                                   run.session ? run.session->NewCookieId() : std::nullopt);
+    if (fixed) {
+      services_.log.Note(where + ": failed after the response had ended: " + std::string(detail));
+      return std::move(*fixed);
+    }
+  }
+  if (status == 400) {
+    services_.log.Note(where + ": 400: " + std::string(detail));
+    return PlainTextReply(400, detail);
+  }
+  const std::string id = services_.log.Error(where + ": " + std::string(detail));
+  return PlainTextReply(500, "internal error (id " + id + ")");
+}
+
+HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run) {
+  const bool get_or_head = request.method == "GET" || request.method == "HEAD";
+  if (!get_or_head && request.method != "POST") return MethodNotAllowed("GET, HEAD, POST");
+  const std::string_view raw_path = PathOf(request.target);
+  const SitePath path = DecodeSitePath(raw_path);  // throws RequestError
+  if (IsNeverServed(path)) return NotFound();
+
+  const auto physical = ResolveInRoot(services_.web_root, path);
+  if (!physical) return NotFound();
+  std::error_code ec;
+  if (std::filesystem::is_directory(*physical, ec)) {
+    if (!path.folder) {
+      HttpReply reply = PlainTextReply(301, "moved permanently");
+      const std::size_t question = request.target.find('?');
+      reply.headers.emplace_back(
+          "Location", std::string(raw_path) + "/" +
+                          (question == std::string::npos ? "" : request.target.substr(question)));
+      return reply;
+    }
+    SitePath index = path;
+    index.segments.push_back("index.asp");
+    index.folder = false;
+    const auto index_file = ResolveInRoot(services_.web_root, index);
+    if (!index_file || !IsRegularFile(*index_file)) return NotFound();
+    return RunPage(request, *index_file, index.Virtual(), path.Virtual(), run);
+  }
+  if (path.folder || !IsRegularFile(*physical)) return NotFound();
+  if (IsHostPage(path)) {
+    return RunPage(request, *physical, path.Virtual(), path.ParentFolder(), run);
+  }
+  if (!get_or_head) return MethodNotAllowed("GET, HEAD");
+  HttpReply reply;
+  reply.headers.emplace_back("Content-Type", WithCharset(MimeTypeFor(path.segments.back())));
+  reply.body = ReadWholeFile(*physical);
+  return reply;
+}
+
+HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
+                                     const std::filesystem::path& physical,
+                                     const std::string& virtual_path, const std::string& folder,
+                                     PageRun& run) {
+  const std::shared_ptr<const HostPage> page = pages_.Get(physical, virtual_path);
+  Request page_request = BuildRequest(request, virtual_path);
+  run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName));
+  Server server(services_.web_root, folder, services_.objects);
+  ScriptingContext context{services_.application, page_request, run.response, *run.session,
+                           server, services_.connections};
+  RunHostPage(*page, context, [&](std::string_view detail) { services_.log.Note(detail); });
+  auto reply = ReplyFromResponse(run.response, run.session->NewCookieId());
+  if (!reply) throw std::runtime_error(virtual_path + ": the page set a response header that is "
+                                       "not valid (a line break or control character)");
+  return std::move(*reply);
+}
+
+}  // namespace host

@@ -1,0 +1,68 @@
+// RequestDispatcher: answers one HTTP request of the web root: runs a host page, sends a static
+// file, or refuses. This is the one place where failures become statuses:
+//   RequestError                → 400, its one-line reason as a plain-text body;
+//   any other exception         → 500, "internal error (id ID)", the detail with ID on the log;
+//   after the response ended    → the ended response as it stands; the failure is only logged.
+// Nothing of a page's buffer is sent on error.
+//
+// Routing of the decoded path (see path_guard.h for decoding and refusals):
+//   conn.asp, inc/…, dot-files and dot-folders          → 404, neither sent nor run;
+//   "….asp" (any case)                                  → runs the host page;
+//   a folder with a trailing "/"                        → runs its index.asp (404 without one);
+//   a folder without the trailing "/"                   → 301 to the same path with it, so that
+//                                                         the page's relative links resolve;
+//   any other existing file                             → sent with its MIME type;
+//   anything else                                       → 404.
+// Methods: GET, HEAD and POST; POST only for host pages; others get 405.
+//
+// Thread-safe: worker threads call Handle at once; a host page runs start to end on the calling
+// thread.
+#pragma once
+
+#include <filesystem>
+
+#include "platform/host/application.h"
+#include "platform/host/host_page_cache.h"
+#include "platform/host/http_exchange.h"
+#include "platform/host/server.h"
+#include "platform/host/server_log.h"
+#include "platform/host/session_store.h"
+
+namespace data {
+class ConnectionPool;
+}
+
+namespace host {
+
+// What the server shares among requests. Every reference must outlive the dispatcher.
+struct SiteServices {
+  std::filesystem::path web_root;  // canonical (symlinks resolved, no trailing separator)
+  ObjectFactory objects;
+  Application& application;
+  SessionStore& sessions;
+  data::ConnectionPool& connections;
+  ServerLog& log;
+};
+
+class RequestDispatcher {
+ public:
+  explicit RequestDispatcher(SiteServices services);
+
+  // The reply to `request`. Never throws. For HEAD the reply carries the body a GET would; the
+  // connection sends only its length.
+  HttpReply Handle(const HttpRequestData& request);
+
+ private:
+  struct PageRun;
+
+  HttpReply Route(const HttpRequestData& request, PageRun& run);
+  HttpReply RunPage(const HttpRequestData& request, const std::filesystem::path& physical,
+                    const std::string& virtual_path, const std::string& folder, PageRun& run);
+  HttpReply Failure(const HttpRequestData& request, const PageRun& run, int status,
+                    std::string_view detail);
+
+  SiteServices services_;
+  HostPageCache pages_;
+};
+
+}  // namespace host
