@@ -1,0 +1,1 @@
+<%Response.Redirect("/wap/index.asp?userid=1&username=demo&siteid=1")%>

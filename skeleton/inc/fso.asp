@@ -1,0 +1,3 @@
+<%
+Const_ScriptFileSystem="Scripting.FileSystemObject"
+%>
