@@ -217,20 +217,22 @@ InitResult InitWebRoot(const InitOptions& options) {
   if (ec) Fail("cannot resolve " + options.root.string() + ": " + ec.message());
   RequireEmptyOrForced(root, options.force);
 
-  CreateFolders(root, {".", "inc", "waphome", "data"});
-  CopySkeleton(skeleton, root);
-  WriteFile(root / "conn.asp", ConnAspText(settings));
-  WriteFile(root / "inc" / "siteaddress.txt", options.site_address + "\n");
-
+  // The database first: a PostgreSQL database that cannot take the tables leaves no files behind.
   InitResult result{root, ""};
   if (options.postgres) {
     result.database = "PostgreSQL database " + settings.database + " on " + settings.data_source;
   } else {
+    CreateFolders(root, {"data"});
     CreateEmptySqliteFile(root / kSqliteFile);
     result.database = kSqliteFile;
   }
   LoadDatabase(root, data::BuildConnectionString(settings), options.postgres.has_value(),
                options.force, share, options.demo);
+
+  CreateFolders(root, {".", "inc", "waphome"});
+  CopySkeleton(skeleton, root);
+  WriteFile(root / "conn.asp", ConnAspText(settings));
+  WriteFile(root / "inc" / "siteaddress.txt", options.site_address + "\n");
 
   if (options.demo) {
     const fs::path demo_root = skeleton / "demo" / "root";
