@@ -3,7 +3,6 @@
 // through the adminmanage object, so that an operator can script the
 // provisioning of sites.
 #include <CLI/CLI.hpp>
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -44,15 +43,12 @@ struct ClassOptions {
 };
 
 class UsageError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
-void AddMemberOptions(CLI::App &command, MemberOptions &member,
-                      bool username_required) {
-  command
-      .add_option("--root", member.root,
-                  "web root laid out by wapsite init (required)")
+void AddMemberOptions(CLI::App &command, MemberOptions &member, bool username_required) {
+  command.add_option("--root", member.root, "web root laid out by wapsite init (required)")
       ->type_name("DIR");
   command
       .add_option("--userid", member.userid,
@@ -60,17 +56,14 @@ void AddMemberOptions(CLI::App &command, MemberOptions &member,
                   "it (required)")
       ->type_name("N");
   command
-      .add_option(
-          "--username", member.username,
-          username_required
-              ? "the member's login name: the folder waphome/NAME (required)"
-              : "the member's login name (not needed here)")
+      .add_option("--username", member.username,
+                  username_required ? "the member's login name: the folder waphome/NAME (required)"
+                                    : "the member's login name (not needed here)")
       ->type_name("NAME");
 }
 
 void Require(const std::string &value, std::string_view option) {
-  if (value.empty())
-    throw UsageError(std::string(option) + " is required");
+  if (value.empty()) throw UsageError(std::string(option) + " is required");
 }
 
 std::int64_t CheckMember(const MemberOptions &member) {
@@ -81,8 +74,7 @@ std::int64_t CheckMember(const MemberOptions &member) {
   }
   const auto userid = wap::ParseWholeNumber(member.userid);
   if (!userid || member.userid.find(' ') != std::string::npos) {
-    throw UsageError("--userid must be a whole number, not '" + member.userid +
-                     "'");
+    throw UsageError("--userid must be a whole number, not '" + member.userid + "'");
   }
   return *userid;
 }
@@ -92,8 +84,7 @@ std::int16_t SmallInt(const std::string &value, std::string_view option) {
   Require(value, option);
   const auto n = wap::ParseSmallInt(value);
   if (!n || value.find_first_not_of("-0123456789") != std::string::npos) {
-    throw UsageError(std::string(option) +
-                     " must be a whole number from -32768 to 32767, not '" +
+    throw UsageError(std::string(option) + " must be a whole number from -32768 to 32767, not '" +
                      value + "'");
   }
   return *n;
@@ -104,22 +95,19 @@ std::int16_t SmallInt(const std::string &value, std::string_view option) {
 void CheckClassName(const std::string &name) {
   Require(name, "--name");
   if (wap::CleanClassName(name).empty()) {
-    throw UsageError(
-        "--name is empty once outer blanks and apostrophes are removed");
+    throw UsageError("--name is empty once outer blanks and apostrophes are removed");
   }
-  if (name.find('\0') != std::string::npos)
-    throw UsageError("--name holds a NUL character");
+  if (name.find('\0') != std::string::npos) throw UsageError("--name holds a NUL character");
 }
 
 // Runs `body` for the command `name`, turning its outcome into the exit code
 // and messages.
-void Run(const std::string &name, int &exit_code,
-         const std::function<int()> &body) {
+void Run(const std::string &name, int &exit_code, const std::function<int()> &body) {
   try {
     exit_code = body();
   } catch (const UsageError &e) {
-    std::cerr << "wapsite " << name << ": " << e.what() << "\nRun 'wapsite "
-              << name << " --help' for the options.\n";
+    std::cerr << "wapsite " << name << ": " << e.what() << "\nRun 'wapsite " << name
+              << " --help' for the options.\n";
     exit_code = kUsage;
   } catch (const std::exception &e) {
     std::cerr << "wapsite " << name << ": " << e.what() << "\n";
@@ -128,8 +116,8 @@ void Run(const std::string &name, int &exit_code,
 }
 
 // Runs the operation; prints `done` on success, the failure on standard error.
-int Report(const std::string &name, const AdminCall &call,
-           std::string_view method, const std::string &done) {
+int Report(const std::string &name, const AdminCall &call, std::string_view method,
+           const std::string &done) {
   if (const auto failure = RunAdminOperation(call, method)) {
     std::cerr << "wapsite " << name << ": " << *failure << "\n";
     return kFailure;
@@ -144,14 +132,12 @@ AdminCall MakeCall(const MemberOptions &member) {
 
 void AddClassCommands(CLI::App &app, int &exit_code) {
   CLI::App *group = app.add_subcommand(
-      "class",
-      "Add, rename or delete a member's classes (the sections of its site)");
+      "class", "Add, rename or delete a member's classes (the sections of its site)");
   group->require_subcommand(1);
   auto member = std::make_shared<MemberOptions>();
   auto values = std::make_shared<ClassOptions>();
 
-  CLI::App *add =
-      group->add_subcommand("add", "Add a class to the member's site");
+  CLI::App *add = group->add_subcommand("add", "Add a class to the member's site");
   AddMemberOptions(*add, *member, false);
   add->add_option("--name", values->name,
                   "the class name; outer blanks and apostrophes are "
@@ -160,8 +146,7 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
                   "0 single content, 1 news list, 2 products, 3 guestbook, 4 "
                   "call entry (required)")
       ->type_name("N");
-  add->add_option("--sortid", values->sortid,
-                  "position in the member's list (required)")
+  add->add_option("--sortid", values->sortid, "position in the member's list (required)")
       ->type_name("N");
   add->callback([member, values, &exit_code] {
     Run("class add", exit_code, [&] {
@@ -178,16 +163,14 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
     });
   });
 
-  CLI::App *rename = group->add_subcommand(
-      "rename", "Rename and re-sort one of the member's classes");
+  CLI::App *rename =
+      group->add_subcommand("rename", "Rename and re-sort one of the member's classes");
   AddMemberOptions(*rename, *member, false);
-  rename->add_option("--id", values->id, "the class's id (required)")
-      ->type_name("N");
+  rename->add_option("--id", values->id, "the class's id (required)")->type_name("N");
   rename->add_option("--name", values->name,
                      "the new name; outer blanks and apostrophes are "
                      "removed (required)");
-  rename->add_option("--sortid", values->sortid, "the new position (required)")
-      ->type_name("N");
+  rename->add_option("--sortid", values->sortid, "the new position (required)")->type_name("N");
   rename->callback([member, values, &exit_code] {
     Run("class rename", exit_code, [&] {
       const std::int64_t userid = CheckMember(*member);
@@ -195,8 +178,8 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
       CheckClassName(values->name);
       SmallInt(values->sortid, "--sortid");
       if (CountMemberClasses(member->root, userid, id) != 1) {
-        std::cerr << "wapsite class rename: member " << userid
-                  << " has no class " << id << "; nothing renamed\n";
+        std::cerr << "wapsite class rename: member " << userid << " has no class " << id
+                  << "; nothing renamed\n";
         return kFailure;
       }
       AdminCall call = MakeCall(*member);
@@ -209,25 +192,23 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
     });
   });
 
-  CLI::App *remove = group->add_subcommand(
-      "delete", "Delete one of the member's classes with its contents");
+  CLI::App *remove =
+      group->add_subcommand("delete", "Delete one of the member's classes with its contents");
   AddMemberOptions(*remove, *member, false);
-  remove->add_option("--id", values->id, "the class's id (required)")
-      ->type_name("N");
+  remove->add_option("--id", values->id, "the class's id (required)")->type_name("N");
   remove->callback([member, values, &exit_code] {
     Run("class delete", exit_code, [&] {
       const std::int64_t userid = CheckMember(*member);
       const std::int16_t id = SmallInt(values->id, "--id");
       if (CountMemberClasses(member->root, userid, id) != 1) {
-        std::cerr << "wapsite class delete: member " << userid
-                  << " has no class " << id << "; nothing deleted\n";
+        std::cerr << "wapsite class delete: member " << userid << " has no class " << id
+                  << "; nothing deleted\n";
         return kFailure;
       }
       AdminCall call = MakeCall(*member);
       call.query = {{"act", "del"}, {"id", values->id}};
       return Report("class delete", call, "AdminClass_DoAction",
-                    "class " + std::to_string(id) +
-                        " deleted with its contents");
+                    "class " + std::to_string(id) + " deleted with its contents");
     });
   });
 }
@@ -236,37 +217,36 @@ void AddSiteCommands(CLI::App &app, int &exit_code) {
   CLI::App *group = app.add_subcommand("site", "Provision a member's site");
   group->require_subcommand(1);
   auto member = std::make_shared<MemberOptions>();
-  CLI::App *create = group->add_subcommand(
-      "create", "Create the member's folder waphome/NAME with its upload "
-                "folder, copy the member's site "
-                "template (wapTemplete/N of its wap_setting row) into it, "
-                "overwriting, and write its entry "
-                "page index.asp, which redirects to the site's home page at "
-                "the address in "
-                "inc/siteaddress.txt");
+  CLI::App *create =
+      group->add_subcommand("create",
+                            "Create the member's folder waphome/NAME with its upload "
+                            "folder, copy the member's site "
+                            "template (wapTemplete/N of its wap_setting row) into it, "
+                            "overwriting, and write its entry "
+                            "page index.asp, which redirects to the site's home page at "
+                            "the address in "
+                            "inc/siteaddress.txt");
   AddMemberOptions(*create, *member, true);
   create->callback([member, &exit_code] {
     Run("site create", exit_code, [&] {
       CheckMember(*member);
       Require(member->username, "--username");
       if (!wap::IsSafeMemberName(member->username)) {
-        throw UsageError("--username must be a plain folder name, not '" +
-                         member->username + "'");
+        throw UsageError("--username must be a plain folder name, not '" + member->username + "'");
       }
-      return Report("site create", MakeCall(*member), "CreateSite",
-                    "site of " + member->username + " created in " +
-                        (std::filesystem::path(member->root) / "waphome" /
-                         member->username)
-                            .string());
+      return Report(
+          "site create", MakeCall(*member), "CreateSite",
+          "site of " + member->username + " created in " +
+              (std::filesystem::path(member->root) / "waphome" / member->username).string());
     });
   });
 }
 
-} // namespace
+}  // namespace
 
 void AddAdminCommands(CLI::App &app, int &exit_code) {
   AddClassCommands(app, exit_code);
   AddSiteCommands(app, exit_code);
 }
 
-} // namespace cli
+}  // namespace cli

@@ -26,15 +26,11 @@ namespace {
 
 // The collection as a page would receive it: its url-encoded text and its
 // pairs.
-host::Collection
-MakeCollection(const std::vector<host::Collection::Pair> &pairs) {
+host::Collection MakeCollection(const std::vector<host::Collection::Pair> &pairs) {
   std::string text;
   for (const auto &[name, value] : pairs) {
-    if (!text.empty())
-      text.push_back('&');
-    text.append(wap::PercentEncode(name))
-        .append("=")
-        .append(wap::PercentEncode(value));
+    if (!text.empty()) text.push_back('&');
+    text.append(wap::PercentEncode(name)).append("=").append(wap::PercentEncode(value));
   }
   return host::Collection(std::move(text), pairs);
 }
@@ -42,13 +38,12 @@ MakeCollection(const std::vector<host::Collection::Pair> &pairs) {
 // The objects of one back-office request in the web root's top folder.
 struct BackOfficeRequest {
   explicit BackOfficeRequest(const AdminCall &call)
-      : request(MakeCollection(call.query), MakeCollection(call.form),
-                host::Collection(),
+      : request(MakeCollection(call.query), MakeCollection(call.form), host::Collection(),
                 {{"REQUEST_METHOD", call.form.empty() ? "GET" : "POST"},
                  {"SCRIPT_NAME", "/admin.asp"}}),
         server(call.root, "/", CreateObjectByName),
-        pool(call.root), context{application, request, response,
-                                 session,     server,  pool} {
+        pool(call.root),
+        context{application, request, response, session, server, pool} {
     session.Set("userid", call.userid);
     session.Set("UserName", call.username);
   }
@@ -62,13 +57,11 @@ struct BackOfficeRequest {
   host::ScriptingContext context;
 };
 
-} // namespace
+}  // namespace
 
-std::optional<std::string> RunAdminOperation(const AdminCall &call,
-                                             std::string_view method) {
+std::optional<std::string> RunAdminOperation(const AdminCall &call, std::string_view method) {
   BackOfficeRequest page(call);
-  std::unique_ptr<host::HostObject> admin =
-      page.server.CreateObject("wap.adminmanage");
+  std::unique_ptr<host::HostObject> admin = page.server.CreateObject("wap.adminmanage");
   std::optional<std::string> failure;
   try {
     admin->OnStartPage(page.context);
@@ -84,8 +77,8 @@ std::optional<std::string> RunAdminOperation(const AdminCall &call,
   return failure;
 }
 
-std::int64_t CountMemberClasses(const std::filesystem::path &root,
-                                std::int64_t userid, std::int64_t class_id) {
+std::int64_t CountMemberClasses(const std::filesystem::path &root, std::int64_t userid,
+                                std::int64_t class_id) {
   BackOfficeRequest page(AdminCall{root, std::to_string(userid), "", {}, {}});
   wap::PageContext context;
   wap::PageContextScope scope(context);
@@ -99,12 +92,11 @@ std::int64_t CountMemberClasses(const std::filesystem::path &root,
   }
   const auto count =
       connection
-          .Execute("select count(*) from wap_classes where userid=" +
-                   std::to_string(userid) +
+          .Execute("select count(*) from wap_classes where userid=" + std::to_string(userid) +
                    " and id=" + std::to_string(class_id))
           ->Field(std::size_t{0})
           .ToInteger();
   return count.value_or(0);
 }
 
-} // namespace cli
+}  // namespace cli

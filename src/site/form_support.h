@@ -25,4 +25,4 @@ std::string MarkupText(std::string_view text);
 // byte counts as one.
 std::size_t CharacterCount(std::string_view text);
 
-} // namespace site
+}  // namespace site

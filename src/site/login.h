@@ -10,10 +10,10 @@
 namespace site {
 
 class Login : public wap::PageObject {
-protected:
+ protected:
   // The site's userid must be a whole number, else host::RequestError (status
   // 400).
   void StartPage(host::ScriptingContext &context) override;
 };
 
-} // namespace site
+}  // namespace site

@@ -42,8 +42,7 @@ using Texts = std::array<std::string, kFieldCount>;
 bool IsBlank(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const char32_t c = wap::NextCodePoint(text, i);
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != 0x3000)
-      return false;
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != 0x3000) return false;
   }
   return true;
 }
@@ -53,11 +52,9 @@ bool IsBlank(std::string_view text) {
 std::string Problem(const Texts &typed) {
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     const Field &field = kFields[i];
-    if (IsBlank(typed[i]))
-      return std::string("请填写") + field.label + "。";
+    if (IsBlank(typed[i])) return std::string("请填写") + field.label + "。";
     if (CharacterCount(typed[i]) > field.max_chars) {
-      return std::string(field.label) + "不能超过" +
-             std::to_string(field.max_chars) + "个字。";
+      return std::string(field.label) + "不能超过" + std::to_string(field.max_chars) + "个字。";
     }
     if (typed[i].find('\0') != std::string::npos) {
       return std::string(field.label) + "含有不能保存的字符。";
@@ -76,32 +73,24 @@ std::string LocalTimeNow() {
   return text;
 }
 
-void AppendForm(wap::PageContext &c, const Texts &typed,
-                const std::string &problem) {
-  if (!problem.empty())
-    c.page.append("<p>" + wap::ToCharRefs(problem) + "</p>\r\n");
+void AppendForm(wap::PageContext &c, const Texts &typed, const std::string &problem) {
+  if (!problem.empty()) c.page.append("<p>" + wap::ToCharRefs(problem) + "</p>\r\n");
   const std::string action = MarkupText("newly.asp?" + SiteQuery());
   const std::string submit_label = wap::ToCharRefs("提交");
   if (c.markup == wap::Markup::kWml) {
-    std::string go =
-        "<go href=\"" + action + "\" method=\"post\" accept-charset=\"utf-8\">";
+    std::string go = "<go href=\"" + action + "\" method=\"post\" accept-charset=\"utf-8\">";
     for (const Field &field : kFields) {
-      go.append("<postfield name=\"")
-          .append(field.name)
-          .append("\" value=\"$(");
+      go.append("<postfield name=\"").append(field.name).append("\" value=\"$(");
       go.append(field.name).append(")\"/>");
     }
     go.append("</go>");
-    c.page.append("<do type=\"accept\" label=\"" + submit_label + "\">" + go +
-                  "</do>\r\n");
+    c.page.append("<do type=\"accept\" label=\"" + submit_label + "\">" + go + "</do>\r\n");
     c.page.append("<p>");
     for (std::size_t i = 0; i < kFieldCount; ++i) {
       const Field &field = kFields[i];
-      c.page.append(wap::ToCharRefs(std::string(field.label) + "：") +
-                    "<input name=\"" + field.name +
-                    "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
-                    "\" maxlength=\"" + std::to_string(field.max_chars) +
-                    "\"/><br/>\r\n");
+      c.page.append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
+                    field.name + "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
+                    "\" maxlength=\"" + std::to_string(field.max_chars) + "\"/><br/>\r\n");
     }
     c.page.append("<anchor>" + submit_label + go + "</anchor></p>\r\n");
   } else {
@@ -109,32 +98,27 @@ void AppendForm(wap::PageContext &c, const Texts &typed,
                   "\" method=\"post\" accept-charset=\"utf-8\">\r\n<p>");
     for (std::size_t i = 0; i < kFieldCount - 1; ++i) {
       const Field &field = kFields[i];
-      c.page.append(wap::ToCharRefs(std::string(field.label) + "：") +
-                    "<input name=\"" + field.name +
-                    "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
-                    "\" maxlength=\"" + std::to_string(field.max_chars) +
-                    "\" /><br />\r\n");
+      c.page.append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
+                    field.name + "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
+                    "\" maxlength=\"" + std::to_string(field.max_chars) + "\" /><br />\r\n");
     }
     const Field &message = kFields[kFieldCount - 1];
-    c.page.append(wap::ToCharRefs(std::string(message.label) + "：") +
-                  "<br /><textarea name=\"" + message.name +
-                  "\" rows=\"5\" cols=\"20\">" +
-                  MarkupText(typed[kFieldCount - 1]) + "</textarea><br />\r\n");
-    c.page.append("<input type=\"submit\" value=\"" + submit_label +
-                  "\" /></p>\r\n</form>\r\n");
+    c.page.append(wap::ToCharRefs(std::string(message.label) + "：") + "<br /><textarea name=\"" +
+                  message.name + "\" rows=\"5\" cols=\"20\">" + MarkupText(typed[kFieldCount - 1]) +
+                  "</textarea><br />\r\n");
+    c.page.append("<input type=\"submit\" value=\"" + submit_label + "\" /></p>\r\n</form>\r\n");
   }
-  c.page.append("<p><a href=\"lyb.asp?" + c.link_suffix + "\">" +
-                wap::ToCharRefs("返回留言板") + "</a></p>\r\n");
+  c.page.append("<p><a href=\"lyb.asp?" + c.link_suffix + "\">" + wap::ToCharRefs("返回留言板") +
+                "</a></p>\r\n");
 }
 
-} // namespace
+}  // namespace
 
 void Newly::StartPage(host::ScriptingContext &context) {
-  if (!wap::InitPage(context))
-    return;
+  if (!wap::InitPage(context)) return;
   wap::PageContext &c = wap::PageContext::Current();
-  const std::string userid = std::to_string(
-      wap::RequireWholeNumber(c.request->Item("userid"), "userid"));
+  const std::string userid =
+      std::to_string(wap::RequireWholeNumber(c.request->Item("userid"), "userid"));
   wap::SetPageTitle(wap::ToCharRefs("填写留言"));
 
   Texts typed;
@@ -145,13 +129,11 @@ void Newly::StartPage(host::ScriptingContext &context) {
     }
     problem = Problem(typed);
     if (problem.empty()) {
-      c.connection->Execute(
-          "insert into wap_lyb (userid,lyr,title,content,lytime) values (" +
-          userid + "," + wap::SqlQuote(typed[0]) + "," +
-          wap::SqlQuote(typed[1]) + "," + wap::SqlQuote(typed[2]) + ",'" +
-          LocalTimeNow() + "')");
-      c.response->Redirect(c.application->Get("domain").value_or("") +
-                           "/wap/lyb.asp?" + SiteQuery());
+      c.connection->Execute("insert into wap_lyb (userid,lyr,title,content,lytime) values (" +
+                            userid + "," + wap::SqlQuote(typed[0]) + "," + wap::SqlQuote(typed[1]) +
+                            "," + wap::SqlQuote(typed[2]) + ",'" + LocalTimeNow() + "')");
+      c.response->Redirect(c.application->Get("domain").value_or("") + "/wap/lyb.asp?" +
+                           SiteQuery());
       return;
     }
   }
@@ -159,4 +141,4 @@ void Newly::StartPage(host::ScriptingContext &context) {
   wap::AppendHomeLink();
 }
 
-} // namespace site
+}  // namespace site

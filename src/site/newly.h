@@ -19,7 +19,7 @@ inline constexpr std::size_t kMaxTitleChars = 100;
 inline constexpr std::size_t kMaxMessageChars = 1000;
 
 class Newly : public wap::PageObject {
-protected:
+ protected:
   // The site's userid must be a whole number, else host::RequestError (status
   // 400) and no statement. A request with form values is a post: the form
   // fields lyr (the writer's name), title and content must each hold something
@@ -27,4 +27,4 @@ protected:
   void StartPage(host::ScriptingContext &context) override;
 };
 
-} // namespace site
+}  // namespace site

@@ -100,7 +100,8 @@ void CopyOneFile(const std::string& from, const std::string& to, bool overwrite)
     }
     if (n == 0) break;
     for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out.get(), buffer.data() + done, static_cast<std::size_t>(n - done));
+      const ssize_t w =
+          ::write(out.get(), buffer.data() + done, static_cast<std::size_t>(n - done));
       if (w < 0) {
         if (errno == EINTR) continue;
         throw FsError("cannot write", to, errno);

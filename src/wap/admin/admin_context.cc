@@ -27,25 +27,21 @@ void AdminEnd() noexcept {
 data::Connection &AdminConnection() {
   PageContext &page = PageContext::Current();
   if (!page.connection || !page.connection->IsOpen()) {
-    throw std::runtime_error(
-        "adminmanage: the database connection is not open");
+    throw std::runtime_error("adminmanage: the database connection is not open");
   }
   return *page.connection;
 }
 
 std::int64_t SessionUserId() {
   PageContext &page = PageContext::Current();
-  if (page.session == nullptr)
-    throw std::runtime_error("adminmanage: no session");
+  if (page.session == nullptr) throw std::runtime_error("adminmanage: no session");
   const std::optional<std::string> value = page.session->Get("userid");
-  const std::optional<std::int64_t> id =
-      value ? ParseWholeNumber(*value) : std::nullopt;
+  const std::optional<std::int64_t> id = value ? ParseWholeNumber(*value) : std::nullopt;
   if (!id) {
-    throw std::runtime_error(
-        "adminmanage: the session's userid is " +
-        (value ? "not a whole number: '" + *value + "'" : "missing"));
+    throw std::runtime_error("adminmanage: the session's userid is " +
+                             (value ? "not a whole number: '" + *value + "'" : "missing"));
   }
   return *id;
 }
 
-} // namespace wap
+}  // namespace wap

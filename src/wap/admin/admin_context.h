@@ -42,4 +42,4 @@ data::Connection &AdminConnection();
 // "1 or 1=1") throws std::runtime_error before a statement is formed from it.
 std::int64_t SessionUserId();
 
-} // namespace wap
+}  // namespace wap

@@ -33,4 +33,4 @@ bool AdminManage::Call(std::string_view method) {
   return false;
 }
 
-} // namespace wap
+}  // namespace wap

@@ -14,15 +14,15 @@
 namespace wap {
 
 class AdminManage : public host::HostObject {
-public:
+ public:
   void OnStartPage(host::ScriptingContext &context) override;
   void OnEndPage() override;
   // "AdminClass_DoAction" or "CreateSite" (any letter case); false for any
   // other name. Throws what the operation throws.
   bool Call(std::string_view method) override;
 
-private:
+ private:
   PageContext context_;
 };
 
-} // namespace wap
+}  // namespace wap

@@ -25,18 +25,15 @@ void RunInOneTransaction(data::Connection &connection,
                          std::initializer_list<std::string> statements) {
   connection.BeginTrans();
   try {
-    for (const auto &sql : statements)
-      connection.Execute(sql);
+    for (const auto &sql : statements) connection.Execute(sql);
     connection.CommitTrans();
   } catch (const std::exception &failure) {
-    if (!connection.InTransaction())
-      throw;
+    if (!connection.InTransaction()) throw;
     try {
       connection.RollbackTrans();
     } catch (const std::exception &rollback) {
       throw std::runtime_error(std::string(failure.what()) +
-                               " (and the rollback failed: " + rollback.what() +
-                               ")");
+                               " (and the rollback failed: " + rollback.what() + ")");
     }
     throw;
   }
@@ -44,12 +41,10 @@ void RunInOneTransaction(data::Connection &connection,
 
 // The cleaned form value `name`, refusing a NUL that would cut the statement
 // short.
-std::string CleanedFormName(const host::Request &request,
-                            std::string_view name) {
+std::string CleanedFormName(const host::Request &request, std::string_view name) {
   std::string cleaned = CleanClassName(request.Form().Get(name).value_or(""));
   if (cleaned.find('\0') != std::string::npos) {
-    throw std::runtime_error(
-        "adminmanage: the class name holds a NUL character");
+    throw std::runtime_error("adminmanage: the class name holds a NUL character");
   }
   return cleaned;
 }
@@ -58,29 +53,23 @@ std::string Number(std::int64_t n) { return std::to_string(n); }
 
 void Add(const host::Request &request, data::Connection &connection) {
   const std::string name = CleanedFormName(request, "classname");
-  if (name.empty())
-    return;
+  if (name.empty()) return;
   const std::int64_t userid = SessionUserId();
   const std::int16_t type = ToSmallInt(request.Form().Get("type"), "type");
-  const std::int16_t sortid =
-      ToSmallInt(request.Form().Get("sortid"), "sortid");
-  connection.Execute(
-      "insert into wap_classes (userid,type,classname,sortid) values (" +
-      Number(userid) + "," + Number(type) + ",'" + name + "'," +
-      Number(sortid) + ")");
+  const std::int16_t sortid = ToSmallInt(request.Form().Get("sortid"), "sortid");
+  connection.Execute("insert into wap_classes (userid,type,classname,sortid) values (" +
+                     Number(userid) + "," + Number(type) + ",'" + name + "'," + Number(sortid) +
+                     ")");
 }
 
 void Rename(const host::Request &request, data::Connection &connection) {
   const std::string name = CleanedFormName(request, "edtclassname");
-  if (name.empty())
-    return;
+  if (name.empty()) return;
   const std::int64_t userid = SessionUserId();
-  const std::int16_t sortid =
-      ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
+  const std::int16_t sortid = ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
   const std::int16_t id = ToSmallInt(request.Item("id"), "id");
-  connection.Execute("update wap_classes set classname='" + name +
-                     "',sortid=" + Number(sortid) + " where id=" + Number(id) +
-                     " and userid=" + Number(userid));
+  connection.Execute("update wap_classes set classname='" + name + "',sortid=" + Number(sortid) +
+                     " where id=" + Number(id) + " and userid=" + Number(userid));
 }
 
 void Delete(const host::Request &request, data::Connection &connection) {
@@ -89,31 +78,25 @@ void Delete(const host::Request &request, data::Connection &connection) {
   // The count becomes the shared recordset, which the administration end
   // closes.
   PageContext &page = PageContext::Current();
-  if (!page.recordset)
-    page.recordset = std::make_unique<data::Recordset>();
+  if (!page.recordset) page.recordset = std::make_unique<data::Recordset>();
   page.recordset->Close();
-  page.recordset->Open("select count(*) from wap_classes where userid= " +
-                           Number(userid) + " and id=" + Number(id),
-                       connection);
-  if (page.recordset->Eof() ||
-      page.recordset->Field(std::size_t{0}).ToInteger() != 1)
-    return;
-  RunInOneTransaction(connection,
-                      {"delete from wap_contents where cid=" + Number(id),
-                       "delete from wap_classes where id=" + Number(id)});
+  page.recordset->Open(
+      "select count(*) from wap_classes where userid= " + Number(userid) + " and id=" + Number(id),
+      connection);
+  if (page.recordset->Eof() || page.recordset->Field(std::size_t{0}).ToInteger() != 1) return;
+  RunInOneTransaction(connection, {"delete from wap_contents where cid=" + Number(id),
+                                   "delete from wap_classes where id=" + Number(id)});
 }
 
-} // namespace
+}  // namespace
 
 std::string CleanClassName(std::string_view name) {
   const auto first = name.find_first_not_of(' ');
-  if (first == std::string_view::npos)
-    return "";
+  if (first == std::string_view::npos) return "";
   name = name.substr(first, name.find_last_not_of(' ') - first + 1);
   std::string cleaned;
   for (const char c : name) {
-    if (c != '\'')
-      cleaned.push_back(c);
+    if (c != '\'') cleaned.push_back(c);
   }
   return cleaned;
 }
@@ -122,12 +105,9 @@ void AdminClassDoAction() {
   data::Connection &connection = AdminConnection();
   const host::Request &request = *PageContext::Current().request;
   const std::optional<std::string> submit = request.Form().Get("submit");
-  if (submit == "新建")
-    Add(request, connection);
-  if (submit == "保存")
-    Rename(request, connection);
-  if (request.QueryString().Get("act") == "del")
-    Delete(request, connection);
+  if (submit == "新建") Add(request, connection);
+  if (submit == "保存") Rename(request, connection);
+  if (request.QueryString().Get("act") == "del") Delete(request, connection);
 }
 
-} // namespace wap
+}  // namespace wap

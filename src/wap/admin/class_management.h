@@ -32,4 +32,4 @@ void AdminClassDoAction();
 // every apostrophe removed.
 std::string CleanClassName(std::string_view name);
 
-} // namespace wap
+}  // namespace wap

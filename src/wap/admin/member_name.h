@@ -14,4 +14,4 @@ namespace wap {
 // U+007F–U+009F).
 bool IsSafeMemberName(std::string_view name);
 
-} // namespace wap
+}  // namespace wap

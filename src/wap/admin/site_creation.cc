@@ -23,8 +23,7 @@ constexpr std::string_view kSiteAddressFile = "/inc/siteaddress.txt";
 
 bool IsDigits(std::string_view text) {
   for (const char c : text) {
-    if (c < '0' || c > '9')
-      return false;
+    if (c < '0' || c > '9') return false;
   }
   return true;
 }
@@ -48,15 +47,12 @@ std::string Printable(std::string_view text) {
 // The member's template folder name: the templeteid of its wap_setting row,
 // empty when there is no row or the column is NULL.
 std::string TemplateNumber(data::Connection &connection, std::int64_t userid) {
-  std::unique_ptr<data::Recordset> result =
-      connection.Execute("select templeteid from wap_setting where userid=" +
-                         std::to_string(userid));
-  std::string number =
-      result->Eof() ? "" : result->Field(std::size_t{0}).ToText();
+  std::unique_ptr<data::Recordset> result = connection.Execute(
+      "select templeteid from wap_setting where userid=" + std::to_string(userid));
+  std::string number = result->Eof() ? "" : result->Field(std::size_t{0}).ToText();
   result->Close();
   if (!IsDigits(number)) {
-    throw std::runtime_error("CreateSite: the templeteid of member " +
-                             std::to_string(userid) +
+    throw std::runtime_error("CreateSite: the templeteid of member " + std::to_string(userid) +
                              " is not a template number: '" + number + "'");
   }
   return number;
@@ -64,24 +60,19 @@ std::string TemplateNumber(data::Connection &connection, std::int64_t userid) {
 
 // The first line of the site address file, less a byte-order mark and trailing
 // white space.
-std::string ReadSiteAddress(const fso::FileSystemObject &files,
-                            const std::string &web_root) {
+std::string ReadSiteAddress(const fso::FileSystemObject &files, const std::string &web_root) {
   std::string text;
   try {
-    text =
-        files.OpenTextFile(web_root + std::string(kSiteAddressFile))->ReadAll();
+    text = files.OpenTextFile(web_root + std::string(kSiteAddressFile))->ReadAll();
   } catch (const std::exception &e) {
-    throw std::runtime_error("CreateSite: cannot read the site address: " +
-                             std::string(e.what()));
+    throw std::runtime_error("CreateSite: cannot read the site address: " + std::string(e.what()));
   }
-  if (text.starts_with("\xEF\xBB\xBF"))
-    text.erase(0, 3);
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   text.erase(std::min(text.find_first_of("\r\n"), text.size()));
   text.erase(std::min(text.find_last_not_of(" \t\f\v") + 1, text.size()));
   for (const char c : text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      throw std::runtime_error(
-          "CreateSite: the site address holds a control character");
+      throw std::runtime_error("CreateSite: the site address holds a control character");
     }
   }
   if (text.find("%>") != std::string::npos) {
@@ -93,46 +84,40 @@ std::string ReadSiteAddress(const fso::FileSystemObject &files,
 // The entry page's redirect line. The values are written unchanged, as the
 // member's site expects them; only a double quote of the address is doubled, to
 // stay inside the string literal.
-std::string RedirectLine(std::string_view address, std::int64_t userid,
-                         std::string_view username) {
+std::string RedirectLine(std::string_view address, std::int64_t userid, std::string_view username) {
   std::string line = "response.Redirect(\"";
   for (const char c : address) {
     line.push_back(c);
-    if (c == '"')
-      line.push_back('"');
+    if (c == '"') line.push_back('"');
   }
   line.append("/wap/index.asp?userid=").append(std::to_string(userid));
   line.append("&username=").append(username).append("\")");
   return line;
 }
 
-} // namespace
+}  // namespace
 
 void CreateSite() {
   PageContext &page = PageContext::Current();
   data::Connection &connection = AdminConnection();
   const std::string name = page.session->Get("UserName").value_or("");
   if (!IsSafeMemberName(name)) {
-    throw std::runtime_error("CreateSite: refused the member name '" +
-                             Printable(name) +
+    throw std::runtime_error("CreateSite: refused the member name '" + Printable(name) +
                              "': it must be a plain folder name");
   }
 
   const std::string member_folder = page.server->MapPath("waphome/" + name);
   const std::unique_ptr<fso::FileSystemObject> files =
       CreateFileSystemObject(page.settings.file_system_object);
-  if (!files->FolderExists(member_folder))
-    files->CreateFolder(member_folder);
+  if (!files->FolderExists(member_folder)) files->CreateFolder(member_folder);
   const std::string upload_folder = member_folder + "/upfile";
-  if (!files->FolderExists(upload_folder))
-    files->CreateFolder(upload_folder);
+  if (!files->FolderExists(upload_folder)) files->CreateFolder(upload_folder);
 
   const std::int64_t userid = SessionUserId();
   const std::string template_number = TemplateNumber(connection, userid);
 
   const std::string web_root = page.server->MapPath("/");
-  files->CopyFile(web_root + "/wapTemplete/" + template_number + "/*.*",
-                  member_folder + "/", true);
+  files->CopyFile(web_root + "/wapTemplete/" + template_number + "/*.*", member_folder + "/", true);
 
   const std::string address = ReadSiteAddress(*files, web_root);
   const std::string username = page.session->Get("username").value_or("");
@@ -146,4 +131,4 @@ void CreateSite() {
   entry->Close();
 }
 
-} // namespace wap
+}  // namespace wap

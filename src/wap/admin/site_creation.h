@@ -34,4 +34,4 @@ namespace wap {
 // nothing to the response and changes no row. Requires: AdminSetUp succeeded.
 void CreateSite();
 
-} // namespace wap
+}  // namespace wap

@@ -20,21 +20,20 @@ using testing_support::PageHarness;
 using testing_support::PageRequest;
 
 class AdminContext : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { h_.Session().Set("userid", "12"); }
   PageHarness h_;
 };
 
-TEST_F(AdminContext,
-       WithoutAnOperationOpensAndClosesTheDatabaseAndWritesNothing) {
+TEST_F(AdminContext, WithoutAnOperationOpensAndClosesTheDatabaseAndWritesNothing) {
   const auto before = std::chrono::system_clock::now();
   BackOfficePage page({});
   const host::Response r = h_.Run(page, PageRequest{}, "/admin");
   EXPECT_EQ(r.Body(), "");
   EXPECT_FALSE(r.Ended());
-  EXPECT_EQ(r.ContentType(), "text/html"); // no content type of its own
-  const std::vector<host::Response::Header> caching = {
-      {"pragma", "no-cache"}, {"cache-control", "private"}};
+  EXPECT_EQ(r.ContentType(), "text/html");  // no content type of its own
+  const std::vector<host::Response::Header> caching = {{"pragma", "no-cache"},
+                                                       {"cache-control", "private"}};
   EXPECT_EQ(r.Headers(), caching);
   EXPECT_EQ(r.CacheControl(), "no-cache");
   ASSERT_TRUE(r.ExpiresAt().has_value());
@@ -46,9 +45,8 @@ TEST_F(AdminContext,
 
 TEST_F(AdminContext, RunsNoKeywordFilter) {
   BackOfficePage page({"AdminClass_DoAction"});
-  const host::Response r = h_.Run(
-      page, PageRequest{{}, {{"submit", "新建"}, {"classname", "select"}}},
-      "/admin");
+  const host::Response r =
+      h_.Run(page, PageRequest{{}, {{"submit", "新建"}, {"classname", "select"}}}, "/admin");
   EXPECT_FALSE(r.Ended());
   EXPECT_EQ(h_.Query("select classname from wap_classes").size(), 1u);
 }
@@ -73,11 +71,8 @@ TEST_F(AdminContext, OperationsAreFoundInAnyLetterCase) {
   EXPECT_TRUE(calls.found);
 }
 
-TEST_F(AdminContext,
-       AFailedOpenIsReportedAndNoOperationRunsWithoutTheConnection) {
-  h_.WriteFile(
-      "conn.asp",
-      "<%strSQLServer=\"sqlite:data/missing.db\" strSQLDataBase=\"x\"%>");
+TEST_F(AdminContext, AFailedOpenIsReportedAndNoOperationRunsWithoutTheConnection) {
+  h_.WriteFile("conn.asp", "<%strSQLServer=\"sqlite:data/missing.db\" strSQLDataBase=\"x\"%>");
   BackOfficePage page({"AdminClass_DoAction"});
   const host::Response r = h_.Run(page, PageRequest{}, "/admin");
   EXPECT_TRUE(r.Ended());
@@ -94,18 +89,15 @@ TEST_F(AdminContext,
     AdminManage admin;
   };
   Stubborn stubborn;
-  EXPECT_THROW(h_.Run(stubborn, PageRequest{{{"act", "del"}, {"id", "1"}}, {}},
-                      "/admin"),
+  EXPECT_THROW(h_.Run(stubborn, PageRequest{{{"act", "del"}, {"id", "1"}}, {}}, "/admin"),
                std::runtime_error);
   EXPECT_TRUE(h_.Statements().empty());
 }
 
 TEST_F(AdminContext, IsCreatedByItsPublishedName) {
-  EXPECT_NE(dynamic_cast<AdminManage *>(CreateObject("adminmanage").get()),
-            nullptr);
-  EXPECT_NE(dynamic_cast<AdminManage *>(CreateObject("AdminManage").get()),
-            nullptr);
+  EXPECT_NE(dynamic_cast<AdminManage *>(CreateObject("adminmanage").get()), nullptr);
+  EXPECT_NE(dynamic_cast<AdminManage *>(CreateObject("AdminManage").get()), nullptr);
 }
 
-} // namespace
-} // namespace wap::admin_test
+}  // namespace
+}  // namespace wap::admin_test

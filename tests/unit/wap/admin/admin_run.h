@@ -16,35 +16,31 @@
 namespace wap::admin_test {
 
 class BackOfficePage : public host::HostObject {
-public:
+ public:
   explicit BackOfficePage(std::vector<std::string> operations)
       : operations_(std::move(operations)) {}
 
   void OnStartPage(host::ScriptingContext &context) override {
     admin_.OnStartPage(context);
     for (const auto &operation : operations_) {
-      if (context.response.Ended())
-        break; // the host page runs no further statement
-      if (!admin_.Call(operation))
-        ADD_FAILURE() << "no operation " << operation;
+      if (context.response.Ended()) break;  // the host page runs no further statement
+      if (!admin_.Call(operation)) ADD_FAILURE() << "no operation " << operation;
     }
   }
   void OnEndPage() override { admin_.OnEndPage(); }
 
-private:
+ private:
   AdminManage admin_;
   std::vector<std::string> operations_;
 };
 
 // The statements with the engine's own way of starting a transaction shown as
 // "BEGIN".
-inline std::vector<std::string>
-Normalized(std::vector<std::string> statements) {
+inline std::vector<std::string> Normalized(std::vector<std::string> statements) {
   for (auto &s : statements) {
-    if (s.rfind("BEGIN", 0) == 0)
-      s = "BEGIN";
+    if (s.rfind("BEGIN", 0) == 0) s = "BEGIN";
   }
   return statements;
 }
 
-} // namespace wap::admin_test
+}  // namespace wap::admin_test

@@ -33,7 +33,7 @@ constexpr const char *kTwoMembers =
     "insert into wap_contents (id,cid,title,content) values (3,6,'c','z');";
 
 class ClassManagement : public ::testing::TestWithParam<Engine> {
-protected:
+ protected:
   void SetUp() override {
     if (GetParam() == Engine::kPostgres && !SiteDatabase::PostgresAvailable()) {
       GTEST_SKIP() << "WAPSITE_PG is not set";
@@ -41,8 +41,9 @@ protected:
     db_ = std::make_unique<SiteDatabase>(h_, GetParam());
     db_->Sql(kTwoMembers);
     if (GetParam() == Engine::kPostgres) {
-      db_->Sql("select setval('wap_classes_id_seq', 100); select "
-               "setval('wap_contents_id_seq', 100)");
+      db_->Sql(
+          "select setval('wap_classes_id_seq', 100); select "
+          "setval('wap_contents_id_seq', 100)");
     }
     h_.Session().Set("userid", "12");
   }
@@ -51,28 +52,23 @@ protected:
   // must stay empty.
   void Act(const Pairs &query, const Pairs &form) {
     BackOfficePage page({"AdminClass_DoAction"});
-    const host::Response response =
-        h_.Run(page, PageRequest{query, form}, "/admin");
+    const host::Response response = h_.Run(page, PageRequest{query, form}, "/admin");
     EXPECT_EQ(response.Body(), "");
     EXPECT_FALSE(response.Ended());
     EXPECT_EQ(response.Status(), 200);
   }
 
   Rows Classes() {
-    return db_->Query(
-        "select id,userid,type,classname,sortid from wap_classes order by id");
+    return db_->Query("select id,userid,type,classname,sortid from wap_classes order by id");
   }
-  Rows ContentIds() {
-    return db_->Query("select id from wap_contents order by id");
-  }
+  Rows ContentIds() { return db_->Query("select id from wap_contents order by id"); }
 
   PageHarness h_;
   std::unique_ptr<SiteDatabase> db_;
 };
 
 TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
-  const std::string count5 =
-      "select count(*) from wap_classes where userid= 12 and id=5";
+  const std::string count5 = "select count(*) from wap_classes where userid= 12 and id=5";
   const struct {
     const char *what;
     Pairs query;
@@ -81,10 +77,7 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
   } cases[] = {
       {"add with blanks around the name",
        {},
-       {{"submit", "新建"},
-        {"classname", "  News  "},
-        {"type", "1"},
-        {"sortid", "3"}},
+       {{"submit", "新建"}, {"classname", "  News  "}, {"type", "1"}, {"sortid", "3"}},
        {"insert into wap_classes (userid,type,classname,sortid) values "
         "(12,1,'News',3)"}},
       {"apostrophes removed after the blanks, absent numbers are 0",
@@ -94,18 +87,12 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
         "x ',0)"}},
       {"small integers rounded half to even",
        {},
-       {{"submit", "新建"},
-        {"classname", "it's"},
-        {"type", " 2.5 "},
-        {"sortid", "-3.5"}},
+       {{"submit", "新建"}, {"classname", "it's"}, {"type", " 2.5 "}, {"sortid", "-3.5"}},
        {"insert into wap_classes (userid,type,classname,sortid) values "
         "(12,2,'its',-4)"}},
       {"rename, id from the form",
        {},
-       {{"submit", "保存"},
-        {"edtclassname", " New name "},
-        {"edtsortid", "7"},
-        {"id", "5"}},
+       {{"submit", "保存"}, {"edtclassname", " New name "}, {"edtsortid", "7"}, {"id", "5"}},
        {"update wap_classes set classname='New name',sortid=7 where id=5 and "
         "userid=12"}},
       {"rename, id from the query string",
@@ -115,10 +102,7 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
         "userid=12"}},
       {"rename with an empty name does nothing",
        {},
-       {{"submit", "保存"},
-        {"edtclassname", " '' "},
-        {"edtsortid", "9"},
-        {"id", "5"}},
+       {{"submit", "保存"}, {"edtclassname", " '' "}, {"edtsortid", "9"}, {"id", "5"}},
        {}},
       {"add with an empty name does nothing",
        {},
@@ -135,22 +119,13 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
        {"select count(*) from wap_classes where userid= 12 and id=6"}},
       {"add and delete in one request",
        {{"act", "del"}, {"id", "5"}},
-       {{"submit", "新建"},
-        {"classname", "Extra"},
-        {"type", "3"},
-        {"sortid", "2"}},
+       {{"submit", "新建"}, {"classname", "Extra"}, {"type", "3"}, {"sortid", "2"}},
        {"insert into wap_classes (userid,type,classname,sortid) values "
         "(12,3,'Extra',2)",
         count5, "BEGIN", "delete from wap_contents where cid=5",
         "delete from wap_classes where id=5", "COMMIT"}},
-      {"act=del only in the form is no delete",
-       {},
-       {{"act", "del"}, {"id", "5"}},
-       {}},
-      {"another submit value is no action",
-       {},
-       {{"submit", "新建 "}, {"classname", "X"}},
-       {}},
+      {"act=del only in the form is no delete", {}, {{"act", "del"}, {"id", "5"}}, {}},
+      {"another submit value is no action", {}, {{"submit", "新建 "}, {"classname", "X"}}, {}},
       {"nothing asked", {}, {}, {}},
   };
   for (const auto &c : cases) {
@@ -163,10 +138,7 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
 }
 
 TEST_P(ClassManagement, StoresTheCleanedValues) {
-  Act({}, {{"submit", "新建"},
-           {"classname", "  Ne'ws  "},
-           {"type", "1"},
-           {"sortid", "3"}});
+  Act({}, {{"submit", "新建"}, {"classname", "  Ne'ws  "}, {"type", "1"}, {"sortid", "3"}});
   const Rows classes = Classes();
   ASSERT_EQ(classes.size(), 3u);
   EXPECT_EQ(classes[2][1], "12");
@@ -176,18 +148,10 @@ TEST_P(ClassManagement, StoresTheCleanedValues) {
 }
 
 TEST_P(ClassManagement, RenameChangesOnlyAClassOfTheSessionMember) {
-  Act({}, {{"submit", "保存"},
-           {"edtclassname", "Taken"},
-           {"edtsortid", "9"},
-           {"id", "6"}});
-  EXPECT_EQ(Classes(), (Rows{{"5", "12", "1", "Mine", "1"},
-                             {"6", "13", "1", "Theirs", "1"}}));
-  Act({}, {{"submit", "保存"},
-           {"edtclassname", "Mine 2"},
-           {"edtsortid", "9"},
-           {"id", "5"}});
-  EXPECT_EQ(Classes(), (Rows{{"5", "12", "1", "Mine 2", "9"},
-                             {"6", "13", "1", "Theirs", "1"}}));
+  Act({}, {{"submit", "保存"}, {"edtclassname", "Taken"}, {"edtsortid", "9"}, {"id", "6"}});
+  EXPECT_EQ(Classes(), (Rows{{"5", "12", "1", "Mine", "1"}, {"6", "13", "1", "Theirs", "1"}}));
+  Act({}, {{"submit", "保存"}, {"edtclassname", "Mine 2"}, {"edtsortid", "9"}, {"id", "5"}});
+  EXPECT_EQ(Classes(), (Rows{{"5", "12", "1", "Mine 2", "9"}, {"6", "13", "1", "Theirs", "1"}}));
 }
 
 TEST_P(ClassManagement, DeleteTakesTheOwnedClassWithItsContentsOnly) {
@@ -201,24 +165,24 @@ TEST_P(ClassManagement, DeleteTakesTheOwnedClassWithItsContentsOnly) {
 
 TEST_P(ClassManagement, AFailingClassDeleteLeavesBothTablesUnchanged) {
   if (GetParam() == Engine::kSqlite) {
-    db_->Sql("CREATE TRIGGER keep_classes BEFORE DELETE ON wap_classes "
-             "BEGIN SELECT RAISE(ABORT, 'classes are kept'); END;");
+    db_->Sql(
+        "CREATE TRIGGER keep_classes BEFORE DELETE ON wap_classes "
+        "BEGIN SELECT RAISE(ABORT, 'classes are kept'); END;");
   } else {
-    db_->Sql("CREATE FUNCTION keep_classes() RETURNS trigger AS $$ BEGIN RAISE "
-             "EXCEPTION "
-             "'classes are kept'; END $$ LANGUAGE plpgsql;"
-             "CREATE TRIGGER keep_classes BEFORE DELETE ON wap_classes "
-             "FOR EACH ROW EXECUTE FUNCTION keep_classes();");
+    db_->Sql(
+        "CREATE FUNCTION keep_classes() RETURNS trigger AS $$ BEGIN RAISE "
+        "EXCEPTION "
+        "'classes are kept'; END $$ LANGUAGE plpgsql;"
+        "CREATE TRIGGER keep_classes BEFORE DELETE ON wap_classes "
+        "FOR EACH ROW EXECUTE FUNCTION keep_classes();");
   }
   BackOfficePage page({"AdminClass_DoAction"});
-  EXPECT_THROW(
-      h_.Run(page, PageRequest{{{"act", "del"}, {"id", "5"}}, {}}, "/admin"),
-      std::exception);
+  EXPECT_THROW(h_.Run(page, PageRequest{{{"act", "del"}, {"id", "5"}}, {}}, "/admin"),
+               std::exception);
   EXPECT_EQ(Normalized(h_.Statements()),
-            (std::vector<std::string>{
-                "select count(*) from wap_classes where userid= 12 and id=5",
-                "BEGIN", "delete from wap_contents where cid=5",
-                "delete from wap_classes where id=5", "ROLLBACK"}));
+            (std::vector<std::string>{"select count(*) from wap_classes where userid= 12 and id=5",
+                                      "BEGIN", "delete from wap_contents where cid=5",
+                                      "delete from wap_classes where id=5", "ROLLBACK"}));
   EXPECT_EQ(Classes().size(), 2u);
   EXPECT_EQ(ContentIds(), (Rows{{"1"}, {"2"}, {"3"}}));
 }
@@ -229,18 +193,14 @@ TEST_P(ClassManagement, RefusesASessionUseridThatIsNotAWholeNumber) {
   const Pairs del = {{"act", "del"}, {"id", "5"}};
   for (const std::optional<std::string> &userid :
        {std::optional<std::string>(), std::optional<std::string>(""),
-        std::optional<std::string>("12 or 1=1"),
-        std::optional<std::string>("1.5"),
+        std::optional<std::string>("12 or 1=1"), std::optional<std::string>("1.5"),
         std::optional<std::string>("0x10")}) {
     host::LocalSession session;
-    if (userid)
-      session.Set("userid", *userid);
+    if (userid) session.Set("userid", *userid);
     for (const auto &[query, form] :
-         {std::pair{Pairs{}, add}, std::pair{Pairs{}, rename},
-          std::pair{del, Pairs{}}}) {
+         {std::pair{Pairs{}, add}, std::pair{Pairs{}, rename}, std::pair{del, Pairs{}}}) {
       BackOfficePage page({"AdminClass_DoAction"});
-      EXPECT_THROW(h_.Run(page, PageRequest{query, form}, session, "/admin"),
-                   std::runtime_error)
+      EXPECT_THROW(h_.Run(page, PageRequest{query, form}, session, "/admin"), std::runtime_error)
           << userid.value_or("(none)");
       EXPECT_TRUE(h_.Statements().empty()) << userid.value_or("(none)");
     }
@@ -248,64 +208,47 @@ TEST_P(ClassManagement, RefusesASessionUseridThatIsNotAWholeNumber) {
   EXPECT_EQ(Classes().size(), 2u);
 }
 
-TEST_P(ClassManagement,
-       ANumberThatDoesNotConvertStopsItsActionAfterTheEarlierOnes) {
+TEST_P(ClassManagement, ANumberThatDoesNotConvertStopsItsActionAfterTheEarlierOnes) {
   BackOfficePage bad_type({"AdminClass_DoAction"});
   EXPECT_THROW(
-      h_.Run(bad_type,
-             PageRequest{
-                 {}, {{"submit", "新建"}, {"classname", "X"}, {"type", "1x"}}},
+      h_.Run(bad_type, PageRequest{{}, {{"submit", "新建"}, {"classname", "X"}, {"type", "1x"}}},
              "/admin"),
       host::RequestError);
   EXPECT_TRUE(h_.Statements().empty());
 
   BackOfficePage bad_id({"AdminClass_DoAction"});
-  EXPECT_THROW(
-      h_.Run(bad_id,
-             PageRequest{
-                 {{"act", "del"}, {"id", "40000"}},
-                 {{"submit", "新建"}, {"classname", "Kept"}, {"type", "1"}}},
-             "/admin"),
-      host::RequestError);
-  EXPECT_EQ(h_.Statements(),
-            (std::vector<std::string>{
-                "insert into wap_classes (userid,type,classname,sortid) values "
-                "(12,1,'Kept',0)"}));
+  EXPECT_THROW(h_.Run(bad_id,
+                      PageRequest{{{"act", "del"}, {"id", "40000"}},
+                                  {{"submit", "新建"}, {"classname", "Kept"}, {"type", "1"}}},
+                      "/admin"),
+               host::RequestError);
+  EXPECT_EQ(h_.Statements(), (std::vector<std::string>{
+                                 "insert into wap_classes (userid,type,classname,sortid) values "
+                                 "(12,1,'Kept',0)"}));
   EXPECT_EQ(Classes().size(), 3u);
 }
 
 TEST_P(ClassManagement, ANameWithANulIsRefused) {
   BackOfficePage page({"AdminClass_DoAction"});
-  EXPECT_THROW(h_.Run(page,
-                      PageRequest{{},
-                                  {{"submit", "新建"},
-                                   {"classname", std::string("a\0b", 3)}}},
-                      "/admin"),
-               std::runtime_error);
+  EXPECT_THROW(
+      h_.Run(page, PageRequest{{}, {{"submit", "新建"}, {"classname", std::string("a\0b", 3)}}},
+             "/admin"),
+      std::runtime_error);
   EXPECT_TRUE(h_.Statements().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ClassManagement,
                          ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const auto &info) {
-                           return EngineName(info.param);
-                         });
+                         [](const auto &info) { return EngineName(info.param); });
 
 TEST(CleanClassName, TrimsBlanksOnlyThenDropsApostrophes) {
   const struct {
     const char *in;
     const char *out;
-  } cases[] = {{"  News  ", "News"},
-               {"it's", "its"},
-               {" ' a ' ", " a "},
-               {"\tTab\t", "\tTab\t"},
-               {"''", ""},
-               {"   ", ""},
-               {"", ""},
-               {"全角　", "全角　"}};
-  for (const auto &c : cases)
-    EXPECT_EQ(CleanClassName(c.in), c.out) << c.in;
+  } cases[] = {{"  News  ", "News"}, {"it's", "its"}, {" ' a ' ", " a "}, {"\tTab\t", "\tTab\t"},
+               {"''", ""},           {"   ", ""},     {"", ""},           {"全角　", "全角　"}};
+  for (const auto &c : cases) EXPECT_EQ(CleanClassName(c.in), c.out) << c.in;
 }
 
-} // namespace
-} // namespace wap::admin_test
+}  // namespace
+}  // namespace wap::admin_test

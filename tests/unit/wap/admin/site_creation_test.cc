@@ -23,14 +23,15 @@ using testing_support::PageHarness;
 using testing_support::PageRequest;
 using Names = std::set<std::string>;
 
-constexpr const char *kEntryPage = "<%\r\n"
-                                   "'Create by Orbel\r\n"
-                                   "response.Redirect(\"http://m.example.com/"
-                                   "wap/index.asp?userid=12&username=abc\")\r\n"
-                                   "%>";
+constexpr const char *kEntryPage =
+    "<%\r\n"
+    "'Create by Orbel\r\n"
+    "response.Redirect(\"http://m.example.com/"
+    "wap/index.asp?userid=12&username=abc\")\r\n"
+    "%>";
 
 class SiteCreation : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     h_.Session().Set("userid", "12");
     h_.Session().Set("UserName", "abc");
@@ -39,8 +40,7 @@ protected:
     h_.WriteFile("wapTemplete/3/README", "no dot");
     h_.WriteFile("wapTemplete/3/sub/deep.txt", "not copied");
     h_.WriteFile("wapTemplete/root.css", "template root");
-    h_.WriteFile("inc/siteaddress.txt",
-                 "http://m.example.com \r\nsecond line\r\n");
+    h_.WriteFile("inc/siteaddress.txt", "http://m.example.com \r\nsecond line\r\n");
     h_.Sql("insert into wap_setting (userid,templeteid) values (12,3)");
   }
 
@@ -75,24 +75,20 @@ protected:
 
 TEST_F(SiteCreation, MakesTheFoldersCopiesTheTemplateAndWritesTheEntryPage) {
   Create();
-  EXPECT_EQ(List("waphome/abc"),
-            (Names{"upfile", "style.css", "Demo.jpg", "README", "index.asp"}));
+  EXPECT_EQ(List("waphome/abc"), (Names{"upfile", "style.css", "Demo.jpg", "README", "index.asp"}));
   EXPECT_TRUE(List("waphome/abc/upfile").empty());
   EXPECT_EQ(Read("waphome/abc/style.css"), "template css");
   EXPECT_EQ(Read("waphome/abc/index.asp"), kEntryPage);
   EXPECT_EQ(h_.Statements(),
-            (std::vector<std::string>{
-                "select templeteid from wap_setting where userid=12"}));
+            (std::vector<std::string>{"select templeteid from wap_setting where userid=12"}));
 }
 
-TEST_F(SiteCreation,
-       RunningAgainOverwritesTemplateFilesKeepsOthersAndRereadsTheAddress) {
+TEST_F(SiteCreation, RunningAgainOverwritesTemplateFilesKeepsOthersAndRereadsTheAddress) {
   Create();
   h_.WriteFile("waphome/abc/style.css", "member's own edit");
   h_.WriteFile("waphome/abc/upfile/logo.gif", "logo");
   h_.WriteFile("waphome/abc/extra.txt", "kept");
-  h_.WriteFile("waphome/abc/index.asp",
-               "old entry page, longer than the new one ...........");
+  h_.WriteFile("waphome/abc/index.asp", "old entry page, longer than the new one ...........");
   h_.WriteFile("inc/siteaddress.txt", "http://new.example.com");
   Create();
   EXPECT_EQ(Read("waphome/abc/style.css"), "template css");
@@ -124,11 +120,10 @@ TEST_F(SiteCreation, WithoutATemplateNumberCopiesTheTemplateRootFiles) {
 }
 
 TEST_F(SiteCreation, RefusesUnsafeMemberNamesBeforeMakingAnything) {
-  const std::string names[] = {
-      "",     ".",         "..",   ".hidden", "a/b",
-      "a\\b", "../x",      "c:",   "a:b",     "a\"b",
-      "<b>",  "a>b",       "100%", "a\tb",    "a\r\nb",
-      "\x7f", "a\xC2\x85", "\xff", "a\xE4",   std::string("a\0b", 3)};
+  const std::string names[] = {"",     ".",         "..",   ".hidden", "a/b",
+                               "a\\b", "../x",      "c:",   "a:b",     "a\"b",
+                               "<b>",  "a>b",       "100%", "a\tb",    "a\r\nb",
+                               "\x7f", "a\xC2\x85", "\xff", "a\xE4",   std::string("a\0b", 3)};
   for (const auto &name : names) {
     h_.Session().Set("UserName", name);
     CreateFails();
@@ -141,8 +136,7 @@ TEST_F(SiteCreation, RefusesUnsafeMemberNamesBeforeMakingAnything) {
   }
 }
 
-TEST_F(SiteCreation,
-       ATempleteidThatIsNotANumberFailsWithTheFoldersMadeAndNothingCopied) {
+TEST_F(SiteCreation, ATempleteidThatIsNotANumberFailsWithTheFoldersMadeAndNothingCopied) {
   for (const char *value : {"'x1'", "-1", "1.5", "'3/../..'"}) {
     SCOPED_TRACE(value);
     h_.Remove("waphome/abc");
@@ -161,12 +155,10 @@ TEST_F(SiteCreation, ATemplateWithoutFilesFailsWithoutAnEntryPage) {
   EXPECT_EQ(List("waphome/abc"), (Names{"upfile"}));
 }
 
-TEST_F(SiteCreation,
-       AnUnreadableSiteAddressFailsAfterTheCopyWithoutAnEntryPage) {
+TEST_F(SiteCreation, AnUnreadableSiteAddressFailsAfterTheCopyWithoutAnEntryPage) {
   h_.Remove("inc/siteaddress.txt");
   CreateFails();
-  EXPECT_EQ(List("waphome/abc"),
-            (Names{"upfile", "style.css", "Demo.jpg", "README"}));
+  EXPECT_EQ(List("waphome/abc"), (Names{"upfile", "style.css", "Demo.jpg", "README"}));
   h_.WriteFile("inc/siteaddress.txt", "http://x/%>");
   CreateFails();
   EXPECT_FALSE(fs::exists(h_.Root() / "waphome/abc/index.asp"));
@@ -188,14 +180,13 @@ TEST_F(SiteCreation, TheSiteAddressIsTheFirstLineWithoutTrailingBlanks) {
     h_.WriteFile("inc/siteaddress.txt", c.file);
     Create();
     EXPECT_EQ(Read("waphome/abc/index.asp"),
-              std::string("<%\r\n'Create by Orbel\r\nresponse.Redirect(\"") +
-                  c.address + "/wap/index.asp?userid=12&username=abc\")\r\n%>")
+              std::string("<%\r\n'Create by Orbel\r\nresponse.Redirect(\"") + c.address +
+                  "/wap/index.asp?userid=12&username=abc\")\r\n%>")
         << c.file;
   }
 }
 
-TEST_F(SiteCreation,
-       ASessionUseridThatIsNotAWholeNumberFailsBeforeTheTemplateQuery) {
+TEST_F(SiteCreation, ASessionUseridThatIsNotAWholeNumberFailsBeforeTheTemplateQuery) {
   for (const char *userid : {"", "12 or 1=1", "x"}) {
     h_.Session().Set("userid", userid);
     CreateFails();
@@ -205,13 +196,12 @@ TEST_F(SiteCreation,
 }
 
 TEST_F(SiteCreation, UsesTheFileSystemObjectTheSettingsName) {
-  h_.SetObjectFactory(
-      [](std::string_view prog_id) -> std::unique_ptr<host::HostObject> {
-        if (host::EqualsIgnoreCase(prog_id, "Site.Files")) {
-          return std::make_unique<fso::FileSystemObject>();
-        }
-        return nullptr;
-      });
+  h_.SetObjectFactory([](std::string_view prog_id) -> std::unique_ptr<host::HostObject> {
+    if (host::EqualsIgnoreCase(prog_id, "Site.Files")) {
+      return std::make_unique<fso::FileSystemObject>();
+    }
+    return nullptr;
+  });
   h_.WriteFile("inc/fso.asp", "<%Const_ScriptFileSystem=\"Site.Files\"%>");
   Create();
   EXPECT_EQ(Read("waphome/abc/index.asp"), kEntryPage);
@@ -230,5 +220,5 @@ TEST_F(SiteCreation, MapsTheMemberFolderFromTheCallingPagesFolder) {
   EXPECT_TRUE(List("waphome").empty());
 }
 
-} // namespace
-} // namespace wap::admin_test
+}  // namespace
+}  // namespace wap::admin_test

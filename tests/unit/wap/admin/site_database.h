@@ -26,50 +26,41 @@ namespace wap::admin_test {
 
 enum class Engine { kSqlite, kPostgres };
 
-inline const char *EngineName(Engine e) {
-  return e == Engine::kSqlite ? "sqlite" : "postgres";
-}
+inline const char *EngineName(Engine e) { return e == Engine::kSqlite ? "sqlite" : "postgres"; }
 
 class SiteDatabase {
-public:
+ public:
   // Requires for kPostgres: PostgresAvailable().
-  SiteDatabase(testing_support::PageHarness &harness, Engine engine)
-      : harness_(harness) {
+  SiteDatabase(testing_support::PageHarness &harness, Engine engine) : harness_(harness) {
     if (engine == Engine::kSqlite) {
-      connection_string_ =
-          std::string(testing_support::PageHarness::kConnectionString);
+      connection_string_ = std::string(testing_support::PageHarness::kConnectionString);
       return;
     }
     std::map<std::string, std::string> parts;
     std::stringstream pieces(std::getenv("WAPSITE_PG"));
     for (std::string piece; std::getline(pieces, piece, ';');) {
       const auto eq = piece.find('=');
-      if (eq != std::string::npos)
-        parts[piece.substr(0, eq)] = piece.substr(eq + 1);
+      if (eq != std::string::npos) parts[piece.substr(0, eq)] = piece.substr(eq + 1);
     }
     static std::atomic<int> counter{0};
-    database_ = "wapsite_admin_" + std::to_string(::getpid()) + "_" +
-                std::to_string(counter++);
+    database_ = "wapsite_admin_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
     admin_string_ = std::getenv("WAPSITE_PG");
     RunOnServer("CREATE DATABASE " + database_);
     connection_string_ =
-        "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=" +
-        parts["Data Source"] + ";User ID=" + parts["User ID"] +
-        ";Password=" + parts["Password"] + ";Initial Catalog=" + database_;
-    harness_.WriteFile(
-        "conn.asp", "<%\r\nstrSQLServer=\"" + parts["Data Source"] +
-                        "\"\r\nstrSQLUser=\"" + parts["User ID"] +
-                        "\"\r\nstrSQLPassword=\"" + parts["Password"] +
-                        "\"\r\nstrSQLDataBase=\"" + database_ + "\"\r\n%>\r\n");
-    std::ifstream schema(std::string(WAPSITE_SOURCE_DIR) +
-                         "/schema/postgres.sql");
+        "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=" + parts["Data Source"] +
+        ";User ID=" + parts["User ID"] + ";Password=" + parts["Password"] +
+        ";Initial Catalog=" + database_;
+    harness_.WriteFile("conn.asp", "<%\r\nstrSQLServer=\"" + parts["Data Source"] +
+                                       "\"\r\nstrSQLUser=\"" + parts["User ID"] +
+                                       "\"\r\nstrSQLPassword=\"" + parts["Password"] +
+                                       "\"\r\nstrSQLDataBase=\"" + database_ + "\"\r\n%>\r\n");
+    std::ifstream schema(std::string(WAPSITE_SOURCE_DIR) + "/schema/postgres.sql");
     std::stringstream text;
     text << schema.rdbuf();
     Sql(text.str());
   }
   ~SiteDatabase() {
-    if (database_.empty())
-      return;
+    if (database_.empty()) return;
     try {
       RunOnServer("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)");
     } catch (const std::exception &e) {
@@ -79,9 +70,7 @@ public:
   SiteDatabase(const SiteDatabase &) = delete;
   SiteDatabase &operator=(const SiteDatabase &) = delete;
 
-  static bool PostgresAvailable() {
-    return std::getenv("WAPSITE_PG") != nullptr;
-  }
+  static bool PostgresAvailable() { return std::getenv("WAPSITE_PG") != nullptr; }
 
   void Sql(std::string_view script) {
     data::Connection connection(harness_.Pool());
@@ -98,14 +87,13 @@ public:
     std::vector<std::vector<std::string>> result;
     for (; !rows.Eof(); rows.MoveNext()) {
       std::vector<std::string> row;
-      for (std::size_t i = 0; i < rows.FieldCount(); ++i)
-        row.push_back(rows.Field(i).ToText());
+      for (std::size_t i = 0; i < rows.FieldCount(); ++i) row.push_back(rows.Field(i).ToText());
       result.push_back(std::move(row));
     }
     return result;
   }
 
-private:
+ private:
   void RunOnServer(const std::string &sql) {
     data::ConnectionPool pool(std::filesystem::temp_directory_path());
     data::Connection connection(pool);
@@ -119,4 +107,4 @@ private:
   std::string database_;
 };
 
-} // namespace wap::admin_test
+}  // namespace wap::admin_test
