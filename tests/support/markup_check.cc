@@ -62,9 +62,9 @@ class ErrorSink {
 std::unique_ptr<xmlDoc, FreeDoc> Parse(std::string_view body, ErrorSink& sink) {
   std::unique_ptr<xmlParserCtxt, FreeParserCtxt> ctxt(xmlNewParserCtxt());
   if (!ctxt) return nullptr;
-  std::unique_ptr<xmlDoc, FreeDoc> doc(xmlCtxtReadMemory(
-      ctxt.get(), body.data(), static_cast<int>(body.size()), "page.xml", nullptr,
-      XML_PARSE_NONET));
+  std::unique_ptr<xmlDoc, FreeDoc> doc(xmlCtxtReadMemory(ctxt.get(), body.data(),
+                                                         static_cast<int>(body.size()), "page.xml",
+                                                         nullptr, XML_PARSE_NONET));
   if (!doc || ctxt->wellFormed == 0) {
     if (sink.Text().empty()) sink.Add("not well-formed\n");
     return nullptr;

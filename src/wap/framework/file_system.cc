@@ -14,8 +14,7 @@ std::unique_ptr<fso::FileSystemObject> CreateFileSystemObject(std::string_view p
     object.release();
     return std::unique_ptr<fso::FileSystemObject>(fs);
   }
-  throw std::runtime_error("the object '" + std::string(prog_id) +
-                           "' is not a file-system object");
+  throw std::runtime_error("the object '" + std::string(prog_id) + "' is not a file-system object");
 }
 
 }  // namespace wap

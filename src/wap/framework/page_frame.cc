@@ -30,8 +30,9 @@ void AppendWmlHeader(PageContext& c) {
   c.response->SetContentType("text/vnd.wap.wml");
   std::string& p = c.page;
   p.append("<?xml version=\"1.0\" encoding=\"utf-8\"?>").append(kCrLf);
-  p.append("<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
-           "\"http://www.wapforum.org/DTD/wml_1.1.xml\">")
+  p.append(
+       "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+       "\"http://www.wapforum.org/DTD/wml_1.1.xml\">")
       .append(kCrLf);
   p.append("<wml>").append(kCrLf);
   p.append("<head>").append(kCrLf);
@@ -52,8 +53,9 @@ void AppendXhtmlHeader(PageContext& c) {
   const std::string username = EscapedItem(*c.request, "username");
   std::string& p = c.page;
   p.append("<?xml version=\"1.0\" encoding=\"utf-8\"?>").append(kCrLf);
-  p.append("<!DOCTYPE html PUBLIC \"-//WAPFORUM//DTD XHTML Mobile 1.0//EN\" "
-           "\"http://www.wapforum.org/DTD/xhtml-mobile10.dtd\">")
+  p.append(
+       "<!DOCTYPE html PUBLIC \"-//WAPFORUM//DTD XHTML Mobile 1.0//EN\" "
+       "\"http://www.wapforum.org/DTD/xhtml-mobile10.dtd\">")
       .append(kCrLf);
   p.append(kCrLf);
   p.append("<html xmlns=\"http://www.w3.org/1999/xhtml\">").append(kCrLf);

@@ -13,10 +13,18 @@ std::string Escape(std::string_view utf8, bool attribute) {
     const std::size_t start = pos;
     const char32_t c = NextCodePoint(utf8, pos);
     switch (c) {
-      case '&': out.append("&amp;"); break;
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      case '"': out.append("&quot;"); break;
+      case '&':
+        out.append("&amp;");
+        break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        out.append("&gt;");
+        break;
+      case '"':
+        out.append("&quot;");
+        break;
       case '\'':
         out.append(attribute ? "&#39;" : "'");
         break;

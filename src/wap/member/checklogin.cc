@@ -22,8 +22,8 @@ void Checklogin::StartPage(host::ScriptingContext& context) {
 
   data::Recordset& rs = *c.recordset;
   // A NUL cannot stand in a text literal; such a name or password matches no member.
-  const bool comparable = name.find('\0') == std::string::npos &&
-                          password.find('\0') == std::string::npos;
+  const bool comparable =
+      name.find('\0') == std::string::npos && password.find('\0') == std::string::npos;
   if (comparable) {
     rs.Open("select * from web_member where m_Name=" + SqlQuote(name) + " And m_id=" + owner +
                 " and m_password=" + SqlQuote(password),

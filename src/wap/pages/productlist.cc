@@ -55,8 +55,7 @@ void Productlist::StartPage(host::ScriptingContext& context) {
   const std::string userid =
       std::to_string(RequireWholeNumber(c.request->Item("userid"), "userid"));
   data::Recordset& rs = *c.recordset;
-  rs.Open("select * from wap_product where userid=" + userid + " order by id desc",
-          *c.connection);
+  rs.Open("select * from wap_product where userid=" + userid + " order by id desc", *c.connection);
   const std::string navigation =
       NavigationBlock(PositionOnRequestedPage(rs, *c.request), c.link_suffix);
   c.page.append(navigation);

@@ -27,8 +27,8 @@ using testing_support::Pairs;
 
 // The whole WML page: header with `title` in the card, banner of `username` under `domain`, then
 // `body`, then the closing lines.
-inline std::string WmlPage(std::string_view title, std::string_view username,
-                           std::string_view body, std::string_view domain = "") {
+inline std::string WmlPage(std::string_view title, std::string_view username, std::string_view body,
+                           std::string_view domain = "") {
   std::string p;
   p += "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n";
   p += "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
@@ -116,8 +116,7 @@ class PageTest : public ::testing::Test {
   // Expects the page `class_name` for `query` to be exactly the frame with `title` around `body`,
   // in both markups, for the site folder `username`.
   void ExpectPage(std::string_view class_name, const Pairs& query, std::string_view title,
-                  std::string_view username, std::string_view body,
-                  std::string_view domain = "") {
+                  std::string_view username, std::string_view body, std::string_view domain = "") {
     EXPECT_EQ(Render(class_name, query, kWmlAccept), WmlPage(title, username, body, domain));
     EXPECT_EQ(Render(class_name, query, kXhtmlAccept), XhtmlPage(title, username, body, domain));
   }

@@ -96,8 +96,9 @@ TEST_F(DBSettingsCache, AnEmptyDatabaseNameIsReadAgainNextTime) {
   EXPECT_EQ(h_.App().Get("strDBName"), "");
   WriteConn("", "site");  // read again: now the open fails
   const std::string expected =
-      "OpenDB():" + OpenFailure("Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=;"
-                                "User ID=;Password=;Initial Catalog=site");
+      "OpenDB():" + OpenFailure(
+                        "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=;"
+                        "User ID=;Password=;Initial Catalog=site");
   const host::Response r = RunPage();
   EXPECT_EQ(r.Body(), expected);
   EXPECT_TRUE(r.Ended());
@@ -106,12 +107,13 @@ TEST_F(DBSettingsCache, AnEmptyDatabaseNameIsReadAgainNextTime) {
 TEST_F(DBSettingsCache, AFailedOpenSendsOnlyTheDescription) {
   for (const char* server : {"sqlite:data/missing.db", ""}) {
     PageHarness fresh;
-    fresh.WriteFile("conn.asp", "strSQLServer=\"" + std::string(server) +
-                                    "\" strSQLDataBase=\"site\"");
+    fresh.WriteFile("conn.asp",
+                    "strSQLServer=\"" + std::string(server) + "\" strSQLDataBase=\"site\"");
     ScriptedPage page([] { ADD_FAILURE() << "the page ran after a failed open"; });
     const host::Response r = fresh.Run(page, PageRequest{{{"userid", "1"}}});
-    const std::string cs = "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=" +
-                           std::string(server) + ";User ID=;Password=;Initial Catalog=site";
+    const std::string cs =
+        "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=" + std::string(server) +
+        ";User ID=;Password=;Initial Catalog=site";
     EXPECT_EQ(r.Body(), "OpenDB():" + OpenFailure(cs)) << server;
     EXPECT_NE(r.Body(), "OpenDB():");
     EXPECT_TRUE(r.Ended());

@@ -1,11 +1,10 @@
-#include "wap/framework/small_int.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
 #include "platform/host/request_error.h"
+#include "wap/framework/small_int.h"
 #include "wap/framework/whole_number.h"
 
 namespace wap {
@@ -16,18 +15,43 @@ TEST(ParseSmallInt, FollowsTheGrammarAndRoundsHalfToEven) {
     const char* in;
     std::optional<int> out;
   } cases[] = {
-      {"7", 7},          {"-3", -3},         {"+4", 4},          {" \t12\t ", 12},
-      {"12.5", 12},      {"13.5", 14},       {"-12.5", -12},     {"-13.5", -14},
-      {".5", 0},         {"1.5", 2},         {"5.", 5},          {"2.50001", 3},
-      {"2.4999", 2},     {"0007", 7},        {"-0", 0},          {"32767", 32767},
-      {"32767.4", 32767}, {"32767.5", std::nullopt}, {"-32768", -32768},
-      {"-32768.5", -32768}, {"-32768.6", std::nullopt}, {"32768", std::nullopt},
-      {"1000000", std::nullopt}, {"", std::nullopt}, {" ", std::nullopt},
-      {"+", std::nullopt},  {".", std::nullopt}, {"-.", std::nullopt},
-      {"1e3", std::nullopt}, {"0x10", std::nullopt}, {"1 2", std::nullopt},
-      {"\n5", std::nullopt}, {"5,0", std::nullopt}, {"--5", std::nullopt},
+      {"7", 7},
+      {"-3", -3},
+      {"+4", 4},
+      {" \t12\t ", 12},
+      {"12.5", 12},
+      {"13.5", 14},
+      {"-12.5", -12},
+      {"-13.5", -14},
+      {".5", 0},
+      {"1.5", 2},
+      {"5.", 5},
+      {"2.50001", 3},
+      {"2.4999", 2},
+      {"0007", 7},
+      {"-0", 0},
+      {"32767", 32767},
+      {"32767.4", 32767},
+      {"32767.5", std::nullopt},
+      {"-32768", -32768},
+      {"-32768.5", -32768},
+      {"-32768.6", std::nullopt},
+      {"32768", std::nullopt},
+      {"1000000", std::nullopt},
+      {"", std::nullopt},
+      {" ", std::nullopt},
+      {"+", std::nullopt},
+      {".", std::nullopt},
+      {"-.", std::nullopt},
+      {"1e3", std::nullopt},
+      {"0x10", std::nullopt},
+      {"1 2", std::nullopt},
+      {"\n5", std::nullopt},
+      {"5,0", std::nullopt},
+      {"--5", std::nullopt},
       {"\xEF\xBC\x95", std::nullopt},  // a full-width digit
-      {"1.2.3", std::nullopt}, {"abc", std::nullopt},
+      {"1.2.3", std::nullopt},
+      {"abc", std::nullopt},
   };
   for (const auto& c : cases) {
     const std::optional<std::int16_t> got = ParseSmallInt(c.in);
@@ -53,9 +77,9 @@ TEST(CompareDecimal, ComparesTheExactValueWithAWholeNumber) {
     std::int64_t n;
     int expected;
   } cases[] = {
-      {"1", 1, 0},     {"1.2", 1, 1},   {"0.9", 1, -1},  {"-1", 0, -1},  {"0", 0, 0},
-      {"-0.1", 0, -1}, {"0.1", 0, 1},   {"-2", -1, -1},  {"-1.5", -1, -1}, {"-0.5", -1, 1},
-      {"10", 9, 1},    {"9", 10, -1},   {"5", -5, 1},    {"0", -3, 1},   {"0", 3, -1},
+      {"1", 1, 0},     {"1.2", 1, 1}, {"0.9", 1, -1}, {"-1", 0, -1},    {"0", 0, 0},
+      {"-0.1", 0, -1}, {"0.1", 0, 1}, {"-2", -1, -1}, {"-1.5", -1, -1}, {"-0.5", -1, 1},
+      {"10", 9, 1},    {"9", 10, -1}, {"5", -5, 1},   {"0", -3, 1},     {"0", 3, -1},
   };
   for (const auto& c : cases) {
     const std::optional<Decimal> d = ParseDecimal(c.value);

@@ -85,7 +85,8 @@ TEST_F(PageFrame, SetPageTitleFillsThePlaceholderOnce) {
 
 TEST_F(PageFrame, EscapesRequestValuesInTheHeaderAndTheLinkSuffix) {
   const Pairs hostile = {{"userid", "1\"><x>"}, {"username", "a&b'c"}, {"siteid", "<"}};
-  const std::string suffix = "userid=1&quot;&gt;&lt;x&gt;&amp;username=a&amp;b&#39;c&amp;siteid=&lt;";
+  const std::string suffix =
+      "userid=1&quot;&gt;&lt;x&gt;&amp;username=a&amp;b&#39;c&amp;siteid=&lt;";
   const auto body = [] { AppendHomeLink(); };
   const std::string wml = RunScripted(body, hostile).Body();
   EXPECT_EQ(wml, WmlPage("$$card_title$$", "a&amp;b&#39;c", HomeLink(suffix)));

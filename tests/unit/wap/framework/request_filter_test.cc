@@ -48,8 +48,8 @@ TEST_F(RequestFilter, EndsTheRequestAtAWholeKeywordValue) {
   };
   for (const auto& c : cases) {
     const host::Response r = RunQuerying(c.query, c.form);
-    const std::string what = testing_support::FormText(c.query) + " | " +
-                             testing_support::FormText(c.form);
+    const std::string what =
+        testing_support::FormText(c.query) + " | " + testing_support::FormText(c.form);
     EXPECT_EQ(r.Ended(), c.hit) << what;
     if (c.hit) {
       EXPECT_EQ(r.Body(), "") << what;

@@ -1,5 +1,3 @@
-#include "wap/framework/xml_escape.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +6,7 @@
 #include "wap/framework/owner_markup.h"
 #include "wap/framework/sql_text.h"
 #include "wap/framework/url_encode.h"
+#include "wap/framework/xml_escape.h"
 
 namespace wap {
 namespace {

@@ -1,10 +1,9 @@
 // Member login (checklogin) and logout.
-#include "wap/member/checklogin.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/host/request_error.h"
 #include "unit/wap/page_test.h"
+#include "wap/member/checklogin.h"
 
 namespace wap::page_test {
 namespace {
@@ -24,8 +23,8 @@ class MemberLogin : public PageTest {
         "(5,1,'alice','pw'),(6,2,'alice','pw2'),(7,1,'o''neil','p''w'),(8,3,'twin','x'),"
         "(9,3,'twin','x')");
   }
-  host::Response Login(const std::string& name, const std::string& password,
-                       Pairs query = kSite, std::string_view accept = kWmlAccept) {
+  host::Response Login(const std::string& name, const std::string& password, Pairs query = kSite,
+                       std::string_view accept = kWmlAccept) {
     return Run("checklogin", query, accept, {{"username", name}, {"password", password}});
   }
   void ExpectFailurePage(const std::string& name, const std::string& password,
@@ -33,10 +32,12 @@ class MemberLogin : public PageTest {
     SCOPED_TRACE(name + " / " + password);
     const host::Response wml = Login(name, password, query);
     EXPECT_EQ(wml.Status(), 200);
-    EXPECT_EQ(wml.Body(), WmlPage("蓝杉工坊", "demo", kFailed + HomeLink(kSuffix), "http://m.example"));
+    EXPECT_EQ(wml.Body(),
+              WmlPage("蓝杉工坊", "demo", kFailed + HomeLink(kSuffix), "http://m.example"));
     EXPECT_TRUE(testing_support::ValidWml(wml.Body()));
     const host::Response xhtml = Login(name, password, query, kXhtmlAccept);
-    EXPECT_EQ(xhtml.Body(), XhtmlPage("蓝杉工坊", "demo", kFailed + HomeLink(kSuffix), "http://m.example"));
+    EXPECT_EQ(xhtml.Body(),
+              XhtmlPage("蓝杉工坊", "demo", kFailed + HomeLink(kSuffix), "http://m.example"));
     EXPECT_TRUE(testing_support::WellFormedXml(xhtml.Body()));
     EXPECT_FALSE(h_.Session().Get("memberid").has_value());
     EXPECT_EQ(h_.Session().Renewals(), 0);
@@ -96,8 +97,8 @@ TEST_F(MemberLogin, NulInNameOrPasswordFailsWithoutStatement) {
 }
 
 TEST_F(MemberLogin, UserIdMustBeAWholeNumber) {
-  for (const Pairs& query : {Pairs{}, Pairs{{"userid", ""}}, Pairs{{"Userid", "1 or 1=1"}},
-                             Pairs{{"userid", "1.5"}}}) {
+  for (const Pairs& query :
+       {Pairs{}, Pairs{{"userid", ""}}, Pairs{{"Userid", "1 or 1=1"}}, Pairs{{"userid", "1.5"}}}) {
     EXPECT_THROW(Login("alice", "pw", query), host::RequestError)
         << testing_support::FormText(query);
     EXPECT_TRUE(h_.Statements().empty());

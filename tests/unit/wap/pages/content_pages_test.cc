@@ -9,7 +9,7 @@ namespace {
 
 const std::string kSuffix = "userid=1&amp;username=demo&amp;siteid=9";
 const std::string kNothing = "&#x6CA1;&#x6709;&#x76F8;&#x5173;&#x5185;&#x5BB9;";  // 没有相关内容
-const std::string kOpen = "&#x6253;&#x5F00;";                                        // 打开
+const std::string kOpen = "&#x6253;&#x5F00;";                                     // 打开
 
 Pairs Site(Pairs extra) {
   Pairs q = {{"userid", "1"}, {"username", "demo"}, {"siteid", "9"}};
@@ -29,8 +29,8 @@ class ContentPages : public PageTest {
         "(104,20,'x','other site',NULL),(105,21,NULL,NULL,NULL)");
   }
   std::string ArticleLink(int id, const std::string& title_refs) {
-    return "<p align=\"left\"><a href=\"shownews.asp?" + kSuffix + "&amp;id=" +
-           std::to_string(id) + "\" title=\"" + kOpen + "\">" + title_refs + "</a></p>\r\n";
+    return "<p align=\"left\"><a href=\"shownews.asp?" + kSuffix + "&amp;id=" + std::to_string(id) +
+           "\" title=\"" + kOpen + "\">" + title_refs + "</a></p>\r\n";
   }
 };
 
@@ -38,8 +38,7 @@ TEST_F(ContentPages, NewsListLinksEveryArticleUnderTheStoredClassName) {
   ExpectPage("newslist", Site({{"id", "12"}, {"classname", "ignored"}}), "&#x4E;", "demo",
              ArticleLink(100, "&#x74;&#x3C;&#x31;&#x3E;") + ArticleLink(101, "&#x9996;") +
                  HomeLink(kSuffix));
-  EXPECT_EQ(h_.Statements(),
-            std::vector<std::string>{"select * from v_wap_contents where cid=12"});
+  EXPECT_EQ(h_.Statements(), std::vector<std::string>{"select * from v_wap_contents where cid=12"});
 }
 
 TEST_F(ContentPages, NewsListOfAnEmptyClassLinksHomeTwice) {
@@ -54,7 +53,8 @@ TEST_F(ContentPages, NewsListSelectsByClassIdAloneAndRendersNullAsEmpty) {
   // Another site's class is listed whatever userid the request carries.
   ExpectPage("newslist", Site({{"id", "20"}}), "&#x58;", "demo",
              ArticleLink(104, "&#x78;") + HomeLink(kSuffix));
-  ExpectPage("newslist", Site({{"id", "21"}}), "", "demo", ArticleLink(105, "") + HomeLink(kSuffix));
+  ExpectPage("newslist", Site({{"id", "21"}}), "", "demo",
+             ArticleLink(105, "") + HomeLink(kSuffix));
 }
 
 TEST_F(ContentPages, IdsAreRoundedSmallIntegers) {

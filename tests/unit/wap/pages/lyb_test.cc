@@ -73,14 +73,18 @@ TEST_F(Guestbook, PagesOneMessageAtATimeNewestFirst) {
     std::optional<int> previous;
     std::optional<int> next;
   } cases[] = {
-      {std::nullopt, 3, std::nullopt, 1}, {"1", 3, std::nullopt, 2}, {"2", 2, 1, 3},
-      {"3", 1, 2, std::nullopt},          {"7", 1, 6, 8},            {"0", 3, std::nullopt, 1},
+      {std::nullopt, 3, std::nullopt, 1},
+      {"1", 3, std::nullopt, 2},
+      {"2", 2, 1, 3},
+      {"3", 1, 2, std::nullopt},
+      {"7", 1, 6, 8},
+      {"0", 3, std::nullopt, 1},
       {"-1", 3, std::nullopt, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.page.value_or("absent"));
-    const std::string nav = (c.previous ? FirstPrevious(*c.previous) : "") +
-                            (c.next ? NextLast(*c.next, 3) : "");
+    const std::string nav =
+        (c.previous ? FirstPrevious(*c.previous) : "") + (c.next ? NextLast(*c.next, 3) : "");
     ExpectBook(c.page, nav, Entry(c.message));
   }
   EXPECT_EQ(h_.Statements(),
@@ -113,7 +117,8 @@ TEST_F(Guestbook, VisitorTextsAreEscapedAndOwnerMarkupKept) {
              "&lt;script&gt;alert(1)&lt;/script&gt;\r\n"
              "回复：<br /><b>thanks</b><br/>&amp; welcome(&lt;t2&gt;)</p>\r\n");
   h_.Sql("update wap_lyb set hf='<i>unclosed', lyr=NULL, title=NULL, content=NULL");
-  ExpectBook("1", "", "<p>：<br />&lt;t&gt;<br /> \r\n回复：<br />&lt;i&gt;unclosed(&lt;t2&gt;)</p>\r\n");
+  ExpectBook("1", "",
+             "<p>：<br />&lt;t&gt;<br /> \r\n回复：<br />&lt;i&gt;unclosed(&lt;t2&gt;)</p>\r\n");
 }
 
 TEST_F(Guestbook, BadValuesAreBadRequests) {

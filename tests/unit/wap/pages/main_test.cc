@@ -24,11 +24,14 @@ TEST_F(HomePage, WritesOneLinePerClassByTypeCode) {
   const std::string body =
       "<p align=\"left\"><a href=\"" + d + "/wap/showcontent.asp?" + kSuffix +
       "&amp;id=1&amp;classname=&#x41;\">&#x41;</a></p>\r\n"
-      "<p align=\"left\"><a href=\"" + d + "/wap/newslist.asp?" + kSuffix +
+      "<p align=\"left\"><a href=\"" +
+      d + "/wap/newslist.asp?" + kSuffix +
       "&amp;id=2&amp;classname=&#x42;\">&#x42;</a></p>\r\n"
-      "<p align=\"left\"><a href=\"" + d + "/wap/productlist.asp?" + kSuffix +
+      "<p align=\"left\"><a href=\"" +
+      d + "/wap/productlist.asp?" + kSuffix +
       "&amp;\" title=\"\">&#x43;</a></p>\r\n"
-      "<p align=\"left\"><a href=\"" + d + "/wap/lyb.asp?" + kSuffix +
+      "<p align=\"left\"><a href=\"" +
+      d + "/wap/lyb.asp?" + kSuffix +
       "&amp;\" title=\"\">&#x44;</a></p>\r\n"
       "<p align=\"left\"><a href=\"wtai://wp/mc;13800138000\" title=\"\">&#x45;</a></p>\r\n";
   ExpectPage("main", kDemo, "首页", "demo", body, d);
@@ -36,8 +39,8 @@ TEST_F(HomePage, WritesOneLinePerClassByTypeCode) {
 
 TEST_F(HomePage, ShowsTheLogoOnlyWhenTheFileExists) {
   h_.Sql("insert into wap_classes (userid,type,classname,sortid) values (1,3,'D',1)");
-  const std::string line =
-      "<p align=\"left\"><a href=\"/wap/lyb.asp?" + kSuffix + "&amp;\" title=\"\">&#x44;</a></p>\r\n";
+  const std::string line = "<p align=\"left\"><a href=\"/wap/lyb.asp?" + kSuffix +
+                           "&amp;\" title=\"\">&#x44;</a></p>\r\n";
   ExpectPage("main", kDemo, "首页", "demo", line);
 
   h_.WriteFile("waphome/demo/upfile/logo.gif", "GIF89a");
@@ -77,10 +80,9 @@ TEST_F(HomePage, CallEntryWithoutSettingDialsNothingAndEachEntryAsksAgain) {
       "<p align=\"left\"><a href=\"wtai://wp/mc;\" title=\"\">&#x55;</a></p>\r\n";
   ExpectPage("main", kDemo, "首页", "demo", empty_call);
   EXPECT_EQ(h_.Statements(),
-            (std::vector<std::string>{
-                "select * from wap_classes where userid=1 order by sortid,id",
-                "select dircall from wap_setting where userid=1",
-                "select dircall from wap_setting where userid=1"}));
+            (std::vector<std::string>{"select * from wap_classes where userid=1 order by sortid,id",
+                                      "select dircall from wap_setting where userid=1",
+                                      "select dircall from wap_setting where userid=1"}));
 
   h_.Sql("insert into wap_setting (userid,dircall) values (1,'12&3'),(1,'999')");
   const std::string call =
@@ -96,10 +98,11 @@ TEST_F(HomePage, WritesClassNamesAsCharacterReferencesEverywhere) {
   const std::string body =
       "<p align=\"left\"><a href=\"/wap/newslist.asp?" + kSuffix +
       "&amp;id=1&amp;classname=&#x3C;&#x26;&#x3E;\">&#x3C;&#x26;&#x3E;</a></p>\r\n"
-      "<p align=\"left\"><a href=\"/wap/showcontent.asp?" + kSuffix +
+      "<p align=\"left\"><a href=\"/wap/showcontent.asp?" +
+      kSuffix +
       "&amp;id=2&amp;classname=&#x65B0;&#x95FB;&#x1F600;\">&#x65B0;&#x95FB;&#x1F600;</a></p>\r\n"
-      "<p align=\"left\"><a href=\"/wap/productlist.asp?" + kSuffix +
-      "&amp;\" title=\"\"></a></p>\r\n";
+      "<p align=\"left\"><a href=\"/wap/productlist.asp?" +
+      kSuffix + "&amp;\" title=\"\"></a></p>\r\n";
   ExpectPage("main", kDemo, "首页", "demo", body);
 }
 
@@ -108,8 +111,8 @@ TEST_F(HomePage, HostileSiteValuesStayInsideTheirAttributes) {
   const Pairs hostile = {{"userid", " 1 "}, {"username", "\"><b>x</b>"}, {"siteid", "&'"}};
   const std::string suffix =
       "userid= 1 &amp;username=&quot;&gt;&lt;b&gt;x&lt;/b&gt;&amp;siteid=&amp;&#39;";
-  const std::string line =
-      "<p align=\"left\"><a href=\"/wap/lyb.asp?" + suffix + "&amp;\" title=\"\">&#x44;</a></p>\r\n";
+  const std::string line = "<p align=\"left\"><a href=\"/wap/lyb.asp?" + suffix +
+                           "&amp;\" title=\"\">&#x44;</a></p>\r\n";
   ExpectPage("main", hostile, "首页", "&quot;&gt;&lt;b&gt;x&lt;/b&gt;", line);
   EXPECT_EQ(h_.Statements().front(), "select * from wap_classes where userid=1 order by sortid,id");
 }

@@ -33,8 +33,8 @@ std::string NextLast(int next, int last) {
 
 std::string Product(int n) {
   const std::string s = std::to_string(n);
-  return "<p>P" + s + "<br /><img alt=\"\" src=\"/waphome/demo/upfile/p" + s +
-         ".jpg\" /><br /> D" + s + "</p>\r\n";
+  return "<p>P" + s + "<br /><img alt=\"\" src=\"/waphome/demo/upfile/p" + s + ".jpg\" /><br /> D" +
+         s + "</p>\r\n";
 }
 
 class ProductList : public PageTest {
@@ -74,16 +74,16 @@ TEST_F(ProductList, PagesOneProductAtATimeNewestFirst) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.page.value_or("absent"));
-    const std::string nav = (c.previous ? FirstPrevious(*c.previous) : "") +
-                            (c.next ? NextLast(*c.next, 3) : "");
+    const std::string nav =
+        (c.previous ? FirstPrevious(*c.previous) : "") + (c.next ? NextLast(*c.next, 3) : "");
     ExpectList(c.page, nav, Product(c.product));
   }
-  EXPECT_EQ(h_.Statements(), std::vector<std::string>{
-                                 "select * from wap_product where userid=1 order by id desc"});
+  EXPECT_EQ(h_.Statements(),
+            std::vector<std::string>{"select * from wap_product where userid=1 order by id desc"});
 }
 
 TEST_F(ProductList, OneProductOrNone) {
-  ExpectList(std::nullopt, "", "");  // empty, no page value: only the home link
+  ExpectList(std::nullopt, "", "");     // empty, no page value: only the home link
   ExpectList("1", NextLast(2, 0), "");  // empty with a page value is no error
   ExpectList("3", FirstPrevious(2) + NextLast(4, 0), "");
   AddProducts(1);
