@@ -33,8 +33,8 @@ class Connection {
   void Close() noexcept;
 
   // Runs `sql`. For a statement that returns rows the result is an open Recordset on its first
-  // row (EOF when none); for any other statement an open, empty Recordset. Throws DataError.
-  // Requires: IsOpen().
+  // row (EOF when none); for any other statement an open, empty Recordset. Throws DataError; a
+  // text of more than one statement is refused. Requires: IsOpen().
   std::unique_ptr<Recordset> Execute(std::string_view sql);
 
   // Runs every statement of `script` in order (a schema or data file), discarding their rows.

@@ -1,6 +1,8 @@
 // Recordset: the rows of one query, read-only, positioned on one row at a time (a keyset cursor:
 // the rows are fixed when it opens). Fields by name in any letter case or by position from 0.
-// Not thread-safe; one request uses it on one thread.
+// Rows are read from the engine as the recordset moves (see the drivers), so a recordset should
+// be read while its connection is open; once that connection closes, reading it may throw
+// DataError. Not thread-safe; one request uses it on one thread.
 #pragma once
 
 #include <cstddef>
@@ -38,8 +40,9 @@ class Recordset {
   // Moves to the next row. Throws DataError at EOF. Requires: IsOpen().
   void MoveNext();
 
-  // The field `name` (any letter case) of the current row. Throws DataError when the query has no
-  // such column or the recordset is at EOF. Requires: IsOpen().
+  // The field `name` (any letter case; the first of equal names) of the current row. Throws
+  // DataError when the query has no such column or the recordset is at EOF. The reference stays
+  // valid until the recordset moves or closes. Requires: IsOpen().
   const Value& Field(std::string_view name) const;
   // The field at `index` (from 0). Throws DataError when out of range or at EOF.
   const Value& Field(std::size_t index) const;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/data/connection.h"
@@ -372,6 +373,30 @@ TEST_P(EngineTest, TheStatementLogSeesEveryStatementInOrder) {
   pool_->SetStatementLog(nullptr);
   conn_->Execute("select 3");
   EXPECT_EQ(log, (std::vector<std::string>{"select 1", "select 2"}));
+}
+
+TEST_P(EngineTest, ThreadsShareThePoolSafely) {
+  const std::string t = ItemsTable(20);
+  conn_->Close();
+  constexpr int kThreads = 4;
+  std::vector<std::int64_t> sums(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([this, &t, &sums, i] {
+      for (int round = 0; round < 25; ++round) {
+        Connection c(*pool_);
+        c.Open(connection_string_);
+        Recordset rs;
+        rs.Open("select id from " + t, c);
+        for (; !rs.Eof(); rs.MoveNext()) sums[i] += *rs.Field(0).ToInteger();
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (const auto sum : sums) EXPECT_EQ(sum, 25 * 210);
+  EXPECT_GE(pool_->IdleCount(connection_string_), 1u);
+  EXPECT_LE(pool_->IdleCount(connection_string_), static_cast<std::size_t>(kThreads + 1));
+  conn_->Open(connection_string_);
 }
 
 // Waits until the server has ended backend `pid`, by asking it (no sleeping).
