@@ -47,7 +47,7 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-void AddMemberOptions(CLI::App &command, MemberOptions &member, bool username_required) {
+void AddMemberOptions(CLI::App& command, MemberOptions& member, bool username_required) {
   command.add_option("--root", member.root, "web root laid out by wapsite init (required)")
       ->type_name("DIR");
   command
@@ -62,11 +62,11 @@ void AddMemberOptions(CLI::App &command, MemberOptions &member, bool username_re
       ->type_name("NAME");
 }
 
-void Require(const std::string &value, std::string_view option) {
+void Require(const std::string& value, std::string_view option) {
   if (value.empty()) throw UsageError(std::string(option) + " is required");
 }
 
-std::int64_t CheckMember(const MemberOptions &member) {
+std::int64_t CheckMember(const MemberOptions& member) {
   Require(member.root, "--root");
   Require(member.userid, "--userid");
   if (!std::filesystem::is_directory(member.root)) {
@@ -80,7 +80,7 @@ std::int64_t CheckMember(const MemberOptions &member) {
 }
 
 // A small integer (-32768..32767) given as `option`; required.
-std::int16_t SmallInt(const std::string &value, std::string_view option) {
+std::int16_t SmallInt(const std::string& value, std::string_view option) {
   Require(value, option);
   const auto n = wap::ParseSmallInt(value);
   if (!n || value.find_first_not_of("-0123456789") != std::string::npos) {
@@ -92,7 +92,7 @@ std::int16_t SmallInt(const std::string &value, std::string_view option) {
 
 // A class name that the back office would store: not empty once blanks and
 // apostrophes go.
-void CheckClassName(const std::string &name) {
+void CheckClassName(const std::string& name) {
   Require(name, "--name");
   if (wap::CleanClassName(name).empty()) {
     throw UsageError("--name is empty once outer blanks and apostrophes are removed");
@@ -100,24 +100,29 @@ void CheckClassName(const std::string &name) {
   if (name.find('\0') != std::string::npos) throw UsageError("--name holds a NUL character");
 }
 
-// Runs `body` for the command `name`, turning its outcome into the exit code
-// and messages.
-void Run(const std::string &name, int &exit_code, const std::function<int()> &body) {
+// Runs `body` for the command `name`, turning its outcome into the exit code and messages.
+// Arguments the command does not know are a usage error too (the commands allow extras so that
+// they, not the parser, answer them with exit code 2).
+void Run(const std::string& name, const CLI::App& command, int& exit_code,
+         const std::function<int()>& body) {
   try {
+    if (!command.remaining().empty()) {
+      throw UsageError("unknown argument '" + command.remaining().front() + "'");
+    }
     exit_code = body();
-  } catch (const UsageError &e) {
+  } catch (const UsageError& e) {
     std::cerr << "wapsite " << name << ": " << e.what() << "\nRun 'wapsite " << name
               << " --help' for the options.\n";
     exit_code = kUsage;
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     std::cerr << "wapsite " << name << ": " << e.what() << "\n";
     exit_code = kFailure;
   }
 }
 
 // Runs the operation; prints `done` on success, the failure on standard error.
-int Report(const std::string &name, const AdminCall &call, std::string_view method,
-           const std::string &done) {
+int Report(const std::string& name, const AdminCall& call, std::string_view method,
+           const std::string& done) {
   if (const auto failure = RunAdminOperation(call, method)) {
     std::cerr << "wapsite " << name << ": " << *failure << "\n";
     return kFailure;
@@ -126,18 +131,35 @@ int Report(const std::string &name, const AdminCall &call, std::string_view meth
   return kOk;
 }
 
-AdminCall MakeCall(const MemberOptions &member) {
+// A command group ("class", "site") without one of its commands is a usage error (exit 2).
+void RequireOneOf(CLI::App& group, int& exit_code) {
+  group.require_subcommand(0, 1);
+  group.callback([&group, &exit_code] {
+    if (!group.get_subcommands().empty()) return;
+    std::cerr << "wapsite " << group.get_name() << ": name one of its commands\n" << group.help();
+    exit_code = kUsage;
+  });
+}
+
+// A command that answers unknown arguments itself (see Run).
+CLI::App* AddCommand(CLI::App& group, std::string name, std::string description) {
+  CLI::App* command = group.add_subcommand(std::move(name), std::move(description));
+  command->allow_extras();
+  return command;
+}
+
+AdminCall MakeCall(const MemberOptions& member) {
   return AdminCall{member.root, member.userid, member.username, {}, {}};
 }
 
-void AddClassCommands(CLI::App &app, int &exit_code) {
-  CLI::App *group = app.add_subcommand(
+void AddClassCommands(CLI::App& app, int& exit_code) {
+  CLI::App* group = app.add_subcommand(
       "class", "Add, rename or delete a member's classes (the sections of its site)");
-  group->require_subcommand(1);
+  RequireOneOf(*group, exit_code);
   auto member = std::make_shared<MemberOptions>();
   auto values = std::make_shared<ClassOptions>();
 
-  CLI::App *add = group->add_subcommand("add", "Add a class to the member's site");
+  CLI::App* add = AddCommand(*group, "add", "Add a class to the member's site");
   AddMemberOptions(*add, *member, false);
   add->add_option("--name", values->name,
                   "the class name; outer blanks and apostrophes are "
@@ -148,8 +170,8 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
       ->type_name("N");
   add->add_option("--sortid", values->sortid, "position in the member's list (required)")
       ->type_name("N");
-  add->callback([member, values, &exit_code] {
-    Run("class add", exit_code, [&] {
+  add->callback([add, member, values, &exit_code] {
+    Run("class add", *add, exit_code, [&] {
       CheckMember(*member);
       CheckClassName(values->name);
       SmallInt(values->type, "--type");
@@ -163,16 +185,15 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
     });
   });
 
-  CLI::App *rename =
-      group->add_subcommand("rename", "Rename and re-sort one of the member's classes");
+  CLI::App* rename = AddCommand(*group, "rename", "Rename and re-sort one of the member's classes");
   AddMemberOptions(*rename, *member, false);
   rename->add_option("--id", values->id, "the class's id (required)")->type_name("N");
   rename->add_option("--name", values->name,
                      "the new name; outer blanks and apostrophes are "
                      "removed (required)");
   rename->add_option("--sortid", values->sortid, "the new position (required)")->type_name("N");
-  rename->callback([member, values, &exit_code] {
-    Run("class rename", exit_code, [&] {
+  rename->callback([rename, member, values, &exit_code] {
+    Run("class rename", *rename, exit_code, [&] {
       const std::int64_t userid = CheckMember(*member);
       const std::int16_t id = SmallInt(values->id, "--id");
       CheckClassName(values->name);
@@ -192,12 +213,12 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
     });
   });
 
-  CLI::App *remove =
-      group->add_subcommand("delete", "Delete one of the member's classes with its contents");
+  CLI::App* remove =
+      AddCommand(*group, "delete", "Delete one of the member's classes with its contents");
   AddMemberOptions(*remove, *member, false);
   remove->add_option("--id", values->id, "the class's id (required)")->type_name("N");
-  remove->callback([member, values, &exit_code] {
-    Run("class delete", exit_code, [&] {
+  remove->callback([remove, member, values, &exit_code] {
+    Run("class delete", *remove, exit_code, [&] {
       const std::int64_t userid = CheckMember(*member);
       const std::int16_t id = SmallInt(values->id, "--id");
       if (CountMemberClasses(member->root, userid, id) != 1) {
@@ -213,22 +234,21 @@ void AddClassCommands(CLI::App &app, int &exit_code) {
   });
 }
 
-void AddSiteCommands(CLI::App &app, int &exit_code) {
-  CLI::App *group = app.add_subcommand("site", "Provision a member's site");
-  group->require_subcommand(1);
+void AddSiteCommands(CLI::App& app, int& exit_code) {
+  CLI::App* group = app.add_subcommand("site", "Provision a member's site");
+  RequireOneOf(*group, exit_code);
   auto member = std::make_shared<MemberOptions>();
-  CLI::App *create =
-      group->add_subcommand("create",
-                            "Create the member's folder waphome/NAME with its upload "
-                            "folder, copy the member's site "
-                            "template (wapTemplete/N of its wap_setting row) into it, "
-                            "overwriting, and write its entry "
-                            "page index.asp, which redirects to the site's home page at "
-                            "the address in "
-                            "inc/siteaddress.txt");
+  CLI::App* create = AddCommand(*group, "create",
+                                "Create the member's folder waphome/NAME with its upload "
+                                "folder, copy the member's site "
+                                "template (wapTemplete/N of its wap_setting row) into it, "
+                                "overwriting, and write its entry "
+                                "page index.asp, which redirects to the site's home page at "
+                                "the address in "
+                                "inc/siteaddress.txt");
   AddMemberOptions(*create, *member, true);
-  create->callback([member, &exit_code] {
-    Run("site create", exit_code, [&] {
+  create->callback([create, member, &exit_code] {
+    Run("site create", *create, exit_code, [&] {
       CheckMember(*member);
       Require(member->username, "--username");
       if (!wap::IsSafeMemberName(member->username)) {
@@ -244,7 +264,7 @@ void AddSiteCommands(CLI::App &app, int &exit_code) {
 
 }  // namespace
 
-void AddAdminCommands(CLI::App &app, int &exit_code) {
+void AddAdminCommands(CLI::App& app, int& exit_code) {
   AddClassCommands(app, exit_code);
   AddSiteCommands(app, exit_code);
 }

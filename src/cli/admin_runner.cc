@@ -26,9 +26,9 @@ namespace {
 
 // The collection as a page would receive it: its url-encoded text and its
 // pairs.
-host::Collection MakeCollection(const std::vector<host::Collection::Pair> &pairs) {
+host::Collection MakeCollection(const std::vector<host::Collection::Pair>& pairs) {
   std::string text;
-  for (const auto &[name, value] : pairs) {
+  for (const auto& [name, value] : pairs) {
     if (!text.empty()) text.push_back('&');
     text.append(wap::PercentEncode(name)).append("=").append(wap::PercentEncode(value));
   }
@@ -37,7 +37,7 @@ host::Collection MakeCollection(const std::vector<host::Collection::Pair> &pairs
 
 // The objects of one back-office request in the web root's top folder.
 struct BackOfficeRequest {
-  explicit BackOfficeRequest(const AdminCall &call)
+  explicit BackOfficeRequest(const AdminCall& call)
       : request(MakeCollection(call.query), MakeCollection(call.form), host::Collection(),
                 {{"REQUEST_METHOD", call.form.empty() ? "GET" : "POST"},
                  {"SCRIPT_NAME", "/admin.asp"}}),
@@ -59,7 +59,7 @@ struct BackOfficeRequest {
 
 }  // namespace
 
-std::optional<std::string> RunAdminOperation(const AdminCall &call, std::string_view method) {
+std::optional<std::string> RunAdminOperation(const AdminCall& call, std::string_view method) {
   BackOfficeRequest page(call);
   std::unique_ptr<host::HostObject> admin = page.server.CreateObject("wap.adminmanage");
   std::optional<std::string> failure;
@@ -70,14 +70,14 @@ std::optional<std::string> RunAdminOperation(const AdminCall &call, std::string_
     } else if (!admin->Call(method)) {
       failure = "adminmanage has no operation " + std::string(method);
     }
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     failure = e.what();
   }
   admin->OnEndPage();
   return failure;
 }
 
-std::int64_t CountMemberClasses(const std::filesystem::path &root, std::int64_t userid,
+std::int64_t CountMemberClasses(const std::filesystem::path& root, std::int64_t userid,
                                 std::int64_t class_id) {
   BackOfficeRequest page(AdminCall{root, std::to_string(userid), "", {}, {}});
   wap::PageContext context;
@@ -87,7 +87,7 @@ std::int64_t CountMemberClasses(const std::filesystem::path &root, std::int64_t 
   data::Connection connection(page.pool);
   try {
     connection.Open(wap::BuildConnectionString(context.settings));
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     throw std::runtime_error("OpenDB():" + std::string(e.what()));
   }
   const auto count =

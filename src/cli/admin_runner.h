@@ -29,13 +29,13 @@ struct AdminCall {
 // object for `call`. Returns std::nullopt on success, else the description of
 // the failure: the body OpenDB wrote when the database could not be opened, or
 // what the operation threw. OnEndPage runs in every case, as the host runs it.
-std::optional<std::string> RunAdminOperation(const AdminCall &call, std::string_view method);
+std::optional<std::string> RunAdminOperation(const AdminCall& call, std::string_view method);
 
 // The number of classes with id `class_id` that belong to member `userid`, read
 // from the web root's database (the settings of its conn.asp). Throws
 // std::runtime_error when the database cannot be opened or read. Requires:
 // `userid` is a whole number.
-std::int64_t CountMemberClasses(const std::filesystem::path &root, std::int64_t userid,
+std::int64_t CountMemberClasses(const std::filesystem::path& root, std::int64_t userid,
                                 std::int64_t class_id);
 
 }  // namespace cli

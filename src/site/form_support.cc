@@ -9,9 +9,9 @@
 namespace site {
 
 std::string SiteQuery() {
-  const host::Request &request = *wap::PageContext::Current().request;
+  const host::Request& request = *wap::PageContext::Current().request;
   std::string query;
-  for (const char *name : {"userid", "username", "siteid"}) {
+  for (const char* name : {"userid", "username", "siteid"}) {
     if (!query.empty()) query.push_back('&');
     query.append(name).append("=").append(wap::PercentEncode(request.Item(name).value_or("")));
   }

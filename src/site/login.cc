@@ -10,9 +10,9 @@
 
 namespace site {
 
-void Login::StartPage(host::ScriptingContext &context) {
+void Login::StartPage(host::ScriptingContext& context) {
   if (!wap::InitPage(context)) return;
-  wap::PageContext &c = wap::PageContext::Current();
+  wap::PageContext& c = wap::PageContext::Current();
   const std::string userid =
       std::to_string(wap::RequireWholeNumber(c.request->Item("userid"), "userid"));
   wap::SetPageTitle(wap::ToCharRefs("会员登录"));

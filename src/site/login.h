@@ -13,7 +13,7 @@ class Login : public wap::PageObject {
  protected:
   // The site's userid must be a whole number, else host::RequestError (status
   // 400).
-  void StartPage(host::ScriptingContext &context) override;
+  void StartPage(host::ScriptingContext& context) override;
 };
 
 }  // namespace site

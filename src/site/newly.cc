@@ -23,8 +23,8 @@ namespace {
 // One text of the form, its label and its limit; the field name is also the
 // wap_lyb column.
 struct Field {
-  const char *name;
-  const char *label;
+  const char* name;
+  const char* label;
   std::size_t max_chars;
 };
 
@@ -49,9 +49,9 @@ bool IsBlank(std::string_view text) {
 
 // What is wrong with the typed texts, as a sentence for the visitor; "" when
 // they can be stored.
-std::string Problem(const Texts &typed) {
+std::string Problem(const Texts& typed) {
   for (std::size_t i = 0; i < kFieldCount; ++i) {
-    const Field &field = kFields[i];
+    const Field& field = kFields[i];
     if (IsBlank(typed[i])) return std::string("请填写") + field.label + "。";
     if (CharacterCount(typed[i]) > field.max_chars) {
       return std::string(field.label) + "不能超过" + std::to_string(field.max_chars) + "个字。";
@@ -73,13 +73,13 @@ std::string LocalTimeNow() {
   return text;
 }
 
-void AppendForm(wap::PageContext &c, const Texts &typed, const std::string &problem) {
+void AppendForm(wap::PageContext& c, const Texts& typed, const std::string& problem) {
   if (!problem.empty()) c.page.append("<p>" + wap::ToCharRefs(problem) + "</p>\r\n");
   const std::string action = MarkupText("newly.asp?" + SiteQuery());
   const std::string submit_label = wap::ToCharRefs("提交");
   if (c.markup == wap::Markup::kWml) {
     std::string go = "<go href=\"" + action + "\" method=\"post\" accept-charset=\"utf-8\">";
-    for (const Field &field : kFields) {
+    for (const Field& field : kFields) {
       go.append("<postfield name=\"").append(field.name).append("\" value=\"$(");
       go.append(field.name).append(")\"/>");
     }
@@ -87,7 +87,7 @@ void AppendForm(wap::PageContext &c, const Texts &typed, const std::string &prob
     c.page.append("<do type=\"accept\" label=\"" + submit_label + "\">" + go + "</do>\r\n");
     c.page.append("<p>");
     for (std::size_t i = 0; i < kFieldCount; ++i) {
-      const Field &field = kFields[i];
+      const Field& field = kFields[i];
       c.page.append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
                     field.name + "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
                     "\" maxlength=\"" + std::to_string(field.max_chars) + "\"/><br/>\r\n");
@@ -97,12 +97,12 @@ void AppendForm(wap::PageContext &c, const Texts &typed, const std::string &prob
     c.page.append("<form action=\"" + action +
                   "\" method=\"post\" accept-charset=\"utf-8\">\r\n<p>");
     for (std::size_t i = 0; i < kFieldCount - 1; ++i) {
-      const Field &field = kFields[i];
+      const Field& field = kFields[i];
       c.page.append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
                     field.name + "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
                     "\" maxlength=\"" + std::to_string(field.max_chars) + "\" /><br />\r\n");
     }
-    const Field &message = kFields[kFieldCount - 1];
+    const Field& message = kFields[kFieldCount - 1];
     c.page.append(wap::ToCharRefs(std::string(message.label) + "：") + "<br /><textarea name=\"" +
                   message.name + "\" rows=\"5\" cols=\"20\">" + MarkupText(typed[kFieldCount - 1]) +
                   "</textarea><br />\r\n");
@@ -114,9 +114,9 @@ void AppendForm(wap::PageContext &c, const Texts &typed, const std::string &prob
 
 }  // namespace
 
-void Newly::StartPage(host::ScriptingContext &context) {
+void Newly::StartPage(host::ScriptingContext& context) {
   if (!wap::InitPage(context)) return;
-  wap::PageContext &c = wap::PageContext::Current();
+  wap::PageContext& c = wap::PageContext::Current();
   const std::string userid =
       std::to_string(wap::RequireWholeNumber(c.request->Item("userid"), "userid"));
   wap::SetPageTitle(wap::ToCharRefs("填写留言"));

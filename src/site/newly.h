@@ -24,7 +24,7 @@ class Newly : public wap::PageObject {
   // 400) and no statement. A request with form values is a post: the form
   // fields lyr (the writer's name), title and content must each hold something
   // besides blanks, stay within their lengths and hold no NUL.
-  void StartPage(host::ScriptingContext &context) override;
+  void StartPage(host::ScriptingContext& context) override;
 };
 
 }  // namespace site

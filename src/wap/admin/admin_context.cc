@@ -12,7 +12,7 @@
 
 namespace wap {
 
-bool AdminSetUp(host::ScriptingContext &context) {
+bool AdminSetUp(host::ScriptingContext& context) {
   CaptureHostObjects(context);
   SetCachingHeaders();
   CreateDBObjects();
@@ -24,8 +24,8 @@ void AdminEnd() noexcept {
   ReleaseHostObjects();
 }
 
-data::Connection &AdminConnection() {
-  PageContext &page = PageContext::Current();
+data::Connection& AdminConnection() {
+  PageContext& page = PageContext::Current();
   if (!page.connection || !page.connection->IsOpen()) {
     throw std::runtime_error("adminmanage: the database connection is not open");
   }
@@ -33,7 +33,7 @@ data::Connection &AdminConnection() {
 }
 
 std::int64_t SessionUserId() {
-  PageContext &page = PageContext::Current();
+  PageContext& page = PageContext::Current();
   if (page.session == nullptr) throw std::runtime_error("adminmanage: no session");
   const std::optional<std::string> value = page.session->Get("userid");
   const std::optional<std::int64_t> id = value ? ParseWholeNumber(*value) : std::nullopt;

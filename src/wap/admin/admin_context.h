@@ -26,7 +26,7 @@ namespace wap {
 // connection could not be opened: the response then holds "OpenDB():" and the
 // description and is ended. Throws what the host or the settings load throws (a
 // missing "\conn.asp").
-bool AdminSetUp(host::ScriptingContext &context);
+bool AdminSetUp(host::ScriptingContext& context);
 
 // CloseDB, then the release of the host objects. Never throws; safe after a
 // failed set-up.
@@ -35,7 +35,7 @@ void AdminEnd() noexcept;
 // The open connection of the set-up. Throws std::runtime_error when it is not
 // open (the set-up failed or did not run), so that an operation never runs a
 // statement without it.
-data::Connection &AdminConnection();
+data::Connection& AdminConnection();
 
 // The session value `userid` as a whole number: the member the back office
 // works for. It enters statements unquoted, so anything else (missing, empty,

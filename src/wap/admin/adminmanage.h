@@ -15,7 +15,7 @@ namespace wap {
 
 class AdminManage : public host::HostObject {
  public:
-  void OnStartPage(host::ScriptingContext &context) override;
+  void OnStartPage(host::ScriptingContext& context) override;
   void OnEndPage() override;
   // "AdminClass_DoAction" or "CreateSite" (any letter case); false for any
   // other name. Throws what the operation throws.

@@ -21,17 +21,17 @@ namespace {
 // Runs `statements` in one transaction: all of them or, when one fails, none.
 // The failure is rethrown after the rollback; a failing rollback is added to
 // its description.
-void RunInOneTransaction(data::Connection &connection,
+void RunInOneTransaction(data::Connection& connection,
                          std::initializer_list<std::string> statements) {
   connection.BeginTrans();
   try {
-    for (const auto &sql : statements) connection.Execute(sql);
+    for (const auto& sql : statements) connection.Execute(sql);
     connection.CommitTrans();
-  } catch (const std::exception &failure) {
+  } catch (const std::exception& failure) {
     if (!connection.InTransaction()) throw;
     try {
       connection.RollbackTrans();
-    } catch (const std::exception &rollback) {
+    } catch (const std::exception& rollback) {
       throw std::runtime_error(std::string(failure.what()) +
                                " (and the rollback failed: " + rollback.what() + ")");
     }
@@ -41,7 +41,7 @@ void RunInOneTransaction(data::Connection &connection,
 
 // The cleaned form value `name`, refusing a NUL that would cut the statement
 // short.
-std::string CleanedFormName(const host::Request &request, std::string_view name) {
+std::string CleanedFormName(const host::Request& request, std::string_view name) {
   std::string cleaned = CleanClassName(request.Form().Get(name).value_or(""));
   if (cleaned.find('\0') != std::string::npos) {
     throw std::runtime_error("adminmanage: the class name holds a NUL character");
@@ -51,7 +51,7 @@ std::string CleanedFormName(const host::Request &request, std::string_view name)
 
 std::string Number(std::int64_t n) { return std::to_string(n); }
 
-void Add(const host::Request &request, data::Connection &connection) {
+void Add(const host::Request& request, data::Connection& connection) {
   const std::string name = CleanedFormName(request, "classname");
   if (name.empty()) return;
   const std::int64_t userid = SessionUserId();
@@ -62,7 +62,7 @@ void Add(const host::Request &request, data::Connection &connection) {
                      ")");
 }
 
-void Rename(const host::Request &request, data::Connection &connection) {
+void Rename(const host::Request& request, data::Connection& connection) {
   const std::string name = CleanedFormName(request, "edtclassname");
   if (name.empty()) return;
   const std::int64_t userid = SessionUserId();
@@ -72,12 +72,12 @@ void Rename(const host::Request &request, data::Connection &connection) {
                      " where id=" + Number(id) + " and userid=" + Number(userid));
 }
 
-void Delete(const host::Request &request, data::Connection &connection) {
+void Delete(const host::Request& request, data::Connection& connection) {
   const std::int64_t userid = SessionUserId();
   const std::int16_t id = ToSmallInt(request.QueryString().Get("id"), "id");
   // The count becomes the shared recordset, which the administration end
   // closes.
-  PageContext &page = PageContext::Current();
+  PageContext& page = PageContext::Current();
   if (!page.recordset) page.recordset = std::make_unique<data::Recordset>();
   page.recordset->Close();
   page.recordset->Open(
@@ -102,8 +102,8 @@ std::string CleanClassName(std::string_view name) {
 }
 
 void AdminClassDoAction() {
-  data::Connection &connection = AdminConnection();
-  const host::Request &request = *PageContext::Current().request;
+  data::Connection& connection = AdminConnection();
+  const host::Request& request = *PageContext::Current().request;
   const std::optional<std::string> submit = request.Form().Get("submit");
   if (submit == "新建") Add(request, connection);
   if (submit == "保存") Rename(request, connection);

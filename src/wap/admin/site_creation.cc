@@ -46,7 +46,7 @@ std::string Printable(std::string_view text) {
 
 // The member's template folder name: the templeteid of its wap_setting row,
 // empty when there is no row or the column is NULL.
-std::string TemplateNumber(data::Connection &connection, std::int64_t userid) {
+std::string TemplateNumber(data::Connection& connection, std::int64_t userid) {
   std::unique_ptr<data::Recordset> result = connection.Execute(
       "select templeteid from wap_setting where userid=" + std::to_string(userid));
   std::string number = result->Eof() ? "" : result->Field(std::size_t{0}).ToText();
@@ -60,11 +60,11 @@ std::string TemplateNumber(data::Connection &connection, std::int64_t userid) {
 
 // The first line of the site address file, less a byte-order mark and trailing
 // white space.
-std::string ReadSiteAddress(const fso::FileSystemObject &files, const std::string &web_root) {
+std::string ReadSiteAddress(const fso::FileSystemObject& files, const std::string& web_root) {
   std::string text;
   try {
     text = files.OpenTextFile(web_root + std::string(kSiteAddressFile))->ReadAll();
-  } catch (const std::exception &e) {
+  } catch (const std::exception& e) {
     throw std::runtime_error("CreateSite: cannot read the site address: " + std::string(e.what()));
   }
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
@@ -98,8 +98,8 @@ std::string RedirectLine(std::string_view address, std::int64_t userid, std::str
 }  // namespace
 
 void CreateSite() {
-  PageContext &page = PageContext::Current();
-  data::Connection &connection = AdminConnection();
+  PageContext& page = PageContext::Current();
+  data::Connection& connection = AdminConnection();
   const std::string name = page.session->Get("UserName").value_or("");
   if (!IsSafeMemberName(name)) {
     throw std::runtime_error("CreateSite: refused the member name '" + Printable(name) +

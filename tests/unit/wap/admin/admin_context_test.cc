@@ -55,7 +55,7 @@ TEST_F(AdminContext, OperationsAreFoundInAnyLetterCase) {
   AdminManage admin;
   EXPECT_FALSE(admin.Call("Render"));
   struct Calls : host::HostObject {
-    void OnStartPage(host::ScriptingContext &c) override {
+    void OnStartPage(host::ScriptingContext& c) override {
       admin.OnStartPage(c);
       found = admin.Call("adminclass_doaction");
       admin.Call("CREATESITE");
@@ -81,7 +81,7 @@ TEST_F(AdminContext, AFailedOpenIsReportedAndNoOperationRunsWithoutTheConnection
 
   // An operation called anyway refuses before any statement.
   struct Stubborn : host::HostObject {
-    void OnStartPage(host::ScriptingContext &c) override {
+    void OnStartPage(host::ScriptingContext& c) override {
       admin.OnStartPage(c);
       admin.Call("AdminClass_DoAction");
     }
@@ -95,8 +95,8 @@ TEST_F(AdminContext, AFailedOpenIsReportedAndNoOperationRunsWithoutTheConnection
 }
 
 TEST_F(AdminContext, IsCreatedByItsPublishedName) {
-  EXPECT_NE(dynamic_cast<AdminManage *>(CreateObject("adminmanage").get()), nullptr);
-  EXPECT_NE(dynamic_cast<AdminManage *>(CreateObject("AdminManage").get()), nullptr);
+  EXPECT_NE(dynamic_cast<AdminManage*>(CreateObject("adminmanage").get()), nullptr);
+  EXPECT_NE(dynamic_cast<AdminManage*>(CreateObject("AdminManage").get()), nullptr);
 }
 
 }  // namespace

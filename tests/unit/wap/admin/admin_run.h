@@ -20,9 +20,9 @@ class BackOfficePage : public host::HostObject {
   explicit BackOfficePage(std::vector<std::string> operations)
       : operations_(std::move(operations)) {}
 
-  void OnStartPage(host::ScriptingContext &context) override {
+  void OnStartPage(host::ScriptingContext& context) override {
     admin_.OnStartPage(context);
-    for (const auto &operation : operations_) {
+    for (const auto& operation : operations_) {
       if (context.response.Ended()) break;  // the host page runs no further statement
       if (!admin_.Call(operation)) ADD_FAILURE() << "no operation " << operation;
     }
@@ -37,7 +37,7 @@ class BackOfficePage : public host::HostObject {
 // The statements with the engine's own way of starting a transaction shown as
 // "BEGIN".
 inline std::vector<std::string> Normalized(std::vector<std::string> statements) {
-  for (auto &s : statements) {
+  for (auto& s : statements) {
     if (s.rfind("BEGIN", 0) == 0) s = "BEGIN";
   }
   return statements;

@@ -23,7 +23,7 @@ using testing_support::Pairs;
 using Rows = std::vector<std::vector<std::string>>;
 
 // Member 12 owns class 5 (two contents); member 13 owns class 6 (one content).
-constexpr const char *kTwoMembers =
+constexpr const char* kTwoMembers =
     "insert into wap_classes (id,userid,type,classname,sortid) values "
     "(5,12,1,'Mine',1);"
     "insert into wap_classes (id,userid,type,classname,sortid) values "
@@ -50,7 +50,7 @@ class ClassManagement : public ::testing::TestWithParam<Engine> {
 
   // Runs AdminClass_DoAction for the request in the folder admin/; the response
   // must stay empty.
-  void Act(const Pairs &query, const Pairs &form) {
+  void Act(const Pairs& query, const Pairs& form) {
     BackOfficePage page({"AdminClass_DoAction"});
     const host::Response response = h_.Run(page, PageRequest{query, form}, "/admin");
     EXPECT_EQ(response.Body(), "");
@@ -70,7 +70,7 @@ class ClassManagement : public ::testing::TestWithParam<Engine> {
 TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
   const std::string count5 = "select count(*) from wap_classes where userid= 12 and id=5";
   const struct {
-    const char *what;
+    const char* what;
     Pairs query;
     Pairs form;
     std::vector<std::string> statements;
@@ -128,7 +128,7 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
       {"another submit value is no action", {}, {{"submit", "新建 "}, {"classname", "X"}}, {}},
       {"nothing asked", {}, {}, {}},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     db_->Sql("delete from wap_contents; delete from wap_classes;");
     db_->Sql(kTwoMembers);
@@ -191,13 +191,13 @@ TEST_P(ClassManagement, RefusesASessionUseridThatIsNotAWholeNumber) {
   const Pairs add = {{"submit", "新建"}, {"classname", "X"}};
   const Pairs rename = {{"submit", "保存"}, {"edtclassname", "X"}, {"id", "5"}};
   const Pairs del = {{"act", "del"}, {"id", "5"}};
-  for (const std::optional<std::string> &userid :
+  for (const std::optional<std::string>& userid :
        {std::optional<std::string>(), std::optional<std::string>(""),
         std::optional<std::string>("12 or 1=1"), std::optional<std::string>("1.5"),
         std::optional<std::string>("0x10")}) {
     host::LocalSession session;
     if (userid) session.Set("userid", *userid);
-    for (const auto &[query, form] :
+    for (const auto& [query, form] :
          {std::pair{Pairs{}, add}, std::pair{Pairs{}, rename}, std::pair{del, Pairs{}}}) {
       BackOfficePage page({"AdminClass_DoAction"});
       EXPECT_THROW(h_.Run(page, PageRequest{query, form}, session, "/admin"), std::runtime_error)
@@ -239,15 +239,15 @@ TEST_P(ClassManagement, ANameWithANulIsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, ClassManagement,
                          ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const auto &info) { return EngineName(info.param); });
+                         [](const auto& info) { return EngineName(info.param); });
 
 TEST(CleanClassName, TrimsBlanksOnlyThenDropsApostrophes) {
   const struct {
-    const char *in;
-    const char *out;
+    const char* in;
+    const char* out;
   } cases[] = {{"  News  ", "News"}, {"it's", "its"}, {" ' a ' ", " a "}, {"\tTab\t", "\tTab\t"},
                {"''", ""},           {"   ", ""},     {"", ""},           {"全角　", "全角　"}};
-  for (const auto &c : cases) EXPECT_EQ(CleanClassName(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(CleanClassName(c.in), c.out) << c.in;
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ using testing_support::PageHarness;
 using testing_support::PageRequest;
 using Names = std::set<std::string>;
 
-constexpr const char *kEntryPage =
+constexpr const char* kEntryPage =
     "<%\r\n"
     "'Create by Orbel\r\n"
     "response.Redirect(\"http://m.example.com/"
@@ -45,26 +45,26 @@ class SiteCreation : public ::testing::Test {
   }
 
   // Runs CreateSite from a page in `folder`; the response must stay empty.
-  void Create(const std::string &folder = "/") {
+  void Create(const std::string& folder = "/") {
     BackOfficePage page({"CreateSite"});
     const host::Response r = h_.Run(page, PageRequest{}, folder);
     EXPECT_EQ(r.Body(), "");
     EXPECT_FALSE(r.Ended());
   }
-  void CreateFails(const std::string &folder = "/") {
+  void CreateFails(const std::string& folder = "/") {
     BackOfficePage page({"CreateSite"});
     EXPECT_THROW(h_.Run(page, PageRequest{}, folder), std::runtime_error);
   }
 
-  std::string Read(const std::string &relative) const {
+  std::string Read(const std::string& relative) const {
     std::ifstream in(h_.Root() / relative, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
   }
-  Names List(const std::string &relative) const {
+  Names List(const std::string& relative) const {
     Names names;
-    for (const auto &e : fs::directory_iterator(h_.Root() / relative)) {
+    for (const auto& e : fs::directory_iterator(h_.Root() / relative)) {
       names.insert(e.path().filename().string());
     }
     return names;
@@ -109,7 +109,7 @@ TEST_F(SiteCreation, MakesTheUploadFolderWhenTheMemberFolderExistedWithoutIt) {
 }
 
 TEST_F(SiteCreation, WithoutATemplateNumberCopiesTheTemplateRootFiles) {
-  for (const char *setting :
+  for (const char* setting :
        {"delete from wap_setting", "update wap_setting set templeteid=NULL"}) {
     SCOPED_TRACE(setting);
     h_.Remove("waphome/abc");
@@ -124,20 +124,20 @@ TEST_F(SiteCreation, RefusesUnsafeMemberNamesBeforeMakingAnything) {
                                "a\\b", "../x",      "c:",   "a:b",     "a\"b",
                                "<b>",  "a>b",       "100%", "a\tb",    "a\r\nb",
                                "\x7f", "a\xC2\x85", "\xff", "a\xE4",   std::string("a\0b", 3)};
-  for (const auto &name : names) {
+  for (const auto& name : names) {
     h_.Session().Set("UserName", name);
     CreateFails();
     EXPECT_TRUE(List("waphome").empty()) << testing::PrintToString(name);
     EXPECT_TRUE(h_.Statements().empty()) << testing::PrintToString(name);
     EXPECT_FALSE(IsSafeMemberName(name)) << testing::PrintToString(name);
   }
-  for (const char *name : {"abc", "张三", "a b", "a.b", "a-b_c", "x."}) {
+  for (const char* name : {"abc", "张三", "a b", "a.b", "a-b_c", "x."}) {
     EXPECT_TRUE(IsSafeMemberName(name)) << name;
   }
 }
 
 TEST_F(SiteCreation, ATempleteidThatIsNotANumberFailsWithTheFoldersMadeAndNothingCopied) {
-  for (const char *value : {"'x1'", "-1", "1.5", "'3/../..'"}) {
+  for (const char* value : {"'x1'", "-1", "1.5", "'3/../..'"}) {
     SCOPED_TRACE(value);
     h_.Remove("waphome/abc");
     h_.Sql(std::string("update wap_setting set templeteid=") + value);
@@ -166,8 +166,8 @@ TEST_F(SiteCreation, AnUnreadableSiteAddressFailsAfterTheCopyWithoutAnEntryPage)
 
 TEST_F(SiteCreation, TheSiteAddressIsTheFirstLineWithoutTrailingBlanks) {
   const struct {
-    const char *file;
-    const char *address;
+    const char* file;
+    const char* address;
   } cases[] = {
       {"http://a.example\n", "http://a.example"},
       {"\xEF\xBB\xBFhttp://b.example\r\n", "http://b.example"},
@@ -176,7 +176,7 @@ TEST_F(SiteCreation, TheSiteAddressIsTheFirstLineWithoutTrailingBlanks) {
       {"", ""},
       {"http://e.example/\"q\"", "http://e.example/\"\"q\"\""},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     h_.WriteFile("inc/siteaddress.txt", c.file);
     Create();
     EXPECT_EQ(Read("waphome/abc/index.asp"),
@@ -187,7 +187,7 @@ TEST_F(SiteCreation, TheSiteAddressIsTheFirstLineWithoutTrailingBlanks) {
 }
 
 TEST_F(SiteCreation, ASessionUseridThatIsNotAWholeNumberFailsBeforeTheTemplateQuery) {
-  for (const char *userid : {"", "12 or 1=1", "x"}) {
+  for (const char* userid : {"", "12 or 1=1", "x"}) {
     h_.Session().Set("userid", userid);
     CreateFails();
     EXPECT_TRUE(h_.Statements().empty()) << userid;

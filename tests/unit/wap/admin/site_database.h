@@ -26,12 +26,12 @@ namespace wap::admin_test {
 
 enum class Engine { kSqlite, kPostgres };
 
-inline const char *EngineName(Engine e) { return e == Engine::kSqlite ? "sqlite" : "postgres"; }
+inline const char* EngineName(Engine e) { return e == Engine::kSqlite ? "sqlite" : "postgres"; }
 
 class SiteDatabase {
  public:
   // Requires for kPostgres: PostgresAvailable().
-  SiteDatabase(testing_support::PageHarness &harness, Engine engine) : harness_(harness) {
+  SiteDatabase(testing_support::PageHarness& harness, Engine engine) : harness_(harness) {
     if (engine == Engine::kSqlite) {
       connection_string_ = std::string(testing_support::PageHarness::kConnectionString);
       return;
@@ -63,12 +63,12 @@ class SiteDatabase {
     if (database_.empty()) return;
     try {
       RunOnServer("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)");
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
       ADD_FAILURE() << "cannot drop " << database_ << ": " << e.what();
     }
   }
-  SiteDatabase(const SiteDatabase &) = delete;
-  SiteDatabase &operator=(const SiteDatabase &) = delete;
+  SiteDatabase(const SiteDatabase&) = delete;
+  SiteDatabase& operator=(const SiteDatabase&) = delete;
 
   static bool PostgresAvailable() { return std::getenv("WAPSITE_PG") != nullptr; }
 
@@ -94,14 +94,14 @@ class SiteDatabase {
   }
 
  private:
-  void RunOnServer(const std::string &sql) {
+  void RunOnServer(const std::string& sql) {
     data::ConnectionPool pool(std::filesystem::temp_directory_path());
     data::Connection connection(pool);
     connection.Open(admin_string_);
     connection.Execute(sql);
   }
 
-  testing_support::PageHarness &harness_;
+  testing_support::PageHarness& harness_;
   std::string connection_string_;
   std::string admin_string_;
   std::string database_;
