@@ -20,9 +20,34 @@ class EmptyRows final : public ResultRows {
   const Value& Get(std::size_t) override { throw DataError("the statement returned no rows"); }
 };
 
+class MaterializedRows final : public ResultRows {
+ public:
+  MaterializedRows(std::vector<std::string> names, std::vector<std::vector<Value>> rows)
+      : names_(std::move(names)), rows_(std::move(rows)) {}
+  std::size_t ColumnCount() const override { return names_.size(); }
+  const std::string& ColumnName(std::size_t column) const override { return names_.at(column); }
+  std::size_t RowCount() override { return rows_.size(); }
+  bool MoveTo(std::size_t row) override {
+    if (row >= rows_.size()) return false;
+    current_ = row;
+    return true;
+  }
+  const Value& Get(std::size_t column) override { return rows_.at(current_).at(column); }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::vector<Value>> rows_;
+  std::size_t current_ = 0;
+};
+
 }  // namespace
 
 std::unique_ptr<ResultRows> MakeEmptyRows() { return std::make_unique<EmptyRows>(); }
+
+std::unique_ptr<ResultRows> MakeMaterializedRows(std::vector<std::string> names,
+                                                 std::vector<std::vector<Value>> rows) {
+  return std::make_unique<MaterializedRows>(std::move(names), std::move(rows));
+}
 
 std::unique_ptr<NativeConnection> OpenNativeConnection(std::string_view connection_string,
                                                        const std::filesystem::path& base_folder) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/data/value.h"
 
@@ -39,6 +40,10 @@ class ResultRows {
 
 // Rows of a statement that returns none (an insert, an update, a DDL statement).
 std::unique_ptr<ResultRows> MakeEmptyRows();
+
+// Rows already read in full: `rows` holds one vector of ColumnCount values per row.
+std::unique_ptr<ResultRows> MakeMaterializedRows(std::vector<std::string> names,
+                                                 std::vector<std::vector<Value>> rows);
 
 // One open connection of an engine.
 class NativeConnection {

@@ -70,6 +70,8 @@ class SqliteConnection final : public NativeConnection {
  private:
   void DetachAll() noexcept;
   StmtPtr Prepare(std::string_view sql);
+  // The rows of a statement that writes (INSERT … RETURNING), read to the end at once.
+  std::unique_ptr<ResultRows> ReadAll(StmtPtr stmt, bool has_row);
 
   DbPtr db_;
   bool failed_ = false;
@@ -246,7 +248,21 @@ std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql) {
   const int rc = sqlite3_step(stmt.get());
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw Failure(rc);
   if (sqlite3_column_count(stmt.get()) == 0) return MakeEmptyRows();
+  if (sqlite3_stmt_readonly(stmt.get()) == 0) return ReadAll(std::move(stmt), rc == SQLITE_ROW);
   return std::make_unique<SqliteRows>(*this, std::move(stmt), rc == SQLITE_ROW);
+}
+
+std::unique_ptr<ResultRows> SqliteConnection::ReadAll(StmtPtr stmt, bool has_row) {
+  // Lazy rows re-run their statement to count or to move back, which must never repeat a write.
+  SqliteRows lazy(*this, std::move(stmt), has_row);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < lazy.ColumnCount(); ++i) names.push_back(lazy.ColumnName(i));
+  std::vector<std::vector<Value>> rows;
+  for (std::size_t row = 0; lazy.MoveTo(row); ++row) {
+    auto& values = rows.emplace_back();
+    for (std::size_t i = 0; i < names.size(); ++i) values.push_back(lazy.Get(i));
+  }
+  return MakeMaterializedRows(std::move(names), std::move(rows));
 }
 
 void SqliteConnection::RunScript(std::string_view script) {

@@ -299,6 +299,18 @@ TEST_P(EngineTest, ExecuteOfAStatementWithoutRowsGivesAnEmptyOpenRecordset) {
   EXPECT_FALSE(rs->IsOpen());
 }
 
+TEST_P(EngineTest, AStatementThatWritesAndReturnsRowsRunsOnce) {
+  const std::string t = ItemsTable(0);
+  auto rs = conn_->Execute("insert into " + t + " (id, name) values (1, 'a'), (2, 'b') returning id");
+  EXPECT_EQ(rs->RecordCount(), 2u);
+  rs->SetPageSize(1);
+  rs->SetAbsolutePage(2);
+  rs->SetAbsolutePage(1);
+  EXPECT_FALSE(rs->Eof());
+  rs.reset();
+  EXPECT_EQ(Count(t), 2);
+}
+
 TEST_P(EngineTest, EngineErrorsCarryTheEngineDescriptionWithoutTheStatement) {
   const std::string t = ItemsTable(1);
   const struct {
