@@ -27,23 +27,6 @@ TEST(ConnectionString, EmptyValuesStayEmptyAndDoNotSwallowTheNextKey) {
   EXPECT_EQ(s.database, "site");
 }
 
-TEST(ConnectionString, BuildReadsBack) {
-  const ConnectionSettings in{"127.0.0.1,5433", "wapsite", "secret", "wapsite"};
-  const std::string text = BuildConnectionString(in);
-  EXPECT_EQ(text,
-            "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=127.0.0.1,5433;"
-            "User ID=wapsite;Password=secret;Initial Catalog=wapsite");
-  const auto out = ParseConnectionString(text);
-  EXPECT_EQ(out.data_source, in.data_source);
-  EXPECT_EQ(out.password, in.password);
-}
-
-TEST(ConnectionString, SqlitePrefixInAnyCase) {
-  EXPECT_EQ(SqlitePathOf("sqlite:data/site.db"), "data/site.db");
-  EXPECT_EQ(SqlitePathOf("SQLite:/abs/x.db"), "/abs/x.db");
-  EXPECT_EQ(SqlitePathOf("localhost"), "");
-}
-
 TEST(ConnectionString, ServerAddressSplitsHostAndPort) {
   const struct {
     const char* source;

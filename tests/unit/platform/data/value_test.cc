@@ -25,14 +25,6 @@ TEST(Value, TextFormOfEachKind) {
   for (const auto& c : cases) EXPECT_EQ(c.value.ToText(), c.text) << c.text;
 }
 
-TEST(Value, NullEmptyAndZeroAreDistinct) {
-  EXPECT_NE(Value(), Value(std::string()));
-  EXPECT_NE(Value(), Value(std::int64_t{0}));
-  EXPECT_NE(Value(std::string()), Value(std::int64_t{0}));
-  EXPECT_TRUE(Value().IsNull());
-  EXPECT_FALSE(Value(std::string()).IsNull());
-}
-
 TEST(Value, ToIntegerAcceptsOnlyWholeNumbersInPlainDecimal) {
   const struct {
     Value value;
