@@ -1,4 +1,5 @@
-// The wapsite program: serves member sites and provisions them.
+// The wapsite program: serves member sites and provisions them. Exit codes: 0 done, 1 the command
+// failed, 2 the command line could not be used.
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
@@ -11,6 +12,11 @@ int main(int argc, char** argv) {
   cli::AddServeCommand(app, exit_code);
   cli::AddInitCommand(app, exit_code);
   cli::AddAdminCommands(app, exit_code);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help and --version are "errors" that exit 0; anything else is a usage error.
+    return app.exit(e) == 0 ? 0 : 2;
+  }
   return exit_code;
 }
