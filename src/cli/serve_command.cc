@@ -89,7 +89,6 @@ int Serve(const ServeSettings& settings) {
   }
   std::cout << "listening on http://" << bound << std::endl;
   server.Run();
-  log.Note("wapsite serve: stopped");
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/asio/write.hpp>
+#include <array>
 #include <csignal>
 #include <stdexcept>
 #include <thread>
@@ -61,13 +62,43 @@ struct HttpServer::Impl {
     return shared.live.size();
   }
 
+  // Answers 503 without reading the request, then reads and drops what the client sends for a
+  // moment (so that it sees the reply rather than a reset) and closes.
   void Reject(tcp::socket socket) {
-    auto kept = std::make_shared<tcp::socket>(std::move(socket));
-    net::async_write(*kept, net::buffer(kBusyReply), [kept](boost::system::error_code, std::size_t) {
-      boost::system::error_code ignored;
-      kept->shutdown(tcp::socket::shutdown_both, ignored);
-      kept->close(ignored);
-    });
+    struct Rejected {
+      explicit Rejected(tcp::socket s) : socket(std::move(s)), timer(socket.get_executor()) {}
+      tcp::socket socket;
+      net::steady_timer timer;
+      std::array<char, 1024> scratch{};
+    };
+    auto rejected = std::make_shared<Rejected>(std::move(socket));
+    net::async_write(
+        rejected->socket, net::buffer(kBusyReply),
+        [rejected](boost::system::error_code ec, std::size_t) {
+          boost::system::error_code ignored;
+          if (ec) {
+            rejected->socket.close(ignored);
+            return;
+          }
+          rejected->socket.shutdown(tcp::socket::shutdown_send, ignored);
+          rejected->timer.expires_after(std::chrono::seconds(2));
+          rejected->timer.async_wait([rejected](boost::system::error_code) {
+            boost::system::error_code ignored_too;
+            rejected->socket.close(ignored_too);
+          });
+          DrainRejected(rejected);
+        });
+  }
+
+  template <typename Rejected>
+  static void DrainRejected(const std::shared_ptr<Rejected>& rejected) {
+    rejected->socket.async_read_some(
+        net::buffer(rejected->scratch), [rejected](boost::system::error_code ec, std::size_t) {
+          if (!ec) return DrainRejected(rejected);
+          rejected->timer.cancel();
+          boost::system::error_code ignored;
+          rejected->socket.close(ignored);
+        });
   }
 
   // Runs on the acceptor's strand.
