@@ -1,6 +1,7 @@
 // `wapsite serve`: serves a web root over HTTP until SIGINT or SIGTERM.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -70,6 +71,8 @@ int Serve(const ServeSettings& settings) {
     return 1;
   }
 
+  // A closed standard output (the log's reader went away) must not kill the server.
+  std::signal(SIGPIPE, SIG_IGN);
   host::ServerLog log(std::cout, std::cerr);
   host::Application application;
   application.Set("domain", settings.domain);

@@ -6,6 +6,8 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 
+#include "platform/host/reply_builder.h"
+
 namespace host::internal {
 namespace {
 
@@ -136,6 +138,7 @@ void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
   response_ = {};
   response_.version(11);
   response_.result(static_cast<unsigned>(reply.status));
+  response_.set(http::field::date, HttpDate(std::chrono::system_clock::now()));
   for (const auto& [name, value] : reply.headers) response_.insert(name, value);
   body_bytes_ = reply.body.size();
   if (head) {
