@@ -1,7 +1,6 @@
-// wapsite class add|rename|delete and wapsite site create: the back office's
-// class management and site creation for one member, run from the command line
-// through the adminmanage object, so that an operator can script the
-// provisioning of sites.
+// wapsite class add|rename|delete and wapsite site create: the back office's class management and
+// site creation for one member, run from the command line through the adminmanage object, so that
+// an operator can script the provisioning of sites.
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <filesystem>
@@ -26,9 +25,8 @@ constexpr int kOk = 0;
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 
-// The values every administration command takes. Options are read as text and
-// checked by the command itself, so that a bad value is a usage error (exit 2)
-// with a clear message.
+// The values every administration command takes. Options are read as text and checked by the
+// command itself, so that a bad value is a usage error (exit 2) with a clear message.
 struct MemberOptions {
   std::string root;
   std::string userid;
@@ -90,8 +88,7 @@ std::int16_t SmallInt(const std::string& value, std::string_view option) {
   return *n;
 }
 
-// A class name that the back office would store: not empty once blanks and
-// apostrophes go.
+// A class name that the back office would store: not empty once blanks and apostrophes go.
 void CheckClassName(const std::string& name) {
   Require(name, "--name");
   if (wap::CleanClassName(name).empty()) {

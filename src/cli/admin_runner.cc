@@ -24,8 +24,7 @@
 namespace cli {
 namespace {
 
-// The collection as a page would receive it: its url-encoded text and its
-// pairs.
+// The collection as a page would receive it: its url-encoded text and its pairs.
 host::Collection MakeCollection(const std::vector<host::Collection::Pair>& pairs) {
   std::string text;
   for (const auto& [name, value] : pairs) {

@@ -20,8 +20,7 @@
 namespace site {
 namespace {
 
-// One text of the form, its label and its limit; the field name is also the
-// wap_lyb column.
+// One text of the form, its label and its limit; the field name is also the wap_lyb column.
 struct Field {
   const char* name;
   const char* label;
@@ -37,8 +36,7 @@ constexpr std::size_t kFieldCount = std::size(kFields);
 
 using Texts = std::array<std::string, kFieldCount>;
 
-// True when `text` holds nothing but blanks (ASCII white space and the
-// ideographic space).
+// True when `text` holds nothing but blanks (ASCII white space and the ideographic space).
 bool IsBlank(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     const char32_t c = wap::NextCodePoint(text, i);
@@ -47,8 +45,7 @@ bool IsBlank(std::string_view text) {
   return true;
 }
 
-// What is wrong with the typed texts, as a sentence for the visitor; "" when
-// they can be stored.
+// What is wrong with the typed texts, as a sentence for the visitor; "" when they can be stored.
 std::string Problem(const Texts& typed) {
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     const Field& field = kFields[i];

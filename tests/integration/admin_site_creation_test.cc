@@ -1,6 +1,6 @@
-// Site creation and class management end to end: `wapsite init`, then the back office's work
-// (from the command line and from its host pages createsite.asp and admin/class.asp) on a real
-// `wapsite serve`, whose answers a handset then gets.
+// Site creation and class management end to end: `wapsite init`, then the back office's work (from
+// the command line and from its host pages createsite.asp and admin/class.asp) on a real `wapsite
+// serve`, whose answers a handset then gets.
 #include <gtest/gtest.h>
 
 #include <filesystem>

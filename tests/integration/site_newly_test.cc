@@ -1,5 +1,5 @@
-// The surrounding site's forms on the demo site over HTTP: a message posted to /wap/newly.asp
-// shows up on the guestbook /wap/lyb.asp, and the login form leads to checklogin.asp.
+// The surrounding site's forms on the demo site over HTTP: a message posted to /wap/newly.asp shows
+// up on the guestbook /wap/lyb.asp, and the login form leads to checklogin.asp.
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -74,8 +74,8 @@ class RemoveUnlessKept {
 };
 
 // Copies the regular file `from` to `to`. The bytes go to a new file beside `to`, which replaces
-// `to` only once complete, so a failed copy (a full disk) never leaves a truncated file behind,
-// nor destroys the file it was meant to replace.
+// `to` only once complete, so a failed copy (a full disk) never leaves a truncated file behind, nor
+// destroys the file it was meant to replace.
 void CopyOneFile(const std::string& from, const std::string& to, bool overwrite) {
   Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw FsError("cannot open", from, errno);

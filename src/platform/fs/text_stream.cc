@@ -19,8 +19,8 @@ std::runtime_error StreamError(std::string_view what, const std::string& path, i
 TextStream::TextStream(std::FILE* file, Mode mode, std::string path)
     : file_(file), mode_(mode), path_(std::move(path)) {}
 
-// The deleter closes a stream that is still open; its errors cannot be reported from here, which
-// is why writers call Close() themselves.
+// The deleter closes a stream that is still open; its errors cannot be reported from here, which is
+// why writers call Close() themselves.
 TextStream::~TextStream() = default;
 
 std::string TextStream::ReadAll() {

@@ -9,9 +9,8 @@ namespace wap {
 
 void AdminManage::OnStartPage(host::ScriptingContext& context) {
   PageContextScope scope(context_);
-  // A failed open has written its message and ended the response; the host page
-  // runs nothing more, and an operation called anyway refuses to run without
-  // the connection.
+  // A failed open has written its message and ended the response; the host page runs nothing more,
+  // and an operation called anyway refuses to run without the connection.
   (void)AdminSetUp(context);
 }
 

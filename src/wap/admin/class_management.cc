@@ -18,9 +18,8 @@
 namespace wap {
 namespace {
 
-// Runs `statements` in one transaction: all of them or, when one fails, none.
-// The failure is rethrown after the rollback; a failing rollback is added to
-// its description.
+// Runs `statements` in one transaction: all of them or, when one fails, none. The failure is
+// rethrown after the rollback; a failing rollback is added to its description.
 void RunInOneTransaction(data::Connection& connection,
                          std::initializer_list<std::string> statements) {
   connection.BeginTrans();
@@ -39,8 +38,7 @@ void RunInOneTransaction(data::Connection& connection,
   }
 }
 
-// The cleaned form value `name`, refusing a NUL that would cut the statement
-// short.
+// The cleaned form value `name`, refusing a NUL that would cut the statement short.
 std::string CleanedFormName(const host::Request& request, std::string_view name) {
   std::string cleaned = CleanClassName(request.Form().Get(name).value_or(""));
   if (cleaned.find('\0') != std::string::npos) {
@@ -75,8 +73,7 @@ void Rename(const host::Request& request, data::Connection& connection) {
 void Delete(const host::Request& request, data::Connection& connection) {
   const std::int64_t userid = SessionUserId();
   const std::int16_t id = ToSmallInt(request.QueryString().Get("id"), "id");
-  // The count becomes the shared recordset, which the administration end
-  // closes.
+  // The count becomes the shared recordset, which the administration end closes.
   PageContext& page = PageContext::Current();
   if (!page.recordset) page.recordset = std::make_unique<data::Recordset>();
   page.recordset->Close();

@@ -44,8 +44,8 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-// The member's template folder name: the templeteid of its wap_setting row,
-// empty when there is no row or the column is NULL.
+// The member's template folder name: the templeteid of its wap_setting row, empty when there is no
+// row or the column is NULL.
 std::string TemplateNumber(data::Connection& connection, std::int64_t userid) {
   std::unique_ptr<data::Recordset> result = connection.Execute(
       "select templeteid from wap_setting where userid=" + std::to_string(userid));
@@ -58,8 +58,7 @@ std::string TemplateNumber(data::Connection& connection, std::int64_t userid) {
   return number;
 }
 
-// The first line of the site address file, less a byte-order mark and trailing
-// white space.
+// The first line of the site address file, less a byte-order mark and trailing white space.
 std::string ReadSiteAddress(const fso::FileSystemObject& files, const std::string& web_root) {
   std::string text;
   try {
@@ -81,9 +80,8 @@ std::string ReadSiteAddress(const fso::FileSystemObject& files, const std::strin
   return text;
 }
 
-// The entry page's redirect line. The values are written unchanged, as the
-// member's site expects them; only a double quote of the address is doubled, to
-// stay inside the string literal.
+// The entry page's redirect line. The values are written unchanged, as the member's site expects
+// them; only a double quote of the address is doubled, to stay inside the string literal.
 std::string RedirectLine(std::string_view address, std::int64_t userid, std::string_view username) {
   std::string line = "response.Redirect(\"";
   for (const char c : address) {

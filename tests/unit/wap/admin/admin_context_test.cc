@@ -65,8 +65,7 @@ TEST_F(AdminContext, OperationsAreFoundInAnyLetterCase) {
     bool found = false;
   };
   Calls calls;
-  // CREATESITE is found and runs: without a member name in the session it
-  // refuses.
+  // CREATESITE is found and runs: without a member name in the session it refuses.
   EXPECT_THROW(h_.Run(calls, PageRequest{}, "/"), std::runtime_error);
   EXPECT_TRUE(calls.found);
 }

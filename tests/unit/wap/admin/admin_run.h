@@ -1,6 +1,5 @@
-// Running adminmanage as a back-office host page does: create it (OnStartPage),
-// call its operations while the response is not ended, end it (OnEndPage). Used
-// with PageHarness::Run.
+// Running adminmanage as a back-office host page does: create it (OnStartPage), call its operations
+// while the response is not ended, end it (OnEndPage). Used with PageHarness::Run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -34,8 +33,7 @@ class BackOfficePage : public host::HostObject {
   std::vector<std::string> operations_;
 };
 
-// The statements with the engine's own way of starting a transaction shown as
-// "BEGIN".
+// The statements with the engine's own way of starting a transaction shown as "BEGIN".
 inline std::vector<std::string> Normalized(std::vector<std::string> statements) {
   for (auto& s : statements) {
     if (s.rfind("BEGIN", 0) == 0) s = "BEGIN";

@@ -48,8 +48,7 @@ class ClassManagement : public ::testing::TestWithParam<Engine> {
     h_.Session().Set("userid", "12");
   }
 
-  // Runs AdminClass_DoAction for the request in the folder admin/; the response
-  // must stay empty.
+  // Runs AdminClass_DoAction for the request in the folder admin/; the response must stay empty.
   void Act(const Pairs& query, const Pairs& form) {
     BackOfficePage page({"AdminClass_DoAction"});
     const host::Response response = h_.Run(page, PageRequest{query, form}, "/admin");

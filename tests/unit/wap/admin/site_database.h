@@ -1,8 +1,7 @@
-// The site database of a PageHarness on either engine: the harness's own SQLite
-// file, or a fresh PostgreSQL database (made from schema/postgres.sql on the
-// server WAPSITE_PG names, dropped at the end) that the harness's conn.asp is
-// rewritten to name. Statements run through the harness's pool, so they are
-// logged like the pages' own.
+// The site database of a PageHarness on either engine: the harness's own SQLite file, or a fresh
+// PostgreSQL database (made from schema/postgres.sql on the server WAPSITE_PG names, dropped at the
+// end) that the harness's conn.asp is rewritten to name. Statements run through the harness's pool,
+// so they are logged like the pages' own.
 #pragma once
 
 #include <unistd.h>
