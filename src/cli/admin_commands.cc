@@ -142,6 +142,7 @@ void RequireOneOf(CLI::App& group, int& exit_code) {
 CLI::App* AddCommand(CLI::App& group, std::string name, std::string description) {
   CLI::App* command = group.add_subcommand(std::move(name), std::move(description));
   command->allow_extras();
+  command->footer("Exit status: 0 done; 1 failed (the reason on standard error); 2 usage error.");
   return command;
 }
 
