@@ -189,13 +189,5 @@ TEST_F(AdminCommands, SiteCreateWritesTheMembersSiteInWaphome) {
   EXPECT_TRUE(std::filesystem::exists(h_.Root() / "waphome/abc/style.css"));
 }
 
-TEST_F(AdminCommands, SiteCreateReportsWhatFailed) {
-  h_.Remove("inc/siteaddress.txt");
-  const Outcome o = Wapsite({"site", "create", "--userid", "12", "--username", "abc"});
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("cannot read the site address"), std::string::npos) << o.err;
-  EXPECT_FALSE(std::filesystem::exists(h_.Root() / "waphome/abc/index.asp"));
-}
-
 }  // namespace
 }  // namespace cli

@@ -20,8 +20,6 @@ using testing_support::PageHarness;
 using testing_support::PageRequest;
 using testing_support::Pairs;
 using wap::page_test::HomeLink;
-using wap::page_test::WmlPage;
-using wap::page_test::XhtmlPage;
 
 class SitePageTest : public ::testing::Test {
  protected:
