@@ -81,8 +81,7 @@ int Serve(const ServeSettings& settings) {
   host::RequestDispatcher dispatcher(
       {root, &CreateObjectByName, application, sessions, connections, log});
   host::HttpServer server(
-      options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); },
-      log);
+      options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log);
   std::string bound;
   try {
     bound = server.Listen();
@@ -108,9 +107,10 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
   serve->add_option("root,--root", settings->root, "The web root folder to serve")
       ->required()
       ->check(CLI::ExistingDirectory);
-  serve->add_option("--listen", settings->listen,
-                    "Address and port to listen on, ADDR:PORT ([V6]:PORT); port 0 picks a free "
-                    "one")
+  serve
+      ->add_option("--listen", settings->listen,
+                   "Address and port to listen on, ADDR:PORT ([V6]:PORT); port 0 picks a free "
+                   "one")
       ->capture_default_str();
   serve->add_option("--domain", settings->domain,
                     "The installation address, the application value 'domain' (e.g. "
@@ -118,20 +118,24 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
   serve->add_option("--threads", settings->threads, "Worker threads that run pages")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
-  serve->add_option("--max-sessions", settings->max_sessions,
-                    "Most live sessions; when full, the longest idle go first")
+  serve
+      ->add_option("--max-sessions", settings->max_sessions,
+                   "Most live sessions; when full, the longest idle go first")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{100'000'000}));
-  serve->add_option("--max-connections", settings->max_connections,
-                    "Most open connections; more get 503")
+  serve
+      ->add_option("--max-connections", settings->max_connections,
+                   "Most open connections; more get 503")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
-  serve->add_option("--read-timeout", settings->read_timeout,
-                    "Seconds a request may take to arrive, from its first byte")
+  serve
+      ->add_option("--read-timeout", settings->read_timeout,
+                   "Seconds a request may take to arrive, from its first byte")
       ->capture_default_str()
       ->check(CLI::Range(0.01, 3600.0));
-  serve->add_option("--idle-timeout", settings->idle_timeout,
-                    "Seconds a kept-alive connection may wait for its next request")
+  serve
+      ->add_option("--idle-timeout", settings->idle_timeout,
+                   "Seconds a kept-alive connection may wait for its next request")
       ->capture_default_str()
       ->check(CLI::Range(0.01, 3600.0));
   serve->callback([settings, &exit_code] { exit_code = Serve(*settings); });

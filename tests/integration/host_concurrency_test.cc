@@ -20,7 +20,8 @@ TEST(HostConcurrency, ServesManyClientsAtOnceWithoutMixingReplies) {
   TempDir dir;
   const auto root = dir.path() / "root";
   std::filesystem::create_directories(root);
-  std::ofstream(root / "store.asp") << "<%Session(\"n\") = \"1\" : Application(\"hits\") = \"x\"%>s";
+  std::ofstream(root / "store.asp")
+      << "<%Session(\"n\") = \"1\" : Application(\"hits\") = \"x\"%>s";
   std::ofstream(root / "page.asp") << "<%Response.Write(\"page\")%>";
   std::ofstream(root / "big.txt") << std::string(200'000, 'b');
   ServerProcess server(root, {"--threads", "4"});

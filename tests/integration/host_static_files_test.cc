@@ -35,12 +35,12 @@ class StaticFiles : public ::testing::Test {
     WriteFile(root / "a.wml", "<wml/>");
     WriteFile(root / "a.txt", "text");
     WriteFile(root / "a.bin", "bin");
-    WriteFile(root / "conn.asp", std::string("<%strSQLServer=\"sqlite:data/site.db\"%>") +
-                                     std::string(kSecret));
+    WriteFile(root / "conn.asp",
+              std::string("<%strSQLServer=\"sqlite:data/site.db\"%>") + std::string(kSecret));
     WriteFile(root / "inc" / "fso.asp", kSecret);
     WriteFile(root / "inc" / "siteaddress.txt", kSecret);
-    WriteFile(root / "wap" / "index.asp", "<%Response.Write(\"page\") ' " + std::string(kSecret) +
-                                              "%>");
+    WriteFile(root / "wap" / "index.asp",
+              "<%Response.Write(\"page\") ' " + std::string(kSecret) + "%>");
     WriteFile(root / ".env", kSecret);
     WriteFile(root / ".git" / "config", kSecret);
     std::filesystem::create_symlink(dir_.path() / "secret.txt", root / "link.txt");
@@ -101,13 +101,14 @@ TEST_F(StaticFiles, NoEncodingOfAPathLeavesTheRoot) {
     EXPECT_TRUE(r.status == 400 || r.status == 404) << path << " → " << r.status;
     EXPECT_EQ(r.body.find(kSecret), std::string::npos) << path;
   }
-  const HttpResponse absolute = HttpClient(server_->Host(), server_->Port())
-                                    .SendRaw("GET " + (dir_.path() / "secret.txt").string() +
-                                             " HTTP/1.1\r\nHost: x\r\n\r\n");
+  const HttpResponse absolute =
+      HttpClient(server_->Host(), server_->Port())
+          .SendRaw("GET " + (dir_.path() / "secret.txt").string() + " HTTP/1.1\r\nHost: x\r\n\r\n");
   EXPECT_EQ(absolute.body.find(kSecret), std::string::npos);
   const HttpResponse absolute_form = HttpClient(server_->Host(), server_->Port())
-                                         .SendRaw("GET http://x/../secret.txt HTTP/1.1\r\n"
-                                                  "Host: x\r\n\r\n");
+                                         .SendRaw(
+                                             "GET http://x/../secret.txt HTTP/1.1\r\n"
+                                             "Host: x\r\n\r\n");
   EXPECT_EQ(absolute_form.body.find(kSecret), std::string::npos);
 }
 

@@ -55,8 +55,8 @@ class RawConnection {
   RawConnection(const RawConnection&) = delete;
   RawConnection& operator=(const RawConnection&) = delete;
 
-  // Writes all of `bytes`. Returns false when the peer has closed the connection (EPIPE/ECONNRESET);
-  // throws std::runtime_error when the deadline passes first.
+  // Writes all of `bytes`. Returns false when the peer has closed the connection
+  // (EPIPE/ECONNRESET); throws std::runtime_error when the deadline passes first.
   bool Send(std::string_view bytes, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
   // Reads whatever arrives next (at most 64 KiB), waiting at most `timeout`. Returns "" when the

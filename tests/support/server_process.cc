@@ -88,8 +88,7 @@ void ReadAll(int fd, std::string& sink) {
 
 }  // namespace
 
-ServerProcess::ServerProcess(const std::filesystem::path& root,
-                             std::vector<std::string> extra_args,
+ServerProcess::ServerProcess(const std::filesystem::path& root, std::vector<std::string> extra_args,
                              std::chrono::milliseconds startup_timeout) {
   std::vector<std::string> args = {"serve", "--root", root.string(), "--listen", "127.0.0.1:0"};
   args.insert(args.end(), extra_args.begin(), extra_args.end());

@@ -45,9 +45,7 @@ std::vector<std::string_view> SplitLines(std::string_view code) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool IsIdentChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-}
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
 
 // True when `text` from `pos` (after blanks) starts the comment keyword "Rem".
 bool StartsWithRem(std::string_view text, std::size_t pos) {
@@ -158,11 +156,10 @@ bool IsBuiltInObject(std::string_view name) {
   return false;
 }
 
-PageStatement::Action ParseStatement(std::string_view statement, std::string_view file,
-                                     int line) {
+PageStatement::Action ParseStatement(std::string_view statement, std::string_view file, int line) {
   const std::vector<Token> tokens = Tokenize(statement, file, line);
-  if (auto m = Match(tokens, {"set", "$name", "=", "server", ".", "createobject", "(", "$string",
-                              ")"})) {
+  if (auto m = Match(tokens,
+                     {"set", "$name", "=", "server", ".", "createobject", "(", "$string", ")"})) {
     if (IsBuiltInObject((*m)[0])) Fail(file, line, "cannot assign to " + (*m)[0]);
     return ps::CreateObject{(*m)[0], (*m)[1]};
   }

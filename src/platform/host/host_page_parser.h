@@ -66,9 +66,8 @@ struct SetApplication {  // Application("name") = "value"
 
 struct PageStatement {
   using Action = std::variant<page_statement::Text, page_statement::CreateObject,
-                              page_statement::Call, page_statement::Redirect,
-                              page_statement::Write, page_statement::SetSession,
-                              page_statement::SetApplication>;
+                              page_statement::Call, page_statement::Redirect, page_statement::Write,
+                              page_statement::SetSession, page_statement::SetApplication>;
   Action action;
   int line = 0;  // the line of the file (from 1) where the statement stands
 };

@@ -38,8 +38,7 @@ std::string Describe(const std::exception_ptr& failure) {
 
 class Run {
  public:
-  Run(const HostPage& page, ScriptingContext& context)
-      : page_(page), context_(context) {}
+  Run(const HostPage& page, ScriptingContext& context) : page_(page), context_(context) {}
 
   // Runs the statements; throws what they throw.
   void Statements() {

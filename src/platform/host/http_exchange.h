@@ -13,8 +13,8 @@ namespace host {
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 
 struct HttpRequestData {
-  std::string method;  // "GET", "HEAD", "POST", …
-  std::string target;  // as received: "/wap/index.asp?userid=1"
+  std::string method;   // "GET", "HEAD", "POST", …
+  std::string target;   // as received: "/wap/index.asp?userid=1"
   HttpHeaders headers;  // in order, names as received; a repeated header appears repeatedly
   std::string body;
   std::string remote_address;  // the peer's IP address

@@ -1,5 +1,6 @@
 #include "platform/host/http_server.h"
 
+#include <array>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
@@ -7,7 +8,6 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/asio/write.hpp>
-#include <array>
 #include <csignal>
 #include <stdexcept>
 #include <thread>
@@ -36,25 +36,25 @@ struct HttpServer::Impl {
         retry_timer(acceptor.get_executor()) {}
 
   void Accept() {
-    acceptor.async_accept(net::make_strand(io), [this](boost::system::error_code ec,
-                                                        tcp::socket socket) {
-      if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
-      if (ec) {
-        // Out of descriptors or similar: try again shortly rather than spin.
-        shared.log.Note("accept failed: " + ec.message());
-        retry_timer.expires_after(std::chrono::milliseconds(100));
-        retry_timer.async_wait([this](boost::system::error_code wait_ec) {
-          if (!wait_ec) Accept();
+    acceptor.async_accept(
+        net::make_strand(io), [this](boost::system::error_code ec, tcp::socket socket) {
+          if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
+          if (ec) {
+            // Out of descriptors or similar: try again shortly rather than spin.
+            shared.log.Note("accept failed: " + ec.message());
+            retry_timer.expires_after(std::chrono::milliseconds(100));
+            retry_timer.async_wait([this](boost::system::error_code wait_ec) {
+              if (!wait_ec) Accept();
+            });
+            return;
+          }
+          if (LiveConnections() >= shared.options.max_connections) {
+            Reject(std::move(socket));
+          } else {
+            std::make_shared<internal::HttpConnection>(std::move(socket), shared)->Start();
+          }
+          Accept();
         });
-        return;
-      }
-      if (LiveConnections() >= shared.options.max_connections) {
-        Reject(std::move(socket));
-      } else {
-        std::make_shared<internal::HttpConnection>(std::move(socket), shared)->Start();
-      }
-      Accept();
-    });
   }
 
   std::size_t LiveConnections() {
@@ -72,33 +72,32 @@ struct HttpServer::Impl {
       std::array<char, 1024> scratch{};
     };
     auto rejected = std::make_shared<Rejected>(std::move(socket));
-    net::async_write(
-        rejected->socket, net::buffer(kBusyReply),
-        [rejected](boost::system::error_code ec, std::size_t) {
-          boost::system::error_code ignored;
-          if (ec) {
-            rejected->socket.close(ignored);
-            return;
-          }
-          rejected->socket.shutdown(tcp::socket::shutdown_send, ignored);
-          rejected->timer.expires_after(std::chrono::seconds(2));
-          rejected->timer.async_wait([rejected](boost::system::error_code) {
-            boost::system::error_code ignored_too;
-            rejected->socket.close(ignored_too);
-          });
-          DrainRejected(rejected);
-        });
+    net::async_write(rejected->socket, net::buffer(kBusyReply),
+                     [rejected](boost::system::error_code ec, std::size_t) {
+                       boost::system::error_code ignored;
+                       if (ec) {
+                         rejected->socket.close(ignored);
+                         return;
+                       }
+                       rejected->socket.shutdown(tcp::socket::shutdown_send, ignored);
+                       rejected->timer.expires_after(std::chrono::seconds(2));
+                       rejected->timer.async_wait([rejected](boost::system::error_code) {
+                         boost::system::error_code ignored_too;
+                         rejected->socket.close(ignored_too);
+                       });
+                       DrainRejected(rejected);
+                     });
   }
 
   template <typename Rejected>
   static void DrainRejected(const std::shared_ptr<Rejected>& rejected) {
-    rejected->socket.async_read_some(
-        net::buffer(rejected->scratch), [rejected](boost::system::error_code ec, std::size_t) {
-          if (!ec) return DrainRejected(rejected);
-          rejected->timer.cancel();
-          boost::system::error_code ignored;
-          rejected->socket.close(ignored);
-        });
+    rejected->socket.async_read_some(net::buffer(rejected->scratch),
+                                     [rejected](boost::system::error_code ec, std::size_t) {
+                                       if (!ec) return DrainRejected(rejected);
+                                       rejected->timer.cancel();
+                                       boost::system::error_code ignored;
+                                       rejected->socket.close(ignored);
+                                     });
   }
 
   // Runs on the acceptor's strand.

@@ -28,8 +28,8 @@ namespace host {
 
 struct HttpServerOptions {
   std::string address = "127.0.0.1";  // an IPv4 or IPv6 address
-  int port = 8080;                     // 0: any free port
-  int threads = 2;                     // worker threads (at least 1)
+  int port = 8080;                    // 0: any free port
+  int threads = 2;                    // worker threads (at least 1)
   std::size_t max_connections = 1024;
   std::size_t header_limit = 8 * 1024;
   std::size_t body_limit = 1024 * 1024;

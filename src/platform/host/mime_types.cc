@@ -47,10 +47,10 @@ std::string WithCharset(std::string_view content_type) {
   const std::string lower = Lower(content_type);
   if (lower.find("charset=") != std::string::npos) return std::string(content_type);
   const std::string_view essence = std::string_view(lower).substr(0, lower.find(';'));
-  const bool text = essence.starts_with("text/") ||
-                    (essence.starts_with("application/") &&
-                     (EndsWith(essence, "xml") || EndsWith(essence, "json") ||
-                      EndsWith(essence, "javascript")));
+  const bool text =
+      essence.starts_with("text/") ||
+      (essence.starts_with("application/") &&
+       (EndsWith(essence, "xml") || EndsWith(essence, "json") || EndsWith(essence, "javascript")));
   if (!text) return std::string(content_type);
   return std::string(content_type) + "; charset=utf-8";
 }

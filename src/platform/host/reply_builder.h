@@ -19,7 +19,7 @@ namespace host {
 // body. std::nullopt when a header name or value the page set holds a line break or another
 // control character (which would split the reply). Never throws.
 std::optional<HttpReply> ReplyFromResponse(const Response& response,
-                            const std::optional<std::string>& new_session_id);
+                                           const std::optional<std::string>& new_session_id);
 
 // `when` as an HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
 std::string HttpDate(std::chrono::system_clock::time_point when);

@@ -67,13 +67,13 @@ HttpReply RequestDispatcher::Handle(const HttpRequestData& request) {
   }
 }
 
-HttpReply RequestDispatcher::Failure(const HttpRequestData& request, const PageRun& run,
-                                     int status, std::string_view detail) {
+HttpReply RequestDispatcher::Failure(const HttpRequestData& request, const PageRun& run, int status,
+                                     std::string_view detail) {
   const std::string where = request.method + " " + std::string(PathOf(request.target));
   if (run.response.Ended()) {
     // What the client gets was fixed when the response ended; a later failure changes nothing.
-    auto fixed = ReplyFromResponse(run.response,
-                                   run.session ? run.session->NewCookieId() : std::nullopt);
+    auto fixed =
+        ReplyFromResponse(run.response, run.session ? run.session->NewCookieId() : std::nullopt);
     if (fixed) {
       services_.log.Note(where + ": failed after the response had ended: " + std::string(detail));
       return std::move(*fixed);
@@ -132,12 +132,14 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   Request page_request = BuildRequest(request, virtual_path);
   run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName));
   Server server(services_.web_root, folder, services_.objects);
-  ScriptingContext context{services_.application, page_request, run.response, *run.session,
-                           server, services_.connections};
+  ScriptingContext context{services_.application, page_request, run.response,
+                           *run.session,          server,       services_.connections};
   RunHostPage(*page, context, [&](std::string_view detail) { services_.log.Note(detail); });
   auto reply = ReplyFromResponse(run.response, run.session->NewCookieId());
-  if (!reply) throw std::runtime_error(virtual_path + ": the page set a response header that is "
-                                       "not valid (a line break or control character)");
+  if (!reply)
+    throw std::runtime_error(virtual_path +
+                             ": the page set a response header that is "
+                             "not valid (a line break or control character)");
   return std::move(*reply);
 }
 

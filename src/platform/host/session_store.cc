@@ -16,8 +16,8 @@ std::string Lower(std::string_view name) {
 
 }  // namespace
 
-MemorySessionStore::MemorySessionStore(std::size_t max_sessions,
-                                       std::chrono::seconds idle_timeout, Clock clock)
+MemorySessionStore::MemorySessionStore(std::size_t max_sessions, std::chrono::seconds idle_timeout,
+                                       Clock clock)
     : max_sessions_(std::max<std::size_t>(max_sessions, 1)),
       idle_timeout_(idle_timeout),
       clock_(std::move(clock)) {}
@@ -144,7 +144,8 @@ std::optional<std::string> RequestSession::NewCookieId() const {
 }
 
 std::string SessionCookie(std::string_view id) {
-  return std::string(kSessionCookieName) + "=" + std::string(id) + "; Path=/; HttpOnly; SameSite=Lax";
+  return std::string(kSessionCookieName) + "=" + std::string(id) +
+         "; Path=/; HttpOnly; SameSite=Lax";
 }
 
 }  // namespace host

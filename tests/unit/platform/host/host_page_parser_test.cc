@@ -19,7 +19,8 @@ std::string Show(const PageStatement& s) {
                if constexpr (std::is_same_v<T, ps::Text>) return "text[" + a.text + "]";
                if constexpr (std::is_same_v<T, ps::CreateObject>)
                  return "create " + a.variable + "=" + a.prog_id;
-               if constexpr (std::is_same_v<T, ps::Call>) return "call " + a.variable + "." + a.method;
+               if constexpr (std::is_same_v<T, ps::Call>)
+                 return "call " + a.variable + "." + a.method;
                if constexpr (std::is_same_v<T, ps::Redirect>) return "redirect[" + a.url + "]";
                if constexpr (std::is_same_v<T, ps::Write>) return "write[" + a.text + "]";
                if constexpr (std::is_same_v<T, ps::SetSession>)
@@ -84,10 +85,11 @@ TEST(HostPageParser, SkipsCommentsOfBothKinds) {
 
 TEST(HostPageParser, ReadsTheGeneratedEntryPage) {
   const std::string entry =
-      "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"http://x/wap/index.asp?userid=12&username=abc\")"
+      "<%\r\n'Create by "
+      "Orbel\r\nresponse.Redirect(\"http://x/wap/index.asp?userid=12&username=abc\")"
       "\r\n%>";
-  EXPECT_EQ(Parse(entry), std::vector<std::string>{
-                              "3 redirect[http://x/wap/index.asp?userid=12&username=abc]"});
+  EXPECT_EQ(Parse(entry),
+            std::vector<std::string>{"3 redirect[http://x/wap/index.asp?userid=12&username=abc]"});
 }
 
 TEST(HostPageParser, RejectsAnythingElseNamingFileAndLine) {

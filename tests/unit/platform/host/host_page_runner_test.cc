@@ -71,8 +71,8 @@ class HostPageRunnerTest : public ::testing::Test {
 };
 
 TEST_F(HostPageRunnerTest, WritesTextAndStoresValuesInOrder) {
-  EXPECT_EQ(Run("A<%Response.Write(\"B\") : Session(\"K\") = \"v\" : Application(\"D\") = \"d\"%>C"),
-            "");
+  EXPECT_EQ(
+      Run("A<%Response.Write(\"B\") : Session(\"K\") = \"v\" : Application(\"D\") = \"d\"%>C"), "");
   EXPECT_EQ(response_.Body(), "ABC");
   EXPECT_EQ(session_.Get("k"), "v");
   EXPECT_EQ(application_.Get("d"), "d");
@@ -108,18 +108,27 @@ TEST_F(HostPageRunnerTest, EndsEveryObjectWhenSomethingFailsAndRethrowsTheFirstF
   };
   const Case cases[] = {
       {"<%Set a = Server.CreateObject(\"test.one\")\nSet b = Server.CreateObject(\"nope.x\")%>",
-       "/p.asp:2: ", {"test.one.start", "test.one.end"}, 0},
+       "/p.asp:2: ",
+       {"test.one.start", "test.one.end"},
+       0},
       {"<%Set a = Server.CreateObject(\"test.one\") : a.Missing%>",
-       "has no operation 'Missing'", {"test.one.start", "test.one.end"}, 0},
+       "has no operation 'Missing'",
+       {"test.one.start", "test.one.end"},
+       0},
       {"<%b.Go%>", "'b' is not an object", {}, 0},
-      {"<%Set a = Server.CreateObject(\"test.failstart\")%>", "start failed",
-       {"test.failstart.start", "test.failstart.end"}, 0},
+      {"<%Set a = Server.CreateObject(\"test.failstart\")%>",
+       "start failed",
+       {"test.failstart.start", "test.failstart.end"},
+       0},
       {"<%Set a = Server.CreateObject(\"test.failend\") : Set b = "
        "Server.CreateObject(\"test.one\")%>",
-       "end failed", {"test.failend.start", "test.one.start", "test.failend.end", "test.one.end"},
+       "end failed",
+       {"test.failend.start", "test.one.start", "test.failend.end", "test.one.end"},
        0},
-      {"<%Set a = Server.CreateObject(\"test.failend\") : a.Boom%>", "bad value",
-       {"test.failend.start", "test.failend.end"}, 1},
+      {"<%Set a = Server.CreateObject(\"test.failend\") : a.Boom%>",
+       "bad value",
+       {"test.failend.start", "test.failend.end"},
+       1},
   };
   for (const auto& c : cases) {
     journal_.clear();

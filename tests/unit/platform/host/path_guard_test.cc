@@ -28,23 +28,35 @@ TEST(PathGuard, DecodesOnceAndNormalises) {
 }
 
 TEST(PathGuard, RejectsEveryEncodingThatCouldLeaveTheRoot) {
-  for (const char* raw :
-       {"/..", "/../etc/passwd", "/a/../../x", "/%2e%2e/x", "/%2E%2E%2Fx", "/a%2f..%2f..%2fx",
-        "/..%5c..%5cx", "/a\\..\\x", "/%c0%ae%c0%ae/x", "/%c0%af", "/%e0%80%ae", "/x%00.gif",
-        "/x%0d%0a", "/%ff", "/%", "/%2", "/%g0", "", "x/y", "http://h/x"}) {
+  for (const char* raw : {"/..",          "/../etc/passwd", "/a/../../x",
+                          "/%2e%2e/x",    "/%2E%2E%2Fx",    "/a%2f..%2f..%2fx",
+                          "/..%5c..%5cx", "/a\\..\\x",      "/%c0%ae%c0%ae/x",
+                          "/%c0%af",      "/%e0%80%ae",     "/x%00.gif",
+                          "/x%0d%0a",     "/%ff",           "/%",
+                          "/%2",          "/%g0",           "",
+                          "x/y",          "http://h/x"}) {
     EXPECT_THROW(DecodeSitePath(raw), RequestError) << raw;
   }
 }
 
 TEST(PathGuard, NeverServesConfigurationIncludeFoldersOrDotFiles) {
   const std::pair<const char*, bool> cases[] = {
-      {"/conn.asp", true},   {"/CONN.ASP", true},       {"/wap/conn.asp", true},
-      {"/inc/fso.asp", true}, {"/INC/siteaddress.txt", true}, {"/Inc/", true},
-      {"/a/.git/config", true}, {"/.env", true},        {"/wap/.hidden", true},
-      {"/wap/index.asp", false}, {"/include/x.gif", false}, {"/wap/Demo.jpg", false},
+      {"/conn.asp", true},
+      {"/CONN.ASP", true},
+      {"/wap/conn.asp", true},
+      {"/inc/fso.asp", true},
+      {"/INC/siteaddress.txt", true},
+      {"/Inc/", true},
+      {"/a/.git/config", true},
+      {"/.env", true},
+      {"/wap/.hidden", true},
+      {"/wap/index.asp", false},
+      {"/include/x.gif", false},
+      {"/wap/Demo.jpg", false},
       {"/", false},
   };
-  for (const auto& [raw, never] : cases) EXPECT_EQ(IsNeverServed(DecodeSitePath(raw)), never) << raw;
+  for (const auto& [raw, never] : cases)
+    EXPECT_EQ(IsNeverServed(DecodeSitePath(raw)), never) << raw;
   EXPECT_TRUE(IsHostPage(DecodeSitePath("/wap/INDEX.Asp")));
   EXPECT_FALSE(IsHostPage(DecodeSitePath("/wap.asp/")));
   EXPECT_FALSE(IsHostPage(DecodeSitePath("/x.aspx")));

@@ -40,10 +40,8 @@ TEST(ReplyBuilder, SendsARedirectWithLocationAndNoBody) {
 }
 
 TEST(ReplyBuilder, RefusesHeadersThatWouldSplitTheReply) {
-  for (const auto& [name, value] : HttpHeaders{{"X-A", "1\r\nSet-Cookie: evil=1"},
-                                              {"X-A\n", "1"},
-                                              {"X A", "1"},
-                                              {"", "1"}}) {
+  for (const auto& [name, value] :
+       HttpHeaders{{"X-A", "1\r\nSet-Cookie: evil=1"}, {"X-A\n", "1"}, {"X A", "1"}, {"", "1"}}) {
     Response response;
     response.AddHeader(name, value);
     EXPECT_EQ(ReplyFromResponse(response, std::nullopt), std::nullopt) << name;
@@ -55,13 +53,20 @@ TEST(ReplyBuilder, RefusesHeadersThatWouldSplitTheReply) {
 
 TEST(MimeTypes, KnowsTheSiteFileTypesAndAddsTheCharsetToTextOnly) {
   const std::pair<const char*, const char*> types[] = {
-      {"a.JPG", "image/jpeg"},         {"a.jpeg", "image/jpeg"},
-      {"a.gif", "image/gif"},          {"a.png", "image/png"},
-      {"a.wbmp", "image/vnd.wap.wbmp"}, {"style.css", "text/css; charset=utf-8"},
-      {"a.wml", "text/vnd.wap.wml; charset=utf-8"}, {"a.txt", "text/plain; charset=utf-8"},
-      {"a.htm", "text/html; charset=utf-8"}, {"a.xml", "application/xml; charset=utf-8"},
-      {"a.svg", "image/svg+xml"},      {"a.exe", "application/octet-stream"},
-      {"noext", "application/octet-stream"}, {"dir.gif/x", "application/octet-stream"},
+      {"a.JPG", "image/jpeg"},
+      {"a.jpeg", "image/jpeg"},
+      {"a.gif", "image/gif"},
+      {"a.png", "image/png"},
+      {"a.wbmp", "image/vnd.wap.wbmp"},
+      {"style.css", "text/css; charset=utf-8"},
+      {"a.wml", "text/vnd.wap.wml; charset=utf-8"},
+      {"a.txt", "text/plain; charset=utf-8"},
+      {"a.htm", "text/html; charset=utf-8"},
+      {"a.xml", "application/xml; charset=utf-8"},
+      {"a.svg", "image/svg+xml"},
+      {"a.exe", "application/octet-stream"},
+      {"noext", "application/octet-stream"},
+      {"dir.gif/x", "application/octet-stream"},
   };
   for (const auto& [file, type] : types) EXPECT_EQ(WithCharset(MimeTypeFor(file)), type) << file;
   EXPECT_EQ(WithCharset("application/xhtml+xml"), "application/xhtml+xml; charset=utf-8");

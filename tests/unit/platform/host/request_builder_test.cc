@@ -27,11 +27,11 @@ TEST(RequestBuilder, DecodesQueryStringValues) {
   const Case cases[] = {
       {"userid=12&username=abc", "USERNAME", "abc"},
       {"a=x+y%20z", "a", "x y z"},
-      {"a=%E9%A6%96%E9%A1%B5", "a", "\xE9\xA6\x96\xE9\xA1\xB5"},      // UTF-8 passes
-      {"a=%C0%AE", "a", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong → U+FFFD
-      {"a=%zz%4", "a", "%zz%4"},                                      // bad escapes stay
-      {"k=1&K=2&k=", "k", "1, 2, "},                                  // repeated, any case
-      {"a=&b", "a", ""},                                              // present, empty
+      {"a=%E9%A6%96%E9%A1%B5", "a", "\xE9\xA6\x96\xE9\xA1\xB5"},  // UTF-8 passes
+      {"a=%C0%AE", "a", "\xEF\xBF\xBD\xEF\xBF\xBD"},              // overlong → U+FFFD
+      {"a=%zz%4", "a", "%zz%4"},                                  // bad escapes stay
+      {"k=1&K=2&k=", "k", "1, 2, "},                              // repeated, any case
+      {"a=&b", "a", ""},                                          // present, empty
       {"a=&b", "b", ""},
       {"a=1&&b=2", "b", "2"},
       {"a=1", "missing", std::nullopt},
@@ -45,7 +45,8 @@ TEST(RequestBuilder, DecodesQueryStringValues) {
 }
 
 TEST(RequestBuilder, ReadsTheFormOfAnUrlEncodedPostOnly) {
-  const HttpHeaders form_type = {{"Content-Type", "application/x-www-form-urlencoded; charset=UTF-8"}};
+  const HttpHeaders form_type = {
+      {"Content-Type", "application/x-www-form-urlencoded; charset=UTF-8"}};
   const Request post = BuildRequest(Http("POST", "/p.asp", form_type, "name=A+B&pw=%21"), "/p.asp");
   EXPECT_EQ(post.Form().Get("NAME"), "A B");
   EXPECT_EQ(post.Form().Text(), "name=A+B&pw=%21");

@@ -28,8 +28,8 @@ TEST(ServerMapPath, MapsFromTheRootOrThePageFolder) {
 
 TEST(ServerMapPath, ThrowsForPathsOutsideTheRoot) {
   const Server wap("/srv/www", "/wap", nullptr);
-  for (const char* path : {"/..", "/../etc/passwd", "..\\..\\x", "../../x", "/a/../../b",
-                           "\\..\\x"}) {
+  for (const char* path :
+       {"/..", "/../etc/passwd", "..\\..\\x", "../../x", "/a/../../b", "\\..\\x"}) {
     EXPECT_THROW(wap.MapPath(path), std::runtime_error) << path;
   }
   EXPECT_THROW(wap.MapPath(std::string_view("a\0b", 3)), std::runtime_error);
