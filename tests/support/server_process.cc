@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,7 +40,9 @@ struct Pipe {
   }
 };
 
-// Starts WAPSITE_BIN with `args`, its standard output and error going to the write ends.
+// Starts WAPSITE_BIN with `args`, its standard output and error going to the write ends. The
+// child gets SIGTERM when the thread that started it ends, so a test that crashes leaves no
+// server behind.
 pid_t Spawn(const std::vector<std::string>& args, Pipe& out, Pipe& err) {
   std::vector<std::string> argv_strings;
   argv_strings.emplace_back(WAPSITE_BIN);
@@ -49,18 +51,34 @@ pid_t Spawn(const std::vector<std::string>& args, Pipe& out, Pipe& err) {
   for (auto& s : argv_strings) argv.push_back(s.data());
   argv.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out.write_end, STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err.write_end, STDERR_FILENO);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    throw std::runtime_error(std::string("cannot start ") + WAPSITE_BIN + ": " + std::strerror(rc));
+  Pipe exec_status;  // close-on-exec: the parent reads an errno only when exec failed
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on.
+    if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent ||
+        dup2(out.write_end, STDOUT_FILENO) < 0 || dup2(err.write_end, STDERR_FILENO) < 0) {
+      _exit(127);
+    }
+    execve(argv[0], argv.data(), environ);
+    const int error = errno;
+    (void)!write(exec_status.write_end, &error, sizeof error);
+    _exit(127);
   }
   out.CloseWrite();
   err.CloseWrite();
+  exec_status.CloseWrite();
+  int error = 0;
+  ssize_t n;
+  do {
+    n = read(exec_status.read_end, &error, sizeof error);
+  } while (n < 0 && errno == EINTR);
+  if (n == sizeof error) {
+    waitpid(pid, nullptr, 0);
+    throw std::runtime_error(std::string("cannot start ") + WAPSITE_BIN + ": " +
+                             std::strerror(error));
+  }
   return pid;
 }
 

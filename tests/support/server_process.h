@@ -15,6 +15,8 @@
 // The destructor stops a still-running child (SIGTERM, then SIGKILL after a bounded wait) and
 // reports a non-zero exit as a test failure (ADD_FAILURE), so a crash or a sanitizer report in the
 // server fails the test that started it. Call Stop() yourself to check the exit code explicitly.
+// Should the test process die without its destructors, the child gets SIGTERM as soon as the
+// thread that started it is gone (so start servers on the test's own thread).
 //
 // Not thread-safe as a whole: one test thread owns the object; Stdout()/Stderr()/WaitForStdout()
 // may be called while the child runs.
