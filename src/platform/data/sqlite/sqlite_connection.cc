@@ -9,21 +9,31 @@
 #include <vector>
 
 #include "platform/data/data_error.h"
+#include "platform/data/sqlite/statement_cache.h"
 
 namespace data {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+// Idle prepared statements kept per connection.
+constexpr std::size_t kStatementCacheSize = 64;
+// A move forward by fewer rows than this steps the statement; a longer jump, or a move back,
+// positions through the skipping statement (see SqliteRows).
+constexpr std::size_t kLongestStepRun = 4;
 
 struct CloseDb {
   void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
 };
 using DbPtr = std::unique_ptr<sqlite3, CloseDb>;
 
-struct FinalizeStmt {
-  void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
-};
-using StmtPtr = std::unique_ptr<sqlite3_stmt, FinalizeStmt>;
+using StmtPtr = SqliteStmtPtr;
+
+// Settings of the library itself, made once before the first connection opens. The count of
+// memory in use is not needed, and keeping it takes one process-wide mutex on every allocation.
+void ConfigureLibrary() {
+  static const int done = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  static_cast<void>(done);  // SQLITE_MISUSE when the library was already initialized: harmless
+}
 
 // Result codes after which the handle may not be trusted for another request.
 bool LeavesConnectionUnusable(int rc) {
@@ -38,6 +48,46 @@ bool LeavesConnectionUnusable(int rc) {
       return true;
     default:
       return false;
+  }
+}
+
+// The text of `stmt` without a closing ";" and trailing blanks, to stand inside parentheses.
+std::string StatementText(sqlite3_stmt* stmt) {
+  std::string_view text = sqlite3_sql(stmt);
+  while (!text.empty() && (text.back() == ';' || text.back() == ' ' || text.back() == '\t' ||
+                           text.back() == '\n' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return std::string(text);
+}
+
+// The values of the current row of `stmt` into `values` (one per column).
+void ReadRow(sqlite3_stmt* s, std::vector<Value>& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int col = static_cast<int>(i);
+    switch (sqlite3_column_type(s, col)) {
+      case SQLITE_INTEGER:
+        values[i] = Value(static_cast<std::int64_t>(sqlite3_column_int64(s, col)));
+        break;
+      case SQLITE_FLOAT:
+        values[i] = Value(sqlite3_column_double(s, col));
+        break;
+      case SQLITE_NULL:
+        values[i] = Value();
+        break;
+      case SQLITE_BLOB: {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s, col));
+        values[i] = Value(std::string(bytes != nullptr ? bytes : "",
+                                      static_cast<std::size_t>(sqlite3_column_bytes(s, col))));
+        break;
+      }
+      default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
+        values[i] = Value(std::string(text != nullptr ? text : "",
+                                      static_cast<std::size_t>(sqlite3_column_bytes(s, col))));
+        break;
+      }
+    }
   }
 }
 
@@ -63,38 +113,67 @@ class SqliteConnection final : public NativeConnection {
     if (LeavesConnectionUnusable(rc)) failed_ = true;
     return DataError(sqlite3_errmsg(db_.get()));
   }
-  sqlite3* Db() const { return db_.get(); }
   void Register(SqliteRows* rows) { open_rows_.push_back(rows); }
   void Unregister(SqliteRows* rows) { std::erase(open_rows_, rows); }
 
+  // A statement derived from a result's own (to count or to position it), from the cache or
+  // newly prepared. Null when the text does not prepare as one statement; never throws
+  // DataError (the caller then falls back to the result's own statement).
+  StmtPtr Derived(const std::string& sql);
+  // Takes back a statement that Run or Derived handed out, for reuse under `sql`.
+  void Release(std::string_view sql, StmtPtr stmt) noexcept { cache_.Give(sql, std::move(stmt)); }
+  // A statement of `sql` that no result is using: the cached one or a new one. Throws DataError.
+  StmtPtr Acquire(std::string_view sql);
+
  private:
   void DetachAll() noexcept;
+  // Prepares the one statement of `sql`; null for blanks and comments only. Throws DataError,
+  // also when `sql` holds a second statement.
   StmtPtr Prepare(std::string_view sql);
   // The rows of a statement that writes (INSERT … RETURNING), read to the end at once.
-  std::unique_ptr<ResultRows> ReadAll(StmtPtr stmt, bool has_row);
+  std::unique_ptr<ResultRows> ReadAll(std::string_view sql, StmtPtr stmt, bool has_row);
 
   DbPtr db_;
+  StatementCache cache_{kStatementCacheSize};  // declared after db_: finalized before it closes
   bool failed_ = false;
   std::vector<SqliteRows*> open_rows_;
 };
 
+// The rows of a read-only statement, read lazily. Moving to the next row steps the statement;
+// a longer jump or a move back runs a second, skipping statement, "SELECT * FROM (the
+// statement) LIMIT -1 OFFSET n", which SQLite flattens into the same loop and which passes over
+// the skipped rows without reading their columns. It is used only when the statement delivers
+// its rows straight from its tables (no sort step, whose order among equal keys the two could
+// differ in); otherwise the statement is stepped (from its start for a move back). Counting runs
+// "SELECT count(*) FROM (the statement) ORDER BY 1" (the outer ORDER BY lets SQLite drop the
+// inner one and flatten, often onto an index alone), or steps a copy of the statement when that
+// does not prepare. While the statement is active its derived statements read its snapshot.
 class SqliteRows final : public ResultRows {
  public:
-  // `stmt` has been stepped once; `has_row` is whether that step gave a row.
-  SqliteRows(SqliteConnection& conn, StmtPtr stmt, bool has_row)
-      : conn_(&conn), stmt_(std::move(stmt)), stepped_(has_row ? 1 : 0), done_(!has_row) {
-    const int n = sqlite3_column_count(stmt_.get());
+  // `stmt`, prepared from `sql`, has been stepped once; `has_row` is whether that step gave a row.
+  SqliteRows(SqliteConnection& conn, std::string sql, StmtPtr stmt, bool has_row)
+      : conn_(&conn),
+        sql_(std::move(sql)),
+        main_(std::move(stmt)),
+        cur_(main_.get()),
+        stepped_(has_row ? 1 : 0),
+        done_(!has_row) {
+    const int n = sqlite3_column_count(main_.get());
     names_.reserve(n);
     for (int i = 0; i < n; ++i) {
-      const char* name = sqlite3_column_name(stmt_.get(), i);
+      const char* name = sqlite3_column_name(main_.get(), i);
       names_.emplace_back(name != nullptr ? name : "");
     }
     values_.resize(names_.size());
     if (done_) count_ = 0;
+    sorted_ = sqlite3_stmt_status(main_.get(), SQLITE_STMTSTATUS_SORT, 0) > 0;
     conn_->Register(this);
   }
   ~SqliteRows() override {
-    if (conn_ != nullptr) conn_->Unregister(this);
+    if (conn_ != nullptr) {
+      conn_->Unregister(this);
+      ReturnStatements();
+    }
   }
   SqliteRows(const SqliteRows&) = delete;
   SqliteRows& operator=(const SqliteRows&) = delete;
@@ -103,20 +182,22 @@ class SqliteRows final : public ResultRows {
   const std::string& ColumnName(std::size_t column) const override { return names_.at(column); }
 
   std::size_t RowCount() override {
-    if (!count_) count_ = done_ ? stepped_ : CountWithCopy();
+    if (!count_) count_ = Count();
     return *count_;
   }
 
   bool MoveTo(std::size_t row) override {
     RequireAttached();
-    if (!done_ && stepped_ == row + 1) return true;
-    if (done_ && row >= stepped_) return false;
-    if (row + 1 < stepped_ || done_) {
-      sqlite3_reset(stmt_.get());  // its result repeats a step error already reported
-      stepped_ = 0;
-      done_ = false;
+    if (count_ && row >= *count_) return false;
+    const std::size_t next = first_ + stepped_;  // the row the next step gives
+    if (stepped_ > 0 && !done_ && row + 1 == next) return true;
+    const bool ahead = row >= next;
+    if (ahead && done_) return false;  // the statement ended before `row`
+    if (!ahead || row - next >= kLongestStepRun) {
+      if (row >= kLongestStepRun && SkipTo(row)) return stepped_ > 0;
+      if (!ahead) Restart();
     }
-    while (stepped_ < row + 1) {
+    while (first_ + stepped_ < row + 1) {
       if (!Step()) return false;
     }
     return true;
@@ -124,95 +205,135 @@ class SqliteRows final : public ResultRows {
 
   const Value& Get(std::size_t column) override {
     RequireAttached();
-    if (!loaded_) Load();
+    if (!loaded_) {
+      ReadRow(cur_, values_);
+      loaded_ = true;
+    }
     return values_.at(column);
   }
 
   // Called by the connection when it closes or is readied for reuse.
   void Detach() noexcept {
-    stmt_.reset();
+    ReturnStatements();
     conn_ = nullptr;
   }
 
  private:
   void RequireAttached() const {
-    if (stmt_ == nullptr) throw DataError("the recordset's connection has been closed");
+    if (main_ == nullptr) throw DataError("the recordset's connection has been closed");
+  }
+
+  void ReturnStatements() noexcept {
+    cur_ = nullptr;
+    conn_->Release(sql_, std::move(main_));
+    if (skip_ != nullptr) conn_->Release(skip_sql_, std::move(skip_));
+  }
+
+  // Makes the statement itself current again, before its first row.
+  void Restart() {
+    sqlite3_reset(main_.get());  // its result repeats a step error already reported
+    cur_ = main_.get();
+    first_ = 0;
+    stepped_ = 0;
+    done_ = false;
+    loaded_ = false;
+  }
+
+  // Positions on `row` through the skipping statement. Returns false, changing nothing, when it
+  // may not be used; otherwise true, with stepped_ 0 when there is no such row.
+  bool SkipTo(std::size_t row) {
+    if (sorted_ || skip_unusable_) return false;
+    if (skip_ == nullptr) {
+      skip_sql_ = "SELECT * FROM (\n" + StatementText(main_.get()) + "\n) LIMIT -1 OFFSET ?1";
+      skip_ = conn_->Derived(skip_sql_);
+      if (skip_ == nullptr || sqlite3_bind_parameter_count(skip_.get()) != 1 ||
+          sqlite3_column_count(skip_.get()) != static_cast<int>(names_.size())) {
+        skip_unusable_ = true;
+        return false;
+      }
+    }
+    sqlite3_reset(skip_.get());
+    sqlite3_bind_int64(skip_.get(), 1, static_cast<sqlite3_int64>(row));
+    cur_ = skip_.get();
+    first_ = row;
+    stepped_ = 0;
+    done_ = false;
+    Step();
+    if (sqlite3_stmt_status(skip_.get(), SQLITE_STMTSTATUS_SORT, 0) > 0) {
+      // Planned with a sort step after all: its order is not to be relied on.
+      skip_unusable_ = true;
+      Restart();
+      return false;
+    }
+    return true;
   }
 
   bool Step() {
     loaded_ = false;
-    const int rc = sqlite3_step(stmt_.get());
+    const int rc = sqlite3_step(cur_);
     if (rc == SQLITE_ROW) {
       ++stepped_;
       return true;
     }
     if (rc == SQLITE_DONE) {
       done_ = true;
-      count_ = stepped_;
+      // A skipping statement that found no row at all only tells that there are fewer rows.
+      if (stepped_ > 0 || first_ == 0) count_ = first_ + stepped_;
       return false;
     }
     throw conn_->Failure(rc);
   }
 
-  // Steps a fresh copy of the statement to its end without reading a column. While this
-  // statement is still active the copy reads the same snapshot of the database.
-  std::size_t CountWithCopy() {
+  std::size_t Count() {
     RequireAttached();
-    sqlite3_stmt* raw = nullptr;
-    const int prc = sqlite3_prepare_v2(conn_->Db(), sqlite3_sql(stmt_.get()), -1, &raw, nullptr);
-    StmtPtr copy(raw);
-    if (prc != SQLITE_OK) throw conn_->Failure(prc);
+    const std::string sql =
+        "SELECT count(*) FROM (\n" + StatementText(main_.get()) + "\n) ORDER BY 1";
+    StmtPtr count = conn_->Derived(sql);
+    if (count == nullptr || sqlite3_column_count(count.get()) != 1) return CountWithCopy();
+    const int rc = sqlite3_step(count.get());
+    if (rc != SQLITE_ROW) {
+      DataError error = conn_->Failure(rc);
+      conn_->Release(sql, std::move(count));
+      throw error;
+    }
+    const sqlite3_int64 n = sqlite3_column_int64(count.get(), 0);
+    conn_->Release(sql, std::move(count));
+    return static_cast<std::size_t>(n);
+  }
+
+  // Steps a second statement of the same text to its end without reading a column.
+  std::size_t CountWithCopy() {
+    StmtPtr copy = conn_->Acquire(sql_);
     std::size_t n = 0;
     for (;;) {
       const int rc = sqlite3_step(copy.get());
       if (rc == SQLITE_ROW) {
         ++n;
       } else if (rc == SQLITE_DONE) {
+        conn_->Release(sql_, std::move(copy));
         return n;
       } else {
-        throw conn_->Failure(rc);
+        DataError error = conn_->Failure(rc);
+        conn_->Release(sql_, std::move(copy));
+        throw error;
       }
     }
-  }
-
-  void Load() {
-    sqlite3_stmt* s = stmt_.get();
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-      const int col = static_cast<int>(i);
-      switch (sqlite3_column_type(s, col)) {
-        case SQLITE_INTEGER:
-          values_[i] = Value(static_cast<std::int64_t>(sqlite3_column_int64(s, col)));
-          break;
-        case SQLITE_FLOAT:
-          values_[i] = Value(sqlite3_column_double(s, col));
-          break;
-        case SQLITE_NULL:
-          values_[i] = Value();
-          break;
-        case SQLITE_BLOB: {
-          const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s, col));
-          values_[i] = Value(std::string(bytes != nullptr ? bytes : "",
-                                         static_cast<std::size_t>(sqlite3_column_bytes(s, col))));
-          break;
-        }
-        default: {
-          const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-          values_[i] = Value(std::string(text != nullptr ? text : "",
-                                         static_cast<std::size_t>(sqlite3_column_bytes(s, col))));
-          break;
-        }
-      }
-    }
-    loaded_ = true;
   }
 
   SqliteConnection* conn_;
-  StmtPtr stmt_;
+  std::string sql_;  // the text the statement was run with (its key in the cache)
+  StmtPtr main_;     // the statement; null once detached
+  std::string skip_sql_;
+  StmtPtr skip_;           // the skipping statement, once needed
+  sqlite3_stmt* cur_;      // the one whose row is current: main_ or skip_
+  std::size_t first_ = 0;  // the row that cur_ gives first
+  std::size_t stepped_;    // rows stepped on cur_ since it last started
+  bool done_;              // cur_ has run to its end
+  bool sorted_ = false;    // the statement has a sort step: never skip
+  bool skip_unusable_ = false;
   std::vector<std::string> names_;
   std::vector<Value> values_;
   bool loaded_ = false;
-  std::size_t stepped_;  // rows stepped since the statement last started
-  bool done_;            // the statement has run to its end
   std::optional<std::size_t> count_;
 };
 
@@ -224,8 +345,8 @@ void SqliteConnection::DetachAll() noexcept {
 StmtPtr SqliteConnection::Prepare(std::string_view sql) {
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
-  const int rc =
-      sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &raw, &tail);
+  const int rc = sqlite3_prepare_v3(db_.get(), sql.data(), static_cast<int>(sql.size()),
+                                    SQLITE_PREPARE_PERSISTENT, &raw, &tail);
   StmtPtr stmt(raw);
   if (rc != SQLITE_OK) throw Failure(rc);
   // Whatever follows the first statement must be blanks or comments: a second statement would
@@ -233,7 +354,8 @@ StmtPtr SqliteConnection::Prepare(std::string_view sql) {
   const char* end = sql.data() + sql.size();
   if (stmt != nullptr && tail != nullptr && tail < end) {
     sqlite3_stmt* next = nullptr;
-    const int trc = sqlite3_prepare_v2(db_.get(), tail, static_cast<int>(end - tail), &next, nullptr);
+    const int trc =
+        sqlite3_prepare_v2(db_.get(), tail, static_cast<int>(end - tail), &next, nullptr);
     StmtPtr rest(next);
     if (trc != SQLITE_OK || rest != nullptr) {
       throw DataError("only one statement may be run at a time");
@@ -242,26 +364,66 @@ StmtPtr SqliteConnection::Prepare(std::string_view sql) {
   return stmt;
 }
 
-std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql) {
-  StmtPtr stmt = Prepare(sql);
-  if (stmt == nullptr) return MakeEmptyRows();  // blanks or comments only
-  const int rc = sqlite3_step(stmt.get());
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw Failure(rc);
-  if (sqlite3_column_count(stmt.get()) == 0) return MakeEmptyRows();
-  if (sqlite3_stmt_readonly(stmt.get()) == 0) return ReadAll(std::move(stmt), rc == SQLITE_ROW);
-  return std::make_unique<SqliteRows>(*this, std::move(stmt), rc == SQLITE_ROW);
+StmtPtr SqliteConnection::Acquire(std::string_view sql) {
+  StmtPtr stmt = cache_.Take(sql);
+  return stmt != nullptr ? std::move(stmt) : Prepare(sql);
 }
 
-std::unique_ptr<ResultRows> SqliteConnection::ReadAll(StmtPtr stmt, bool has_row) {
-  // Lazy rows re-run their statement to count or to move back, which must never repeat a write.
-  SqliteRows lazy(*this, std::move(stmt), has_row);
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < lazy.ColumnCount(); ++i) names.push_back(lazy.ColumnName(i));
-  std::vector<std::vector<Value>> rows;
-  for (std::size_t row = 0; lazy.MoveTo(row); ++row) {
-    auto& values = rows.emplace_back();
-    for (std::size_t i = 0; i < names.size(); ++i) values.push_back(lazy.Get(i));
+StmtPtr SqliteConnection::Derived(const std::string& sql) {
+  StmtPtr stmt = cache_.Take(sql);
+  if (stmt != nullptr) return stmt;
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v3(db_.get(), sql.c_str(), static_cast<int>(sql.size()),
+                                    SQLITE_PREPARE_PERSISTENT, &raw, &tail);
+  stmt.reset(raw);
+  if (rc != SQLITE_OK || stmt == nullptr || tail != sql.c_str() + sql.size() ||
+      sqlite3_stmt_readonly(stmt.get()) == 0) {
+    return nullptr;
   }
+  return stmt;
+}
+
+std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql) {
+  StmtPtr stmt = Acquire(sql);
+  if (stmt == nullptr) return MakeEmptyRows();  // blanks or comments only
+  const int rc = sqlite3_step(stmt.get());
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    DataError error = Failure(rc);
+    cache_.Give(sql, std::move(stmt));
+    throw error;
+  }
+  if (sqlite3_column_count(stmt.get()) == 0) {
+    cache_.Give(sql, std::move(stmt));
+    return MakeEmptyRows();
+  }
+  if (sqlite3_stmt_readonly(stmt.get()) == 0)
+    return ReadAll(sql, std::move(stmt), rc == SQLITE_ROW);
+  return std::make_unique<SqliteRows>(*this, std::string(sql), std::move(stmt), rc == SQLITE_ROW);
+}
+
+std::unique_ptr<ResultRows> SqliteConnection::ReadAll(std::string_view sql, StmtPtr stmt,
+                                                      bool has_row) {
+  // Lazy rows re-run their statement to count or to move back, which must never repeat a write.
+  const int n = sqlite3_column_count(stmt.get());
+  std::vector<std::string> names;
+  for (int i = 0; i < n; ++i) {
+    const char* name = sqlite3_column_name(stmt.get(), i);
+    names.emplace_back(name != nullptr ? name : "");
+  }
+  std::vector<std::vector<Value>> rows;
+  for (bool row = has_row; row;) {
+    auto& values = rows.emplace_back(names.size());
+    ReadRow(stmt.get(), values);
+    const int rc = sqlite3_step(stmt.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+      DataError error = Failure(rc);
+      cache_.Give(sql, std::move(stmt));
+      throw error;
+    }
+    row = rc == SQLITE_ROW;
+  }
+  cache_.Give(sql, std::move(stmt));
   return MakeMaterializedRows(std::move(names), std::move(rows));
 }
 
@@ -295,8 +457,11 @@ std::unique_ptr<NativeConnection> OpenSqliteConnection(const std::filesystem::pa
   if (!std::filesystem::is_regular_file(full, ec)) {
     throw DataError("unable to open database file \"" + path.string() + "\": no such file");
   }
+  ConfigureLibrary();
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(full.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  // No mutex of SQLite's own: a connection is used by one thread at a time (the pool's rule).
+  const int rc =
+      sqlite3_open_v2(full.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   DbPtr db(raw);
   if (rc != SQLITE_OK) {
     throw DataError(db != nullptr ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
