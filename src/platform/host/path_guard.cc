@@ -122,11 +122,16 @@ SitePath DecodeSitePath(std::string_view raw_path) {
 }
 
 bool IsNeverServed(const SitePath& path) {
+  if (!path.segments.empty() && EqualsIgnoreCase(path.segments.front(), "data")) return true;
   for (const std::string& segment : path.segments) {
     if (segment.front() == '.' || EqualsIgnoreCase(segment, "inc") ||
         EqualsIgnoreCase(segment, "conn.asp")) {
       return true;
     }
+  }
+  const std::string& last = path.segments.empty() ? std::string() : path.segments.back();
+  for (const char* suffix : {".db", ".db-wal", ".db-shm", ".db-journal", ".sqlite", ".sqlite3"}) {
+    if (EndsWithIgnoreCase(last, suffix)) return true;
   }
   return false;
 }
