@@ -42,6 +42,8 @@ class StaticFiles : public ::testing::Test {
     WriteFile(root / "wap" / "index.asp",
               "<%Response.Write(\"page\") ' " + std::string(kSecret) + "%>");
     WriteFile(root / ".env", kSecret);
+    WriteFile(root / "data" / "site.db", kSecret);
+    WriteFile(root / "data" / "site.db-wal", kSecret);
     WriteFile(root / ".git" / "config", kSecret);
     std::filesystem::create_symlink(dir_.path() / "secret.txt", root / "link.txt");
     server_.emplace(root);
@@ -79,6 +81,7 @@ TEST_F(StaticFiles, NeverSendsSourcesConfigurationOrDotFiles) {
   HttpClient client = Client();
   for (const char* path : {"/conn.asp", "/CONN.ASP", "/inc/fso.asp", "/INC/siteaddress.txt",
                            "/inc/", "/inc", "/.env", "/.git/config", "/%2egit/config",
+                           "/data/site.db", "/Data/site.db-wal", "/%64ata/site.db",
                            "/wap/index.asp", "/wap/INDEX.ASP", "/wap/index.asp/", "/link.txt"}) {
     const HttpResponse r = client.Get(path);
     EXPECT_EQ(r.body.find(kSecret), std::string::npos) << path;
