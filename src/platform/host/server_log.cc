@@ -7,18 +7,59 @@
 namespace host {
 namespace {
 
-// `text` on one line: line breaks and other control characters become blanks, so a detail that
-// quotes a client's input cannot forge log lines.
+// Turns line breaks and other control characters into blanks, so that a detail that quotes a
+// client's input cannot forge log lines.
+void MakeOneLine(char* first, char* last) {
+  for (; first != last; ++first) {
+    const auto u = static_cast<unsigned char>(*first);
+    if (u < 0x20 || u == 0x7F) *first = ' ';
+  }
+}
+
 std::string OneLine(std::string_view text) {
   std::string out(text);
-  for (char& c : out) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) c = ' ';
-  }
+  MakeOneLine(out.data(), out.data() + out.size());
   return out;
 }
 
 }  // namespace
+
+ServerLog::ServerLog(std::ostream& access, std::ostream& errors, bool batch_access)
+    : access_(access), errors_(errors), batch_access_(batch_access) {
+  if (batch_access_) {
+    pending_.reserve(kAccessBatchBytes + 1024);
+    flusher_ = std::thread([this] { FlushLoop(); });
+  }
+}
+
+ServerLog::~ServerLog() {
+  if (!batch_access_) return;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  flusher_.join();
+  std::lock_guard lock(mutex_);
+  WritePending();
+}
+
+void ServerLog::FlushLoop() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    // Sleeps until a line arrives, then gives the lines after it up to the interval to gather.
+    wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+    if (wake_.wait_for(lock, kAccessFlushInterval, [this] { return stopping_; })) break;
+    WritePending();
+  }
+}
+
+void ServerLog::WritePending() {
+  if (pending_.empty()) return;
+  access_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+  access_.flush();
+  pending_.clear();
+}
 
 void ServerLog::Line(std::ostream& out, std::string_view text) {
   std::lock_guard lock(mutex_);
@@ -29,11 +70,22 @@ void ServerLog::Line(std::ostream& out, std::string_view text) {
 void ServerLog::Access(std::string_view remote, std::string_view method, std::string_view path,
                        int status, std::size_t bytes,
                        std::chrono::steady_clock::duration duration) {
-  char ms[32];
-  std::snprintf(ms, sizeof ms, "%.1fms",
-                std::chrono::duration<double, std::milli>(duration).count());
-  Line(access_, OneLine(std::string(remote) + " " + std::string(method) + " " + std::string(path) +
-                        " " + std::to_string(status) + " " + std::to_string(bytes) + " " + ms));
+  char tail[128];
+  const int n = std::snprintf(tail, sizeof tail, " %d %zu %.1fms\n", status, bytes,
+                              std::chrono::duration<double, std::milli>(duration).count());
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof tail) return;  // cannot happen
+  const std::string_view numbers(tail, static_cast<std::size_t>(n));
+  std::lock_guard lock(mutex_);
+  const bool was_empty = pending_.empty();
+  const std::size_t start = pending_.size();
+  pending_.append(remote).append(" ").append(method).append(" ").append(path).append(numbers);
+  // Everything but the closing line break stays on the one line.
+  MakeOneLine(pending_.data() + start, pending_.data() + pending_.size() - 1);
+  if (!batch_access_ || pending_.size() >= kAccessBatchBytes) {
+    WritePending();
+  } else if (was_empty) {
+    wake_.notify_one();
+  }
 }
 
 std::string ServerLog::Error(std::string_view detail) {
