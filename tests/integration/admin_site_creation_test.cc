@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/data/connection.h"
-#include "platform/data/connection_pool.h"
-#include "platform/data/recordset.h"
+#include "support/demo_root.h"
 #include "support/http_client.h"
 #include "support/markup_check.h"
 #include "support/server_process.h"
@@ -30,9 +28,8 @@ constexpr const char* kSiteAddress = "http://m.example.com";
 class BackOffice : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto init = testing_support::RunWapsite(
-        {"init", Root().string(), "--demo", "--site-address", kSiteAddress});
-    ASSERT_EQ(init.exit_code, 0) << init.err;
+    site_ = std::make_unique<testing_support::DemoRoot>(
+        Root(), std::vector<std::string>{"--site-address", kSiteAddress});
   }
   void TearDown() override {
     client_.reset();
@@ -52,21 +49,10 @@ class BackOffice : public ::testing::Test {
     out << text;
   }
   // The first column of the rows of `sql` on the site's database.
-  std::vector<std::string> Column(const std::string& sql) const {
-    data::ConnectionPool pool(Root());
-    data::Connection connection(pool);
-    connection.Open(
-        "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=sqlite:data/site.db;"
-        "User ID=;Password=;Initial Catalog=site");
-    std::vector<std::string> values;
-    data::Recordset rows;
-    for (rows.Open(sql, connection); !rows.Eof(); rows.MoveNext()) {
-      values.push_back(rows.Field(std::size_t{0}).ToText());
-    }
-    return values;
-  }
+  std::vector<std::string> Column(const std::string& sql) const { return site_->Column(sql); }
 
   testing_support::TempDir dir_;
+  std::unique_ptr<testing_support::DemoRoot> site_;
   std::unique_ptr<testing_support::ServerProcess> server_;
   std::unique_ptr<HttpClient> client_;
 };

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "support/demo_root.h"
 #include "support/http_client.h"
 #include "support/markup_check.h"
 #include "support/server_process.h"
@@ -24,11 +25,9 @@ const std::string kSuffix = "userid=1&amp;username=demo&amp;siteid=1";
 class DemoLogin : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto init =
-        testing_support::RunWapsite({"init", (root_.path() / "site").string(), "--demo"});
-    ASSERT_EQ(init.exit_code, 0) << init.err;
+    site_ = std::make_unique<testing_support::DemoRoot>(root_.path() / "site");
     server_ = std::make_unique<testing_support::ServerProcess>(
-        root_.path() / "site", std::vector<std::string>{"--domain", "http://m.example"});
+        site_->Path(), std::vector<std::string>{"--domain", "http://m.example"});
     client_ = std::make_unique<HttpClient>("127.0.0.1", server_->Port());
     client_->UseCookies(true);
   }
@@ -53,6 +52,7 @@ class DemoLogin : public ::testing::Test {
   }
 
   testing_support::TempDir root_;
+  std::unique_ptr<testing_support::DemoRoot> site_;
   std::unique_ptr<testing_support::ServerProcess> server_;
   std::unique_ptr<HttpClient> client_;
 };

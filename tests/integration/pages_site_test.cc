@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/demo_root.h"
 #include "support/http_client.h"
 #include "support/markup_check.h"
 #include "support/server_process.h"
@@ -121,16 +122,15 @@ class DemoSite : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     root_ = std::make_unique<testing_support::TempDir>();
-    const auto init =
-        testing_support::RunWapsite({"init", (root_->path() / "site").string(), "--demo"});
-    ASSERT_EQ(init.exit_code, 0) << init.err;
-    server_ = std::make_unique<testing_support::ServerProcess>(root_->path() / "site");
+    site_ = std::make_unique<testing_support::DemoRoot>(root_->path() / "site");
+    server_ = std::make_unique<testing_support::ServerProcess>(site_->Path());
   }
   static void TearDownTestSuite() {
     if (server_) {
       EXPECT_EQ(server_->Stop(), 0);
     }
     server_.reset();
+    site_.reset();
     root_.reset();
   }
 
@@ -140,10 +140,12 @@ class DemoSite : public ::testing::Test {
   }
 
   static std::unique_ptr<testing_support::TempDir> root_;
+  static std::unique_ptr<testing_support::DemoRoot> site_;
   static std::unique_ptr<testing_support::ServerProcess> server_;
 };
 
 std::unique_ptr<testing_support::TempDir> DemoSite::root_;
+std::unique_ptr<testing_support::DemoRoot> DemoSite::site_;
 std::unique_ptr<testing_support::ServerProcess> DemoSite::server_;
 
 TEST_F(DemoSite, EveryLinkedPageIsValidInBothMarkups) {
