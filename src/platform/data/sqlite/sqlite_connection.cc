@@ -106,7 +106,14 @@ class SqliteConnection final : public NativeConnection {
     return "BEGIN IMMEDIATE";
   }
   bool ResetForReuse() noexcept override;
-  bool StillUsable() noexcept override { return !failed_; }
+  // False also when the database file has been removed or replaced since the connection opened:
+  // it would go on reading (and writing) the file that is no longer there.
+  bool StillUsable() noexcept override {
+    int moved = 0;
+    return !failed_ &&
+           sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved == 0;
+  }
 
   // For SqliteRows: records a failure and returns the DataError to throw.
   DataError Failure(int rc) {
