@@ -31,11 +31,25 @@ bool IsSafeHeader(std::string_view name, std::string_view value) {
 
 std::string HttpDate(std::chrono::system_clock::time_point when) {
   const std::time_t t = std::chrono::system_clock::to_time_t(when);
+  // Every reply needs the date of this second and, for its Expires header, of the same second a
+  // day ago: the last two seconds formatted on this thread are kept.
+  struct Formatted {
+    std::time_t t = 0;
+    std::size_t size = 0;  // 0: empty
+    char text[64];
+  };
+  thread_local Formatted recent[2];
+  thread_local int next = 0;
+  for (const Formatted& f : recent) {
+    if (f.size != 0 && f.t == t) return std::string(f.text, f.size);
+  }
   std::tm tm{};
   gmtime_r(&t, &tm);
-  char buf[64];
-  std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);  // "C" locale names
-  return buf;
+  Formatted& f = recent[next];
+  next = 1 - next;
+  f.t = t;
+  f.size = std::strftime(f.text, sizeof f.text, "%a, %d %b %Y %H:%M:%S GMT", &tm);  // "C" names
+  return std::string(f.text, f.size);
 }
 
 std::optional<HttpReply> ReplyFromResponse(const Response& response,

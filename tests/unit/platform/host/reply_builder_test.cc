@@ -75,5 +75,25 @@ TEST(MimeTypes, KnowsTheSiteFileTypesAndAddsTheCharsetToTextOnly) {
   EXPECT_EQ(WithCharset("text/html; Charset=GB2312"), "text/html; Charset=GB2312");
 }
 
+TEST(ReplyBuilder, HttpDatesOfDifferentSecondsNeverMix) {
+  using std::chrono::system_clock;
+  const struct {
+    std::time_t t;
+    const char* text;
+  } dates[] = {{784111777, "Sun, 06 Nov 1994 08:49:37 GMT"},
+               {784111778, "Sun, 06 Nov 1994 08:49:38 GMT"},
+               {784111777 - 86400, "Sat, 05 Nov 1994 08:49:37 GMT"},
+               {0, "Thu, 01 Jan 1970 00:00:00 GMT"},
+               {1709251199, "Thu, 29 Feb 2024 23:59:59 GMT"}};
+  // Asked again and again in changing orders, as replies ask for now and a day ago.
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& d : dates) {
+      EXPECT_EQ(HttpDate(system_clock::from_time_t(d.t)), d.text);
+      EXPECT_EQ(HttpDate(system_clock::from_time_t(d.t) + std::chrono::milliseconds(999)), d.text);
+      EXPECT_EQ(HttpDate(system_clock::from_time_t(dates[0].t)), dates[0].text);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace host
