@@ -1,21 +1,34 @@
 #include "platform/host/host_page_cache.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 
 namespace host {
 
 std::shared_ptr<const HostPage> HostPageCache::Get(const std::filesystem::path& physical_path,
                                                    std::string_view display_name) {
   const std::string key = physical_path.string();
+  // One stat(2) for both stamps: it runs on every request of a host page.
+  struct stat st {};
   std::error_code ec;
-  const auto modified = std::filesystem::last_write_time(physical_path, ec);
-  const auto size = ec ? 0 : std::filesystem::file_size(physical_path, ec);
+  if (::stat(key.c_str(), &st) != 0) {
+    ec = std::error_code(errno, std::generic_category());
+  } else if (S_ISDIR(st.st_mode)) {
+    ec = std::make_error_code(std::errc::is_a_directory);
+  } else if (!S_ISREG(st.st_mode)) {
+    ec = std::make_error_code(std::errc::not_supported);
+  }
   if (ec) {
     throw std::runtime_error("cannot read host page " + key + ": " + ec.message());
   }
+  const Stamp modified{st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  const std::uintmax_t size = static_cast<std::uintmax_t>(st.st_size);
   {
     std::shared_lock lock(mutex_);
     const auto it = pages_.find(key);

@@ -4,6 +4,7 @@
 // file changes meanwhile.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <shared_mutex>
@@ -24,8 +25,14 @@ class HostPageCache {
                                       std::string_view display_name);
 
  private:
+  // A file's modification time as stat(2) gives it.
+  struct Stamp {
+    std::int64_t seconds = 0;
+    std::int64_t nanoseconds = 0;
+    bool operator==(const Stamp&) const = default;
+  };
   struct Entry {
-    std::filesystem::file_time_type modified;
+    Stamp modified;
     std::uintmax_t size = 0;
     std::shared_ptr<const HostPage> page;
   };
