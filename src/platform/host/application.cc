@@ -1,6 +1,5 @@
 #include "platform/host/application.h"
 
-#include <cctype>
 #include <mutex>
 
 namespace host {
@@ -8,7 +7,10 @@ namespace {
 
 std::string Lower(std::string_view name) {
   std::string key(name);
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // ASCII letters only, as std::tolower in the "C" locale the server runs in.
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
   return key;
 }
 
