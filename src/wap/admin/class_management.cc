@@ -11,6 +11,7 @@
 #include "platform/data/recordset.h"
 #include "platform/data/value.h"
 #include "platform/host/request.h"
+#include "platform/host/request_error.h"
 #include "wap/admin/admin_context.h"
 #include "wap/framework/page_context.h"
 #include "wap/framework/small_int.h"
@@ -42,7 +43,8 @@ void RunInOneTransaction(data::Connection& connection,
 std::string CleanedFormName(const host::Request& request, std::string_view name) {
   std::string cleaned = CleanClassName(request.Form().Get(name).value_or(""));
   if (cleaned.find('\0') != std::string::npos) {
-    throw std::runtime_error("adminmanage: the class name holds a NUL character");
+    // The request's own value is at fault: a 400, not a server error.
+    throw host::RequestError("the class name holds a NUL character");
   }
   return cleaned;
 }

@@ -15,9 +15,10 @@ namespace wap {
 //    query-string id, deletes its contents and then the class, both in one transaction.
 // An add or rename with an empty cleaned name does nothing; a delete of a class the member does not
 // own does nothing. Numbers are small integers (an absent value is 0); a value that does not
-// convert throws host::RequestError before that action's statement (earlier actions have run).
-// Throws std::runtime_error when the session's userid is not a whole number or a name holds a NUL,
-// and what the database throws (a failed delete is rolled back). Writes nothing to the response.
+// convert, and a name that holds a NUL, throw host::RequestError before that action's statement
+// (earlier actions have run). Throws std::runtime_error when the session's userid is not a whole
+// number, and what the database throws (a failed delete is rolled back). Writes nothing to the
+// response.
 // Requires: AdminSetUp succeeded.
 void AdminClassDoAction();
 

@@ -227,12 +227,12 @@ TEST_P(ClassManagement, ANumberThatDoesNotConvertStopsItsActionAfterTheEarlierOn
   EXPECT_EQ(Classes().size(), 3u);
 }
 
-TEST_P(ClassManagement, ANameWithANulIsRefused) {
+TEST_P(ClassManagement, ANameWithANulIsABadRequest) {
   BackOfficePage page({"AdminClass_DoAction"});
   EXPECT_THROW(
       h_.Run(page, PageRequest{{}, {{"submit", "新建"}, {"classname", std::string("a\0b", 3)}}},
              "/admin"),
-      std::runtime_error);
+      host::RequestError);
   EXPECT_TRUE(h_.Statements().empty());
 }
 
