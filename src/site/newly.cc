@@ -9,6 +9,7 @@
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
+#include "platform/host/request_error.h"
 #include "platform/host/response.h"
 #include "site/form_support.h"
 #include "wap/framework/char_refs.h"
@@ -125,12 +126,18 @@ void Newly::StartPage(host::ScriptingContext& context) {
       typed[i] = c.request->Form().Get(kFields[i].name).value_or("");
     }
     problem = Problem(typed);
+    // The address to go on to, made before anything is stored: a site value too long to carry
+    // in it refuses the post (400) with nothing stored.
+    const std::string guestbook =
+        c.application->Get("domain").value_or("") + "/wap/lyb.asp?" + SiteQuery();
+    if (problem.empty() && guestbook.size() > host::Response::kMaxLocation) {
+      throw host::RequestError("the site values are too long");
+    }
     if (problem.empty()) {
       c.connection->Execute("insert into wap_lyb (userid,lyr,title,content,lytime) values (" +
                             userid + "," + wap::SqlQuote(typed[0]) + "," + wap::SqlQuote(typed[1]) +
                             "," + wap::SqlQuote(typed[2]) + ",'" + LocalTimeNow() + "')");
-      c.response->Redirect(c.application->Get("domain").value_or("") + "/wap/lyb.asp?" +
-                           SiteQuery());
+      c.response->Redirect(guestbook);
       return;
     }
   }

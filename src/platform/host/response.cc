@@ -1,5 +1,7 @@
 #include "platform/host/response.h"
 
+#include "platform/host/request_error.h"
+
 namespace host {
 
 void Response::ExpireNoLaterThan(std::chrono::system_clock::time_point when) {
@@ -40,6 +42,7 @@ void Response::End() { ended_ = true; }
 
 void Response::Redirect(std::string_view url) {
   if (ended_) return;
+  if (url.size() > kMaxLocation) throw RequestError("the redirect address is too long");
   status_ = 302;
   location_ = std::string(url);
   body_.clear();

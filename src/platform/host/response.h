@@ -32,8 +32,11 @@ class Response {
   void Write(std::string_view text);
   // Ends the response: what was written so far is what the client gets.
   void End();
-  // Status 302 with Location `url`, no body; ends the response. Ignored once ended.
+  // Status 302 with Location `url`, no body; ends the response. Ignored once ended. A `url`
+  // longer than kMaxLocation bytes throws RequestError (400) and leaves the response as it was:
+  // it is made of the request's own values, and no client would follow it.
   void Redirect(std::string_view url);
+  static constexpr std::size_t kMaxLocation = 8192;
 
   bool Ended() const { return ended_; }
   int Status() const { return status_; }

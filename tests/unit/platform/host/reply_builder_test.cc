@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/host/mime_types.h"
+#include "platform/host/request_error.h"
 #include "platform/host/session_store.h"
 
 namespace host {
@@ -37,6 +38,17 @@ TEST(ReplyBuilder, SendsARedirectWithLocationAndNoBody) {
   EXPECT_EQ(reply->headers.back(),
             (HttpHeaders::value_type{"Location", "http://x/wap/index.asp?userid=12&username=abc"}));
   EXPECT_EQ(reply->body, "");
+}
+
+TEST(ReplyBuilder, ARedirectTooLongToFollowIsTheRequestsFault) {
+  Response response;
+  response.Redirect("/" + std::string(Response::kMaxLocation - 1, 'a'));  // just fits
+  EXPECT_EQ(response.Status(), 302);
+  Response too_long;
+  too_long.Write("kept");
+  EXPECT_THROW(too_long.Redirect("/" + std::string(Response::kMaxLocation, 'a')), RequestError);
+  EXPECT_FALSE(too_long.Ended());
+  EXPECT_EQ(too_long.Body(), "kept");
 }
 
 TEST(ReplyBuilder, RefusesHeadersThatWouldSplitTheReply) {
