@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -28,7 +29,26 @@ struct ServeSettings {
   std::size_t max_connections = 1024;
   double read_timeout = 15;
   double idle_timeout = 30;
+  std::string statement_log;  // empty: off
 };
+
+// `sql` on one line: a backslash, CR and LF written as \\, \r and \n.
+std::string OneLine(std::string_view sql) {
+  std::string line;
+  line.reserve(sql.size());
+  for (const char c : sql) {
+    if (c == '\\') {
+      line.append("\\\\");
+    } else if (c == '\n') {
+      line.append("\\n");
+    } else if (c == '\r') {
+      line.append("\\r");
+    } else {
+      line.push_back(c);
+    }
+  }
+  return line;
+}
 
 // Splits "ADDR:PORT" ("[V6]:PORT" for IPv6). Throws std::runtime_error when malformed.
 void ParseListen(const std::string& listen, host::HttpServerOptions& options) {
@@ -80,7 +100,20 @@ int Serve(const ServeSettings& settings) {
   host::Application application;
   application.Set("domain", settings.domain);
   host::MemorySessionStore sessions(settings.max_sessions);
+  std::ofstream statement_log;  // outlives the pool that writes to it
   data::ConnectionPool connections(root);
+  if (!settings.statement_log.empty()) {
+    statement_log.open(settings.statement_log, std::ios::binary | std::ios::trunc);
+    if (!statement_log) {
+      std::cerr << "wapsite serve: cannot write the statement log '" << settings.statement_log
+                << "'\n";
+      return 1;
+    }
+    // The pool serialises these calls; each line is flushed so that a reader sees it at once.
+    connections.SetStatementLog([&statement_log](std::string_view sql) {
+      statement_log << OneLine(sql) << '\n' << std::flush;
+    });
+  }
   host::RequestDispatcher dispatcher(
       {root, &CreateObjectByName, application, sessions, connections, log});
   host::HttpServer server(
@@ -141,6 +174,10 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                    "Seconds a kept-alive connection may wait for its next request")
       ->capture_default_str()
       ->check(CLI::Range(0.01, 3600.0));
+  serve->add_option("--statement-log", settings->statement_log,
+                    "Write every SQL statement the pages run to this file, one per line (a "
+                    "backslash, CR and LF written as \\\\, \\r and \\n), before it runs; for "
+                    "tests. Off by default");
   serve->callback([settings, &exit_code] { exit_code = Serve(*settings); });
 }
 
