@@ -32,6 +32,25 @@ std::string PathOf(beast::string_view target) {
 
 }  // namespace
 
+std::optional<std::pair<int, std::string_view>> Refusal(const beast::error_code& ec) {
+  if (ec == http::error::header_limit) return std::pair(431, "request header too large");
+  if (ec == http::error::body_limit) return std::pair(413, "request body too large");
+  if (ec == http::error::buffer_overflow) return std::pair(413, "request too large");
+  if (IsHttpParseError(ec)) return std::pair(400, "malformed request");
+  return std::nullopt;
+}
+
+HttpRequestData ToRequestData(http::request<http::string_body>& request) {
+  HttpRequestData data;
+  data.method = Text(request.method_string());
+  data.target = Text(request.target());
+  for (const auto& field : request) {
+    data.headers.emplace_back(Text(field.name_string()), Text(field.value()));
+  }
+  data.body = std::move(request.body());
+  return data;
+}
+
 HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& shared)
     : shared_(shared),
       stream_(std::move(socket)),
@@ -101,22 +120,13 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
     method_ = "-";
     path_ = "-";
   }
-  if (ec == http::error::header_limit) return SendError(431, "request header too large");
-  if (ec == http::error::body_limit) return SendError(413, "request body too large");
-  if (ec == http::error::buffer_overflow) return SendError(413, "request too large");
-  if (IsHttpParseError(ec)) return SendError(400, "malformed request");
+  if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
   if (ec) return Close();  // the connection failed
   Answer(parser_->release());
 }
 
 void HttpConnection::Answer(Request request) {
-  HttpRequestData data;
-  data.method = Text(request.method_string());
-  data.target = Text(request.target());
-  for (const auto& field : request) {
-    data.headers.emplace_back(Text(field.name_string()), Text(field.value()));
-  }
-  data.body = std::move(request.body());
+  HttpRequestData data = ToRequestData(request);
   data.remote_address = remote_;
   beast::error_code ec;
   const auto local = stream_.socket().local_endpoint(ec);
@@ -139,7 +149,14 @@ void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
   response_.version(11);
   response_.result(static_cast<unsigned>(reply.status));
   response_.set(http::field::date, HttpDate(std::chrono::system_clock::now()));
-  for (const auto& [name, value] : reply.headers) response_.insert(name, value);
+  try {
+    for (const auto& [name, value] : reply.headers) response_.insert(name, value);
+  } catch (const std::length_error&) {
+    // A header the transport cannot carry (a value over 64 KiB): the page's reply is lost.
+    const std::string id =
+        shared_.log.Error(method_ + " " + path_ + ": a response header is too large to send");
+    return Send(PlainTextReply(500, "internal error (id " + id + ")"), false, false);
+  }
   body_bytes_ = reply.body.size();
   if (head) {
     response_.content_length(reply.body.size());  // what a GET would get; no body follows

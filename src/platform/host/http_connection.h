@@ -19,13 +19,25 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/host/http_server.h"
 
 namespace host::internal {
 
 class HttpConnection;
+
+// The status and one-line reason the server answers a request that could not be read because of
+// `ec` (431 header too large, 413 body or request too large, 400 malformed); std::nullopt when
+// `ec` is no such error (the connection failed or timed out: nothing is answered).
+std::optional<std::pair<int, std::string_view>> Refusal(const boost::beast::error_code& ec);
+
+// `request` as the handler sees it: method, target, headers in order and the body (moved out of
+// `request`); the connection's addresses are left for the caller.
+HttpRequestData ToRequestData(
+    boost::beast::http::request<boost::beast::http::string_body>& request);
 
 // What the server's connections share. Owned by the server; outlives every connection.
 struct ConnectionShared {

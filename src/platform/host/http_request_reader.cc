@@ -1,0 +1,48 @@
+#include "platform/host/http_request_reader.h"
+
+#include <boost/asio/buffer.hpp>
+#include <boost/beast/http/error.hpp>
+
+#include "platform/host/http_connection.h"
+
+namespace host {
+
+HttpRequestRead ReadHttpRequest(std::string_view bytes, std::size_t header_limit,
+                                std::size_t body_limit) {
+  namespace http = boost::beast::http;
+  HttpRequestRead read;
+  http::request_parser<http::string_body> parser;
+  parser.header_limit(static_cast<std::uint32_t>(header_limit));
+  parser.body_limit(body_limit);
+  parser.eager(true);
+  boost::beast::error_code ec;
+  std::size_t used = 0;
+  // The parser takes what it can of the bytes not yet used; it stops at the end of the header and
+  // at the end of the body.
+  while (!parser.is_done() && used < bytes.size()) {
+    const std::size_t n =
+        parser.put(boost::asio::buffer(bytes.data() + used, bytes.size() - used), ec);
+    used += n;
+    if (ec == http::error::need_more) return read;  // kIncomplete
+    if (ec) break;
+    if (n == 0) return read;
+  }
+  if (ec) {
+    const auto refusal = internal::Refusal(ec);
+    read.outcome = refusal ? HttpRequestRead::Outcome::kRefused
+                           : HttpRequestRead::Outcome::kIncomplete;
+    if (refusal) {
+      read.status = refusal->first;
+      read.reason = std::string(refusal->second);
+    }
+    return read;
+  }
+  if (!parser.is_done()) return read;
+  http::request<http::string_body> request = parser.release();
+  read.outcome = HttpRequestRead::Outcome::kRequest;
+  read.request = internal::ToRequestData(request);
+  read.consumed = used;
+  return read;
+}
+
+}  // namespace host
