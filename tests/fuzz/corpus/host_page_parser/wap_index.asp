@@ -1,0 +1,1 @@
+<%Set page = Server.CreateObject("wap.main")%>
