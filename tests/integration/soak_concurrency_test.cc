@@ -30,11 +30,7 @@ using testing_support::FormEncode;
 using testing_support::HttpClient;
 using testing_support::HttpResponse;
 
-#if defined(__SANITIZE_THREAD__)
-constexpr int kRequestsPerClient = 60;  // ThreadSanitizer runs everything many times slower
-#else
 constexpr int kRequestsPerClient = 150;
-#endif
 constexpr int kClients = 16;
 constexpr int kClassCycles = 6;  // each adds one class and deletes it again
 
