@@ -115,6 +115,21 @@ TEST_F(StaticFiles, NoEncodingOfAPathLeavesTheRoot) {
   EXPECT_EQ(absolute_form.body.find(kSecret), std::string::npos);
 }
 
+// The server remembers where a path led for a moment; a file swapped for a link out of the root
+// meanwhile must still not be followed.
+TEST_F(StaticFiles, AFileSwappedForALinkOutOfTheRootIsNotSentEvenAtOnce) {
+  const auto file = dir_.path() / "root" / "swap.txt";
+  WriteFile(file, "before");
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(Client().Get("/swap.txt").body, "before");
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink(dir_.path() / "secret.txt", file);
+  for (int i = 0; i < 8; ++i) {
+    const HttpResponse r = Client().Get("/swap.txt");
+    EXPECT_EQ(r.status, 404);
+    EXPECT_EQ(r.body.find(kSecret), std::string::npos);
+  }
+}
+
 TEST_F(StaticFiles, RefusesMethodsOtherThanGetAndHead) {
   HttpClient client = Client();
   EXPECT_EQ(client.Post("/a.txt", "x=1").status, 405);

@@ -13,13 +13,20 @@ namespace host {
 
 std::shared_ptr<const HostPage> HostPageCache::Get(const std::filesystem::path& physical_path,
                                                    std::string_view display_name) {
-  const std::string key = physical_path.string();
-  // One stat(2) for both stamps: it runs on every request of a host page.
   struct stat st {};
+  if (::stat(physical_path.c_str(), &st) != 0) {
+    throw std::runtime_error("cannot read host page " + physical_path.string() + ": " +
+                             std::error_code(errno, std::generic_category()).message());
+  }
+  return Get(physical_path, display_name, st);
+}
+
+std::shared_ptr<const HostPage> HostPageCache::Get(const std::filesystem::path& physical_path,
+                                                   std::string_view display_name,
+                                                   const struct stat& st) {
+  const std::string key = physical_path.string();
   std::error_code ec;
-  if (::stat(key.c_str(), &st) != 0) {
-    ec = std::error_code(errno, std::generic_category());
-  } else if (S_ISDIR(st.st_mode)) {
+  if (S_ISDIR(st.st_mode)) {
     ec = std::make_error_code(std::errc::is_a_directory);
   } else if (!S_ISREG(st.st_mode)) {
     ec = std::make_error_code(std::errc::not_supported);

@@ -4,6 +4,8 @@
 // file changes meanwhile.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -23,6 +25,9 @@ class HostPageCache {
   // fixed file is picked up at once) and std::runtime_error when it cannot be read.
   std::shared_ptr<const HostPage> Get(const std::filesystem::path& physical_path,
                                       std::string_view display_name);
+  // The same, with the file's status as the caller just took it (one stat(2) per request).
+  std::shared_ptr<const HostPage> Get(const std::filesystem::path& physical_path,
+                                      std::string_view display_name, const struct stat& status);
 
  private:
   // A file's modification time as stat(2) gives it.

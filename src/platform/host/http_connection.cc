@@ -58,6 +58,11 @@ HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& sh
   beast::error_code ec;
   const auto remote = stream_.socket().remote_endpoint(ec);
   remote_ = ec ? "-" : remote.address().to_string();
+  const auto local = stream_.socket().local_endpoint(ec);
+  if (!ec) {
+    local_address_ = local.address().to_string();
+    local_port_ = local.port();
+  }
 }
 
 HttpConnection::~HttpConnection() {
@@ -128,12 +133,8 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
 void HttpConnection::Answer(Request request) {
   HttpRequestData data = ToRequestData(request);
   data.remote_address = remote_;
-  beast::error_code ec;
-  const auto local = stream_.socket().local_endpoint(ec);
-  if (!ec) {
-    data.local_address = local.address().to_string();
-    data.local_port = local.port();
-  }
+  data.local_address = local_address_;
+  data.local_port = local_port_;
   // The page runs here, on this worker thread, start to end.
   const HttpReply reply = shared_.handler(data);
   const bool keep_alive = request.keep_alive() && !shared_.stopping;

@@ -1,12 +1,19 @@
 #include "platform/host/path_guard.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
 
 #include "platform/host/collection.h"
 #include "platform/host/request_error.h"
 
 namespace host {
 namespace {
+
+// Most paths a thread remembers as resolved, within one second.
+constexpr std::size_t kResolvedPerThread = 1024;
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -144,6 +151,27 @@ std::optional<std::filesystem::path> ResolveInRoot(const std::filesystem::path& 
                                                    const SitePath& path) {
   std::filesystem::path candidate = canonical_root;
   for (const auto& segment : path.segments) candidate /= segment;
+
+  // Resolving a path costs a system call per component, on every request; a thread keeps what it
+  // resolved (inside the root) for the rest of the current second. The cache only ever says where
+  // a path led; whether the file is still there is the caller's next look.
+  struct Resolved {
+    std::int64_t second = -1;
+    std::unordered_map<std::string, std::filesystem::path> paths;
+  };
+  thread_local Resolved resolved_now;
+  const std::int64_t second = std::chrono::duration_cast<std::chrono::seconds>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count();
+  if (second != resolved_now.second || resolved_now.paths.size() >= kResolvedPerThread) {
+    resolved_now.paths.clear();
+    resolved_now.second = second;
+  }
+  if (const auto hit = resolved_now.paths.find(candidate.native());
+      hit != resolved_now.paths.end()) {
+    return hit->second;
+  }
+
   std::error_code ec;
   std::filesystem::path resolved = std::filesystem::canonical(candidate, ec);
   if (ec) return std::nullopt;
@@ -152,6 +180,7 @@ std::optional<std::filesystem::path> ResolveInRoot(const std::filesystem::path& 
       std::mismatch(canonical_root.begin(), canonical_root.end(), resolved.begin(), resolved.end());
   (void)resolved_pos;
   if (root_end != canonical_root.end()) return std::nullopt;
+  resolved_now.paths.emplace(candidate.native(), resolved);
   return resolved;
 }
 

@@ -44,6 +44,9 @@ bool IsHostPage(const SitePath& path);
 
 // The canonical physical path of `path` under `canonical_root` (which must itself be canonical),
 // following symbolic links; std::nullopt when it does not exist or resolves outside the root.
+// A thread remembers what it resolved for the rest of the current second, so a link changed
+// inside the root may lead to its old place for up to a second: a caller looks at the result
+// without following a final link (lstat) and treats a link found there as not found.
 std::optional<std::filesystem::path> ResolveInRoot(const std::filesystem::path& canonical_root,
                                                    const SitePath& path);
 

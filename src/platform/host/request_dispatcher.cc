@@ -1,5 +1,7 @@
 #include "platform/host/request_dispatcher.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -44,9 +46,11 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
   return content;
 }
 
-bool IsRegularFile(const std::filesystem::path& path) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec);
+// Takes the status of `resolved`, a path ResolveInRoot gave. It does not follow a final symbolic
+// link: a resolved path has none, unless one was put there since it was resolved, and then the
+// path is not served until it is resolved again.
+bool LookAt(const std::filesystem::path& resolved, struct stat& status) {
+  return ::lstat(resolved.c_str(), &status) == 0;
 }
 
 }  // namespace
@@ -96,8 +100,9 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
 
   const auto physical = ResolveInRoot(services_.web_root, path);
   if (!physical) return NotFound();
-  std::error_code ec;
-  if (std::filesystem::is_directory(*physical, ec)) {
+  struct stat status {};
+  if (!LookAt(*physical, status)) return NotFound();
+  if (S_ISDIR(status.st_mode)) {
     if (!path.folder) {
       HttpReply reply = PlainTextReply(301, "moved permanently");
       const std::size_t question = request.target.find('?');
@@ -110,12 +115,14 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
     index.segments.push_back("index.asp");
     index.folder = false;
     const auto index_file = ResolveInRoot(services_.web_root, index);
-    if (!index_file || !IsRegularFile(*index_file)) return NotFound();
-    return RunPage(request, *index_file, index.Virtual(), path.Virtual(), run);
+    if (!index_file || !LookAt(*index_file, status) || !S_ISREG(status.st_mode)) {
+      return NotFound();
+    }
+    return RunPage(request, *index_file, status, index.Virtual(), path.Virtual(), run);
   }
-  if (path.folder || !IsRegularFile(*physical)) return NotFound();
+  if (path.folder || !S_ISREG(status.st_mode)) return NotFound();
   if (IsHostPage(path)) {
-    return RunPage(request, *physical, path.Virtual(), path.ParentFolder(), run);
+    return RunPage(request, *physical, status, path.Virtual(), path.ParentFolder(), run);
   }
   if (!get_or_head) return MethodNotAllowed("GET, HEAD");
   HttpReply reply;
@@ -126,9 +133,9 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
 
 HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
                                      const std::filesystem::path& physical,
-                                     const std::string& virtual_path, const std::string& folder,
-                                     PageRun& run) {
-  const std::shared_ptr<const HostPage> page = pages_.Get(physical, virtual_path);
+                                     const struct stat& status, const std::string& virtual_path,
+                                     const std::string& folder, PageRun& run) {
+  const std::shared_ptr<const HostPage> page = pages_.Get(physical, virtual_path, status);
   Request page_request = BuildRequest(request, virtual_path);
   run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName));
   Server server(services_.web_root, folder, services_.objects);

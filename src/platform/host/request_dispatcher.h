@@ -56,8 +56,10 @@ class RequestDispatcher {
   struct PageRun;
 
   HttpReply Route(const HttpRequestData& request, PageRun& run);
+  // Runs the host page in `physical`, whose status Route just took.
   HttpReply RunPage(const HttpRequestData& request, const std::filesystem::path& physical,
-                    const std::string& virtual_path, const std::string& folder, PageRun& run);
+                    const struct stat& status, const std::string& virtual_path,
+                    const std::string& folder, PageRun& run);
   HttpReply Failure(const HttpRequestData& request, const PageRun& run, int status,
                     std::string_view detail);
 
