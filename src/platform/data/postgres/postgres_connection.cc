@@ -5,8 +5,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/data/data_error.h"
@@ -15,6 +17,8 @@ namespace data {
 namespace {
 
 constexpr const char* kConnectTimeoutSeconds = "5";
+// Most statements a connection keeps prepared on the server.
+constexpr std::size_t kPreparedPerConnection = 256;
 
 // Type oids of the built-in types (pg_type.dat).
 constexpr Oid kBoolOid = 16;
@@ -159,9 +163,21 @@ class PostgresConnection final : public NativeConnection {
 
   std::unique_ptr<ResultRows> Run(std::string_view sql) override {
     const std::string text(sql);
-    // The extended protocol runs exactly one statement; text results.
-    ResultPtr result(
-        PQexecParams(conn_.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+    ResultPtr result;
+    if (PQtransactionStatus(conn_.get()) == PQTRANS_IDLE) {
+      result = RunPrepared(text);
+      // A statement prepared before its tables changed shape fails once ("cached plan must not
+      // change result type"); it is prepared again and run a second time.
+      if (PQresultStatus(result.get()) == PGRES_FATAL_ERROR && SqlState(result.get()) == "0A000" &&
+          PQtransactionStatus(conn_.get()) == PQTRANS_IDLE) {
+        result = RunPrepared(text);
+      }
+    } else {
+      // In a transaction a failure cannot be undone to try again: run the statement unprepared.
+      // (Transactions are the back office's, not the pages'.)
+      result.reset(
+          PQexecParams(conn_.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+    }
     switch (PQresultStatus(result.get())) {
       case PGRES_TUPLES_OK:
         return std::make_unique<PostgresRows>(std::move(result));
@@ -217,8 +233,44 @@ class PostgresConnection final : public NativeConnection {
     return DataError(PrimaryMessage(result, conn_.get()));
   }
 
+  static std::string SqlState(const PGresult* result) {
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    return state == nullptr ? std::string() : std::string(state);
+  }
+
+  // Runs `text` as this connection's prepared statement of that text, preparing it first when
+  // there is none. The extended protocol runs exactly one statement; text results. A statement
+  // that fails to run is forgotten (prepared again next time).
+  ResultPtr RunPrepared(const std::string& text) {
+    auto it = prepared_.find(text);
+    if (it == prepared_.end()) {
+      if (prepared_on_server_ >= kPreparedPerConnection) {
+        ResultPtr cleared(PQexec(conn_.get(), "DEALLOCATE ALL"));
+        if (PQresultStatus(cleared.get()) == PGRES_COMMAND_OK) prepared_on_server_ = 0;
+        prepared_.clear();
+      }
+      const std::string name = "wapsite_" + std::to_string(++statements_named_);
+      ResultPtr prepared(PQprepare(conn_.get(), name.c_str(), text.c_str(), 0, nullptr));
+      if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) return prepared;
+      ++prepared_on_server_;
+      it = prepared_.emplace(text, name).first;
+    }
+    ResultPtr result(
+        PQexecPrepared(conn_.get(), it->second.c_str(), 0, nullptr, nullptr, nullptr, 0));
+    const auto status = PQresultStatus(result.get());
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
+      prepared_.erase(it);
+    }
+    return result;
+  }
+
   ConnPtr conn_;
   bool failed_ = false;
+  // Prepared statements by SQL text. The server may hold more than the map (one forgotten after
+  // a failure stays there); all of them go when there are kPreparedPerConnection.
+  std::unordered_map<std::string, std::string> prepared_;
+  std::size_t prepared_on_server_ = 0;
+  std::uint64_t statements_named_ = 0;
 };
 
 }  // namespace

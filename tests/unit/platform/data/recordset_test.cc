@@ -330,6 +330,23 @@ TEST_P(EngineTest, EngineErrorsCarryTheEngineDescriptionWithoutTheStatement) {
   EXPECT_EQ(Count(t), 1);
 }
 
+// Statements are kept prepared; a table that changes shape between two runs of the same text must
+// not make the second fail or show the old shape, in a transaction or not.
+TEST_P(EngineTest, TheSameStatementAfterItsTableChangedShapeSeesTheNewShape) {
+  const std::string t = ItemsTable(2);
+  const std::string sql = "select * from " + t + " order by id";
+  EXPECT_EQ(conn_->Execute(sql)->Field("name").ToText(), "r1");
+  conn_->Execute("alter table " + t + " add column extra integer default 7");
+  EXPECT_EQ(*conn_->Execute(sql)->Field("extra").ToInteger(), 7);
+  conn_->Execute("drop table " + t);
+  conn_->Execute("create table " + t + " (id integer, other text)");
+  conn_->Execute("insert into " + t + " values (5, 'o')");
+  conn_->BeginTrans();
+  EXPECT_EQ(conn_->Execute(sql)->Field("other").ToText(), "o");
+  conn_->CommitTrans();
+  EXPECT_EQ(conn_->Execute(sql)->Field("other").ToText(), "o");
+}
+
 TEST_P(EngineTest, ThePoolReusesClosedConnectionsAndDropsDiscardedOnes) {
   conn_->Close();
   EXPECT_EQ(pool_->IdleCount(connection_string_), 1u);
