@@ -168,8 +168,7 @@ class PostgresConnection final : public NativeConnection {
       result = RunPrepared(text);
       // A statement prepared before its tables changed shape fails once ("cached plan must not
       // change result type"); it is prepared again and run a second time.
-      if (PQresultStatus(result.get()) == PGRES_FATAL_ERROR && SqlState(result.get()) == "0A000" &&
-          PQtransactionStatus(conn_.get()) == PQTRANS_IDLE) {
+      if (PQresultStatus(result.get()) == PGRES_FATAL_ERROR && SqlState(result.get()) == "0A000") {
         result = RunPrepared(text);
       }
     } else {
