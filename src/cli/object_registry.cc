@@ -2,22 +2,22 @@
 
 #include "cli/commands.h"
 #include "platform/fs/file_system_object.h"
-#include "platform/host/collection.h"
+#include "platform/text/ascii.h"
 #include "site/objects.h"
 #include "wap/objects.h"
 
 namespace cli {
 
 std::unique_ptr<host::HostObject> CreateObjectByName(std::string_view prog_id) {
-  if (host::EqualsIgnoreCase(prog_id, "Scripting.FileSystemObject")) {
+  if (text::EqualsIgnoreCase(prog_id, "Scripting.FileSystemObject")) {
     return std::make_unique<fso::FileSystemObject>();
   }
   const auto dot = prog_id.find('.');
   if (dot == std::string_view::npos) return nullptr;
   const std::string_view library = prog_id.substr(0, dot);
   const std::string_view class_name = prog_id.substr(dot + 1);
-  if (host::EqualsIgnoreCase(library, "wap")) return wap::CreateObject(class_name);
-  if (host::EqualsIgnoreCase(library, "site")) return site::CreateObject(class_name);
+  if (text::EqualsIgnoreCase(library, "wap")) return wap::CreateObject(class_name);
+  if (text::EqualsIgnoreCase(library, "site")) return site::CreateObject(class_name);
   return nullptr;
 }
 

@@ -1,9 +1,9 @@
 #include "site/form_support.h"
 
 #include "platform/host/request.h"
+#include "platform/text/utf8.h"
 #include "wap/framework/page_context.h"
 #include "wap/framework/url_encode.h"
-#include "wap/framework/utf8.h"
 #include "wap/framework/xml_escape.h"
 
 namespace site {
@@ -31,7 +31,7 @@ std::string MarkupText(std::string_view text) {
 
 std::size_t CharacterCount(std::string_view text) {
   std::size_t count = 0;
-  for (std::size_t i = 0; i < text.size(); ++count) wap::NextCodePoint(text, i);
+  for (std::size_t i = 0; i < text.size(); ++count) text::NextCodePoint(text, i);
   return count;
 }
 

@@ -11,11 +11,11 @@
 #include "platform/host/request.h"
 #include "platform/host/request_error.h"
 #include "platform/host/response.h"
+#include "platform/text/utf8.h"
 #include "site/form_support.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/page_frame.h"
 #include "wap/framework/sql_text.h"
-#include "wap/framework/utf8.h"
 #include "wap/framework/whole_number.h"
 
 namespace site {
@@ -40,7 +40,7 @@ using Texts = std::array<std::string, kFieldCount>;
 // True when `text` holds nothing but blanks (ASCII white space and the ideographic space).
 bool IsBlank(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
-    const char32_t c = wap::NextCodePoint(text, i);
+    const char32_t c = text::NextCodePoint(text, i);
     if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != 0x3000) return false;
   }
   return true;

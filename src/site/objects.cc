@@ -1,14 +1,14 @@
 #include "site/objects.h"
 
-#include "platform/host/collection.h"
+#include "platform/text/ascii.h"
 #include "site/login.h"
 #include "site/newly.h"
 
 namespace site {
 
 std::unique_ptr<host::HostObject> CreateObject(std::string_view class_name) {
-  if (host::EqualsIgnoreCase(class_name, "login")) return std::make_unique<Login>();
-  if (host::EqualsIgnoreCase(class_name, "newly")) return std::make_unique<Newly>();
+  if (text::EqualsIgnoreCase(class_name, "login")) return std::make_unique<Login>();
+  if (text::EqualsIgnoreCase(class_name, "newly")) return std::make_unique<Newly>();
   return nullptr;
 }
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/host/collection.h"
+#include "platform/text/ascii.h"
 #include "wap/admin/adminmanage.h"
 #include "wap/member/checklogin.h"
 #include "wap/member/logout.h"
@@ -41,7 +41,7 @@ constexpr std::pair<std::string_view, Maker> kClasses[] = {
 
 std::unique_ptr<host::HostObject> CreateObject(std::string_view class_name) {
   for (const auto& [name, make] : kClasses) {
-    if (host::EqualsIgnoreCase(name, class_name)) return make();
+    if (text::EqualsIgnoreCase(name, class_name)) return make();
   }
   return nullptr;
 }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "platform/text/utf8.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/utf8.h"
 #include "wap/framework/xml_escape.h"
 
 namespace {
@@ -17,8 +17,8 @@ namespace {
 std::string Cleaned(std::string_view text) {
   std::string out;
   for (std::size_t pos = 0; pos < text.size();) {
-    const char32_t c = wap::NextCodePoint(text, pos);
-    wap::AppendUtf8(out, wap::IsXmlChar(c) ? c : wap::kReplacementChar);
+    const char32_t c = text::NextCodePoint(text, pos);
+    text::AppendUtf8(out, text::IsXmlChar(c) ? c : text::kReplacementChar);
   }
   return out;
 }

@@ -10,6 +10,7 @@
 #include "platform/host/collection.h"
 #include "platform/host/request.h"
 #include "platform/host/scripting_context.h"
+#include "platform/text/ascii.h"
 
 namespace testing_support {
 namespace {
@@ -123,7 +124,7 @@ host::Response PageHarness::Run(host::HostObject& object, const PageRequest& req
   host::Response response;
   host::Server server(Root(), std::move(page_folder),
                       [this](std::string_view prog_id) -> std::unique_ptr<host::HostObject> {
-                        if (host::EqualsIgnoreCase(prog_id, "Scripting.FileSystemObject")) {
+                        if (text::EqualsIgnoreCase(prog_id, "Scripting.FileSystemObject")) {
                           return std::make_unique<fso::FileSystemObject>();
                         }
                         return extra_factory_ ? extra_factory_(prog_id) : nullptr;

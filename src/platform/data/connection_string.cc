@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "platform/data/ascii_case.h"
 #include "platform/data/data_error.h"
+#include "platform/text/ascii.h"
 
 namespace data {
 namespace {
@@ -16,7 +16,7 @@ std::string_view Trim(std::string_view s) {
 
 bool IsAnyOf(std::string_view key, std::initializer_list<std::string_view> names) {
   for (auto name : names) {
-    if (EqualsIgnoreAsciiCase(key, name)) return true;
+    if (text::EqualsIgnoreCase(key, name)) return true;
   }
   return false;
 }
@@ -53,7 +53,7 @@ std::string BuildConnectionString(const ConnectionSettings& s) {
 }
 
 std::string_view SqlitePathOf(std::string_view data_source) {
-  if (!StartsWithIgnoreAsciiCase(data_source, kSqlitePrefix)) return {};
+  if (!text::StartsWithIgnoreCase(data_source, kSqlitePrefix)) return {};
   return data_source.substr(kSqlitePrefix.size());
 }
 

@@ -1,10 +1,10 @@
 #include "platform/data/native_connection.h"
 
-#include "platform/data/ascii_case.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
 #include "platform/data/postgres/postgres_connection.h"
 #include "platform/data/sqlite/sqlite_connection.h"
+#include "platform/text/ascii.h"
 
 namespace data {
 namespace {
@@ -55,7 +55,7 @@ std::unique_ptr<NativeConnection> OpenNativeConnection(std::string_view connecti
   if (settings.data_source.empty()) {
     throw DataError("no database engine named in the connection string (Data Source is empty)");
   }
-  if (StartsWithIgnoreAsciiCase(settings.data_source, kSqlitePrefix)) {
+  if (text::StartsWithIgnoreCase(settings.data_source, kSqlitePrefix)) {
     const std::string_view path = SqlitePathOf(settings.data_source);
     if (path.empty()) throw DataError("the Data Source \"sqlite:\" names no database file");
     return OpenSqliteConnection(std::filesystem::path(path), base_folder);

@@ -3,10 +3,10 @@
 #include <limits>
 #include <string>
 
-#include "platform/data/ascii_case.h"
 #include "platform/data/connection.h"
 #include "platform/data/data_error.h"
 #include "platform/data/native_connection.h"
+#include "platform/text/ascii.h"
 
 namespace data {
 
@@ -59,7 +59,7 @@ const Value& Recordset::Field(std::string_view name) const {
   RequireOpen();
   const std::size_t count = rows_->ColumnCount();
   for (std::size_t i = 0; i < count; ++i) {
-    if (EqualsIgnoreAsciiCase(rows_->ColumnName(i), name)) {
+    if (text::EqualsIgnoreCase(rows_->ColumnName(i), name)) {
       RequireRow();
       return rows_->Get(i);
     }

@@ -44,7 +44,4 @@ class Collection {
   std::vector<Pair> pairs_;
 };
 
-// True when `a` and `b` are equal ignoring ASCII letter case.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-
 }  // namespace host

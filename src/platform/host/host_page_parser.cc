@@ -3,7 +3,7 @@
 #include <cctype>
 #include <optional>
 
-#include "platform/host/collection.h"
+#include "platform/text/ascii.h"
 
 namespace host {
 namespace {
@@ -50,7 +50,7 @@ bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) !=
 // True when `text` from `pos` (after blanks) starts the comment keyword "Rem".
 bool StartsWithRem(std::string_view text, std::size_t pos) {
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
-  if (text.size() - pos < 3 || !EqualsIgnoreCase(text.substr(pos, 3), "rem")) return false;
+  if (text.size() - pos < 3 || !text::EqualsIgnoreCase(text.substr(pos, 3), "rem")) return false;
   return pos + 3 == text.size() || IsBlank(text[pos + 3]);
 }
 
@@ -142,7 +142,7 @@ std::optional<std::vector<std::string>> Match(const std::vector<Token>& tokens,
       captured.push_back(t.text);
     } else if (want.size() == 1 && !IsIdentStart(want[0])) {
       if (t.kind != Token::kPunct || t.text != want) return std::nullopt;
-    } else if (t.kind != Token::kIdent || !EqualsIgnoreCase(t.text, want)) {
+    } else if (t.kind != Token::kIdent || !text::EqualsIgnoreCase(t.text, want)) {
       return std::nullopt;
     }
   }
@@ -151,7 +151,7 @@ std::optional<std::vector<std::string>> Match(const std::vector<Token>& tokens,
 
 bool IsBuiltInObject(std::string_view name) {
   for (const char* builtin : {"request", "response", "server", "session", "application"}) {
-    if (EqualsIgnoreCase(name, builtin)) return true;
+    if (text::EqualsIgnoreCase(name, builtin)) return true;
   }
   return false;
 }
@@ -167,7 +167,7 @@ PageStatement::Action ParseStatement(std::string_view statement, std::string_vie
     auto m = Match(tokens, {"response", ".", verb, "(", "$string", ")"});
     if (!m) m = Match(tokens, {"response", ".", verb, "$string"});
     if (!m) continue;
-    if (EqualsIgnoreCase(verb, "redirect")) return ps::Redirect{(*m)[0]};
+    if (text::EqualsIgnoreCase(verb, "redirect")) return ps::Redirect{(*m)[0]};
     return ps::Write{(*m)[0]};
   }
   if (auto m = Match(tokens, {"session", "(", "$string", ")", "=", "$string"})) {
@@ -178,7 +178,7 @@ PageStatement::Action ParseStatement(std::string_view statement, std::string_vie
   }
   auto m = Match(tokens, {"$name", ".", "$name"});
   if (!m) m = Match(tokens, {"$name", ".", "$name", "(", ")"});
-  if (m && !IsBuiltInObject((*m)[0]) && !EqualsIgnoreCase((*m)[0], "set")) {
+  if (m && !IsBuiltInObject((*m)[0]) && !text::EqualsIgnoreCase((*m)[0], "set")) {
     return ps::Call{(*m)[0], (*m)[1]};
   }
   std::string shown(statement);

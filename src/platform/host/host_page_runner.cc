@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "platform/host/application.h"
-#include "platform/host/collection.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
 #include "platform/host/session.h"
+#include "platform/text/ascii.h"
 
 namespace host {
 namespace {
@@ -93,7 +93,7 @@ class Run {
   void Do(const ps::Call& action, const PageStatement& statement) {
     HostObject* target = nullptr;
     for (const CreatedObject& created : objects_) {
-      if (EqualsIgnoreCase(created.variable, action.variable)) target = created.object.get();
+      if (text::EqualsIgnoreCase(created.variable, action.variable)) target = created.object.get();
     }
     if (target == nullptr) {
       throw std::runtime_error(Where(page_, statement) + "'" + action.variable +

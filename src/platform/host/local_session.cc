@@ -1,28 +1,19 @@
 #include "platform/host/local_session.h"
 
-#include <cctype>
+#include "platform/text/ascii.h"
 
 namespace host {
-namespace {
-
-std::string Lower(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return key;
-}
-
-}  // namespace
 
 std::optional<std::string> LocalSession::Get(std::string_view name) const {
   std::lock_guard lock(mutex_);
-  const auto it = values_.find(Lower(name));
+  const auto it = values_.find(text::AsciiLower(name));
   if (it == values_.end()) return std::nullopt;
   return it->second;
 }
 
 void LocalSession::Set(std::string_view name, std::string value) {
   std::lock_guard lock(mutex_);
-  values_[Lower(name)] = std::move(value);
+  values_[text::AsciiLower(name)] = std::move(value);
 }
 
 void LocalSession::RenewId() {

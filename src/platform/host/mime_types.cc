@@ -1,24 +1,10 @@
 #include "platform/host/mime_types.h"
 
-#include <cctype>
 #include <utility>
 
-#include "platform/host/collection.h"
+#include "platform/text/ascii.h"
 
 namespace host {
-namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-}  // namespace
 
 std::string_view MimeTypeFor(std::string_view file_name) {
   static constexpr std::pair<std::string_view, std::string_view> kTypes[] = {
@@ -38,19 +24,19 @@ std::string_view MimeTypeFor(std::string_view file_name) {
   if (dot == std::string_view::npos) return "application/octet-stream";
   const std::string_view extension = base.substr(dot);
   for (const auto& [ext, type] : kTypes) {
-    if (EqualsIgnoreCase(ext, extension)) return type;
+    if (text::EqualsIgnoreCase(ext, extension)) return type;
   }
   return "application/octet-stream";
 }
 
 std::string WithCharset(std::string_view content_type) {
-  const std::string lower = Lower(content_type);
+  const std::string lower = text::AsciiLower(content_type);
   if (lower.find("charset=") != std::string::npos) return std::string(content_type);
   const std::string_view essence = std::string_view(lower).substr(0, lower.find(';'));
   const bool text =
       essence.starts_with("text/") ||
       (essence.starts_with("application/") &&
-       (EndsWith(essence, "xml") || EndsWith(essence, "json") || EndsWith(essence, "javascript")));
+       (essence.ends_with("xml") || essence.ends_with("json") || essence.ends_with("javascript")));
   if (!text) return std::string(content_type);
   return std::string(content_type) + "; charset=utf-8";
 }

@@ -2,16 +2,16 @@
 
 #include <ctime>
 
-#include "platform/host/collection.h"
 #include "platform/host/mime_types.h"
 #include "platform/host/session_store.h"
+#include "platform/text/ascii.h"
 
 namespace host {
 namespace {
 
 bool IsHostOwnedHeader(std::string_view name) {
-  return EqualsIgnoreCase(name, "Content-Length") || EqualsIgnoreCase(name, "Transfer-Encoding") ||
-         EqualsIgnoreCase(name, "Connection");
+  return text::EqualsIgnoreCase(name, "Content-Length") || text::EqualsIgnoreCase(name, "Transfer-Encoding") ||
+         text::EqualsIgnoreCase(name, "Connection");
 }
 
 bool HasControlCharacter(std::string_view text) {

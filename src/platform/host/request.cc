@@ -1,5 +1,7 @@
 #include "platform/host/request.h"
 
+#include "platform/text/ascii.h"
+
 namespace host {
 
 Request::Request(Collection query_string, Collection form, Collection cookies,
@@ -14,14 +16,14 @@ std::optional<std::string> Request::Item(std::string_view name) const {
   if (auto v = form_.Get(name)) return v;
   if (auto v = cookies_.Get(name)) return v;
   for (const auto& [key, value] : server_variables_) {
-    if (EqualsIgnoreCase(key, name)) return value;
+    if (text::EqualsIgnoreCase(key, name)) return value;
   }
   return std::nullopt;
 }
 
 std::string Request::ServerVariable(std::string_view name) const {
   for (const auto& [key, value] : server_variables_) {
-    if (EqualsIgnoreCase(key, name)) return value;
+    if (text::EqualsIgnoreCase(key, name)) return value;
   }
   return {};
 }

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/text/ascii.h"
+
 namespace host {
 namespace {
 
@@ -24,7 +26,7 @@ std::string HeaderValue(const HttpHeaders& headers, std::string_view name) {
   std::string value;
   bool found = false;
   for (const auto& [key, v] : headers) {
-    if (!EqualsIgnoreCase(key, name)) continue;
+    if (!text::EqualsIgnoreCase(key, name)) continue;
     if (found) value.append(", ");
     value.append(v);
     found = true;
@@ -34,7 +36,7 @@ std::string HeaderValue(const HttpHeaders& headers, std::string_view name) {
 
 bool IsFormContentType(std::string_view content_type) {
   const std::string_view essence = TrimBlanks(content_type.substr(0, content_type.find(';')));
-  return EqualsIgnoreCase(essence, "application/x-www-form-urlencoded");
+  return text::EqualsIgnoreCase(essence, "application/x-www-form-urlencoded");
 }
 
 std::string ServerName(const HttpRequestData& http) {
@@ -50,7 +52,7 @@ Collection ParseCookies(const HttpHeaders& headers) {
   std::string text;
   std::vector<Collection::Pair> pairs;
   for (const auto& [key, value] : headers) {
-    if (!EqualsIgnoreCase(key, "Cookie")) continue;
+    if (!text::EqualsIgnoreCase(key, "Cookie")) continue;
     if (!text.empty()) text.append("; ");
     text.append(value);
     std::size_t start = 0;

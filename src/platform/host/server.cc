@@ -1,31 +1,12 @@
 #include "platform/host/server.h"
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
+#include "platform/text/path.h"
+
 namespace host {
-namespace {
-
-// Splits `path` on "/" and "\" and applies its parts to `parts` ("." stays, ".." goes up).
-// Returns false when ".." would climb above the first part.
-bool Apply(std::string_view path, std::vector<std::string>& parts) {
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find_first_of("/\\", start);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view part = path.substr(start, end - start);
-    if (part == "..") {
-      if (parts.empty()) return false;
-      parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.emplace_back(part);
-    }
-    start = end + 1;
-  }
-  return true;
-}
-
-}  // namespace
 
 Server::Server(std::filesystem::path web_root, std::string page_folder, ObjectFactory factory)
     : web_root_(std::move(web_root)),
@@ -37,17 +18,21 @@ Server::Server(std::filesystem::path web_root, std::string page_folder, ObjectFa
 }
 
 std::string Server::MapPath(std::string_view path) const {
-  std::vector<std::string> parts;
+  // "/" and "\" both separate.
+  constexpr std::string_view kSeparators = "/\\";
+  std::optional<std::vector<std::string>> parts = std::vector<std::string>{};
   const bool from_root = !path.empty() && (path.front() == '/' || path.front() == '\\');
-  if (!from_root && !Apply(page_folder_, parts)) {
-    throw std::runtime_error("MapPath: the page folder lies outside the web root");
-  }
-  if (path.find('\0') != std::string_view::npos || !Apply(path, parts)) {
+  if (!from_root) parts = text::ApplyPathParts({}, page_folder_, kSeparators);
+  if (!parts) throw std::runtime_error("MapPath: the page folder lies outside the web root");
+  parts = path.find('\0') == std::string_view::npos
+              ? text::ApplyPathParts(std::move(*parts), path, kSeparators)
+              : std::nullopt;
+  if (!parts) {
     throw std::runtime_error("MapPath: the path '" + std::string(path) +
                              "' lies outside the web root");
   }
   std::string physical = web_root_.string();
-  for (const auto& part : parts) physical.append("/").append(part);
+  for (const auto& part : *parts) physical.append("/").append(part);
   return physical;
 }
 

@@ -1,20 +1,11 @@
 #include "platform/host/session_store.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/host/random_id.h"
+#include "platform/text/ascii.h"
 
 namespace host {
-namespace {
-
-std::string Lower(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return key;
-}
-
-}  // namespace
 
 MemorySessionStore::MemorySessionStore(std::size_t max_sessions, std::chrono::seconds idle_timeout,
                                        Clock clock)
@@ -78,7 +69,7 @@ std::optional<std::string> MemorySessionStore::Get(std::string_view id, std::str
   std::lock_guard lock(mutex_);
   Entry* entry = FindLive(id);
   if (entry == nullptr) return std::nullopt;
-  const auto it = entry->values.find(Lower(name));
+  const auto it = entry->values.find(text::AsciiLower(name));
   if (it == entry->values.end()) return std::nullopt;
   return it->second;
 }
@@ -87,7 +78,7 @@ bool MemorySessionStore::Set(std::string_view id, std::string_view name, std::st
   std::lock_guard lock(mutex_);
   Entry* entry = FindLive(id);
   if (entry == nullptr) return false;
-  entry->values[Lower(name)] = std::move(value);
+  entry->values[text::AsciiLower(name)] = std::move(value);
   return true;
 }
 

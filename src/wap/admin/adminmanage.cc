@@ -1,6 +1,6 @@
 #include "wap/admin/adminmanage.h"
 
-#include "platform/host/collection.h"
+#include "platform/text/ascii.h"
 #include "wap/admin/admin_context.h"
 #include "wap/admin/class_management.h"
 #include "wap/admin/site_creation.h"
@@ -21,11 +21,11 @@ void AdminManage::OnEndPage() {
 
 bool AdminManage::Call(std::string_view method) {
   PageContextScope scope(context_);
-  if (host::EqualsIgnoreCase(method, "AdminClass_DoAction")) {
+  if (text::EqualsIgnoreCase(method, "AdminClass_DoAction")) {
     AdminClassDoAction();
     return true;
   }
-  if (host::EqualsIgnoreCase(method, "CreateSite")) {
+  if (text::EqualsIgnoreCase(method, "CreateSite")) {
     CreateSite();
     return true;
   }

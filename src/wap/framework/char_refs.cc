@@ -1,6 +1,6 @@
 #include "wap/framework/char_refs.h"
+#include "platform/text/utf8.h"
 
-#include "wap/framework/utf8.h"
 
 namespace wap {
 
@@ -10,8 +10,8 @@ std::string ToCharRefs(std::string_view utf8) {
   out.reserve(utf8.size() * 8);
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    char32_t c = NextCodePoint(utf8, pos);
-    if (!IsXmlChar(c)) c = kReplacementChar;
+    char32_t c = text::NextCodePoint(utf8, pos);
+    if (!text::IsXmlChar(c)) c = text::kReplacementChar;
     char digits[8];
     int n = 0;
     do {

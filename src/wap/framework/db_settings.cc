@@ -1,10 +1,10 @@
 #include "wap/framework/db_settings.h"
 
-#include <cctype>
 #include <memory>
 
 #include "platform/host/application.h"
 #include "platform/host/server.h"
+#include "platform/text/ascii.h"
 #include "wap/framework/file_system.h"
 #include "wap/framework/page_context.h"
 
@@ -16,15 +16,9 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// True when `text` holds `word` at `at`, ignoring ASCII letter case.
+// True when `text` holds `word` at `at`, ignoring ASCII letter case. Requires: at <= text.size().
 bool MatchesAt(std::string_view text, std::size_t at, std::string_view word) {
-  if (text.size() - at < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (LowerAscii(text[at + i]) != LowerAscii(word[i])) return false;
-  }
-  return true;
+  return text::StartsWithIgnoreCase(text.substr(at), word);
 }
 
 // `text` without every occurrence of `word` (any case), scanning left to right.

@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "wap/framework/utf8.h"
+#include "platform/text/utf8.h"
 #include "wap/framework/xml_escape.h"
 
 namespace wap {
@@ -106,15 +106,15 @@ class Scanner {
       value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
       if (value > 0x10FFFF) return false;
     }
-    return digits > 0 && Consume(";") && IsXmlChar(value);
+    return digits > 0 && Consume(";") && text::IsXmlChar(value);
   }
 
   bool ReadChar() {
     if (text_.substr(pos_, 3) == "]]>") return false;
     const std::size_t start = pos_;
-    const char32_t c = NextCodePoint(text_, pos_);
-    if (c == kReplacementChar && pos_ - start != 3) return false;  // not well-formed UTF-8
-    return IsXmlChar(c);
+    const char32_t c = text::NextCodePoint(text_, pos_);
+    if (c == text::kReplacementChar && pos_ - start != 3) return false;  // not well-formed UTF-8
+    return text::IsXmlChar(c);
   }
 
   std::string_view text_;

@@ -7,6 +7,7 @@
 #include "platform/host/collection.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
+#include "platform/text/ascii.h"
 #include "wap/framework/page_context.h"
 
 namespace wap {
@@ -30,21 +31,13 @@ std::vector<std::string_view> SplitKeywords() {
   return keywords;
 }
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // Ends the response at every value of `collection` that equals a keyword; true at a hit.
 bool Screen(const host::Collection& collection, const std::vector<std::string_view>& keywords,
             host::Response& response) {
   if (collection.Empty()) return false;
   bool hit = false;
   for (const std::string& key : collection.Keys()) {
-    const std::string value = Lower(collection.Get(key).value_or(""));
+    const std::string value = text::AsciiLower(collection.Get(key).value_or(""));
     for (const std::string_view keyword : keywords) {
       if (value == keyword) {
         response.End();

@@ -1,6 +1,6 @@
 #include "wap/framework/xml_escape.h"
+#include "platform/text/utf8.h"
 
-#include "wap/framework/utf8.h"
 
 namespace wap {
 namespace {
@@ -11,7 +11,7 @@ std::string Escape(std::string_view utf8, bool attribute) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     const std::size_t start = pos;
-    const char32_t c = NextCodePoint(utf8, pos);
+    const char32_t c = text::NextCodePoint(utf8, pos);
     switch (c) {
       case '&':
         out.append("&amp;");
@@ -29,8 +29,8 @@ std::string Escape(std::string_view utf8, bool attribute) {
         out.append(attribute ? "&#39;" : "'");
         break;
       default:
-        if (c == kReplacementChar || !IsXmlChar(c)) {
-          AppendUtf8(out, kReplacementChar);
+        if (c == text::kReplacementChar || !text::IsXmlChar(c)) {
+          text::AppendUtf8(out, text::kReplacementChar);
         } else {
           out.append(utf8.substr(start, pos - start));
         }

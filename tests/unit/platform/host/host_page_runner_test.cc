@@ -6,12 +6,12 @@
 
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
-#include "platform/host/collection.h"
 #include "platform/host/local_session.h"
 #include "platform/host/request.h"
 #include "platform/host/request_error.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
+#include "platform/text/ascii.h"
 
 namespace host {
 namespace {
@@ -32,8 +32,8 @@ class Recorder : public HostObject {
     if (name_ == "test.failend") throw std::runtime_error("end failed");
   }
   bool Call(std::string_view method) override {
-    if (EqualsIgnoreCase(method, "Boom")) throw RequestError("bad value");
-    if (!EqualsIgnoreCase(method, "Go")) return false;
+    if (text::EqualsIgnoreCase(method, "Boom")) throw RequestError("bad value");
+    if (!text::EqualsIgnoreCase(method, "Go")) return false;
     journal_.push_back(name_ + ".go");
     return true;
   }
@@ -64,7 +64,7 @@ class HostPageRunnerTest : public ::testing::Test {
   Response response_;
   LocalSession session_;
   Server server_{"/srv/www", "/", [this](std::string_view id) -> std::unique_ptr<HostObject> {
-                   if (!EqualsIgnoreCase(id.substr(0, 5), "test.")) return nullptr;
+                   if (!text::EqualsIgnoreCase(id.substr(0, 5), "test.")) return nullptr;
                    return std::make_unique<Recorder>(std::string(id), journal_);
                  }};
   data::ConnectionPool pool_{"/srv/www"};

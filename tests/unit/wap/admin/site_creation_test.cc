@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/fs/file_system_object.h"
-#include "platform/host/collection.h"
+#include "platform/text/ascii.h"
 #include "support/page_harness.h"
 #include "unit/wap/admin/admin_run.h"
 #include "wap/admin/member_name.h"
@@ -197,7 +197,7 @@ TEST_F(SiteCreation, ASessionUseridThatIsNotAWholeNumberFailsBeforeTheTemplateQu
 
 TEST_F(SiteCreation, UsesTheFileSystemObjectTheSettingsName) {
   h_.SetObjectFactory([](std::string_view prog_id) -> std::unique_ptr<host::HostObject> {
-    if (host::EqualsIgnoreCase(prog_id, "Site.Files")) {
+    if (text::EqualsIgnoreCase(prog_id, "Site.Files")) {
       return std::make_unique<fso::FileSystemObject>();
     }
     return nullptr;

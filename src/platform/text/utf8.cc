@@ -1,6 +1,17 @@
-#include "wap/framework/utf8.h"
+#include "platform/text/utf8.h"
 
-namespace wap {
+namespace text {
+namespace {
+
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
+
+// True when the character NextCodePoint just read from `text[start]` to `end` was unreadable
+// (a replacement character that stood in the text as such spans three bytes).
+bool WasIllFormed(std::string_view text, std::size_t start, std::size_t end) {
+  return end - start == 1 && static_cast<unsigned char>(text[start]) >= 0x80;
+}
+
+}  // namespace
 
 char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -42,6 +53,30 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
   return cp;
 }
 
+bool IsWellFormedUtf8(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t start = pos;
+    NextCodePoint(text, pos);
+    if (WasIllFormed(text, start, pos)) return false;
+  }
+  return true;
+}
+
+std::string ReplaceIllFormedUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t start = pos;
+    NextCodePoint(text, pos);
+    if (WasIllFormed(text, start, pos)) {
+      out.append(kReplacementUtf8);
+    } else {
+      out.append(text.substr(start, pos - start));
+    }
+  }
+  return out;
+}
+
 bool IsXmlChar(char32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
@@ -65,4 +100,4 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-}  // namespace wap
+}  // namespace text
