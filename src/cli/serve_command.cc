@@ -1,13 +1,13 @@
 // `wapsite serve`: serves a web root over HTTP until SIGINT or SIGTERM.
 #include <CLI/CLI.hpp>
 #include <unistd.h>
-#include <algorithm>
+
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <thread>
 
 #include "cli/commands.h"
 #include "platform/data/connection_pool.h"
@@ -20,17 +20,17 @@
 namespace cli {
 namespace {
 
+double Seconds(std::chrono::milliseconds duration) { return duration.count() / 1000.0; }
+
 struct ServeSettings {
   std::string root;
-  std::string listen = "127.0.0.1:8080";
+  // Threads, connection limit and the defaults of the options below: the server's own.
+  host::HttpServerOptions server;
+  std::string listen = server.address + ":" + std::to_string(server.port);
   std::string domain;
-  // Two per core: a page waits on its database (a PostgreSQL round trip, a SQLite lock) while the
-  // other thread of its core runs; measured faster than one per core on both engines.
-  int threads = std::max(2, 2 * static_cast<int>(std::thread::hardware_concurrency()));
   std::size_t max_sessions = 100'000;
-  std::size_t max_connections = 1024;
-  double read_timeout = 15;
-  double idle_timeout = 30;
+  double read_timeout = Seconds(server.read_timeout);
+  double idle_timeout = Seconds(server.idle_timeout);
   std::string statement_log;  // empty: off
 };
 
@@ -82,9 +82,7 @@ int Serve(const ServeSettings& settings) {
     std::cerr << "wapsite serve: the web root '" << settings.root << "' is not a folder\n";
     return 1;
   }
-  host::HttpServerOptions options;
-  options.threads = settings.threads;
-  options.max_connections = settings.max_connections;
+  host::HttpServerOptions options = settings.server;
   options.read_timeout = Millis(settings.read_timeout);
   options.idle_timeout = Millis(settings.idle_timeout);
   try {
@@ -153,7 +151,7 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
   serve->add_option("--domain", settings->domain,
                     "The installation address, the application value 'domain' (e.g. "
                     "http://wap.example.com)");
-  serve->add_option("--threads", settings->threads, "Worker threads that run pages")
+  serve->add_option("--threads", settings->server.threads, "Worker threads that run pages")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
   serve
@@ -162,7 +160,7 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{100'000'000}));
   serve
-      ->add_option("--max-connections", settings->max_connections,
+      ->add_option("--max-connections", settings->server.max_connections,
                    "Most open connections; more get 503")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));

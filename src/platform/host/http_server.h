@@ -15,11 +15,13 @@
 // Boost.Asio/Beast stay inside the implementation. Thread-safe as documented per operation.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/host/http_exchange.h"
 #include "platform/host/server_log.h"
@@ -29,7 +31,10 @@ namespace host {
 struct HttpServerOptions {
   std::string address = "127.0.0.1";  // an IPv4 or IPv6 address
   int port = 8080;                    // 0: any free port
-  int threads = 2;                    // worker threads (at least 1)
+  // Worker threads (at least 1). Two per core: a page waits on its database (a PostgreSQL round
+  // trip, a SQLite lock) while the other thread of its core runs; measured faster than one per
+  // core on both engines.
+  int threads = std::max(2, 2 * static_cast<int>(std::thread::hardware_concurrency()));
   std::size_t max_connections = 1024;
   std::size_t header_limit = 8 * 1024;
   std::size_t body_limit = 1024 * 1024;
