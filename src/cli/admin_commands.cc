@@ -1,21 +1,21 @@
 // wapsite class add|rename|delete and wapsite site create: the back office's class management and
-// site creation for one member, run from the command line through the adminmanage object, so that
-// an operator can script the provisioning of sites.
+// site creation for one member, run from the command line through the same functions as the back
+// office's object, so that an operator can script the provisioning of sites.
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 
-#include "cli/admin_runner.h"
 #include "cli/commands.h"
+#include "cli/site_database.h"
+#include "platform/fs/file_system_object.h"
 #include "wap/admin/class_management.h"
 #include "wap/admin/member_name.h"
-#include "wap/framework/small_int.h"
+#include "wap/admin/site_creation.h"
 #include "wap/framework/whole_number.h"
 
 namespace cli {
@@ -25,107 +25,83 @@ constexpr int kOk = 0;
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
 
-// The values every administration command takes. Options are read as text and checked by the
-// command itself, so that a bad value is a usage error (exit 2) with a clear message.
+// The values every administration command takes; CLI11's validators check them, so that a bad
+// value is a usage error (exit 2) before anything runs.
 struct MemberOptions {
   std::string root;
-  std::string userid;
+  std::int64_t userid = 0;
   std::string username;
 };
 
 struct ClassOptions {
   std::string name;
-  std::string type;
-  std::string sortid;
-  std::string id;
+  int type = 0;
+  int sortid = 0;
+  int id = 0;
 };
 
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// A whole number as the back office reads a userid, without blanks; passed on in plain decimal.
+const CLI::Validator kWholeNumber(
+    [](std::string& value) -> std::string {
+      const auto n = wap::ParseWholeNumber(value);
+      if (!n || value.find(' ') != std::string::npos) {
+        return "must be a whole number, not '" + value + "'";
+      }
+      value = std::to_string(*n);
+      return "";
+    },
+    "N");
+
+// A class name that the back office would store: not empty once blanks and apostrophes go.
+const CLI::Validator kClassName(
+    [](const std::string& value) -> std::string {
+      if (wap::CleanClassName(value).empty()) {
+        return "is empty once outer blanks and apostrophes are removed";
+      }
+      return "";
+    },
+    "NAME");
+
+const CLI::Validator kMemberName(
+    [](const std::string& value) -> std::string {
+      return wap::IsSafeMemberName(value) ? "" : "must be a plain folder name, not '" + value + "'";
+    },
+    "NAME");
+
+const CLI::Range kSmallInt(-32768, 32767);
 
 void AddMemberOptions(CLI::App& command, MemberOptions& member, bool username_required) {
-  command.add_option("--root", member.root, "web root laid out by wapsite init (required)")
+  command.add_option("--root", member.root, "web root laid out by wapsite init")
+      ->required()
+      ->check(CLI::ExistingDirectory)
       ->type_name("DIR");
   command
       .add_option("--userid", member.userid,
-                  "the member's numeric id, as the back office's session holds "
-                  "it (required)")
+                  "the member's numeric id, as the back office's session holds it")
+      ->required()
+      ->transform(kWholeNumber)
       ->type_name("N");
-  command
-      .add_option("--username", member.username,
-                  username_required ? "the member's login name: the folder waphome/NAME (required)"
-                                    : "the member's login name (not needed here)")
-      ->type_name("NAME");
-}
-
-void Require(const std::string& value, std::string_view option) {
-  if (value.empty()) throw UsageError(std::string(option) + " is required");
-}
-
-std::int64_t CheckMember(const MemberOptions& member) {
-  Require(member.root, "--root");
-  Require(member.userid, "--userid");
-  if (!std::filesystem::is_directory(member.root)) {
-    throw UsageError("--root: no such folder '" + member.root + "'");
+  if (username_required) {
+    command
+        .add_option("--username", member.username,
+                    "the member's login name: the folder waphome/NAME")
+        ->required()
+        ->check(kMemberName);
+  } else {
+    command.add_option("--username", member.username, "the member's login name (not needed here)")
+        ->type_name("NAME");
   }
-  const auto userid = wap::ParseWholeNumber(member.userid);
-  if (!userid || member.userid.find(' ') != std::string::npos) {
-    throw UsageError("--userid must be a whole number, not '" + member.userid + "'");
-  }
-  return *userid;
 }
 
-// A small integer (-32768..32767) given as `option`; required.
-std::int16_t SmallInt(const std::string& value, std::string_view option) {
-  Require(value, option);
-  const auto n = wap::ParseSmallInt(value);
-  if (!n || value.find_first_not_of("-0123456789") != std::string::npos) {
-    throw UsageError(std::string(option) + " must be a whole number from -32768 to 32767, not '" +
-                     value + "'");
-  }
-  return *n;
-}
-
-// A class name that the back office would store: not empty once blanks and apostrophes go.
-void CheckClassName(const std::string& name) {
-  Require(name, "--name");
-  if (wap::CleanClassName(name).empty()) {
-    throw UsageError("--name is empty once outer blanks and apostrophes are removed");
-  }
-  if (name.find('\0') != std::string::npos) throw UsageError("--name holds a NUL character");
-}
-
-// Runs `body` for the command `name`, turning its outcome into the exit code and messages.
-// Arguments the command does not know are a usage error too (the commands allow extras so that
-// they, not the parser, answer them with exit code 2).
-void Run(const std::string& name, const CLI::App& command, int& exit_code,
-         const std::function<int()>& body) {
+// Runs `body` for the command `name`, turning a failure into exit code 1 and one line on standard
+// error.
+void Run(const std::string& name, int& exit_code, const std::function<int()>& body) {
   try {
-    if (!command.remaining().empty()) {
-      throw UsageError("unknown argument '" + command.remaining().front() + "'");
-    }
     exit_code = body();
-  } catch (const UsageError& e) {
-    std::cerr << "wapsite " << name << ": " << e.what() << "\nRun 'wapsite " << name
-              << " --help' for the options.\n";
-    exit_code = kUsage;
   } catch (const std::exception& e) {
     std::cerr << "wapsite " << name << ": " << e.what() << "\n";
     exit_code = kFailure;
   }
-}
-
-// Runs the operation; prints `done` on success, the failure on standard error.
-int Report(const std::string& name, const AdminCall& call, std::string_view method,
-           const std::string& done) {
-  if (const auto failure = RunAdminOperation(call, method)) {
-    std::cerr << "wapsite " << name << ": " << *failure << "\n";
-    return kFailure;
-  }
-  std::cout << done << "\n";
-  return kOk;
 }
 
 // A command group ("class", "site") without one of its commands is a usage error (exit 2).
@@ -138,16 +114,10 @@ void RequireOneOf(CLI::App& group, int& exit_code) {
   });
 }
 
-// A command that answers unknown arguments itself (see Run).
 CLI::App* AddCommand(CLI::App& group, std::string name, std::string description) {
   CLI::App* command = group.add_subcommand(std::move(name), std::move(description));
-  command->allow_extras();
   command->footer("Exit status: 0 done; 1 failed (the reason on standard error); 2 usage error.");
   return command;
-}
-
-AdminCall MakeCall(const MemberOptions& member) {
-  return AdminCall{member.root, member.userid, member.username, {}, {}};
 }
 
 void AddClassCommands(CLI::App& app, int& exit_code) {
@@ -159,75 +129,60 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
 
   CLI::App* add = AddCommand(*group, "add", "Add a class to the member's site");
   AddMemberOptions(*add, *member, false);
-  add->add_option("--name", values->name,
-                  "the class name; outer blanks and apostrophes are "
-                  "removed (required)");
+  add->add_option("--name", values->name, "the class name; outer blanks and apostrophes are removed")
+      ->required()
+      ->check(kClassName);
   add->add_option("--type", values->type,
-                  "0 single content, 1 news list, 2 products, 3 guestbook, 4 "
-                  "call entry (required)")
-      ->type_name("N");
-  add->add_option("--sortid", values->sortid, "position in the member's list (required)")
-      ->type_name("N");
-  add->callback([add, member, values, &exit_code] {
-    Run("class add", *add, exit_code, [&] {
-      CheckMember(*member);
-      CheckClassName(values->name);
-      SmallInt(values->type, "--type");
-      SmallInt(values->sortid, "--sortid");
-      AdminCall call = MakeCall(*member);
-      call.form = {{"classname", values->name},
-                   {"type", values->type},
-                   {"sortid", values->sortid},
-                   {"submit", "新建"}};
-      return Report("class add", call, "AdminClass_DoAction", "class added");
+                  "0 single content, 1 news list, 2 products, 3 guestbook, 4 call entry")
+      ->required()
+      ->check(kSmallInt);
+  add->add_option("--sortid", values->sortid, "position in the member's list")
+      ->required()
+      ->check(kSmallInt);
+  add->callback([member, values, &exit_code] {
+    Run("class add", exit_code, [&] {
+      SiteDatabase db(member->root);
+      wap::AddClass(db.Connection(), member->userid, values->name, values->type, values->sortid);
+      std::cout << "class added\n";
+      return kOk;
     });
   });
 
   CLI::App* rename = AddCommand(*group, "rename", "Rename and re-sort one of the member's classes");
   AddMemberOptions(*rename, *member, false);
-  rename->add_option("--id", values->id, "the class's id (required)")->type_name("N");
-  rename->add_option("--name", values->name,
-                     "the new name; outer blanks and apostrophes are "
-                     "removed (required)");
-  rename->add_option("--sortid", values->sortid, "the new position (required)")->type_name("N");
-  rename->callback([rename, member, values, &exit_code] {
-    Run("class rename", *rename, exit_code, [&] {
-      const std::int64_t userid = CheckMember(*member);
-      const std::int16_t id = SmallInt(values->id, "--id");
-      CheckClassName(values->name);
-      SmallInt(values->sortid, "--sortid");
-      if (CountMemberClasses(member->root, userid, id) != 1) {
-        std::cerr << "wapsite class rename: member " << userid << " has no class " << id
-                  << "; nothing renamed\n";
+  rename->add_option("--id", values->id, "the class's id")->required()->check(kSmallInt);
+  rename->add_option("--name", values->name, "the new name; outer blanks and apostrophes are removed")
+      ->required()
+      ->check(kClassName);
+  rename->add_option("--sortid", values->sortid, "the new position")->required()->check(kSmallInt);
+  rename->callback([member, values, &exit_code] {
+    Run("class rename", exit_code, [&] {
+      SiteDatabase db(member->root);
+      if (!wap::MemberOwnsClass(db.Connection(), member->userid, values->id)) {
+        std::cerr << "wapsite class rename: member " << member->userid << " has no class "
+                  << values->id << "; nothing renamed\n";
         return kFailure;
       }
-      AdminCall call = MakeCall(*member);
-      call.form = {{"id", values->id},
-                   {"edtclassname", values->name},
-                   {"edtsortid", values->sortid},
-                   {"submit", "保存"}};
-      return Report("class rename", call, "AdminClass_DoAction",
-                    "class " + std::to_string(id) + " renamed");
+      wap::RenameClass(db.Connection(), member->userid, values->id, values->name, values->sortid);
+      std::cout << "class " << values->id << " renamed\n";
+      return kOk;
     });
   });
 
   CLI::App* remove =
       AddCommand(*group, "delete", "Delete one of the member's classes with its contents");
   AddMemberOptions(*remove, *member, false);
-  remove->add_option("--id", values->id, "the class's id (required)")->type_name("N");
-  remove->callback([remove, member, values, &exit_code] {
-    Run("class delete", *remove, exit_code, [&] {
-      const std::int64_t userid = CheckMember(*member);
-      const std::int16_t id = SmallInt(values->id, "--id");
-      if (CountMemberClasses(member->root, userid, id) != 1) {
-        std::cerr << "wapsite class delete: member " << userid << " has no class " << id
-                  << "; nothing deleted\n";
+  remove->add_option("--id", values->id, "the class's id")->required()->check(kSmallInt);
+  remove->callback([member, values, &exit_code] {
+    Run("class delete", exit_code, [&] {
+      SiteDatabase db(member->root);
+      if (!wap::DeleteClass(db.Connection(), member->userid, values->id)) {
+        std::cerr << "wapsite class delete: member " << member->userid << " has no class "
+                  << values->id << "; nothing deleted\n";
         return kFailure;
       }
-      AdminCall call = MakeCall(*member);
-      call.query = {{"act", "del"}, {"id", values->id}};
-      return Report("class delete", call, "AdminClass_DoAction",
-                    "class " + std::to_string(id) + " deleted with its contents");
+      std::cout << "class " << values->id << " deleted with its contents\n";
+      return kOk;
     });
   });
 }
@@ -245,17 +200,17 @@ void AddSiteCommands(CLI::App& app, int& exit_code) {
                                 "the address in "
                                 "inc/siteaddress.txt");
   AddMemberOptions(*create, *member, true);
-  create->callback([create, member, &exit_code] {
-    Run("site create", *create, exit_code, [&] {
-      CheckMember(*member);
-      Require(member->username, "--username");
-      if (!wap::IsSafeMemberName(member->username)) {
-        throw UsageError("--username must be a plain folder name, not '" + member->username + "'");
-      }
-      return Report(
-          "site create", MakeCall(*member), "CreateSite",
-          "site of " + member->username + " created in " +
-              (std::filesystem::path(member->root) / "waphome" / member->username).string());
+  create->callback([member, &exit_code] {
+    Run("site create", exit_code, [&] {
+      const std::filesystem::path root = std::filesystem::canonical(member->root);
+      SiteDatabase db(root);
+      fso::FileSystemObject files;
+      wap::CreateMemberSite(db.Connection(), files, root, root / "waphome", member->userid,
+                            member->username);
+      std::cout << "site of " << member->username << " created in "
+                << (std::filesystem::path(member->root) / "waphome" / member->username).string()
+                << "\n";
+      return kOk;
     });
   });
 }

@@ -1,5 +1,6 @@
 #include "cli/init_web_root.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
 #include "platform/data/recordset.h"
+#include "wap/admin/site_creation.h"
 
 namespace cli {
 namespace fs = std::filesystem;
@@ -18,7 +20,7 @@ namespace {
 
 constexpr const char* kSqliteFile = "data/site.db";
 constexpr const char* kSqliteDatabaseName = "site";
-constexpr const char* kDemoUserId = "1";
+constexpr std::int64_t kDemoUserId = 1;
 constexpr const char* kDemoUserName = "demo";
 // Tables whose ids the demo rows set explicitly; PostgreSQL's sequences must then move past them.
 constexpr const char* kTables[] = {"wap_classes", "wap_contents", "wap_setting",
@@ -149,12 +151,6 @@ void LoadDatabase(const fs::path& root, const std::string& connection_string, bo
 
 }  // namespace
 
-std::string EntryPageText(const std::string& site_address, const std::string& userid,
-                          const std::string& username) {
-  return "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"" + site_address +
-         "/wap/index.asp?userid=" + userid + "&username=" + username + "\")\r\n%>";
-}
-
 fs::path FindShareFolder() {
   std::vector<fs::path> candidates;
   if (const char* env = std::getenv("WAPSITE_SHARE_DIR"); env != nullptr && *env != '\0') {
@@ -240,7 +236,7 @@ InitResult InitWebRoot(const InitOptions& options) {
              ec);
     if (ec) Fail("cannot copy the demo site's files: " + ec.message());
     WriteFile(root / "waphome" / kDemoUserName / "index.asp",
-              EntryPageText(options.site_address, kDemoUserId, kDemoUserName));
+              wap::EntryPageText(options.site_address, kDemoUserId, kDemoUserName));
   }
   return result;
 }

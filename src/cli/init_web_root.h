@@ -57,9 +57,4 @@ InitResult InitWebRoot(const InitOptions& options);
 // from, that holds skeleton/ and schema/. Throws InitError (kFailure) when none does.
 std::filesystem::path FindShareFolder();
 
-// The entry page that site creation writes for a member, exactly: "<%", "'Create by Orbel" and
-// the redirect line, each ending with CR LF, then "%>" without a line end.
-std::string EntryPageText(const std::string& site_address, const std::string& userid,
-                          const std::string& username);
-
 }  // namespace cli

@@ -15,7 +15,6 @@
 
 #include "platform/data/connection.h"
 #include "platform/data/connection_pool.h"
-#include "support/http_client.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 
@@ -129,22 +128,6 @@ TEST_F(SiteCreationFaults, FailsClearlyAndMakesNoEntryPageWhenTheDiskRefuses) {
     EXPECT_TRUE(fs::is_regular_file(Member() / "index.asp"));
     fs::remove_all(Member());
   }
-}
-
-TEST_F(SiteCreationFaults, TheBackOfficePageAnswersAGeneric500AndCreatesNothing) {
-  std::ofstream(Root() / "signin.asp")
-      << "<%Session(\"userid\") = \"1\" : Session(\"UserName\") = \"shop\"%>";
-  std::ofstream(Member()) << "in the way";
-  testing_support::ServerProcess server(Root());
-  testing_support::HttpClient client("127.0.0.1", server.Port());
-  client.UseCookies(true);
-  ASSERT_EQ(client.Get("/signin.asp").status, 200);
-  const auto r = client.Get("/createsite.asp");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_TRUE(std::regex_match(r.body, std::regex(R"(internal error \(id [0-9a-f]+\))"))) << r.body;
-  EXPECT_TRUE(fs::is_regular_file(Member()));
-  EXPECT_EQ(client.Get("/waphome/shop/index.asp").status, 404);
-  EXPECT_EQ(server.Stop(), 0);
 }
 
 }  // namespace

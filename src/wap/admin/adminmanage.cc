@@ -2,8 +2,7 @@
 
 #include "platform/text/ascii.h"
 #include "wap/admin/admin_context.h"
-#include "wap/admin/class_management.h"
-#include "wap/admin/site_creation.h"
+#include "wap/admin/admin_requests.h"
 
 namespace wap {
 

@@ -1,31 +1,33 @@
 #include "wap/admin/class_management.h"
 
-#include <cstdint>
-#include <initializer_list>
-#include <memory>
-#include <optional>
+#include <array>
 #include <stdexcept>
-#include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/data/value.h"
-#include "platform/host/request.h"
-#include "platform/host/request_error.h"
-#include "wap/admin/admin_context.h"
-#include "wap/framework/page_context.h"
-#include "wap/framework/small_int.h"
 
 namespace wap {
 namespace {
 
-// Runs `statements` in one transaction: all of them or, when one fails, none. The failure is
-// rethrown after the rollback; a failing rollback is added to its description.
-void RunInOneTransaction(data::Connection& connection,
-                         std::initializer_list<std::string> statements) {
+// The cleaned name, refusing a NUL that no stored name may hold.
+std::string StoredName(std::string_view name) {
+  std::string cleaned = CleanClassName(name);
+  if (cleaned.find('\0') != std::string::npos) {
+    throw std::invalid_argument("the class name holds a NUL character");
+  }
+  return cleaned;
+}
+
+// Runs the deletes of class `id` in one transaction: all of them or, when one fails, none. The
+// failure is rethrown after the rollback; a failing rollback is added to its description.
+void DeleteInOneTransaction(data::Connection& connection, int id) {
+  const std::array<data::Param, 1> params = {std::int64_t{id}};
   connection.BeginTrans();
   try {
-    for (const auto& sql : statements) connection.Execute(sql);
+    connection.Execute("delete from wap_contents where cid=?", params);
+    connection.Execute("delete from wap_classes where id=?", params);
     connection.CommitTrans();
   } catch (const std::exception& failure) {
     if (!connection.InTransaction()) throw;
@@ -37,54 +39,6 @@ void RunInOneTransaction(data::Connection& connection,
     }
     throw;
   }
-}
-
-// The cleaned form value `name`, refusing a NUL that would cut the statement short.
-std::string CleanedFormName(const host::Request& request, std::string_view name) {
-  std::string cleaned = CleanClassName(request.Form().Get(name).value_or(""));
-  if (cleaned.find('\0') != std::string::npos) {
-    // The request's own value is at fault: a 400, not a server error.
-    throw host::RequestError("the class name holds a NUL character");
-  }
-  return cleaned;
-}
-
-std::string Number(std::int64_t n) { return std::to_string(n); }
-
-void Add(const host::Request& request, data::Connection& connection) {
-  const std::string name = CleanedFormName(request, "classname");
-  if (name.empty()) return;
-  const std::int64_t userid = SessionUserId();
-  const std::int16_t type = ToSmallInt(request.Form().Get("type"), "type");
-  const std::int16_t sortid = ToSmallInt(request.Form().Get("sortid"), "sortid");
-  connection.Execute("insert into wap_classes (userid,type,classname,sortid) values (" +
-                     Number(userid) + "," + Number(type) + ",'" + name + "'," + Number(sortid) +
-                     ")");
-}
-
-void Rename(const host::Request& request, data::Connection& connection) {
-  const std::string name = CleanedFormName(request, "edtclassname");
-  if (name.empty()) return;
-  const std::int64_t userid = SessionUserId();
-  const std::int16_t sortid = ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
-  const std::int16_t id = ToSmallInt(request.Item("id"), "id");
-  connection.Execute("update wap_classes set classname='" + name + "',sortid=" + Number(sortid) +
-                     " where id=" + Number(id) + " and userid=" + Number(userid));
-}
-
-void Delete(const host::Request& request, data::Connection& connection) {
-  const std::int64_t userid = SessionUserId();
-  const std::int16_t id = ToSmallInt(request.QueryString().Get("id"), "id");
-  // The count becomes the shared recordset, which the administration end closes.
-  PageContext& page = PageContext::Current();
-  if (!page.recordset) page.recordset = std::make_unique<data::Recordset>();
-  page.recordset->Close();
-  page.recordset->Open(
-      "select count(*) from wap_classes where userid= " + Number(userid) + " and id=" + Number(id),
-      connection);
-  if (page.recordset->Eof() || page.recordset->Field(std::size_t{0}).ToInteger() != 1) return;
-  RunInOneTransaction(connection, {"delete from wap_contents where cid=" + Number(id),
-                                   "delete from wap_classes where id=" + Number(id)});
 }
 
 }  // namespace
@@ -100,13 +54,41 @@ std::string CleanClassName(std::string_view name) {
   return cleaned;
 }
 
-void AdminClassDoAction() {
-  data::Connection& connection = AdminConnection();
-  const host::Request& request = *PageContext::Current().request;
-  const std::optional<std::string> submit = request.Form().Get("submit");
-  if (submit == "新建") Add(request, connection);
-  if (submit == "保存") Rename(request, connection);
-  if (request.QueryString().Get("act") == "del") Delete(request, connection);
+bool AddClass(data::Connection& connection, std::int64_t userid, std::string_view name, int type,
+              int sortid) {
+  std::string stored = StoredName(name);
+  if (stored.empty()) return false;
+  const std::array<data::Param, 4> params = {userid, std::int64_t{type}, std::move(stored),
+                                             std::int64_t{sortid}};
+  connection.Execute("insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?)",
+                     params);
+  return true;
+}
+
+bool RenameClass(data::Connection& connection, std::int64_t userid, int id, std::string_view name,
+                 int sortid) {
+  std::string stored = StoredName(name);
+  if (stored.empty()) return false;
+  const std::array<data::Param, 4> params = {std::move(stored), std::int64_t{sortid},
+                                             std::int64_t{id}, userid};
+  connection.Execute("update wap_classes set classname=?,sortid=? where id=? and userid=?",
+                     params);
+  return true;
+}
+
+bool MemberOwnsClass(data::Connection& connection, std::int64_t userid, int id) {
+  const std::array<data::Param, 2> params = {userid, std::int64_t{id}};
+  const std::unique_ptr<data::Recordset> count =
+      connection.Execute("select count(*) from wap_classes where userid=? and id=?", params);
+  const bool owns = !count->Eof() && count->Field(std::size_t{0}).ToInteger() == 1;
+  count->Close();
+  return owns;
+}
+
+bool DeleteClass(data::Connection& connection, std::int64_t userid, int id) {
+  if (!MemberOwnsClass(connection, userid, id)) return false;
+  DeleteInOneTransaction(connection, id);
+  return true;
 }
 
 }  // namespace wap

@@ -1,29 +1,40 @@
-// Class management: the back office's add, rename and delete of the classes (sections) of the
-// session's member, driven by the request a class-management page posts.
+// Class management: the back office's add, rename and delete of a member's classes (the sections
+// of its site). Plain functions of their values: they read no request, session or page, so the
+// back-office object and the command line run the same statements. One connection, one thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace wap {
+namespace data {
+class Connection;
+}
 
-// Performs, in this order and each independently, whichever actions the request asks for:
-//  - add, when the form value submit is "新建": inserts (userid, type, cleaned classname, sortid);
-//  - rename, when submit is "保存": sets the cleaned edtclassname and edtsortid of the class
-//    Request("id"), if that class belongs to the session's member;
-//  - delete, when the query-string value act is "del": if the member owns the class of the
-//    query-string id, deletes its contents and then the class, both in one transaction.
-// An add or rename with an empty cleaned name does nothing; a delete of a class the member does not
-// own does nothing. Numbers are small integers (an absent value is 0); a value that does not
-// convert, and a name that holds a NUL, throw host::RequestError before that action's statement
-// (earlier actions have run). Throws std::runtime_error when the session's userid is not a whole
-// number, and what the database throws (a failed delete is rolled back). Writes nothing to the
-// response.
-// Requires: AdminSetUp succeeded.
-void AdminClassDoAction();
+namespace wap {
 
 // The name as it is stored: blanks (U+0020 only) trimmed at both ends, then every apostrophe
 // removed.
 std::string CleanClassName(std::string_view name);
+
+// Adds a class of member `userid` named CleanClassName(name). Returns false, and does nothing,
+// when that name is empty. Throws std::invalid_argument when it holds a NUL, and what the database
+// throws. Requires: type and sortid lie in -32768..32767.
+bool AddClass(data::Connection& connection, std::int64_t userid, std::string_view name, int type,
+              int sortid);
+
+// Renames class `id` to CleanClassName(name) and gives it `sortid`, if member `userid` owns it
+// (another member's class stays as it is). Returns false, and does nothing, when the cleaned name
+// is empty. Throws as AddClass. Requires: id and sortid lie in -32768..32767.
+bool RenameClass(data::Connection& connection, std::int64_t userid, int id, std::string_view name,
+                 int sortid);
+
+// True when member `userid` owns class `id`. Throws what the database throws.
+bool MemberOwnsClass(data::Connection& connection, std::int64_t userid, int id);
+
+// Deletes class `id` with its contents, both in one transaction, if member `userid` owns it.
+// Returns false, and deletes nothing, when it does not. Throws what the database throws (a failed
+// delete is rolled back).
+bool DeleteClass(data::Connection& connection, std::int64_t userid, int id);
 
 }  // namespace wap

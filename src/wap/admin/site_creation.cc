@@ -1,25 +1,20 @@
 #include "wap/admin/site_creation.h"
 
+#include <array>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/data/value.h"
 #include "platform/fs/file_system_object.h"
 #include "platform/fs/text_stream.h"
-#include "platform/host/server.h"
-#include "platform/host/session.h"
-#include "wap/admin/admin_context.h"
 #include "wap/admin/member_name.h"
-#include "wap/framework/file_system.h"
-#include "wap/framework/page_context.h"
 
 namespace wap {
 namespace {
-
-constexpr std::string_view kSiteAddressFile = "/inc/siteaddress.txt";
 
 bool IsDigits(std::string_view text) {
   for (const char c : text) {
@@ -47,8 +42,9 @@ std::string Printable(std::string_view text) {
 // The member's template folder name: the templeteid of its wap_setting row, empty when there is no
 // row or the column is NULL.
 std::string TemplateNumber(data::Connection& connection, std::int64_t userid) {
-  std::unique_ptr<data::Recordset> result = connection.Execute(
-      "select templeteid from wap_setting where userid=" + std::to_string(userid));
+  const std::array<data::Param, 1> params = {userid};
+  std::unique_ptr<data::Recordset> result =
+      connection.Execute("select templeteid from wap_setting where userid=?", params);
   std::string number = result->Eof() ? "" : result->Field(std::size_t{0}).ToText();
   result->Close();
   if (!IsDigits(number)) {
@@ -62,7 +58,7 @@ std::string TemplateNumber(data::Connection& connection, std::int64_t userid) {
 std::string ReadSiteAddress(const fso::FileSystemObject& files, const std::string& web_root) {
   std::string text;
   try {
-    text = files.OpenTextFile(web_root + std::string(kSiteAddressFile))->ReadAll();
+    text = files.OpenTextFile(web_root + "/inc/siteaddress.txt")->ReadAll();
   } catch (const std::exception& e) {
     throw std::runtime_error("CreateSite: cannot read the site address: " + std::string(e.what()));
   }
@@ -80,52 +76,41 @@ std::string ReadSiteAddress(const fso::FileSystemObject& files, const std::strin
   return text;
 }
 
-// The entry page's redirect line. The values are written unchanged, as the member's site expects
-// them; only a double quote of the address is doubled, to stay inside the string literal.
-std::string RedirectLine(std::string_view address, std::int64_t userid, std::string_view username) {
-  std::string line = "response.Redirect(\"";
-  for (const char c : address) {
-    line.push_back(c);
-    if (c == '"') line.push_back('"');
-  }
-  line.append("/wap/index.asp?userid=").append(std::to_string(userid));
-  line.append("&username=").append(username).append("\")");
-  return line;
-}
-
 }  // namespace
 
-void CreateSite() {
-  PageContext& page = PageContext::Current();
-  data::Connection& connection = AdminConnection();
-  const std::string name = page.session->Get("UserName").value_or("");
+std::string EntryPageText(std::string_view site_address, std::int64_t userid,
+                          std::string_view username) {
+  std::string page = "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"";
+  for (const char c : site_address) {
+    page.push_back(c);
+    if (c == '"') page.push_back('"');
+  }
+  page.append("/wap/index.asp?userid=").append(std::to_string(userid));
+  page.append("&username=").append(username).append("\")\r\n%>");
+  return page;
+}
+
+void CreateMemberSite(data::Connection& connection, fso::FileSystemObject& files,
+                      const std::filesystem::path& web_root,
+                      const std::filesystem::path& member_folders, std::int64_t userid,
+                      std::string_view name) {
   if (!IsSafeMemberName(name)) {
     throw std::runtime_error("CreateSite: refused the member name '" + Printable(name) +
                              "': it must be a plain folder name");
   }
-
-  const std::string member_folder = page.server->MapPath("waphome/" + name);
-  const std::unique_ptr<fso::FileSystemObject> files =
-      CreateFileSystemObject(page.settings.file_system_object);
-  if (!files->FolderExists(member_folder)) files->CreateFolder(member_folder);
+  const std::string member_folder = member_folders.string() + "/" + std::string(name);
+  if (!files.FolderExists(member_folder)) files.CreateFolder(member_folder);
   const std::string upload_folder = member_folder + "/upfile";
-  if (!files->FolderExists(upload_folder)) files->CreateFolder(upload_folder);
+  if (!files.FolderExists(upload_folder)) files.CreateFolder(upload_folder);
 
-  const std::int64_t userid = SessionUserId();
   const std::string template_number = TemplateNumber(connection, userid);
+  const std::string root = web_root.string();
+  files.CopyFile(root + "/wapTemplete/" + template_number + "/*.*", member_folder + "/", true);
 
-  const std::string web_root = page.server->MapPath("/");
-  files->CopyFile(web_root + "/wapTemplete/" + template_number + "/*.*", member_folder + "/", true);
-
-  const std::string address = ReadSiteAddress(*files, web_root);
-  const std::string username = page.session->Get("username").value_or("");
+  const std::string address = ReadSiteAddress(files, root);
   const std::unique_ptr<fso::TextStream> entry =
-      files->CreateTextFile(member_folder + "\\index.asp", true);
-  entry->WriteLine("<%");
-  entry->WriteLine("'Create by Orbel");
-  entry->WriteLine(RedirectLine(address, userid, username));
-  entry->Write("%");
-  entry->Write(">");
+      files.CreateTextFile(member_folder + "\\index.asp", true);
+  entry->Write(EntryPageText(address, userid, name));
   entry->Close();
 }
 

@@ -1,29 +1,47 @@
-// Site creation: the files of the session member's mobile site, made by the back office when it
-// creates the site.
+// Site creation: the files of a member's mobile site, which the back office makes when it creates
+// the site. Plain functions of their values: they read no request, session or page, so the
+// back-office object and the command line make the same site. One call per member at a time.
 #pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace data {
+class Connection;
+}
+namespace fso {
+class FileSystemObject;
+}
 
 namespace wap {
 
-// For the member named by the session value UserName, in this order:
-//  1. refuses an unsafe member name (IsSafeMemberName) before anything is made;
-//  2. creates the file-system object named by the Const_ScriptFileSystem setting;
-//  3. makes the member folder MapPath("waphome/" + name) (relative to the calling page's folder)
-//     and its upload folder "upfile", each only when missing;
-//  4. reads the member's templeteid from wap_setting (no row or NULL: empty); anything but digits
+// The entry page of a member's site, as UTF-8: the lines "<%", "'Create by Orbel" and
+// response.Redirect("ADDRESS/wap/index.asp?userid=ID&username=NAME"), each ending in CR LF, then
+// "%>" without a line end. A double quote of the address is doubled, as the page's string literal
+// needs; the other values are written unchanged, as the member's site expects them.
+std::string EntryPageText(std::string_view site_address, std::int64_t userid,
+                          std::string_view username);
+
+// Makes the site of member `userid`, whose login name is `name`, with `files`, in this order:
+//  1. refuses an unsafe name (IsSafeMemberName) before anything is made;
+//  2. makes the member folder `member_folders`/name and its upload folder "upfile", each only
+//     when missing;
+//  3. reads the member's templeteid from wap_setting (no row or NULL: empty); anything but digits
 //     or empty fails here, with nothing copied;
-//  5. copies every file directly in web root + "/wapTemplete/" + templeteid into the member
-//     folder, overwriting files of the same name and keeping the others;
-//  6. reads the site address, the first line of the web root's inc/siteaddress.txt less trailing
-//     white space, anew at each call;
-//  7. writes the entry page index.asp in the member folder, replacing it, as UTF-8: the lines
-//     "<%", "'Create by Orbel" and response.Redirect("ADDRESS/wap/index.asp?userid=ID&username=
-//     NAME") each ending in CR LF, then "%>" without a line end. A double quote of the address is
-//     doubled, as the page's string literal needs.
+//  4. copies every file directly in `web_root`/wapTemplete/templeteid into the member folder,
+//     overwriting files of the same name and keeping the others;
+//  5. reads the site address, the first line of `web_root`/inc/siteaddress.txt less a byte-order
+//     mark and trailing white space, anew at each call;
+//  6. writes the entry page index.asp (EntryPageText) in the member folder, replacing it.
 // Throws on any failure and leaves what the earlier steps made: std::runtime_error for an unsafe
-// name, a session userid that is not a whole number, a bad templeteid, a template that matches no
-// file, a site address that cannot be read or cannot stand in the page (a control character or
-// "%>"), and what the host, the database and the file system throw. Writes nothing to the response
-// and changes no row. Requires: AdminSetUp succeeded.
-void CreateSite();
+// name, a bad templeteid, a template that matches no file, a site address that cannot be read or
+// cannot stand in the page (a control character or "%>"), and what the database and the file
+// system throw. Changes no row.
+void CreateMemberSite(data::Connection& connection, fso::FileSystemObject& files,
+                      const std::filesystem::path& web_root,
+                      const std::filesystem::path& member_folders, std::int64_t userid,
+                      std::string_view name);
 
 }  // namespace wap

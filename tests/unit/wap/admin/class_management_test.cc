@@ -66,8 +66,8 @@ class ClassManagement : public ::testing::TestWithParam<Engine> {
   std::unique_ptr<SiteDatabase> db_;
 };
 
-TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
-  const std::string count5 = "select count(*) from wap_classes where userid= 12 and id=5";
+TEST_P(ClassManagement, RunsTheStatementsOfEachActionWithBoundValues) {
+  const std::string count5 = "select count(*) from wap_classes where userid=? and id=?\t12, 5";
   const struct {
     const char* what;
     Pairs query;
@@ -77,28 +77,23 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
       {"add with blanks around the name",
        {},
        {{"submit", "新建"}, {"classname", "  News  "}, {"type", "1"}, {"sortid", "3"}},
-       {"insert into wap_classes (userid,type,classname,sortid) values "
-        "(12,1,'News',3)"}},
+       {"insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?)\t12, 1, 'News', 3"}},
       {"apostrophes removed after the blanks, absent numbers are 0",
        {},
        {{"submit", "新建"}, {"classname", " ' x ' "}},
-       {"insert into wap_classes (userid,type,classname,sortid) values (12,0,' "
-        "x ',0)"}},
+       {"insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?)\t12, 0, ' x ', 0"}},
       {"small integers rounded half to even",
        {},
        {{"submit", "新建"}, {"classname", "it's"}, {"type", " 2.5 "}, {"sortid", "-3.5"}},
-       {"insert into wap_classes (userid,type,classname,sortid) values "
-        "(12,2,'its',-4)"}},
+       {"insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?)\t12, 2, 'its', -4"}},
       {"rename, id from the form",
        {},
        {{"submit", "保存"}, {"edtclassname", " New name "}, {"edtsortid", "7"}, {"id", "5"}},
-       {"update wap_classes set classname='New name',sortid=7 where id=5 and "
-        "userid=12"}},
+       {"update wap_classes set classname=?,sortid=? where id=? and userid=?\t'New name', 7, 5, 12"}},
       {"rename, id from the query string",
        {{"id", "5"}},
        {{"submit", "保存"}, {"edtclassname", "N"}, {"edtsortid", "0"}},
-       {"update wap_classes set classname='N',sortid=0 where id=5 and "
-        "userid=12"}},
+       {"update wap_classes set classname=?,sortid=? where id=? and userid=?\t'N', 0, 5, 12"}},
       {"rename with an empty name does nothing",
        {},
        {{"submit", "保存"}, {"edtclassname", " '' "}, {"edtsortid", "9"}, {"id", "5"}},
@@ -110,19 +105,18 @@ TEST_P(ClassManagement, RunsThePublishedStatementsForEachAction) {
       {"delete an owned class",
        {{"act", "del"}, {"id", "5"}},
        {},
-       {count5, "BEGIN", "delete from wap_contents where cid=5",
-        "delete from wap_classes where id=5", "COMMIT"}},
+       {count5, "BEGIN", "delete from wap_contents where cid=?\t5",
+        "delete from wap_classes where id=?\t5", "COMMIT"}},
       {"delete another member's class",
        {{"act", "del"}, {"id", "6"}},
        {},
-       {"select count(*) from wap_classes where userid= 12 and id=6"}},
+       {"select count(*) from wap_classes where userid=? and id=?\t12, 6"}},
       {"add and delete in one request",
        {{"act", "del"}, {"id", "5"}},
        {{"submit", "新建"}, {"classname", "Extra"}, {"type", "3"}, {"sortid", "2"}},
-       {"insert into wap_classes (userid,type,classname,sortid) values "
-        "(12,3,'Extra',2)",
-        count5, "BEGIN", "delete from wap_contents where cid=5",
-        "delete from wap_classes where id=5", "COMMIT"}},
+       {"insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?)\t12, 3, 'Extra', 2",
+        count5, "BEGIN", "delete from wap_contents where cid=?\t5",
+        "delete from wap_classes where id=?\t5", "COMMIT"}},
       {"act=del only in the form is no delete", {}, {{"act", "del"}, {"id", "5"}}, {}},
       {"another submit value is no action", {}, {{"submit", "新建 "}, {"classname", "X"}}, {}},
       {"nothing asked", {}, {}, {}},
@@ -179,9 +173,9 @@ TEST_P(ClassManagement, AFailingClassDeleteLeavesBothTablesUnchanged) {
   EXPECT_THROW(h_.Run(page, PageRequest{{{"act", "del"}, {"id", "5"}}, {}}, "/admin"),
                std::exception);
   EXPECT_EQ(Normalized(h_.Statements()),
-            (std::vector<std::string>{"select count(*) from wap_classes where userid= 12 and id=5",
-                                      "BEGIN", "delete from wap_contents where cid=5",
-                                      "delete from wap_classes where id=5", "ROLLBACK"}));
+            (std::vector<std::string>{"select count(*) from wap_classes where userid=? and id=?\t12, 5",
+                                      "BEGIN", "delete from wap_contents where cid=?\t5",
+                                      "delete from wap_classes where id=?\t5", "ROLLBACK"}));
   EXPECT_EQ(Classes().size(), 2u);
   EXPECT_EQ(ContentIds(), (Rows{{"1"}, {"2"}, {"3"}}));
 }
@@ -222,8 +216,7 @@ TEST_P(ClassManagement, ANumberThatDoesNotConvertStopsItsActionAfterTheEarlierOn
                       "/admin"),
                host::RequestError);
   EXPECT_EQ(h_.Statements(), (std::vector<std::string>{
-                                 "insert into wap_classes (userid,type,classname,sortid) values "
-                                 "(12,1,'Kept',0)"}));
+                                 "insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?)\t12, 1, 'Kept', 0"}));
   EXPECT_EQ(Classes().size(), 3u);
 }
 

@@ -1,0 +1,75 @@
+#include "wap/admin/admin_requests.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/fs/file_system_object.h"
+#include "platform/host/request.h"
+#include "platform/host/request_error.h"
+#include "platform/host/server.h"
+#include "platform/host/session.h"
+#include "wap/admin/admin_context.h"
+#include "wap/admin/class_management.h"
+#include "wap/admin/site_creation.h"
+#include "wap/framework/file_system.h"
+#include "wap/framework/page_context.h"
+#include "wap/framework/small_int.h"
+
+namespace wap {
+namespace {
+
+// The form value `name` as posted; a NUL that its cleaned name would hold is the request's own
+// fault: a 400, not a server error.
+std::string FormClassName(const host::Request& request, std::string_view name) {
+  std::string posted = request.Form().Get(name).value_or("");
+  if (CleanClassName(posted).find('\0') != std::string::npos) {
+    throw host::RequestError("the class name holds a NUL character");
+  }
+  return posted;
+}
+
+}  // namespace
+
+void AdminClassDoAction() {
+  data::Connection& connection = AdminConnection();
+  const host::Request& request = *PageContext::Current().request;
+  const std::optional<std::string> submit = request.Form().Get("submit");
+  if (submit == "新建") {
+    const std::string name = FormClassName(request, "classname");
+    if (!CleanClassName(name).empty()) {
+      const std::int64_t userid = SessionUserId();
+      const int type = ToSmallInt(request.Form().Get("type"), "type");
+      const int sortid = ToSmallInt(request.Form().Get("sortid"), "sortid");
+      AddClass(connection, userid, name, type, sortid);
+    }
+  }
+  if (submit == "保存") {
+    const std::string name = FormClassName(request, "edtclassname");
+    if (!CleanClassName(name).empty()) {
+      const std::int64_t userid = SessionUserId();
+      const int sortid = ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
+      const int id = ToSmallInt(request.Item("id"), "id");
+      RenameClass(connection, userid, id, name, sortid);
+    }
+  }
+  if (request.QueryString().Get("act") == "del") {
+    const std::int64_t userid = SessionUserId();
+    const int id = ToSmallInt(request.QueryString().Get("id"), "id");
+    DeleteClass(connection, userid, id);
+  }
+}
+
+void CreateSite() {
+  PageContext& page = PageContext::Current();
+  data::Connection& connection = AdminConnection();
+  const std::int64_t userid = SessionUserId();
+  const std::string name = page.session->Get("UserName").value_or("");
+  const std::unique_ptr<fso::FileSystemObject> files =
+      CreateFileSystemObject(page.settings.file_system_object);
+  CreateMemberSite(connection, *files, page.server->MapPath("/"), page.server->MapPath("waphome"),
+                   userid, name);
+}
+
+}  // namespace wap
