@@ -129,7 +129,8 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
 
   CLI::App* add = AddCommand(*group, "add", "Add a class to the member's site");
   AddMemberOptions(*add, *member, false);
-  add->add_option("--name", values->name, "the class name; outer blanks and apostrophes are removed")
+  add->add_option("--name", values->name,
+                  "the class name; outer blanks and apostrophes are removed")
       ->required()
       ->check(kClassName);
   add->add_option("--type", values->type,
@@ -151,7 +152,8 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
   CLI::App* rename = AddCommand(*group, "rename", "Rename and re-sort one of the member's classes");
   AddMemberOptions(*rename, *member, false);
   rename->add_option("--id", values->id, "the class's id")->required()->check(kSmallInt);
-  rename->add_option("--name", values->name, "the new name; outer blanks and apostrophes are removed")
+  rename
+      ->add_option("--name", values->name, "the new name; outer blanks and apostrophes are removed")
       ->required()
       ->check(kClassName);
   rename->add_option("--sortid", values->sortid, "the new position")->required()->check(kSmallInt);

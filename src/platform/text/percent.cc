@@ -18,7 +18,8 @@ std::string PercentDecodeFormValue(std::string_view text) {
       out.push_back(' ');
     } else if (c == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
                HexDigitValue(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
+      out.push_back(
+          static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
       i += 2;
     } else {
       out.push_back(c);

@@ -71,8 +71,7 @@ bool RenameClass(data::Connection& connection, std::int64_t userid, int id, std:
   if (stored.empty()) return false;
   const std::array<data::Param, 4> params = {std::move(stored), std::int64_t{sortid},
                                              std::int64_t{id}, userid};
-  connection.Execute("update wap_classes set classname=?,sortid=? where id=? and userid=?",
-                     params);
+  connection.Execute("update wap_classes set classname=?,sortid=? where id=? and userid=?", params);
   return true;
 }
 

@@ -19,11 +19,11 @@ TEST(Utf8, ReadsWellFormedSequencesAndReplacesEveryOtherByte) {
       {"a\x7F", U"a\x7F", true},
       {"\xC3\xA9\xE9\xA6\x96\xF0\x9F\x98\x80", U"\u00E9\u9996\U0001F600", true},
       {"\xEF\xBF\xBD", {R}, true},
-      {"\xC0\xAE", {R, R}, false},              // overlong "."
-      {"\xE0\x80\xAE", {R, R, R}, false},       // overlong, three bytes
-      {"\xED\xA0\x80", {R, R, R}, false},       // an encoded surrogate
+      {"\xC0\xAE", {R, R}, false},                // overlong "."
+      {"\xE0\x80\xAE", {R, R, R}, false},         // overlong, three bytes
+      {"\xED\xA0\x80", {R, R, R}, false},         // an encoded surrogate
       {"\xF4\x90\x80\x80", {R, R, R, R}, false},  // above U+10FFFF
-      {"\xE9\xA6", {R, R}, false},              // cut off
+      {"\xE9\xA6", {R, R}, false},                // cut off
       {"\xFFx", {R, U'x'}, false},
       {"", U"", true},
   };
