@@ -164,7 +164,8 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(1, 256));
   serve
       ->add_option("--max-sessions", settings->max_sessions,
-                   "Most live sessions; when full, the longest idle go first")
+                   "Most live sessions; when full, the longest idle go first, those of "
+                   "signed-in visitors last; one client address holds at most a tenth of them")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{100'000'000}));
   serve

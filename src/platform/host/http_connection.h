@@ -77,9 +77,6 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
     return since != 0 && idle_since_.compare_exchange_strong(since, 0);
   }
 
-  // The client's address, "-" when unknown.
-  const std::string& Remote() const { return remote_; }
-
  private:
   using Request = boost::beast::http::request<boost::beast::http::string_body>;
 
