@@ -13,6 +13,7 @@
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
 #include "platform/host/http_server.h"
+#include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
@@ -29,6 +30,8 @@ struct ServeSettings {
   std::string listen = server.address + ":" + std::to_string(server.port);
   std::string domain;
   std::size_t max_sessions = 100'000;
+  std::size_t max_fields = host::kDefaultMaxFields;
+  double head_timeout = Seconds(server.head_timeout);
   double read_timeout = Seconds(server.read_timeout);
   double idle_timeout = Seconds(server.idle_timeout);
   std::string statement_log;  // empty: off
@@ -83,6 +86,7 @@ int Serve(const ServeSettings& settings) {
     return 1;
   }
   host::HttpServerOptions options = settings.server;
+  options.head_timeout = Millis(settings.head_timeout);
   options.read_timeout = Millis(settings.read_timeout);
   options.idle_timeout = Millis(settings.idle_timeout);
   try {
@@ -114,8 +118,8 @@ int Serve(const ServeSettings& settings) {
       statement_log << OneLine(sql) << '\n' << std::flush;
     });
   }
-  host::RequestDispatcher dispatcher(
-      {root, &CreateObjectByName, application, sessions, connections, log});
+  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions,
+                                      connections, log, settings.max_fields});
   host::HttpServer server(
       options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log);
   std::string bound;
@@ -156,17 +160,37 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(1, 256));
   serve
       ->add_option("--max-sessions", settings->max_sessions,
-                   "Most live sessions; when full, the longest idle go first")
+                   "Most live sessions; when full, the longest idle go first, those of "
+                   "signed-in visitors last; one client address holds at most a tenth of them")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{100'000'000}));
   serve
       ->add_option("--max-connections", settings->server.max_connections,
-                   "Most open connections; more get 503")
+                   "Most open connections; when full, a new connection closes an idle one in "
+                   "its place, or gets 503 when none is idle")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
   serve
+      ->add_option("--max-connections-per-address", settings->server.max_connections_per_address,
+                   "Most open connections of one client address; more are closed at once, "
+                   "unread")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
+  serve
+      ->add_option("--max-fields", settings->max_fields,
+                   "Most name/value pairs in each of a request's query string, form and "
+                   "cookies; a request with more gets 400 and runs no page")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
+  serve
+      ->add_option("--head-timeout", settings->head_timeout,
+                   "Seconds a request head may take to arrive, in all: from the connection's "
+                   "accept for its first request, from its first byte for a later one")
+      ->capture_default_str()
+      ->check(CLI::Range(0.01, 3600.0));
+  serve
       ->add_option("--read-timeout", settings->read_timeout,
-                   "Seconds a request may take to arrive, from its first byte")
+                   "Seconds a whole request may take to arrive, from its first byte")
       ->capture_default_str()
       ->check(CLI::Range(0.01, 3600.0));
   serve

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "support/http_client.h"
 #include "support/server_process.h"
@@ -100,13 +101,15 @@ TEST_F(HostHttp, ClosesAConnectionIdleForLongerThanTheIdleTimeout) {
   EXPECT_TRUE(raw.WaitForClose(20s));
 }
 
-TEST_F(HostHttp, TurnsAwayConnectionsBeyondTheMaximum) {
+TEST_F(HostHttp, TurnsAwayConnectionsBeyondTheMaximumWhenNoneIsIdle) {
   std::vector<std::unique_ptr<RawConnection>> held;
   for (int i = 0; i < 4; ++i) {
     held.push_back(std::make_unique<RawConnection>(server_->Host(), server_->Port()));
     held.back()->Send("GET /a.txt HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(held.back()->ReadResponse().status, 200);  // accepted and counted
+    held.back()->Send("GET /a.txt HTTP/1.1\r\n");   // busy: half-way through a request
   }
+  std::this_thread::sleep_for(300ms);  // the server reads those bytes
   RawConnection extra = Raw();
   extra.Send("GET /a.txt HTTP/1.1\r\nHost: x\r\n\r\n");
   EXPECT_EQ(extra.ReadResponse().status, 503);

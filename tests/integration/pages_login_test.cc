@@ -58,10 +58,13 @@ class DemoLogin : public ::testing::Test {
 };
 
 TEST_F(DemoLogin, GoodLoginGoesHomeWithANewSession) {
-  // Logout stores (empty) values, so the visitor has a session before logging in.
+  // Logout stores only empty values: no session for a visitor who has none.
   const HttpResponse out = client_->Get("/wap/logout.asp?" + kSite, {{"Accept", kWml}});
   EXPECT_EQ(out.status, 302);
   EXPECT_EQ(out.Header("Location"), "http://m.example/wap/index.asp?" + kSite);
+  EXPECT_TRUE(SessionCookie().empty());
+  // A first login gives the visitor a session; the next one moves it to a new id.
+  ASSERT_EQ(Login("member", "wap123").status, 302);
   const std::string before = SessionCookie();
   ASSERT_FALSE(before.empty());
 

@@ -7,7 +7,17 @@
 namespace host {
 
 Collection::Collection(std::string text, std::vector<Pair> pairs)
-    : text_(std::move(text)), pairs_(std::move(pairs)) {}
+    : text_(std::move(text)), pairs_(std::move(pairs)) {
+  by_name_.reserve(pairs_.size());
+  for (const auto& [name, value] : pairs_) {
+    const auto [it, added] = by_name_.try_emplace(text::AsciiLower(name), fields_.size());
+    if (added) {
+      fields_.push_back({name, value});
+    } else {
+      fields_[it->second].value.append(", ").append(value);
+    }
+  }
+}
 
 Collection Collection::ParseUrlEncoded(std::string_view text) {
   std::vector<Pair> pairs;
@@ -31,25 +41,16 @@ Collection Collection::ParseUrlEncoded(std::string_view text) {
 
 std::vector<std::string> Collection::Keys() const {
   std::vector<std::string> keys;
-  for (const auto& [name, value] : pairs_) {
-    bool seen = false;
-    for (const auto& k : keys) seen = seen || text::EqualsIgnoreCase(k, name);
-    if (!seen) keys.push_back(name);
-  }
+  keys.reserve(fields_.size());
+  for (const Field& field : fields_) keys.push_back(field.name);
   return keys;
 }
 
 std::optional<std::string> Collection::Get(std::string_view name) const {
-  std::optional<std::string> result;
-  for (const auto& [key, value] : pairs_) {
-    if (!text::EqualsIgnoreCase(key, name)) continue;
-    if (result) {
-      result->append(", ").append(value);
-    } else {
-      result = value;
-    }
-  }
-  return result;
+  if (fields_.empty()) return std::nullopt;
+  const auto it = by_name_.find(text::AsciiLower(name));
+  if (it == by_name_.end()) return std::nullopt;
+  return fields_[it->second].value;
 }
 
 }  // namespace host

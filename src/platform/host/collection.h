@@ -1,11 +1,13 @@
 // Collection: the name/value pairs of one request collection (query string, form, cookies), in
 // request order, with the collection's whole text. Immutable once built; safe to read from any
-// thread.
+// thread. Built in time linear in its size; a lookup by name costs one hash of the name, whatever
+// the number of pairs.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -40,8 +42,17 @@ class Collection {
   const std::vector<Pair>& Pairs() const { return pairs_; }
 
  private:
+  // One distinct name (ASCII letters folded to lower case): its first spelling and its values
+  // joined by ", ".
+  struct Field {
+    std::string name;
+    std::string value;
+  };
+
   std::string text_;
   std::vector<Pair> pairs_;
+  std::vector<Field> fields_;                              // in order of first appearance
+  std::unordered_map<std::string, std::size_t> by_name_;  // folded name → index in fields_
 };
 
 }  // namespace host

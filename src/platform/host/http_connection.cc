@@ -4,7 +4,9 @@
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/write.hpp>
+#include <boost/asio/write.hpp>
 
 #include "platform/host/reply_builder.h"
 
@@ -14,6 +16,8 @@ namespace {
 namespace beast = boost::beast;
 namespace http = beast::http;
 namespace net = boost::asio;
+
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
 // Lingering close: after an error reply the connection still reads (and drops) what the client
 // sends for this long, so that the client sees the reply instead of a reset.
@@ -68,12 +72,15 @@ HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& sh
 HttpConnection::~HttpConnection() {
   std::lock_guard lock(shared_.mutex);
   shared_.live.erase(this);
+  const auto it = shared_.per_address.find(remote_);
+  if (it != shared_.per_address.end() && --it->second == 0) shared_.per_address.erase(it);
 }
 
 void HttpConnection::Start() {
   {
     std::lock_guard lock(shared_.mutex);
     shared_.live.emplace(this, weak_from_this());
+    ++shared_.per_address[remote_];
   }
   net::post(stream_.get_executor(),
             beast::bind_front_handler(&HttpConnection::WaitForRequest, shared_from_this()));
@@ -87,9 +94,20 @@ void HttpConnection::Shutdown() {
 
 void HttpConnection::WaitForRequest() {
   if (shared_.stopping) return Close();
-  if (buffer_.size() > 0) return ReadRequest();  // a pipelined request is already here
+  if (buffer_.size() > 0) {  // a pipelined request is already here
+    head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+    return ReadRequest();
+  }
   idle_ = true;
-  stream_.expires_after(shared_.options.idle_timeout);
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  idle_since_ = std::max<std::int64_t>(now, 1);
+  if (served_) {
+    stream_.expires_after(shared_.options.idle_timeout);
+  } else {
+    // A new connection has the head timeout for its first request head, from its accept on.
+    head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+    stream_.expires_at(head_deadline_);
+  }
   stream_.async_read_some(
       buffer_.prepare(4096),
       beast::bind_front_handler(&HttpConnection::OnFirstBytes, shared_from_this()));
@@ -97,8 +115,11 @@ void HttpConnection::WaitForRequest() {
 
 void HttpConnection::OnFirstBytes(beast::error_code ec, std::size_t bytes) {
   idle_ = false;
+  // Claimed meanwhile by a new connection that takes this one's place: it closes.
+  if (idle_since_.exchange(0) == 0) return Close();
   if (ec) return Close();  // idle timeout, the client closed, or the server stops
   buffer_.commit(bytes);
+  if (served_) head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
   ReadRequest();
 }
 
@@ -107,7 +128,46 @@ void HttpConnection::ReadRequest() {
   parser_.emplace();
   parser_->header_limit(static_cast<std::uint32_t>(shared_.options.header_limit));
   parser_->body_limit(shared_.options.body_limit);
-  stream_.expires_after(shared_.options.read_timeout);
+  stream_.expires_at(std::min(head_deadline_, started_ + shared_.options.read_timeout));
+  http::async_read_header(stream_, buffer_, *parser_,
+                          beast::bind_front_handler(&HttpConnection::OnHead, shared_from_this()));
+}
+
+void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
+  if (ec == http::error::end_of_stream || ec == net::error::operation_aborted) return Close();
+  if (ec == beast::error::timeout) {
+    shared_.log.Note(remote_ + ": request head not received within the head or read timeout; "
+                                "closed");
+    return Close();
+  }
+  method_ = "-";
+  path_ = "-";
+  if (!ec) {
+    method_ = Text(parser_->get().method_string());
+    path_ = PathOf(parser_->get().target());
+  }
+  if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
+  if (ec) return Close();  // the connection failed
+  const auto& head = parser_->get();
+  if (head.version() >= 11 && head.find(http::field::host) == head.end()) {
+    return SendError(400, "no Host header");
+  }
+  stream_.expires_at(started_ + shared_.options.read_timeout);
+  if (parser_->is_done()) return Answer(parser_->release());
+  const auto expect = head.find(http::field::expect);
+  if (head.version() >= 11 && expect != head.end() &&
+      beast::iequals(expect->value(), "100-continue")) {
+    net::async_write(stream_, net::buffer(kContinue.data(), kContinue.size()),
+                     [self = shared_from_this()](beast::error_code write_ec, std::size_t) {
+                       if (write_ec) return self->Close();
+                       self->ReadBody();
+                     });
+    return;
+  }
+  ReadBody();
+}
+
+void HttpConnection::ReadBody() {
   http::async_read(stream_, buffer_, *parser_,
                    beast::bind_front_handler(&HttpConnection::OnRead, shared_from_this()));
 }
@@ -117,13 +177,6 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
   if (ec == beast::error::timeout) {
     shared_.log.Note(remote_ + ": request not received within the read timeout; closed");
     return Close();
-  }
-  if (parser_->is_header_done()) {
-    method_ = Text(parser_->get().method_string());
-    path_ = PathOf(parser_->get().target());
-  } else {
-    method_ = "-";
-    path_ = "-";
   }
   if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
   if (ec) return Close();  // the connection failed
@@ -178,6 +231,7 @@ void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t)
                      std::chrono::steady_clock::now() - started_);
   if (ec) return Close();
   if (!keep_alive) return CloseGracefully();
+  served_ = true;
   WaitForRequest();
 }
 

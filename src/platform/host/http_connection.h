@@ -15,6 +15,7 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -49,10 +50,12 @@ struct ConnectionShared {
   ServerLog& log;
   std::atomic<bool> stopping{false};
 
-  // Live connections, for Shutdown on stop; each registers itself on Start and leaves in its
-  // destructor.
+  // Live connections, for Shutdown on stop and for closing an idle one when the server is full,
+  // and how many each client address holds; each connection registers itself on Start and leaves
+  // in its destructor.
   std::mutex mutex;
   std::unordered_map<const HttpConnection*, std::weak_ptr<HttpConnection>> live;
+  std::unordered_map<std::string, std::size_t> per_address;
 };
 
 class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
@@ -62,9 +65,17 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
 
   // Registers the connection and starts waiting for its first request.
   void Start();
-  // Closes the connection if it is idle; otherwise it closes after the reply in flight.
-  // Thread-safe.
+  // Closes the connection if it is idle (waiting for a request); otherwise, when the server
+  // stops, it closes after the reply in flight. Thread-safe.
   void Shutdown();
+  // Since when the connection has been idle (steady-clock ticks); 0 when it is not idle.
+  // Thread-safe.
+  std::int64_t IdleSince() const { return idle_since_; }
+  // True, once, when the connection is still idle since `since`: it is then the caller's to
+  // close with Shutdown, to take its place. Thread-safe.
+  bool ClaimIfIdleSince(std::int64_t since) {
+    return since != 0 && idle_since_.compare_exchange_strong(since, 0);
+  }
 
  private:
   using Request = boost::beast::http::request<boost::beast::http::string_body>;
@@ -72,6 +83,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void WaitForRequest();
   void OnFirstBytes(boost::beast::error_code ec, std::size_t bytes);
   void ReadRequest();
+  void OnHead(boost::beast::error_code ec, std::size_t bytes);
+  void ReadBody();
   void OnRead(boost::beast::error_code ec, std::size_t bytes);
   void Answer(Request request);
   void SendError(int status, std::string_view reason);
@@ -90,6 +103,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   std::string local_address_;  // the address and port the client reached; empty and 0 when unknown
   int local_port_ = 0;
   bool idle_ = false;
+  std::atomic<std::int64_t> idle_since_{0};  // see IdleSince
+  bool served_ = false;                  // a request was answered on this connection
+  std::chrono::steady_clock::time_point head_deadline_;
 
   // For the access line of the reply being written.
   std::string method_;

@@ -29,7 +29,16 @@ struct HttpReply {
   std::string body;
 };
 
-// A reply with a one-line plain-text body ("text/plain; charset=utf-8").
+// What the host's own replies (refusals, errors, redirects) tell a browser: do not guess another
+// content type, do not show the reply in a frame, load nothing for it.
+inline constexpr std::pair<std::string_view, std::string_view> kHardeningHeaders[] = {
+    {"X-Content-Type-Options", "nosniff"},
+    {"X-Frame-Options", "DENY"},
+    {"Content-Security-Policy", "default-src 'none'"},
+};
+
+// A reply of the host's own with a one-line plain-text body ("text/plain; charset=utf-8") and the
+// kHardeningHeaders.
 HttpReply PlainTextReply(int status, std::string_view line);
 
 }  // namespace host

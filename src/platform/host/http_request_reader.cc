@@ -39,6 +39,12 @@ HttpRequestRead ReadHttpRequest(std::string_view bytes, std::size_t header_limit
   }
   if (!parser.is_done()) return read;
   http::request<http::string_body> request = parser.release();
+  if (request.version() >= 11 && request.find(http::field::host) == request.end()) {
+    read.outcome = HttpRequestRead::Outcome::kRefused;
+    read.status = 400;
+    read.reason = "no Host header";
+    return read;
+  }
   read.outcome = HttpRequestRead::Outcome::kRequest;
   read.request = internal::ToRequestData(request);
   read.consumed = used;

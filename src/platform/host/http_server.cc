@@ -21,9 +21,16 @@ namespace {
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-constexpr std::string_view kBusyReply =
-    "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n"
-    "Content-Length: 11\r\nConnection: close\r\n\r\nserver busy";
+std::string BusyReply() {
+  std::string reply =
+      "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\n";
+  for (const auto& [name, value] : kHardeningHeaders) {
+    reply.append(name).append(": ").append(value).append("\r\n");
+  }
+  return reply + "Content-Length: 11\r\nConnection: close\r\n\r\nserver busy";
+}
+
+const std::string kBusyReply = BusyReply();
 
 }  // namespace
 
@@ -48,18 +55,49 @@ struct HttpServer::Impl {
             });
             return;
           }
-          if (LiveConnections() >= shared.options.max_connections) {
-            Reject(std::move(socket));
-          } else {
-            std::make_shared<internal::HttpConnection>(std::move(socket), shared)->Start();
-          }
+          Admit(std::move(socket));
           Accept();
         });
   }
 
-  std::size_t LiveConnections() {
-    std::lock_guard lock(shared.mutex);
-    return shared.live.size();
+  // Starts a connection for `socket`, unless its address holds its share already (closed
+  // unread) or the server is full and no idle connection can make room (503).
+  void Admit(tcp::socket socket) {
+    boost::system::error_code ec;
+    const auto remote = socket.remote_endpoint(ec);
+    const std::string address = ec ? "-" : remote.address().to_string();
+    // Every connection looked at is kept until the lock is released: dropping the last reference
+    // to one takes the lock.
+    std::vector<std::shared_ptr<internal::HttpConnection>> seen;
+    std::shared_ptr<internal::HttpConnection> idle;
+    bool full = false;
+    {
+      std::lock_guard lock(shared.mutex);
+      const auto held = shared.per_address.find(address);
+      if (held != shared.per_address.end() &&
+          held->second >= shared.options.max_connections_per_address) {
+        socket.close(ec);
+        return;
+      }
+      full = shared.live.size() >= shared.options.max_connections;
+      if (full) {
+        // The connection idle longest: a kept-alive one before one accepted a moment ago.
+        seen.reserve(shared.live.size());
+        std::int64_t oldest = 0;
+        for (const auto& [key, weak] : shared.live) {
+          seen.push_back(weak.lock());
+          const std::int64_t since = seen.back() ? seen.back()->IdleSince() : 0;
+          if (since != 0 && (oldest == 0 || since < oldest)) {
+            oldest = since;
+            idle = seen.back();
+          }
+        }
+        if (idle && !idle->ClaimIfIdleSince(oldest)) idle.reset();  // it woke meanwhile
+      }
+    }
+    if (full && !idle) return Reject(std::move(socket));
+    if (idle) idle->Shutdown();
+    std::make_shared<internal::HttpConnection>(std::move(socket), shared)->Start();
   }
 
   // Answers 503 without reading the request, then reads and drops what the client sends for a

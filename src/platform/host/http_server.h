@@ -3,10 +3,17 @@
 // keep-alive and HEAD. The handler runs synchronously on the worker thread, start to end.
 //
 // Limits: a request head larger than `header_limit` gets 431, a body larger than `body_limit`
-// 413, any other malformed request 400; each closes that connection only. A request must arrive
-// whole within `read_timeout` of its first byte (slow senders are cut off), and a kept-alive
-// connection may sit idle for `idle_timeout`. Connections beyond `max_connections` get 503 and
-// are closed at once.
+// 413, an HTTP/1.1 request without Host and any other malformed request 400; each closes that
+// connection only. A request head must arrive whole within `head_timeout` (of the connection's
+// accept for its first request, of its first byte for a later one) and the whole request within
+// `read_timeout` of its first byte, however the bytes trickle in; a kept-alive connection may sit
+// idle for `idle_timeout`. A request with "Expect: 100-continue" gets "100 Continue" once its
+// head is accepted (or the refusal of its head instead).
+//
+// Connections: one client address holds at most `max_connections_per_address`; a connection
+// beyond is closed at once, unread. At `max_connections`, a new connection closes an idle one
+// (waiting for a request) to take its place; when none is idle, it gets 503 and is closed. The
+// host's own refusals carry the hardening headers of http_exchange.h.
 //
 // Stopping (SIGINT or SIGTERM when `handle_signals`, or Stop()): stop accepting, close idle
 // connections, let requests in flight finish and send their replies (with "Connection: close"),
@@ -36,8 +43,10 @@ struct HttpServerOptions {
   // core on both engines.
   int threads = std::max(2, 2 * static_cast<int>(std::thread::hardware_concurrency()));
   std::size_t max_connections = 1024;
+  std::size_t max_connections_per_address = 64;
   std::size_t header_limit = 8 * 1024;
   std::size_t body_limit = 1024 * 1024;
+  std::chrono::milliseconds head_timeout{10'000};
   std::chrono::milliseconds read_timeout{15'000};
   std::chrono::milliseconds idle_timeout{30'000};
   bool handle_signals = true;

@@ -1,6 +1,9 @@
 #include "platform/host/request_builder.h"
 
 #include <cctype>
+#include <unordered_map>
+
+#include "platform/host/request_error.h"
 
 #include "platform/text/ascii.h"
 
@@ -46,6 +49,15 @@ std::string ServerName(const HttpRequestData& http) {
   return host.substr(0, host.find(':'));
 }
 
+// `collection`, unless it holds more than `max_fields` pairs.
+Collection Capped(Collection collection, std::size_t max_fields, std::string_view what) {
+  if (collection.Pairs().size() > max_fields) {
+    throw RequestError("too many fields in the " + std::string(what) + " (more than " +
+                       std::to_string(max_fields) + ")");
+  }
+  return collection;
+}
+
 }  // namespace
 
 Collection ParseCookies(const HttpHeaders& headers) {
@@ -82,7 +94,8 @@ std::optional<std::string> FindCookie(const HttpHeaders& headers, std::string_vi
   return std::nullopt;
 }
 
-Request BuildRequest(const HttpRequestData& http, std::string_view script_name) {
+Request BuildRequest(const HttpRequestData& http, std::string_view script_name,
+                     std::size_t max_fields) {
   const std::size_t question = http.target.find('?');
   const std::string query =
       question == std::string::npos ? std::string() : http.target.substr(question + 1);
@@ -90,7 +103,7 @@ Request BuildRequest(const HttpRequestData& http, std::string_view script_name) 
 
   Collection form;
   if (http.method == "POST" && IsFormContentType(content_type)) {
-    form = Collection::ParseUrlEncoded(http.body);
+    form = Capped(Collection::ParseUrlEncoded(http.body), max_fields, "form");
   }
 
   Request::ServerVariables variables = {
@@ -110,16 +123,21 @@ Request BuildRequest(const HttpRequestData& http, std::string_view script_name) 
                              ? std::string()
                              : std::to_string(http.body.size())},
   };
-  std::vector<std::string> seen;
+  // HTTP_NAME → (its place in `variables`, the header name that first gave it); a later header
+  // of the same name (any case) adds its value.
+  std::unordered_map<std::string, std::pair<std::size_t, std::string_view>> header_variables;
   for (const auto& [key, value] : http.headers) {
     std::string name = HeaderVariableName(key);
-    bool repeated = false;
-    for (const auto& s : seen) repeated = repeated || s == name;
-    if (repeated) continue;
-    seen.push_back(name);
-    variables.emplace_back(std::move(name), HeaderValue(http.headers, key));
+    const auto [it, added] =
+        header_variables.try_emplace(name, variables.size(), std::string_view(key));
+    if (added) {
+      variables.emplace_back(std::move(name), value);
+    } else if (EqualsIgnoreCase(it->second.second, key)) {
+      variables[it->second.first].second.append(", ").append(value);
+    }
   }
-  return Request(Collection::ParseUrlEncoded(query), std::move(form), ParseCookies(http.headers),
+  return Request(Capped(Collection::ParseUrlEncoded(query), max_fields, "query string"),
+                 std::move(form), Capped(ParseCookies(http.headers), max_fields, "cookies"),
                  std::move(variables));
 }
 

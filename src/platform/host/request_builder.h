@@ -3,6 +3,7 @@
 // variables. Pure function; thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,7 +19,13 @@ namespace host {
 // port, else the local address), SERVER_PORT, SERVER_PROTOCOL, HTTPS ("off"), CONTENT_TYPE,
 // CONTENT_LENGTH, and HTTP_NAME for every header (name upper-cased, "-" as "_"; a repeated
 // header's values joined by ", ").
-Request BuildRequest(const HttpRequestData& http, std::string_view script_name);
+//
+// Each collection (query string, form, cookies) holds at most `max_fields` pairs; a request with
+// more throws RequestError (a 400) naming the collection, so that a request's cost stays linear in
+// its size and no page runs for it.
+inline constexpr std::size_t kDefaultMaxFields = 1000;
+Request BuildRequest(const HttpRequestData& http, std::string_view script_name,
+                     std::size_t max_fields = kDefaultMaxFields);
 
 // The value of the cookie `name` in the request's Cookie headers; std::nullopt when absent.
 std::optional<std::string> FindCookie(const HttpHeaders& headers, std::string_view name);

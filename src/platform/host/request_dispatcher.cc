@@ -38,6 +38,32 @@ HttpReply MethodNotAllowed(std::string_view allow) {
   return reply;
 }
 
+// The folder `path` as the absolute path of a Location header: "/" then each segment
+// percent-encoded (all but unreserved characters and the sub-delimiters, ":" and "@"), then "/".
+// Built from the decoded segments, never from the raw target, so that it always names a path of
+// this site ("//evil.example/../wap" gives "/wap/").
+std::string FolderLocation(const SitePath& path) {
+  static constexpr std::string_view kKept = "-._~!$&'()*+,;=:@";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string location;
+  for (const std::string& segment : path.segments) {
+    location.push_back('/');
+    for (const char c : segment) {
+      const auto u = static_cast<unsigned char>(c);
+      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+          kKept.find(c) != std::string_view::npos) {
+        location.push_back(c);
+      } else {
+        location.push_back('%');
+        location.push_back(kHex[u >> 4]);
+        location.push_back(kHex[u & 15]);
+      }
+    }
+  }
+  location.push_back('/');
+  return location;
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path.string());
@@ -107,8 +133,9 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
       HttpReply reply = PlainTextReply(301, "moved permanently");
       const std::size_t question = request.target.find('?');
       reply.headers.emplace_back(
-          "Location", std::string(raw_path) + "/" +
-                          (question == std::string::npos ? "" : request.target.substr(question)));
+          "Location", FolderLocation(path) + (question == std::string::npos
+                                                  ? ""
+                                                  : request.target.substr(question)));
       return reply;
     }
     SitePath index = path;
@@ -136,8 +163,9 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
                                      const struct stat& status, const std::string& virtual_path,
                                      const std::string& folder, PageRun& run) {
   const std::shared_ptr<const HostPage> page = pages_.Get(physical, virtual_path, status);
-  Request page_request = BuildRequest(request, virtual_path);
-  run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName));
+  Request page_request = BuildRequest(request, virtual_path, services_.max_fields);
+  run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName),
+                      request.remote_address);
   Server server(services_.web_root, folder, services_.objects);
   ScriptingContext context{services_.application, page_request, run.response,
                            *run.session,          server,       services_.connections};

@@ -13,7 +13,9 @@
 //                                                         the page's relative links resolve;
 //   any other existing file                             → sent with its MIME type;
 //   anything else                                       → 404.
-// Methods: GET, HEAD and POST; POST only for host pages; others get 405.
+// Methods: GET, HEAD and POST; POST only for host pages; others get 405. A request for a host page
+// with more than `max_fields` pairs in its query string, form or cookies gets 400 and runs
+// nothing.
 //
 // Thread-safe: worker threads call Handle at once; a host page runs start to end on the calling
 // thread.
@@ -24,6 +26,7 @@
 #include "platform/host/application.h"
 #include "platform/host/host_page_cache.h"
 #include "platform/host/http_exchange.h"
+#include "platform/host/request_builder.h"
 #include "platform/host/server.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
@@ -42,6 +45,7 @@ struct SiteServices {
   SessionStore& sessions;
   data::ConnectionPool& connections;
   ServerLog& log;
+  std::size_t max_fields = kDefaultMaxFields;  // per collection of a request; more: 400
 };
 
 class RequestDispatcher {

@@ -33,6 +33,10 @@ ServerLog::ServerLog(std::ostream& access, std::ostream& errors, bool batch_acce
 }
 
 ServerLog::~ServerLog() {
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, recent] : recent_) WriteRepeats(key, recent);
+  }
   if (!batch_access_) return;
   {
     std::lock_guard lock(mutex_);
@@ -61,12 +65,6 @@ void ServerLog::WritePending() {
   pending_.clear();
 }
 
-void ServerLog::Line(std::ostream& out, std::string_view text) {
-  std::lock_guard lock(mutex_);
-  out << text << '\n';
-  out.flush();
-}
-
 void ServerLog::Access(std::string_view remote, std::string_view method, std::string_view path,
                        int status, std::size_t bytes,
                        std::chrono::steady_clock::duration duration) {
@@ -88,12 +86,44 @@ void ServerLog::Access(std::string_view remote, std::string_view method, std::st
   }
 }
 
-std::string ServerLog::Error(std::string_view detail) {
-  std::string id = RandomHex(8);
-  Line(errors_, "error " + id + ": " + OneLine(detail));
+void ServerLog::WriteRepeats(const std::string& key, const Recent& recent) {
+  if (recent.held_back == 0) return;
+  const std::string_view text = std::string_view(key).substr(1);
+  if (!recent.id.empty()) errors_ << "error " << recent.id << ": ";
+  errors_ << text << " (repeated " << recent.held_back << " more times)\n";
+  errors_.flush();
+}
+
+std::string ServerLog::Counted(std::string_view text, bool with_id) {
+  // At most this many texts are remembered; the next one first writes their repeats and forgets
+  // them all.
+  constexpr std::size_t kMostRemembered = 4096;
+  const auto now = std::chrono::steady_clock::now();
+  // An error and a note of the same text are kept apart.
+  std::string key = (with_id ? "e" : "n") + std::string(text);
+  std::lock_guard lock(mutex_);
+  if (const auto it = recent_.find(key); it != recent_.end()) {
+    if (now - it->second.written < kRepeatInterval) {
+      ++it->second.held_back;
+      return it->second.id;
+    }
+    WriteRepeats(it->first, it->second);
+    recent_.erase(it);
+  }
+  if (recent_.size() >= kMostRemembered) {
+    for (const auto& [old_key, recent] : recent_) WriteRepeats(old_key, recent);
+    recent_.clear();
+  }
+  std::string id = with_id ? RandomHex(8) : std::string();
+  if (with_id) errors_ << "error " << id << ": ";
+  errors_ << text << '\n';
+  errors_.flush();
+  recent_.emplace(std::move(key), Recent{id, now, 0});
   return id;
 }
 
-void ServerLog::Note(std::string_view detail) { Line(errors_, OneLine(detail)); }
+std::string ServerLog::Error(std::string_view detail) { return Counted(OneLine(detail), true); }
+
+void ServerLog::Note(std::string_view detail) { Counted(OneLine(detail), false); }
 
 }  // namespace host

@@ -5,6 +5,12 @@
 // batches them (`batch_access`, for a busy server whose standard output is a file or a pipe):
 // then they are written together, at the latest kAccessFlushInterval after they were logged, when
 // kAccessBatchBytes have gathered, and when the log is destroyed. Thread-safe.
+//
+// Repeats are counted, not written: an error or note whose text equals one written less than
+// kRepeatInterval ago is not written again (an error gets the id of the one written); the next
+// time that text is written, or when the log is destroyed, a line "… repeated N more times"
+// gives the count. So a flood of identical failures costs one line per interval, not one per
+// request.
 #pragma once
 
 #include <chrono>
@@ -15,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 
 namespace host {
 
@@ -22,6 +29,7 @@ class ServerLog {
  public:
   static constexpr std::chrono::milliseconds kAccessFlushInterval{100};
   static constexpr std::size_t kAccessBatchBytes = 16 * 1024;
+  static constexpr std::chrono::seconds kRepeatInterval{10};
 
   // The streams must outlive the log. With `batch_access` the log runs a thread that writes the
   // gathered access lines; the destructor writes what is left.
@@ -35,14 +43,28 @@ class ServerLog {
   void Access(std::string_view remote, std::string_view method, std::string_view path, int status,
               std::size_t bytes, std::chrono::steady_clock::duration duration);
 
-  // Logs `detail` under a new random error id: "error ID: detail". Returns the id.
+  // Logs `detail` under a new random error id: "error ID: detail". Returns the id (a repeat
+  // within kRepeatInterval: the id already written for that text).
   std::string Error(std::string_view detail);
 
   // Logs a line that has no id (start-up, shutdown, a failure after the reply was fixed).
   void Note(std::string_view detail);
 
  private:
-  void Line(std::ostream& out, std::string_view text);
+  // A text written recently: its error id ("" for a note), when it was written and how many
+  // repeats were held back since.
+  struct Recent {
+    std::string id;
+    std::chrono::steady_clock::time_point written;
+    std::size_t held_back = 0;
+  };
+
+  // Writes `text` (one line) under a new id when `with_id`, unless it repeats a recent one;
+  // returns the id the client is shown.
+  std::string Counted(std::string_view text, bool with_id);
+  // Writes the "repeated" line of the text under `key` (in recent_) when repeats were held
+  // back. Requires: mutex_ held.
+  void WriteRepeats(const std::string& key, const Recent& recent);
   // Writes and flushes the gathered access lines. Requires: mutex_ held.
   void WritePending();
   void FlushLoop();
@@ -52,6 +74,8 @@ class ServerLog {
   std::ostream& errors_;
   const bool batch_access_;
   std::string pending_;  // access lines not yet written (batching only)
+  // By "e" or "n" (error or note) followed by the text written.
+  std::unordered_map<std::string, Recent> recent_;
   bool stopping_ = false;
   std::condition_variable wake_;
   std::thread flusher_;  // batching only

@@ -17,8 +17,8 @@ class Session {
   // session). Reading never creates a session.
   virtual std::optional<std::string> Get(std::string_view name) const = 0;
 
-  // Stores `value` under `name`. The first store of a request without a session creates one and
-  // makes the host send its cookie.
+  // Stores `value` under `name`. The first store of a non-empty value in a request without a
+  // session creates one and makes the host send its cookie; an empty one then stores nothing.
   virtual void Set(std::string_view name, std::string value) = 0;
 
   // Gives the session a new id, keeping its values; the old id stops working. Called after a login

@@ -6,10 +6,23 @@
 #include "platform/text/ascii.h"
 
 namespace host {
+namespace {
+
+bool NonEmpty(const std::map<std::string, std::string>& values, const std::string& name) {
+  const auto it = values.find(name);
+  return it != values.end() && !it->second.empty();
+}
+
+}  // namespace
+
+bool HoldsLogin(const std::map<std::string, std::string>& values) {
+  return NonEmpty(values, "memberid") || NonEmpty(values, "userid");
+}
 
 MemorySessionStore::MemorySessionStore(std::size_t max_sessions, std::chrono::seconds idle_timeout,
-                                       Clock clock)
+                                       Clock clock, std::size_t address_percent)
     : max_sessions_(std::max<std::size_t>(max_sessions, 1)),
+      max_per_address_(std::max<std::size_t>(max_sessions_ * address_percent / 100, 1)),
       idle_timeout_(idle_timeout),
       clock_(std::move(clock)) {}
 
@@ -18,16 +31,30 @@ std::chrono::steady_clock::time_point MemorySessionStore::Now() const {
 }
 
 void MemorySessionStore::Erase(std::unordered_map<std::string, Entry>::iterator it) {
-  by_activity_.erase(it->second.order);
+  Entry& entry = it->second;
+  ActivityList(entry).erase(entry.order);
+  const auto of_address = by_address_.find(entry.address);
+  of_address->second.erase(entry.of_address);
+  if (of_address->second.empty()) by_address_.erase(of_address);
   sessions_.erase(it);
 }
 
+void MemorySessionStore::Insert(std::string id, Entry entry) {
+  Ids& activity = ActivityList(entry);
+  entry.order = activity.insert(activity.end(), id);
+  Ids& of_address = by_address_[entry.address];
+  entry.of_address = of_address.insert(of_address.end(), id);
+  sessions_.emplace(std::move(id), std::move(entry));
+}
+
 void MemorySessionStore::DropExpired(std::chrono::steady_clock::time_point now) {
-  // by_activity_ runs from the longest idle, so the expired ones are a prefix.
-  while (!by_activity_.empty()) {
-    const auto it = sessions_.find(by_activity_.front());
-    if (now - it->second.last_active < idle_timeout_) break;
-    Erase(it);
+  // Each list runs from the longest idle, so the expired ones are a prefix.
+  for (Ids* list : {&anonymous_, &signed_in_}) {
+    while (!list->empty()) {
+      const auto it = sessions_.find(list->front());
+      if (now - it->second.last_active < idle_timeout_) break;
+      Erase(it);
+    }
   }
 }
 
@@ -37,7 +64,8 @@ MemorySessionStore::Entry* MemorySessionStore::FindLive(std::string_view id) {
   const auto it = sessions_.find(std::string(id));
   if (it == sessions_.end()) return nullptr;
   it->second.last_active = now;
-  by_activity_.splice(by_activity_.end(), by_activity_, it->second.order);
+  Ids& activity = ActivityList(it->second);
+  activity.splice(activity.end(), activity, it->second.order);
   return &it->second;
 }
 
@@ -49,14 +77,24 @@ std::string MemorySessionStore::NewId() {
   return id;
 }
 
-std::string MemorySessionStore::Create() {
+std::string MemorySessionStore::Create(std::string_view address) {
   std::lock_guard lock(mutex_);
   const auto now = Now();
   DropExpired(now);
-  while (sessions_.size() >= max_sessions_) Erase(sessions_.find(by_activity_.front()));
+  // (A share of the whole store is no limit beyond the store's own.)
+  if (const auto own = by_address_.find(std::string(address));
+      max_per_address_ < max_sessions_ && own != by_address_.end() &&
+      own->second.size() >= max_per_address_) {
+    EraseId(own->second.front());
+  }
+  while (sessions_.size() >= max_sessions_) {
+    EraseId(!anonymous_.empty() ? anonymous_.front() : signed_in_.front());
+  }
   std::string id = NewId();
-  by_activity_.push_back(id);
-  sessions_.emplace(id, Entry{{}, now, std::prev(by_activity_.end())});
+  Entry entry;
+  entry.last_active = now;
+  entry.address = std::string(address);
+  Insert(id, std::move(entry));
   return id;
 }
 
@@ -79,6 +117,12 @@ bool MemorySessionStore::Set(std::string_view id, std::string_view name, std::st
   Entry* entry = FindLive(id);
   if (entry == nullptr) return false;
   entry->values[text::AsciiLower(name)] = std::move(value);
+  if (const bool signed_in = HoldsLogin(entry->values); signed_in != entry->signed_in) {
+    Ids& from = ActivityList(*entry);
+    entry->signed_in = signed_in;
+    Ids& to = ActivityList(*entry);
+    to.splice(to.end(), from, entry->order);
+  }
   return true;
 }
 
@@ -87,11 +131,13 @@ std::optional<std::string> MemorySessionStore::Renew(std::string_view id) {
   if (FindLive(id) == nullptr) return std::nullopt;
   const auto old = sessions_.find(std::string(id));
   std::string new_id = NewId();
-  Entry entry{std::move(old->second.values), old->second.last_active, {}};
+  Entry entry;
+  entry.values = std::move(old->second.values);
+  entry.last_active = old->second.last_active;
+  entry.address = old->second.address;
+  entry.signed_in = old->second.signed_in;
   Erase(old);
-  by_activity_.push_back(new_id);
-  entry.order = std::prev(by_activity_.end());
-  sessions_.emplace(new_id, std::move(entry));
+  Insert(new_id, std::move(entry));
   return new_id;
 }
 
@@ -101,8 +147,9 @@ std::size_t MemorySessionStore::Size() {
   return sessions_.size();
 }
 
-RequestSession::RequestSession(SessionStore& store, std::optional<std::string> cookie_id)
-    : store_(store) {
+RequestSession::RequestSession(SessionStore& store, std::optional<std::string> cookie_id,
+                               std::string address)
+    : store_(store), address_(std::move(address)) {
   if (cookie_id && store_.Touch(*cookie_id)) id_ = std::move(cookie_id);
 }
 
@@ -115,8 +162,10 @@ std::optional<std::string> RequestSession::Get(std::string_view name) const {
 void RequestSession::Set(std::string_view name, std::string value) {
   std::lock_guard lock(mutex_);
   if (id_ && store_.Set(*id_, name, value)) return;
-  // No session yet, or it expired meanwhile: a new one, never one under the old id.
-  id_ = store_.Create();
+  // No session yet, or it expired meanwhile: a new one, never one under the old id; but not for
+  // an empty value, which reads the same as none.
+  if (value.empty()) return;
+  id_ = store_.Create(address_);
   id_changed_ = true;
   store_.Set(*id_, name, std::move(value));
 }
@@ -124,7 +173,7 @@ void RequestSession::Set(std::string_view name, std::string value) {
 void RequestSession::RenewId() {
   std::lock_guard lock(mutex_);
   std::optional<std::string> renewed = id_ ? store_.Renew(*id_) : std::nullopt;
-  id_ = renewed ? std::move(renewed) : store_.Create();
+  id_ = renewed ? std::move(renewed) : store_.Create(address_);
   id_changed_ = true;
 }
 

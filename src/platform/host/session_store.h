@@ -9,7 +9,8 @@
 //
 // Session ids are 128 random bits from the system's CSPRNG, written as 32 lower-case hex digits.
 // An id the store does not know (made up, expired, evicted or renewed away) is never adopted: a
-// store under it creates a fresh session with a fresh id.
+// store under it creates a fresh session with a fresh id. Storing an empty value creates no
+// session (it would hold nothing a page could tell from a missing value).
 #pragma once
 
 #include <chrono>
@@ -38,8 +39,8 @@ class SessionStore {
  public:
   virtual ~SessionStore() = default;
 
-  // A new empty session; its id.
-  virtual std::string Create() = 0;
+  // A new empty session for a visitor at client address `address`; its id.
+  virtual std::string Create(std::string_view address) = 0;
   // True when `id` names a live session (and marks it active).
   virtual bool Touch(std::string_view id) = 0;
   // The value `name` (any letter case) of session `id`; std::nullopt when the session or the
@@ -56,13 +57,17 @@ class MemorySessionStore : public SessionStore {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
-  // At most `max_sessions` (at least 1) live at once: creating one more first drops expired
-  // sessions, then the ones idle longest. `clock` is for tests; by default the steady clock.
+  // At most `max_sessions` (at least 1) live at once, and at most `address_percent` of them (at
+  // least 1) created from one client address. Creating one more first drops expired sessions;
+  // then, when its address holds its share, that address's oldest session; then, while the
+  // store is full, the sessions idle longest, signed-in ones (HoldsLogin) only when no other is
+  // left. So anonymous requests cannot push out signed-in visitors, nor one address the others.
+  // `clock` is for tests; by default the steady clock.
   explicit MemorySessionStore(std::size_t max_sessions,
                               std::chrono::seconds idle_timeout = std::chrono::minutes(20),
-                              Clock clock = {});
+                              Clock clock = {}, std::size_t address_percent = 10);
 
-  std::string Create() override;
+  std::string Create(std::string_view address) override;
   bool Touch(std::string_view id) override;
   std::optional<std::string> Get(std::string_view id, std::string_view name) override;
   bool Set(std::string_view id, std::string_view name, std::string value) override;
@@ -72,10 +77,15 @@ class MemorySessionStore : public SessionStore {
   std::size_t Size();
 
  private:
+  using Ids = std::list<std::string>;
+
   struct Entry {
     std::map<std::string, std::string> values;  // keyed by the lower-case name
     std::chrono::steady_clock::time_point last_active;
-    std::list<std::string>::iterator order;  // position in by_activity_
+    std::string address;       // where it was created
+    bool signed_in = false;    // HoldsLogin(values)
+    Ids::iterator order;       // position in anonymous_ or signed_in_
+    Ids::iterator of_address;  // position in by_address_[address]
   };
 
   std::chrono::steady_clock::time_point Now() const;
@@ -83,23 +93,35 @@ class MemorySessionStore : public SessionStore {
   Entry* FindLive(std::string_view id);
   void DropExpired(std::chrono::steady_clock::time_point now);
   void Erase(std::unordered_map<std::string, Entry>::iterator it);
+  void EraseId(const std::string& id) { Erase(sessions_.find(id)); }
+  // Adds `entry` under `id` at the most recently active end.
+  void Insert(std::string id, Entry entry);
   std::string NewId();
+  Ids& ActivityList(const Entry& entry) { return entry.signed_in ? signed_in_ : anonymous_; }
 
   const std::size_t max_sessions_;
+  const std::size_t max_per_address_;
   const std::chrono::seconds idle_timeout_;
   const Clock clock_;
   std::mutex mutex_;
   std::unordered_map<std::string, Entry> sessions_;
-  std::list<std::string> by_activity_;  // ids, least recently active first
+  Ids anonymous_;  // ids of sessions without a login, least recently active first
+  Ids signed_in_;  // ids of sessions with a login, least recently active first
+  std::unordered_map<std::string, Ids> by_address_;  // ids by creating address, oldest first
 };
+
+// The rule that marks a session as a signed-in visitor's: it holds a non-empty login value, the
+// member login's "memberid" or the back office's "userid". `values` are keyed by lower-case name.
+bool HoldsLogin(const std::map<std::string, std::string>& values);
 
 // The Session of one request. Thread-safe (a page could hand it to helper threads), though one
 // request normally uses it on one thread.
 class RequestSession : public Session {
  public:
   // `cookie_id` is the WAPSESSIONID cookie of the request, if any; it is used only when the store
-  // knows it.
-  RequestSession(SessionStore& store, std::optional<std::string> cookie_id);
+  // knows it. `address` is the client's; a session this request creates is counted to it.
+  RequestSession(SessionStore& store, std::optional<std::string> cookie_id,
+                 std::string address = "-");
 
   std::optional<std::string> Get(std::string_view name) const override;
   void Set(std::string_view name, std::string value) override;
@@ -111,6 +133,7 @@ class RequestSession : public Session {
 
  private:
   SessionStore& store_;
+  const std::string address_;
   mutable std::mutex mutex_;
   std::optional<std::string> id_;  // the live session of this request, if any
   bool id_changed_ = false;

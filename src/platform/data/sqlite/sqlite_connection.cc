@@ -527,9 +527,12 @@ std::unique_ptr<NativeConnection> OpenSqliteConnection(const std::filesystem::pa
     throw DataError(db != nullptr ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
   }
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  // The write-ahead log is checkpointed every 1000 pages and cut back to 4 MiB after each
+  // checkpoint, so that a flood of writes cannot grow it without bound.
   const int prc = sqlite3_exec(db.get(),
                                "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; "
-                               "PRAGMA foreign_keys=ON",
+                               "PRAGMA foreign_keys=ON; PRAGMA wal_autocheckpoint=1000; "
+                               "PRAGMA journal_size_limit=4194304",
                                nullptr, nullptr, nullptr);
   if (prc != SQLITE_OK) throw DataError(sqlite3_errmsg(db.get()));
   return std::make_unique<SqliteConnection>(std::move(db));

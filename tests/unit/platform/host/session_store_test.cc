@@ -13,21 +13,21 @@ using std::chrono::seconds;
 class SessionStoreTest : public ::testing::Test {
  protected:
   MemorySessionStore Store(std::size_t cap) {
-    return MemorySessionStore(cap, minutes(20), [this] { return now_; });
+    return MemorySessionStore(cap, minutes(20), [this] { return now_; }, 100);
   }
   std::chrono::steady_clock::time_point now_{};
 };
 
 TEST_F(SessionStoreTest, GivesRandom128BitHexIds) {
   auto store = Store(10);
-  const std::string a = store.Create(), b = store.Create();
+  const std::string a = store.Create("a"), b = store.Create("a");
   EXPECT_TRUE(std::regex_match(a, std::regex("[0-9a-f]{32}"))) << a;
   EXPECT_NE(a, b);
 }
 
 TEST_F(SessionStoreTest, KeepsValuesByNameInAnyCaseUntilIdleFor20Minutes) {
   auto store = Store(10);
-  const std::string id = store.Create();
+  const std::string id = store.Create("a");
   ASSERT_TRUE(store.Set(id, "MemberId", "7"));
   now_ += minutes(19);
   EXPECT_EQ(store.Get(id, "memberid"), "7");  // and this read counts as activity
@@ -43,14 +43,14 @@ TEST_F(SessionStoreTest, KeepsValuesByNameInAnyCaseUntilIdleFor20Minutes) {
 
 TEST_F(SessionStoreTest, DropsTheLongestIdleSessionsWhenFull) {
   auto store = Store(3);
-  const std::string a = store.Create();
+  const std::string a = store.Create("a");
   now_ += seconds(1);
-  const std::string b = store.Create();
+  const std::string b = store.Create("a");
   now_ += seconds(1);
-  const std::string c = store.Create();
+  const std::string c = store.Create("a");
   now_ += seconds(1);
   EXPECT_TRUE(store.Touch(a));  // a is now the most recently active
-  const std::string d = store.Create();
+  const std::string d = store.Create("a");
   EXPECT_EQ(store.Size(), 3u);
   EXPECT_TRUE(store.Touch(a));
   EXPECT_FALSE(store.Touch(b));
@@ -60,7 +60,7 @@ TEST_F(SessionStoreTest, DropsTheLongestIdleSessionsWhenFull) {
 
 TEST_F(SessionStoreTest, RenewMovesTheValuesToANewIdAndRetiresTheOld) {
   auto store = Store(10);
-  const std::string old_id = store.Create();
+  const std::string old_id = store.Create("a");
   store.Set(old_id, "a", "1");
   const auto new_id = store.Renew(old_id);
   ASSERT_TRUE(new_id);
