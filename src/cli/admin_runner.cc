@@ -15,10 +15,7 @@
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
 #include "platform/host/server.h"
-#include "wap/framework/db_connection.h"
-#include "wap/framework/db_settings.h"
-#include "wap/framework/page_context.h"
-#include "wap/framework/page_frame.h"
+#include "wap/framework/page.h"
 #include "wap/framework/url_encode.h"
 
 namespace cli {
@@ -79,18 +76,11 @@ std::optional<std::string> RunAdminOperation(const AdminCall& call, std::string_
 std::int64_t CountMemberClasses(const std::filesystem::path& root, std::int64_t userid,
                                 std::int64_t class_id) {
   BackOfficeRequest page(AdminCall{root, std::to_string(userid), "", {}, {}});
-  wap::PageContext context;
-  wap::PageContextScope scope(context);
-  wap::CaptureHostObjects(page.context);
-  wap::LoadDBSettings();
-  data::Connection connection(page.pool);
-  try {
-    connection.Open(wap::BuildConnectionString(context.settings));
-  } catch (const std::exception& e) {
-    throw std::runtime_error("OpenDB():" + std::string(e.what()));
-  }
+  wap::Page settings_page(page.context);
+  settings_page.CreateDBObjects();
+  if (!settings_page.OpenDB()) throw std::runtime_error(page.response.Body());
   const auto count =
-      connection
+      settings_page.Connection()
           .Execute("select count(*) from wap_classes where userid=" + std::to_string(userid) +
                    " and id=" + std::to_string(class_id))
           ->Field(std::size_t{0})

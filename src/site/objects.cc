@@ -7,8 +7,8 @@
 namespace site {
 
 std::unique_ptr<host::HostObject> CreateObject(std::string_view class_name) {
-  if (host::EqualsIgnoreCase(class_name, "login")) return std::make_unique<Login>();
-  if (host::EqualsIgnoreCase(class_name, "newly")) return std::make_unique<Newly>();
+  if (host::EqualsIgnoreCase(class_name, "login")) return std::make_unique<LoginFormPage>();
+  if (host::EqualsIgnoreCase(class_name, "newly")) return std::make_unique<NewMessagePage>();
   return nullptr;
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,8 +11,9 @@
 #include "platform/data/value.h"
 #include "platform/host/request.h"
 #include "platform/host/request_error.h"
+#include "platform/host/session.h"
 #include "wap/admin/admin_context.h"
-#include "wap/framework/page_context.h"
+#include "wap/framework/page.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {
@@ -51,10 +51,10 @@ std::string CleanedFormName(const host::Request& request, std::string_view name)
 
 std::string Number(std::int64_t n) { return std::to_string(n); }
 
-void Add(const host::Request& request, data::Connection& connection) {
+void Add(Page& page, const host::Request& request, data::Connection& connection) {
   const std::string name = CleanedFormName(request, "classname");
   if (name.empty()) return;
-  const std::int64_t userid = SessionUserId();
+  const std::int64_t userid = SessionUserId(page.Session());
   const std::int16_t type = ToSmallInt(request.Form().Get("type"), "type");
   const std::int16_t sortid = ToSmallInt(request.Form().Get("sortid"), "sortid");
   connection.Execute("insert into wap_classes (userid,type,classname,sortid) values (" +
@@ -62,27 +62,26 @@ void Add(const host::Request& request, data::Connection& connection) {
                      ")");
 }
 
-void Rename(const host::Request& request, data::Connection& connection) {
+void Rename(Page& page, const host::Request& request, data::Connection& connection) {
   const std::string name = CleanedFormName(request, "edtclassname");
   if (name.empty()) return;
-  const std::int64_t userid = SessionUserId();
+  const std::int64_t userid = SessionUserId(page.Session());
   const std::int16_t sortid = ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
   const std::int16_t id = ToSmallInt(request.Item("id"), "id");
   connection.Execute("update wap_classes set classname='" + name + "',sortid=" + Number(sortid) +
                      " where id=" + Number(id) + " and userid=" + Number(userid));
 }
 
-void Delete(const host::Request& request, data::Connection& connection) {
-  const std::int64_t userid = SessionUserId();
+void Delete(Page& page, const host::Request& request, data::Connection& connection) {
+  const std::int64_t userid = SessionUserId(page.Session());
   const std::int16_t id = ToSmallInt(request.QueryString().Get("id"), "id");
   // The count becomes the shared recordset, which the administration end closes.
-  PageContext& page = PageContext::Current();
-  if (!page.recordset) page.recordset = std::make_unique<data::Recordset>();
-  page.recordset->Close();
-  page.recordset->Open(
+  data::Recordset& count = page.Recordset();
+  count.Close();
+  count.Open(
       "select count(*) from wap_classes where userid= " + Number(userid) + " and id=" + Number(id),
       connection);
-  if (page.recordset->Eof() || page.recordset->Field(std::size_t{0}).ToInteger() != 1) return;
+  if (count.Eof() || count.Field(std::size_t{0}).ToInteger() != 1) return;
   RunInOneTransaction(connection, {"delete from wap_contents where cid=" + Number(id),
                                    "delete from wap_classes where id=" + Number(id)});
 }
@@ -100,13 +99,13 @@ std::string CleanClassName(std::string_view name) {
   return cleaned;
 }
 
-void AdminClassDoAction() {
-  data::Connection& connection = AdminConnection();
-  const host::Request& request = *PageContext::Current().request;
+void AdminClassDoAction(Page& page) {
+  data::Connection& connection = AdminConnection(page);
+  const host::Request& request = page.Request();
   const std::optional<std::string> submit = request.Form().Get("submit");
-  if (submit == "新建") Add(request, connection);
-  if (submit == "保存") Rename(request, connection);
-  if (request.QueryString().Get("act") == "del") Delete(request, connection);
+  if (submit == "新建") Add(page, request, connection);
+  if (submit == "保存") Rename(page, request, connection);
+  if (request.QueryString().Get("act") == "del") Delete(page, request, connection);
 }
 
 }  // namespace wap

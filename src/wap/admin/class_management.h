@@ -7,6 +7,8 @@
 
 namespace wap {
 
+class Page;
+
 // Performs, in this order and each independently, whichever actions the request asks for:
 //  - add, when the form value submit is "新建": inserts (userid, type, cleaned classname, sortid);
 //  - rename, when submit is "保存": sets the cleaned edtclassname and edtsortid of the class
@@ -19,8 +21,8 @@ namespace wap {
 // (earlier actions have run). Throws std::runtime_error when the session's userid is not a whole
 // number, and what the database throws (a failed delete is rolled back). Writes nothing to the
 // response.
-// Requires: AdminSetUp succeeded.
-void AdminClassDoAction();
+// Requires: AdminSetUp(page) succeeded.
+void AdminClassDoAction(Page& page);
 
 // The name as it is stored: blanks (U+0020 only) trimmed at both ends, then every apostrophe
 // removed.

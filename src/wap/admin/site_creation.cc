@@ -13,8 +13,7 @@
 #include "platform/host/session.h"
 #include "wap/admin/admin_context.h"
 #include "wap/admin/member_name.h"
-#include "wap/framework/file_system.h"
-#include "wap/framework/page_context.h"
+#include "wap/framework/page.h"
 
 namespace wap {
 namespace {
@@ -95,32 +94,30 @@ std::string RedirectLine(std::string_view address, std::int64_t userid, std::str
 
 }  // namespace
 
-void CreateSite() {
-  PageContext& page = PageContext::Current();
-  data::Connection& connection = AdminConnection();
-  const std::string name = page.session->Get("UserName").value_or("");
+void CreateSite(Page& page) {
+  data::Connection& connection = AdminConnection(page);
+  const std::string name = page.Session().Get("UserName").value_or("");
   if (!IsSafeMemberName(name)) {
     throw std::runtime_error("CreateSite: refused the member name '" + Printable(name) +
                              "': it must be a plain folder name");
   }
 
-  const std::string member_folder = page.server->MapPath("waphome/" + name);
-  const std::unique_ptr<fso::FileSystemObject> files =
-      CreateFileSystemObject(page.settings.file_system_object);
-  if (!files->FolderExists(member_folder)) files->CreateFolder(member_folder);
+  const std::string member_folder = page.Server().MapPath("waphome/" + name);
+  const fso::FileSystemObject files{};
+  if (!files.FolderExists(member_folder)) files.CreateFolder(member_folder);
   const std::string upload_folder = member_folder + "/upfile";
-  if (!files->FolderExists(upload_folder)) files->CreateFolder(upload_folder);
+  if (!files.FolderExists(upload_folder)) files.CreateFolder(upload_folder);
 
-  const std::int64_t userid = SessionUserId();
+  const std::int64_t userid = SessionUserId(page.Session());
   const std::string template_number = TemplateNumber(connection, userid);
 
-  const std::string web_root = page.server->MapPath("/");
-  files->CopyFile(web_root + "/wapTemplete/" + template_number + "/*.*", member_folder + "/", true);
+  const std::string web_root = page.Server().MapPath("/");
+  files.CopyFile(web_root + "/wapTemplete/" + template_number + "/*.*", member_folder + "/", true);
 
-  const std::string address = ReadSiteAddress(*files, web_root);
-  const std::string username = page.session->Get("username").value_or("");
+  const std::string address = ReadSiteAddress(files, web_root);
+  const std::string username = page.Session().Get("username").value_or("");
   const std::unique_ptr<fso::TextStream> entry =
-      files->CreateTextFile(member_folder + "\\index.asp", true);
+      files.CreateTextFile(member_folder + "\\index.asp", true);
   entry->WriteLine("<%");
   entry->WriteLine("'Create by Orbel");
   entry->WriteLine(RedirectLine(address, userid, username));

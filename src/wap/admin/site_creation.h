@@ -4,9 +4,11 @@
 
 namespace wap {
 
+class Page;
+
 // For the member named by the session value UserName, in this order:
 //  1. refuses an unsafe member name (IsSafeMemberName) before anything is made;
-//  2. creates the file-system object named by the Const_ScriptFileSystem setting;
+//  2. (the file system is reached directly: the Const_ScriptFileSystem setting chooses nothing);
 //  3. makes the member folder MapPath("waphome/" + name) (relative to the calling page's folder)
 //     and its upload folder "upfile", each only when missing;
 //  4. reads the member's templeteid from wap_setting (no row or NULL: empty); anything but digits
@@ -23,7 +25,7 @@ namespace wap {
 // name, a session userid that is not a whole number, a bad templeteid, a template that matches no
 // file, a site address that cannot be read or cannot stand in the page (a control character or
 // "%>"), and what the host, the database and the file system throw. Writes nothing to the response
-// and changes no row. Requires: AdminSetUp succeeded.
-void CreateSite();
+// and changes no row. Requires: AdminSetUp(page) succeeded.
+void CreateSite(Page& page);
 
 }  // namespace wap
