@@ -28,7 +28,7 @@ void Connection::Close() noexcept {
     in_transaction_ = false;
     try {
       pool_.LogStatement("ROLLBACK");
-      native_->Run("ROLLBACK");
+      native_->Run("ROLLBACK", {});
     } catch (const std::exception&) {
       healthy = false;  // the driver's reset below decides whether it can still be used
     }
@@ -45,14 +45,16 @@ NativeConnection& Connection::Native() {
   return *native_;
 }
 
-std::unique_ptr<ResultRows> Connection::Run(std::string_view sql) {
+std::unique_ptr<ResultRows> Connection::Run(std::string_view sql,
+                                            std::span<const Param> params) {
   NativeConnection& native = Native();
-  pool_.LogStatement(sql);
-  return native.Run(sql);
+  pool_.LogStatement(sql, params);
+  return native.Run(sql, params);
 }
 
-std::unique_ptr<Recordset> Connection::Execute(std::string_view sql) {
-  return std::make_unique<Recordset>(Run(sql));
+std::unique_ptr<Recordset> Connection::Execute(std::string_view sql,
+                                               std::span<const Param> params) {
+  return std::make_unique<Recordset>(Run(sql, params));
 }
 
 void Connection::ExecuteScript(std::string_view script) {

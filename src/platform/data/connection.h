@@ -7,8 +7,11 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/data/param.h"
 
 namespace data {
 
@@ -32,10 +35,11 @@ class Connection {
   // rolled back first. Does nothing when closed. Never throws.
   void Close() noexcept;
 
-  // Runs `sql`. For a statement that returns rows the result is an open Recordset on its first
-  // row (EOF when none); for any other statement an open, empty Recordset. Throws DataError; a
-  // text of more than one statement is refused. Requires: IsOpen().
-  std::unique_ptr<Recordset> Execute(std::string_view sql);
+  // Runs `sql` with `params` bound to its "?" placeholders, in order (their count must match).
+  // For a statement that returns rows the result is an open Recordset on its first row (EOF when
+  // none); for any other statement an open, empty Recordset. Throws DataError; a text of more than
+  // one statement is refused. Requires: IsOpen().
+  std::unique_ptr<Recordset> Execute(std::string_view sql, std::span<const Param> params = {});
 
   // Runs every statement of `script` in order (a schema or data file), discarding their rows.
   // Throws DataError at the first failure; the statements before it stay done unless a
@@ -57,9 +61,9 @@ class Connection {
   // unusable).
   friend class Recordset;
   void MarkBroken() { broken_ = true; }
-  // Logs `sql` in the pool's statement log and runs it on the driver. Throws DataError, also when
-  // the connection is closed.
-  std::unique_ptr<ResultRows> Run(std::string_view sql);
+  // Logs `sql` and `params` in the pool's statement log and runs them on the driver. Throws
+  // DataError, also when the connection is closed.
+  std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params = {});
 
   ConnectionPool& pool_;
   std::string connection_string_;

@@ -74,8 +74,14 @@ void ConnectionPool::SetStatementLog(StatementLog log) {
   impl_->log = std::move(log);
 }
 
-void ConnectionPool::LogStatement(std::string_view sql) const {
+void ConnectionPool::LogStatement(std::string_view sql, std::span<const Param> params) const {
   if (!impl_->logging) return;
+  std::string entry;
+  if (!params.empty()) {
+    entry.reserve(sql.size() + 16 * params.size());
+    entry.append(sql).append("\t").append(DescribeParams(params));
+    sql = entry;
+  }
   std::lock_guard lock(impl_->log_mutex);
   if (impl_->log) impl_->log(sql);
 }

@@ -9,8 +9,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/data/param.h"
 
 namespace data {
 
@@ -18,9 +21,12 @@ class NativeConnection;  // one engine's open connection (drivers implement it)
 
 class ConnectionPool {
  public:
-  // Called with every statement text run through the pool's connections, before it runs. Off
-  // (empty) by default; for tests that compare the statements run with the intended ones.
-  using StatementLog = std::function<void(std::string_view sql)>;
+  // The operator's record of what the database is asked: called with one entry per statement run
+  // through the pool's connections, before it runs. An entry is the statement text as it was
+  // prepared; when values are bound, a tab and the values follow (see DescribeParams: NULL,
+  // decimal numbers, quoted text). Off (empty) by default; `wapsite serve --statement-log FILE`
+  // writes one entry a line.
+  using StatementLog = std::function<void(std::string_view entry)>;
 
   // A relative SQLite path in a connection string is taken from `base_folder` (the web root).
   explicit ConnectionPool(std::filesystem::path base_folder, std::size_t max_idle_per_key = 16);
@@ -40,8 +46,8 @@ class ConnectionPool {
               bool healthy);
 
   void SetStatementLog(StatementLog log);
-  // Logs `sql` when a statement log is set. Calls of the log are serialised.
-  void LogStatement(std::string_view sql) const;
+  // Logs `sql` and its `params` when a statement log is set. Calls of the log are serialised.
+  void LogStatement(std::string_view sql, std::span<const Param> params = {}) const;
 
   const std::filesystem::path& BaseFolder() const;
 

@@ -9,10 +9,12 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/data/param.h"
 #include "platform/data/value.h"
 
 namespace data {
@@ -50,10 +52,11 @@ class NativeConnection {
  public:
   virtual ~NativeConnection() = default;
 
-  // Runs one statement and returns its rows (empty rows for a statement that returns none).
-  // Throws DataError with the engine's description, never with the statement text. A text holding
-  // more than one statement is refused.
-  virtual std::unique_ptr<ResultRows> Run(std::string_view sql) = 0;
+  // Runs one statement with `params` bound to its "?" placeholders in order, and returns its rows
+  // (empty rows for a statement that returns none). Throws DataError with the engine's
+  // description, never with the statement text; also when the number of values differs from the
+  // number of placeholders. A text holding more than one statement is refused.
+  virtual std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params) = 0;
   // Runs every statement of `script` in order, discarding rows (schema and data files). Throws
   // DataError at the first failure; earlier statements stay done.
   virtual void RunScript(std::string_view script) = 0;

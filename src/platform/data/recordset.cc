@@ -19,9 +19,10 @@ Recordset::Recordset(std::unique_ptr<ResultRows> rows) : rows_(std::move(rows)) 
 
 Recordset::~Recordset() = default;
 
-void Recordset::Open(std::string_view sql, Connection& connection) {
+void Recordset::Open(std::string_view sql, Connection& connection,
+                     std::span<const Param> params) {
   if (IsOpen()) throw DataError("the recordset is already open");
-  auto rows = connection.Run(sql);
+  auto rows = connection.Run(sql, params);
   rows_ = std::move(rows);
   position_ = 0;
   MoveToPosition();

@@ -7,10 +7,12 @@
 
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/data/param.h"
 #include "platform/data/value.h"
 
 namespace data {
@@ -25,9 +27,10 @@ class Recordset {
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
 
-  // Runs `sql` on `connection` and positions on the first row (EOF when none). Throws DataError
-  // with the engine's description. Requires: connection.IsOpen(), !IsOpen().
-  void Open(std::string_view sql, Connection& connection);
+  // Runs `sql` with `params` bound to its "?" placeholders on `connection` and positions on the
+  // first row (EOF when none). Throws DataError with the engine's description. Requires:
+  // connection.IsOpen(), !IsOpen().
+  void Open(std::string_view sql, Connection& connection, std::span<const Param> params = {});
   // Wraps rows a driver already produced (Connection::Execute). Positions on the first row.
   explicit Recordset(std::unique_ptr<ResultRows> rows);
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -106,6 +107,66 @@ Value Convert(const char* text, int length, Oid type) {
   }
 }
 
+// `sql` with each "?" placeholder outside quoted literals, quoted names and comments replaced by
+// $1, $2, … in order; sets `count` to the number of placeholders.
+std::string NumberPlaceholders(std::string_view sql, std::size_t& count) {
+  std::string out;
+  out.reserve(sql.size() + 8);
+  count = 0;
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    std::size_t end = i;  // the last byte of a quoted or commented run starting at i
+    if (c == '\'' || c == '"') {
+      end = sql.find(c, i + 1);  // a doubled quote inside is two adjacent runs: same result
+    } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      end = sql.find('\n', i);
+    } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+      end = sql.find("*/", i + 2);
+      if (end != std::string_view::npos) ++end;
+    } else if (c == '?') {
+      out.append("$").append(std::to_string(++count));
+      continue;
+    }
+    if (end == std::string_view::npos) end = sql.size() - 1;
+    out.append(sql.substr(i, end - i + 1));
+    i = end;
+  }
+  return out;
+}
+
+// A statement's bound values in the form PQexecPrepared takes: text, NULL as a null pointer.
+// Whole numbers are sent as int8; text and NULL leave their type to the server.
+struct WireParams {
+  explicit WireParams(std::span<const Param> params) {
+    texts.reserve(params.size());
+    for (const Param& p : params) {
+      if (const auto* n = std::get_if<std::int64_t>(&p)) {
+        texts.push_back(std::to_string(*n));
+        types.push_back(kInt8Oid);
+        signature.push_back('i');
+      } else if (const auto* text = std::get_if<std::string>(&p)) {
+        texts.push_back(*text);
+        types.push_back(0);
+        signature.push_back('t');
+      } else {
+        texts.emplace_back();
+        types.push_back(0);
+        signature.push_back('n');
+      }
+    }
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      values.push_back(std::holds_alternative<std::monostate>(params[i]) ? nullptr
+                                                                       : texts[i].c_str());
+    }
+  }
+  int Count() const { return static_cast<int>(values.size()); }
+
+  std::vector<std::string> texts;
+  std::vector<const char*> values;
+  std::vector<Oid> types;
+  std::string signature;  // one letter a value: the types a statement is prepared for
+};
+
 class PostgresRows final : public ResultRows {
  public:
   explicit PostgresRows(ResultPtr result) : result_(std::move(result)) {
@@ -161,21 +222,24 @@ class PostgresConnection final : public NativeConnection {
  public:
   explicit PostgresConnection(ConnPtr conn) : conn_(std::move(conn)) {}
 
-  std::unique_ptr<ResultRows> Run(std::string_view sql) override {
-    const std::string text(sql);
+  std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params) override {
+    const WireParams wire(params);
     ResultPtr result;
     if (PQtransactionStatus(conn_.get()) == PQTRANS_IDLE) {
-      result = RunPrepared(text);
+      result = RunPrepared(sql, wire);
       // A statement prepared before its tables changed shape fails once ("cached plan must not
       // change result type"); it is prepared again and run a second time.
       if (PQresultStatus(result.get()) == PGRES_FATAL_ERROR && SqlState(result.get()) == "0A000") {
-        result = RunPrepared(text);
+        result = RunPrepared(sql, wire);
       }
     } else {
       // In a transaction a failure cannot be undone to try again: run the statement unprepared.
       // (Transactions are the back office's, not the pages'.)
-      result.reset(
-          PQexecParams(conn_.get(), text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+      std::size_t placeholders = 0;
+      const std::string text = NumberPlaceholders(sql, placeholders);
+      if (placeholders != params.size()) throw CountMismatch(placeholders, params.size());
+      result.reset(PQexecParams(conn_.get(), text.c_str(), wire.Count(), wire.types.data(),
+                                wire.values.data(), nullptr, nullptr, 0));
     }
     switch (PQresultStatus(result.get())) {
       case PGRES_TUPLES_OK:
@@ -237,25 +301,39 @@ class PostgresConnection final : public NativeConnection {
     return state == nullptr ? std::string() : std::string(state);
   }
 
-  // Runs `text` as this connection's prepared statement of that text, preparing it first when
-  // there is none. The extended protocol runs exactly one statement; text results. A statement
-  // that fails to run is forgotten (prepared again next time).
-  ResultPtr RunPrepared(const std::string& text) {
-    auto it = prepared_.find(text);
+  static DataError CountMismatch(std::size_t placeholders, std::size_t given) {
+    return DataError("the statement has " + std::to_string(placeholders) + " parameters, but " +
+                     std::to_string(given) + " values were given");
+  }
+
+  // Runs `sql` with `wire` as this connection's prepared statement of that text (and those value
+  // types), preparing it first when there is none: its placeholders are numbered once, when it is
+  // prepared. The extended protocol runs exactly one statement; text results. A statement that
+  // fails to run is forgotten (prepared again next time).
+  ResultPtr RunPrepared(std::string_view sql, const WireParams& wire) {
+    std::string key;
+    key.reserve(sql.size() + 1 + wire.signature.size());
+    key.append(sql).push_back('\0');
+    key.append(wire.signature);
+    auto it = prepared_.find(key);
     if (it == prepared_.end()) {
+      std::size_t placeholders = 0;
+      const std::string text = NumberPlaceholders(sql, placeholders);
+      if (placeholders != wire.values.size()) throw CountMismatch(placeholders, wire.values.size());
       if (prepared_on_server_ >= kPreparedPerConnection) {
         ResultPtr cleared(PQexec(conn_.get(), "DEALLOCATE ALL"));
         if (PQresultStatus(cleared.get()) == PGRES_COMMAND_OK) prepared_on_server_ = 0;
         prepared_.clear();
       }
       const std::string name = "wapsite_" + std::to_string(++statements_named_);
-      ResultPtr prepared(PQprepare(conn_.get(), name.c_str(), text.c_str(), 0, nullptr));
+      ResultPtr prepared(
+          PQprepare(conn_.get(), name.c_str(), text.c_str(), wire.Count(), wire.types.data()));
       if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) return prepared;
       ++prepared_on_server_;
-      it = prepared_.emplace(text, name).first;
+      it = prepared_.emplace(std::move(key), name).first;
     }
-    ResultPtr result(
-        PQexecPrepared(conn_.get(), it->second.c_str(), 0, nullptr, nullptr, nullptr, 0));
+    ResultPtr result(PQexecPrepared(conn_.get(), it->second.c_str(), wire.Count(),
+                                    wire.values.data(), nullptr, nullptr, 0));
     const auto status = PQresultStatus(result.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
       prepared_.erase(it);
@@ -265,7 +343,7 @@ class PostgresConnection final : public NativeConnection {
 
   ConnPtr conn_;
   bool failed_ = false;
-  // Prepared statements by SQL text. The server may hold more than the map (one forgotten after
+  // Prepared statements by SQL text and value types. The server may hold more than the map (one forgotten after
   // a failure stays there); all of them go when there are kPreparedPerConnection.
   std::unordered_map<std::string, std::string> prepared_;
   std::size_t prepared_on_server_ = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -91,6 +92,33 @@ void ReadRow(sqlite3_stmt* s, std::vector<Value>& values) {
   }
 }
 
+// Binds `params` to the placeholders of `stmt`, in order, from 1. Returns the SQLite result code
+// of the first failure, or SQLITE_RANGE when the counts differ.
+int Bind(sqlite3_stmt* stmt, std::span<const Param> params) {
+  if (sqlite3_bind_parameter_count(stmt) != static_cast<int>(params.size())) return SQLITE_RANGE;
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    const int at = static_cast<int>(i) + 1;
+    const Param& p = params[i];
+    int rc = SQLITE_OK;
+    if (const auto* n = std::get_if<std::int64_t>(&p)) {
+      rc = sqlite3_bind_int64(stmt, at, static_cast<sqlite3_int64>(*n));
+    } else if (const auto* text = std::get_if<std::string>(&p)) {
+      rc = sqlite3_bind_text64(stmt, at, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    } else {
+      rc = sqlite3_bind_null(stmt, at);
+    }
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+// The description of a failed Bind.
+std::string BindFailure(sqlite3_stmt* stmt, std::size_t given, int rc) {
+  if (rc != SQLITE_RANGE) return sqlite3_errstr(rc);
+  return "the statement has " + std::to_string(sqlite3_bind_parameter_count(stmt)) +
+         " parameters, but " + std::to_string(given) + " values were given";
+}
+
 class SqliteRows;
 
 class SqliteConnection final : public NativeConnection {
@@ -98,7 +126,7 @@ class SqliteConnection final : public NativeConnection {
   explicit SqliteConnection(DbPtr db) : db_(std::move(db)) {}
   ~SqliteConnection() override { DetachAll(); }
 
-  std::unique_ptr<ResultRows> Run(std::string_view sql) override;
+  std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params) override;
   void RunScript(std::string_view script) override;
   std::string_view BeginStatement() const override {
     // Takes the write lock at once: a deferred transaction that reads and then writes cannot wait
@@ -158,9 +186,11 @@ class SqliteConnection final : public NativeConnection {
 class SqliteRows final : public ResultRows {
  public:
   // `stmt`, prepared from `sql`, has been stepped once; `has_row` is whether that step gave a row.
-  SqliteRows(SqliteConnection& conn, std::string sql, StmtPtr stmt, bool has_row)
+  SqliteRows(SqliteConnection& conn, std::string sql, std::span<const Param> params, StmtPtr stmt,
+             bool has_row)
       : conn_(&conn),
         sql_(std::move(sql)),
+        params_(params.begin(), params.end()),
         main_(std::move(stmt)),
         cur_(main_.get()),
         stepped_(has_row ? 1 : 0),
@@ -251,16 +281,20 @@ class SqliteRows final : public ResultRows {
   bool SkipTo(std::size_t row) {
     if (sorted_ || skip_unusable_) return false;
     if (skip_ == nullptr) {
-      skip_sql_ = "SELECT * FROM (\n" + StatementText(main_.get()) + "\n) LIMIT -1 OFFSET ?1";
+      skip_sql_ = "SELECT * FROM (\n" + StatementText(main_.get()) + "\n) LIMIT -1 OFFSET ?" +
+                  std::to_string(params_.size() + 1);
       skip_ = conn_->Derived(skip_sql_);
-      if (skip_ == nullptr || sqlite3_bind_parameter_count(skip_.get()) != 1 ||
+      if (skip_ == nullptr ||
+          sqlite3_bind_parameter_count(skip_.get()) != static_cast<int>(params_.size() + 1) ||
+          Bind(skip_.get(), params_) != SQLITE_OK ||
           sqlite3_column_count(skip_.get()) != static_cast<int>(names_.size())) {
         skip_unusable_ = true;
         return false;
       }
     }
     sqlite3_reset(skip_.get());
-    sqlite3_bind_int64(skip_.get(), 1, static_cast<sqlite3_int64>(row));
+    sqlite3_bind_int64(skip_.get(), static_cast<int>(params_.size() + 1),
+                       static_cast<sqlite3_int64>(row));
     cur_ = skip_.get();
     first_ = row;
     stepped_ = 0;
@@ -296,7 +330,11 @@ class SqliteRows final : public ResultRows {
     const std::string sql =
         "SELECT count(*) FROM (\n" + StatementText(main_.get()) + "\n) ORDER BY 1";
     StmtPtr count = conn_->Derived(sql);
-    if (count == nullptr || sqlite3_column_count(count.get()) != 1) return CountWithCopy();
+    if (count == nullptr || sqlite3_column_count(count.get()) != 1 ||
+        Bind(count.get(), params_) != SQLITE_OK) {
+      if (count != nullptr) conn_->Release(sql, std::move(count));
+      return CountWithCopy();
+    }
     const int rc = sqlite3_step(count.get());
     if (rc != SQLITE_ROW) {
       DataError error = conn_->Failure(rc);
@@ -311,6 +349,10 @@ class SqliteRows final : public ResultRows {
   // Steps a second statement of the same text to its end without reading a column.
   std::size_t CountWithCopy() {
     StmtPtr copy = conn_->Acquire(sql_);
+    if (const int rc = Bind(copy.get(), params_); rc != SQLITE_OK) {
+      conn_->Release(sql_, std::move(copy));
+      throw DataError(sqlite3_errstr(rc));
+    }
     std::size_t n = 0;
     for (;;) {
       const int rc = sqlite3_step(copy.get());
@@ -329,6 +371,7 @@ class SqliteRows final : public ResultRows {
 
   SqliteConnection* conn_;
   std::string sql_;  // the text the statement was run with (its key in the cache)
+  Params params_;    // the values bound to it
   StmtPtr main_;     // the statement; null once detached
   std::string skip_sql_;
   StmtPtr skip_;           // the skipping statement, once needed
@@ -391,9 +434,18 @@ StmtPtr SqliteConnection::Derived(const std::string& sql) {
   return stmt;
 }
 
-std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql) {
+std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql,
+                                                  std::span<const Param> params) {
   StmtPtr stmt = Acquire(sql);
-  if (stmt == nullptr) return MakeEmptyRows();  // blanks or comments only
+  if (stmt == nullptr) {  // blanks or comments only
+    if (!params.empty()) throw DataError("the statement has 0 parameters, but values were given");
+    return MakeEmptyRows();
+  }
+  if (const int brc = Bind(stmt.get(), params); brc != SQLITE_OK) {
+    DataError error(BindFailure(stmt.get(), params.size(), brc));
+    cache_.Give(sql, std::move(stmt));
+    throw error;
+  }
   const int rc = sqlite3_step(stmt.get());
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     DataError error = Failure(rc);
@@ -406,7 +458,8 @@ std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql) {
   }
   if (sqlite3_stmt_readonly(stmt.get()) == 0)
     return ReadAll(sql, std::move(stmt), rc == SQLITE_ROW);
-  return std::make_unique<SqliteRows>(*this, std::string(sql), std::move(stmt), rc == SQLITE_ROW);
+  return std::make_unique<SqliteRows>(*this, std::string(sql), params, std::move(stmt),
+                                      rc == SQLITE_ROW);
 }
 
 std::unique_ptr<ResultRows> SqliteConnection::ReadAll(std::string_view sql, StmtPtr stmt,

@@ -143,6 +143,37 @@ TEST_P(EngineTest, PagingFollowsPageSizeAndRefusesPagesOutsideTheResult) {
   }
 }
 
+TEST_P(EngineTest, BoundValuesArriveAsTheyAreAndOnlyBarePlaceholdersTakeThem) {
+  const std::string t = MakeTable("params", "id bigint, txt text");
+  const Param null_text;
+  const struct {
+    std::int64_t id;
+    Param txt;
+  } rows[] = {{1, std::string("it's ? -- '' \"x\"")}, {2, std::string("新闻")}, {3, null_text},
+              {-9000000000, std::string()}};
+  for (const auto& r : rows) {
+    const Params p{r.id, r.txt};
+    conn_->Execute("insert into " + t + " (id, txt) values (?, ?)", p);
+  }
+  for (const auto& r : rows) {
+    const Params p{r.id};
+    // A "?" inside a literal, a quoted name or a comment is text, not a placeholder.
+    auto rs = conn_->Execute("select txt, '?' as \"a?\" /* ? */ from " + t + " where id = ? -- ?", p);
+    ASSERT_FALSE(rs->Eof()) << r.id;
+    const auto* text = std::get_if<std::string>(&r.txt);
+    EXPECT_EQ(rs->Field("txt"), text != nullptr ? Value(*text) : Value()) << r.id;
+    EXPECT_EQ(rs->Field("a?").ToText(), "?");
+  }
+  Recordset by_text;
+  const Params quoted{std::string("it's ? -- '' \"x\"")};
+  by_text.Open("select id from " + t + " where txt = ?", *conn_, quoted);
+  EXPECT_EQ(by_text.Field("id").ToInteger(), 1);
+  for (const Params& wrong : {Params{}, Params{std::int64_t{1}, std::int64_t{2}}}) {
+    EXPECT_THROW(conn_->Execute("select txt from " + t + " where id = ?", wrong), DataError);
+  }
+  EXPECT_EQ(Count(t), 4);  // the connection still serves
+}
+
 TEST_P(EngineTest, OnePerPageReachesAnyPageForwardAndBack) {
   const std::string t = ItemsTable(1000);
   Recordset rs;
@@ -384,15 +415,16 @@ TEST_P(EngineTest, ARecordsetLeftOpenDoesNotDisturbTheConnectionsNextUser) {
   EXPECT_EQ(Count(t), 6);
 }
 
-TEST_P(EngineTest, TheStatementLogSeesEveryStatementInOrder) {
+TEST_P(EngineTest, TheStatementLogSeesEveryStatementAndItsValuesInOrder) {
   std::vector<std::string> log;
-  pool_->SetStatementLog([&log](std::string_view sql) { log.emplace_back(sql); });
+  pool_->SetStatementLog([&log](std::string_view entry) { log.emplace_back(entry); });
   Recordset rs;
   rs.Open("select 1", *conn_);
-  conn_->Execute("select 2");
+  const Params values{std::int64_t{2}, std::string("a'b, c"), Param()};
+  conn_->Execute("select ?, ?, ?", values);
   pool_->SetStatementLog(nullptr);
   conn_->Execute("select 3");
-  EXPECT_EQ(log, (std::vector<std::string>{"select 1", "select 2"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"select 1", "select ?, ?, ?\t2, 'a''b, c', NULL"}));
 }
 
 TEST_P(EngineTest, ThreadsShareThePoolSafely) {
