@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
@@ -14,7 +15,6 @@
 #include "site/form_support.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/site_query.h"
-#include "wap/framework/sql_text.h"
 #include "wap/framework/utf8.h"
 #include "wap/framework/whole_number.h"
 
@@ -119,8 +119,7 @@ void AppendForm(wap::Page& page, const Texts& typed, const std::string& problem)
 
 void NewMessagePage::StartPage(wap::Page& page) {
   if (!page.InitPage()) return;
-  const std::string userid =
-      std::to_string(wap::RequireWholeNumber(page.Request().Item("userid"), "userid"));
+  const std::int64_t userid = wap::RequireWholeNumber(page.Request().Item("userid"), "userid");
   page.SetPageTitle(wap::ToCharRefs("填写留言"));
 
   Texts typed;
@@ -138,10 +137,9 @@ void NewMessagePage::StartPage(wap::Page& page) {
       throw host::RequestError("the site values are too long");
     }
     if (problem.empty()) {
-      page.Connection().Execute("insert into wap_lyb (userid,lyr,title,content,lytime) values (" +
-                                userid + "," + wap::SqlQuote(typed[0]) + "," +
-                                wap::SqlQuote(typed[1]) + "," + wap::SqlQuote(typed[2]) + ",'" +
-                                LocalTimeNow() + "')");
+      page.Connection().Execute(
+          "insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)",
+          data::Params{userid, typed[0], typed[1], typed[2], LocalTimeNow()});
       page.Response().Redirect(guestbook);
       return;
     }

@@ -3,13 +3,13 @@
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/session.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/sql_text.h"
 #include "wap/framework/whole_number.h"
 #include "wap/member/home_address.h"
 
@@ -19,17 +19,15 @@ void MemberLoginPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   const std::string name = page.Request().Form().Get("username").value_or("");
   const std::string password = page.Request().Form().Get("password").value_or("");
-  const std::string owner =
-      std::to_string(RequireWholeNumber(page.Request().Item("Userid"), "Userid"));
+  const std::int64_t owner = RequireWholeNumber(page.Request().Item("Userid"), "Userid");
 
   data::Recordset& rs = page.Recordset();
-  // A NUL cannot stand in a text literal; such a name or password matches no member.
+  // A NUL cannot travel as text to every engine; such a name or password matches no member.
   const bool comparable =
       name.find('\0') == std::string::npos && password.find('\0') == std::string::npos;
   if (comparable) {
-    rs.Open("select * from web_member where m_Name=" + SqlQuote(name) + " And m_id=" + owner +
-                " and m_password=" + SqlQuote(password),
-            page.Connection());
+    rs.Open("select * from web_member where m_Name=? And m_id=? and m_password=?",
+            page.Connection(), data::Params{name, owner, password});
   }
   if (!comparable || rs.Eof()) {
     page.SetPageTitle("蓝杉工坊");

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
@@ -16,10 +17,10 @@ namespace wap {
 void GuestbookPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle(ToCharRefs("留言板"));
-  const std::string userid =
-      std::to_string(RequireWholeNumber(page.Request().Item("userid"), "userid"));
+  const data::Param userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
   data::Recordset& rs = page.Recordset();
-  rs.Open("select * from wap_lyb where userid=" + userid + " order by id desc", page.Connection());
+  rs.Open("select * from wap_lyb where userid=? order by id desc", page.Connection(),
+          data::Params{userid});
   const std::string navigation =
       NavigationBlock(PositionOnRequestedPage(rs, page.Request()), "lyb.asp", page.LinkSuffix(),
                       {"第一页", "上一页", "下一页", "最后页"});

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/fs/file_system_object.h"
 #include "platform/host/application.h"
@@ -17,9 +18,9 @@ namespace wap {
 namespace {
 
 // The call number of the site owner: the first dircall of its wap_setting rows, "" without one.
-std::string CallNumber(data::Connection& connection, const std::string& userid) {
+std::string CallNumber(data::Connection& connection, const data::Param& userid) {
   const std::unique_ptr<data::Recordset> rows =
-      connection.Execute("select dircall from wap_setting where userid=" + userid);
+      connection.Execute("select dircall from wap_setting where userid=?", data::Params{userid});
   return rows->Eof() ? std::string() : rows->Field(std::size_t{0}).ToText();
 }
 
@@ -28,8 +29,7 @@ std::string CallNumber(data::Connection& connection, const std::string& userid) 
 void HomePage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle("首页");
-  const std::string userid =
-      std::to_string(RequireWholeNumber(page.Request().Item("userid"), "userid"));
+  const data::Param userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
   const std::string domain = EscapeXmlAttribute(page.Application().Get("domain").value_or(""));
 
   const std::string username = page.Request().Item("username").value_or("");
@@ -47,8 +47,8 @@ void HomePage::StartPage(Page& page) {
   }
 
   data::Recordset& rs = page.Recordset();
-  rs.Open("select * from wap_classes where userid=" + userid + " order by sortid,id",
-          page.Connection());
+  rs.Open("select * from wap_classes where userid=? order by sortid,id", page.Connection(),
+          data::Params{userid});
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::optional<std::int64_t> type = rs.Field("type").ToInteger();
     if (!type || *type < 0 || *type > 4) continue;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/request.h"
 #include "wap/framework/char_refs.h"
@@ -15,11 +16,10 @@ namespace wap {
 void ProductListPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle(ToCharRefs("产品展示"));
-  const std::string userid =
-      std::to_string(RequireWholeNumber(page.Request().Item("userid"), "userid"));
+  const data::Param userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
   data::Recordset& rs = page.Recordset();
-  rs.Open("select * from wap_product where userid=" + userid + " order by id desc",
-          page.Connection());
+  rs.Open("select * from wap_product where userid=? order by id desc", page.Connection(),
+          data::Params{userid});
   const std::string navigation = NavigationBlock(
       PositionOnRequestedPage(rs, page.Request()), "productlist.asp", page.LinkSuffix(),
       {ToCharRefs("第一页"), ToCharRefs("上一页"), ToCharRefs("下一页"), ToCharRefs("最后页")});

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/request.h"
 #include "wap/framework/char_refs.h"
@@ -12,9 +13,9 @@ namespace wap {
 
 void ContentPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
-  const int id = ToSmallInt(page.Request().Item("id"), "id");
+  const data::Param id = ToSmallInt(page.Request().Item("id"), "id");
   data::Recordset& rs = page.Recordset();
-  rs.Open("select * from v_wap_contents where cid=" + std::to_string(id), page.Connection());
+  rs.Open("select * from v_wap_contents where cid=?", page.Connection(), data::Params{id});
   std::string text;
   if (rs.Eof()) {
     page.SetPageTitle(ToCharRefs(page.Request().Item("classname").value_or("")));
