@@ -14,6 +14,7 @@ class RequestFilter : public PageTest {
     ScriptedPage page([] {
       PageContext& c = PageContext::Current();
       c.recordset->Open("select * from wap_classes", *c.connection);
+      c.recordset->Eof();  // the statement runs when first read
     });
     host::Response r = h_.Run(page, PageRequest{query, form});
     set_up_ = page.set_up;

@@ -87,8 +87,11 @@ TEST_F(Guestbook, PagesOneMessageAtATimeNewestFirst) {
         (c.previous ? FirstPrevious(*c.previous) : "") + (c.next ? NextLast(*c.next, 3) : "");
     ExpectBook(c.page, nav, Entry(c.message));
   }
+  // The last request's page, asked of the database: the count, then the page and the row after.
   EXPECT_EQ(h_.Statements(),
-            std::vector<std::string>{"select * from wap_lyb where userid=1 order by id desc"});
+            (std::vector<std::string>{
+                "select count(*) from (\nselect * from wap_lyb where userid=1\n) w",
+                "select * from wap_lyb where userid=1 order by id desc\nLIMIT ? OFFSET ?\t2, 0"}));
 }
 
 TEST_F(Guestbook, EmptyGuestbook) {

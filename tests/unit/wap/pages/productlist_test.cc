@@ -78,8 +78,11 @@ TEST_F(ProductList, PagesOneProductAtATimeNewestFirst) {
         (c.previous ? FirstPrevious(*c.previous) : "") + (c.next ? NextLast(*c.next, 3) : "");
     ExpectList(c.page, nav, Product(c.product));
   }
+  // The last request's page, asked of the database: the count, then the page and the row after.
   EXPECT_EQ(h_.Statements(),
-            std::vector<std::string>{"select * from wap_product where userid=1 order by id desc"});
+            (std::vector<std::string>{
+                "select count(*) from (\nselect * from wap_product where userid=1\n) w",
+                "select * from wap_product where userid=1 order by id desc\nLIMIT ? OFFSET ?\t2, 1"}));
 }
 
 TEST_F(ProductList, OneProductOrNone) {
