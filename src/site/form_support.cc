@@ -1,32 +1,19 @@
 #include "site/form_support.h"
 
-#include "platform/host/request.h"
 #include "platform/text/utf8.h"
-#include "wap/framework/page_context.h"
-#include "wap/framework/url_encode.h"
 #include "wap/framework/xml_escape.h"
 
 namespace site {
 
-std::string SiteQuery() {
-  const host::Request& request = *wap::PageContext::Current().request;
-  std::string query;
-  for (const char* name : {"userid", "username", "siteid"}) {
-    if (!query.empty()) query.push_back('&');
-    query.append(name).append("=").append(wap::PercentEncode(request.Item(name).value_or("")));
-  }
-  return query;
-}
-
-std::string MarkupText(std::string_view text) {
+std::string MarkupText(bool wml, std::string_view text) {
   std::string escaped = wap::EscapeXmlAttribute(text);
-  if (wap::PageContext::Current().markup != wap::Markup::kWml) return escaped;
-  std::string wml;
+  if (!wml) return escaped;
+  std::string doubled;
   for (const char c : escaped) {
-    wml.push_back(c);
-    if (c == '$') wml.push_back('$');
+    doubled.push_back(c);
+    if (c == '$') doubled.push_back('$');
   }
-  return wml;
+  return doubled;
 }
 
 std::size_t CharacterCount(std::string_view text) {

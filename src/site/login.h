@@ -8,10 +8,10 @@
 
 namespace site {
 
-class Login : public wap::PageObject {
+class LoginFormPage : public wap::PageObject {
  protected:
   // The site's userid must be a whole number, else host::RequestError (status 400).
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(wap::Page& page) override;
 };
 
 }  // namespace site

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
@@ -14,8 +15,7 @@
 #include "platform/text/utf8.h"
 #include "site/form_support.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/page_frame.h"
-#include "wap/framework/sql_text.h"
+#include "wap/framework/site_query.h"
 #include "wap/framework/whole_number.h"
 
 namespace site {
@@ -71,78 +71,81 @@ std::string LocalTimeNow() {
   return text;
 }
 
-void AppendForm(wap::PageContext& c, const Texts& typed, const std::string& problem) {
-  if (!problem.empty()) c.page.append("<p>" + wap::ToCharRefs(problem) + "</p>\r\n");
-  const std::string action = MarkupText("newly.asp?" + SiteQuery());
+void AppendForm(wap::Page& page, const Texts& typed, const std::string& problem) {
+  if (!problem.empty()) page.Buffer().append("<p>" + wap::ToCharRefs(problem) + "</p>\r\n");
+  const std::string action =
+      MarkupText(page.IsWml(), "newly.asp?" + wap::SiteQuery(page.Request()));
   const std::string submit_label = wap::ToCharRefs("提交");
-  if (c.markup == wap::Markup::kWml) {
+  if (page.IsWml()) {
     std::string go = "<go href=\"" + action + "\" method=\"post\" accept-charset=\"utf-8\">";
     for (const Field& field : kFields) {
       go.append("<postfield name=\"").append(field.name).append("\" value=\"$(");
       go.append(field.name).append(")\"/>");
     }
     go.append("</go>");
-    c.page.append("<do type=\"accept\" label=\"" + submit_label + "\">" + go + "</do>\r\n");
-    c.page.append("<p>");
+    page.Buffer().append("<do type=\"accept\" label=\"" + submit_label + "\">" + go + "</do>\r\n");
+    page.Buffer().append("<p>");
     for (std::size_t i = 0; i < kFieldCount; ++i) {
       const Field& field = kFields[i];
-      c.page.append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
-                    field.name + "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
-                    "\" maxlength=\"" + std::to_string(field.max_chars) + "\"/><br/>\r\n");
+      page.Buffer().append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
+                           field.name + "\" type=\"text\" value=\"" +
+                           MarkupText(page.IsWml(), typed[i]) + "\" maxlength=\"" +
+                           std::to_string(field.max_chars) + "\"/><br/>\r\n");
     }
-    c.page.append("<anchor>" + submit_label + go + "</anchor></p>\r\n");
+    page.Buffer().append("<anchor>" + submit_label + go + "</anchor></p>\r\n");
   } else {
-    c.page.append("<form action=\"" + action +
-                  "\" method=\"post\" accept-charset=\"utf-8\">\r\n<p>");
+    page.Buffer().append("<form action=\"" + action +
+                         "\" method=\"post\" accept-charset=\"utf-8\">\r\n<p>");
     for (std::size_t i = 0; i < kFieldCount - 1; ++i) {
       const Field& field = kFields[i];
-      c.page.append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
-                    field.name + "\" type=\"text\" value=\"" + MarkupText(typed[i]) +
-                    "\" maxlength=\"" + std::to_string(field.max_chars) + "\" /><br />\r\n");
+      page.Buffer().append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
+                           field.name + "\" type=\"text\" value=\"" +
+                           MarkupText(page.IsWml(), typed[i]) + "\" maxlength=\"" +
+                           std::to_string(field.max_chars) + "\" /><br />\r\n");
     }
     const Field& message = kFields[kFieldCount - 1];
-    c.page.append(wap::ToCharRefs(std::string(message.label) + "：") + "<br /><textarea name=\"" +
-                  message.name + "\" rows=\"5\" cols=\"20\">" + MarkupText(typed[kFieldCount - 1]) +
-                  "</textarea><br />\r\n");
-    c.page.append("<input type=\"submit\" value=\"" + submit_label + "\" /></p>\r\n</form>\r\n");
+    page.Buffer().append(wap::ToCharRefs(std::string(message.label) + "：") +
+                         "<br /><textarea name=\"" + message.name + "\" rows=\"5\" cols=\"20\">" +
+                         MarkupText(page.IsWml(), typed[kFieldCount - 1]) +
+                         "</textarea><br />\r\n");
+    page.Buffer().append("<input type=\"submit\" value=\"" + submit_label +
+                         "\" /></p>\r\n</form>\r\n");
   }
-  c.page.append("<p><a href=\"lyb.asp?" + c.link_suffix + "\">" + wap::ToCharRefs("返回留言板") +
-                "</a></p>\r\n");
+  page.Buffer().append("<p><a href=\"lyb.asp?" + page.LinkSuffix() + "\">" +
+                       wap::ToCharRefs("返回留言板") + "</a></p>\r\n");
 }
 
 }  // namespace
 
-void Newly::StartPage(host::ScriptingContext& context) {
-  if (!wap::InitPage(context)) return;
-  wap::PageContext& c = wap::PageContext::Current();
-  const std::string userid =
-      std::to_string(wap::RequireWholeNumber(c.request->Item("userid"), "userid"));
-  wap::SetPageTitle(wap::ToCharRefs("填写留言"));
+void NewMessagePage::StartPage(wap::Page& page) {
+  if (!page.InitPage()) return;
+  const std::int64_t userid = wap::RequireWholeNumber(page.Request().Item("userid"), "userid");
+  page.SetPageTitle(wap::ToCharRefs("填写留言"));
 
   Texts typed;
   std::string problem;
-  if (!c.request->Form().Empty()) {
+  if (!page.Request().Form().Empty()) {
     for (std::size_t i = 0; i < kFieldCount; ++i) {
-      typed[i] = c.request->Form().Get(kFields[i].name).value_or("");
+      typed[i] = page.Request().Form().Get(kFields[i].name).value_or("");
     }
     problem = Problem(typed);
     // The address to go on to, made before anything is stored: a site value too long to carry
     // in it refuses the post (400) with nothing stored.
-    const std::string guestbook =
-        c.application->Get("domain").value_or("") + "/wap/lyb.asp?" + SiteQuery();
+    const std::string guestbook = page.Application().Get("domain").value_or("") + "/wap/lyb.asp?" +
+                                  wap::SiteQuery(page.Request());
     if (problem.empty() && guestbook.size() > host::Response::kMaxLocation) {
       throw host::RequestError("the site values are too long");
     }
     if (problem.empty()) {
-      c.connection->Execute("insert into wap_lyb (userid,lyr,title,content,lytime) values (" +
-                            userid + "," + wap::SqlQuote(typed[0]) + "," + wap::SqlQuote(typed[1]) +
-                            "," + wap::SqlQuote(typed[2]) + ",'" + LocalTimeNow() + "')");
-      c.response->Redirect(guestbook);
+      page.Connection().Execute(
+          "insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)",
+          data::Params{userid, typed[0], typed[1], typed[2], LocalTimeNow()});
+      page.Response().Redirect(guestbook);
       return;
     }
   }
-  AppendForm(c, typed, problem);
-  wap::AppendHomeLink();
+  AppendForm(page, typed, problem);
+  page.AppendHomeLink();
 }
 
 }  // namespace site

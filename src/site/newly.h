@@ -17,12 +17,12 @@ inline constexpr std::size_t kMaxWriterChars = 50;
 inline constexpr std::size_t kMaxTitleChars = 100;
 inline constexpr std::size_t kMaxMessageChars = 1000;
 
-class Newly : public wap::PageObject {
+class NewMessagePage : public wap::PageObject {
  protected:
   // The site's userid must be a whole number, else host::RequestError (status 400) and no
   // statement. A request with form values is a post: the form fields lyr (the writer's name), title
   // and content must each hold something besides blanks, stay within their lengths and hold no NUL.
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(wap::Page& page) override;
 };
 
 }  // namespace site

@@ -7,8 +7,8 @@
 namespace site {
 
 std::unique_ptr<host::HostObject> CreateObject(std::string_view class_name) {
-  if (text::EqualsIgnoreCase(class_name, "login")) return std::make_unique<Login>();
-  if (text::EqualsIgnoreCase(class_name, "newly")) return std::make_unique<Newly>();
+  if (text::EqualsIgnoreCase(class_name, "login")) return std::make_unique<LoginFormPage>();
+  if (text::EqualsIgnoreCase(class_name, "newly")) return std::make_unique<NewMessagePage>();
   return nullptr;
 }
 

@@ -25,14 +25,14 @@ using Maker = std::unique_ptr<host::HostObject> (*)();
 
 // The component's classes by their published names.
 constexpr std::pair<std::string_view, Maker> kClasses[] = {
-    {"main", &Make<Main>},
-    {"newslist", &Make<Newslist>},
-    {"showcontent", &Make<Showcontent>},
-    {"shownews", &Make<Shownews>},
-    {"productlist", &Make<Productlist>},
-    {"lyb", &Make<Lyb>},
-    {"checklogin", &Make<Checklogin>},
-    {"logout", &Make<Logout>},
+    {"main", &Make<HomePage>},
+    {"newslist", &Make<NewsListPage>},
+    {"showcontent", &Make<ContentPage>},
+    {"shownews", &Make<ArticlePage>},
+    {"productlist", &Make<ProductListPage>},
+    {"lyb", &Make<GuestbookPage>},
+    {"checklogin", &Make<MemberLoginPage>},
+    {"logout", &Make<MemberLogoutPage>},
     // administration:
     {"adminmanage", &Make<AdminManage>},
 };

@@ -2,9 +2,10 @@
 // runs to a statement log. A corpus of hostile values goes into every request value of every page,
 // one value at a time, the others keeping ordinary values. Each answer must be the page itself
 // (200 and valid markup), the keyword filter's empty answer, a redirect where the page redirects,
-// or 400: never 500. Every statement run must have one of the shapes the page means to run (texts
-// as literals with doubled apostrophes, numbers as plain decimals), and the texts a page compares
-// or stores must be the values sent, verbatim. Afterwards the database holds what it held before,
+// or 400: never 500. Every statement run must have one of the shapes the page means to run (the
+// pages' fixed texts with their bound values; the back office's texts as literals with doubled
+// apostrophes, numbers as plain decimals), and the texts a page compares or stores must be the
+// values sent, verbatim. Afterwards the database holds what it held before,
 // plus exactly the guestbook messages the test posted and the back-office member's own classes.
 #include <gtest/gtest.h>
 
@@ -82,7 +83,9 @@ std::vector<Payload> Payloads() {
   return p;
 }
 
-// A statement with every text literal written '?' and every number N, and its literals' texts.
+// A statement with every text literal written '?' and every number N, and its literals' texts. A
+// logged statement with bound values is its text, a tab and the values (texts quoted as
+// literals): both parts are shaped so.
 struct Shape {
   std::string form;
   std::vector<std::string> texts;
@@ -92,7 +95,24 @@ bool IsWordChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// Where the bound values of a logged statement start: its first tab outside a quoted literal.
+std::size_t ValuesTab(std::string_view sql) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    if (sql[i] == '\'') quoted = !quoted;
+    if (sql[i] == '\t' && !quoted) return i;
+  }
+  return std::string_view::npos;
+}
+
 Shape ShapeOf(std::string_view sql) {
+  if (const std::size_t tab = ValuesTab(sql); tab != std::string_view::npos) {
+    Shape shape = ShapeOf(sql.substr(0, tab));
+    const Shape values = ShapeOf(sql.substr(tab + 1));
+    shape.form += "\t" + values.form;
+    shape.texts.insert(shape.texts.end(), values.texts.begin(), values.texts.end());
+    return shape;
+  }
   Shape shape;
   for (std::size_t i = 0; i < sql.size();) {
     const char c = sql[i];
@@ -160,7 +180,7 @@ struct PageCase {
   Client client = Client::kVisitor;
 };
 
-const std::vector<std::string> kCidShape = {"select * from v_wap_contents where cid=N"};
+const std::vector<std::string> kCidShape = {"select * from v_wap_contents where cid=?\tN"};
 
 std::vector<PageCase> Pages(int own_class_id) {
   const HeaderList site = {{"userid", "1"}, {"username", "demo"}, {"siteid", "1"}};
@@ -171,28 +191,33 @@ std::vector<PageCase> Pages(int own_class_id) {
   };
   return {
       {"home", "/wap/index.asp", site, {},
-       {"select * from wap_classes where userid=N order by sortid,id",
-        "select dircall from wap_setting where userid=N"},
+       {"select * from wap_classes where userid=? order by sortid,id\tN",
+        "select dircall from wap_setting where userid=?\tN"},
        true, false, false, {}},
       {"news list", "/wap/newslist.asp", with({{"id", "2"}, {"classname", "新闻"}}), {}, kCidShape,
        true, false, false, {}},
       {"single content", "/wap/showcontent.asp", with({{"id", "1"}, {"classname", "关于"}}), {},
        kCidShape, true, false, false, {}},
       {"article", "/wap/shownews.asp", with({{"id", "3"}}), {},
-       {"select * from v_wap_contents where id=N"}, true, false, false, {}},
+       {"select * from v_wap_contents where id=?\tN"}, true, false, false, {}},
       {"products", "/wap/productlist.asp", with({{"Page", "2"}}), {},
-       {"select * from wap_product where userid=N order by id desc"}, true, false, false, {}},
+       {"select count(*) from (\nselect * from wap_product where userid=?\n) w\tN",
+        "select * from wap_product where userid=? order by id desc\nLIMIT ? OFFSET ?\tN, N, N"},
+       true, false, false, {}},
       {"guestbook", "/wap/lyb.asp", with({{"Page", "1"}}), {},
-       {"select * from wap_lyb where userid=N order by id desc"}, true, false, false, {}},
+       {"select count(*) from (\nselect * from wap_lyb where userid=?\n) w\tN",
+        "select * from wap_lyb where userid=? order by id desc\nLIMIT ? OFFSET ?\tN, N, N"},
+       true, false, false, {}},
       {"login form", "/wap/login.asp", site, {}, {}, true, false, false, {}},
       {"logout", "/wap/logout.asp", site, {}, {}, true, true, true, {}},
       {"login", "/wap/checklogin.asp", site,
        {{"username", "member"}, {"password", "wap123"}, {"Userid", "1"}},
-       {"select * from web_member where m_Name='?' And m_id=N and m_password='?'"}, true, true,
+       {"select * from web_member where m_Name=? And m_id=? and m_password=?\t'?', N, '?'"}, true, true,
        false, {"username", "password"}},
       {"new message", "/wap/newly.asp", site,
        {{"lyr", "访客"}, {"title", "问茶"}, {"content", "有货吗"}},
-       {"insert into wap_lyb (userid,lyr,title,content,lytime) values (N,'?','?','?','?')"}, true,
+       {"insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)\t"
+        "N, '?', '?', '?', '?'"}, true,
        true, false, {"lyr", "title", "content"}},
       {"class add", "/admin/class.asp", {},
        {{"submit", "新建"}, {"classname", "Tea"}, {"type", "1"}, {"sortid", "0"}},
@@ -409,9 +434,9 @@ TEST_F(Injection, HostileValuesRunOnlyTheIntendedStatementsAndChangeNothing) {
         if (std::string(page.name) == "new message" && r.status == 302) {
           const Shape shape = statements.empty() ? Shape{} : ShapeOf(statements.back());
           if (shape.texts.size() == 4) {
-            // The member is the userid the page was given, the number after "values (".
+            // The member is the userid the page was given, the first bound value.
             const std::string& sql = statements.back();
-            const std::size_t at = sql.find("values (") + 8;
+            const std::size_t at = sql.find('\t') + 1;
             stored_messages.push_back({shape.texts[0], shape.texts[1], shape.texts[2],
                                        sql.substr(at, sql.find(',', at) - at)});
           }

@@ -1,5 +1,6 @@
 #include "platform/data/recordset.h"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -9,12 +10,65 @@
 #include "platform/text/ascii.h"
 
 namespace data {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// `sql` without trailing blanks and ";".
+std::string_view TrimStatement(std::string_view sql) {
+  while (!sql.empty() && (IsBlank(sql.back()) || sql.back() == ';')) sql.remove_suffix(1);
+  return sql;
+}
+
+// Whether `sql` is a SELECT without a LIMIT of its own, so that one may be added.
+bool IsWindowable(std::string_view sql) {
+  while (!sql.empty() && IsBlank(sql.front())) sql.remove_prefix(1);
+  if (!text::StartsWithIgnoreCase(sql, "select") || sql.size() == 6 || !IsBlank(sql[6])) {
+    return false;
+  }
+  for (std::size_t i = 0; i + 5 <= sql.size(); ++i) {
+    if (text::EqualsIgnoreCase(sql.substr(i, 5), "limit")) return false;
+  }
+  return true;
+}
+
+// `sql` without its closing ORDER BY (outside parentheses and quotes), which a count does not
+// need and which would keep the engine from counting over an index alone. Unchanged when there
+// is none, or when the ORDER BY holds a placeholder.
+std::string_view WithoutOrderBy(std::string_view sql) {
+  std::size_t cut = std::string_view::npos;
+  int depth = 0;
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      const std::size_t end = sql.find(c, i + 1);
+      if (end == std::string_view::npos) return sql;
+      i = end;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (depth == 0 && (i == 0 || IsBlank(sql[i - 1]) || sql[i - 1] == ')') &&
+               i + 5 < sql.size() && text::EqualsIgnoreCase(sql.substr(i, 5), "order") &&
+               IsBlank(sql[i + 5])) {
+      std::size_t j = i + 5;
+      while (j < sql.size() && IsBlank(sql[j])) ++j;
+      if (j + 2 < sql.size() && text::EqualsIgnoreCase(sql.substr(j, 2), "by") &&
+          IsBlank(sql[j + 2])) {
+        cut = i;
+      }
+    }
+  }
+  if (cut == std::string_view::npos || sql.find('?', cut) != std::string_view::npos) return sql;
+  return TrimStatement(sql.substr(0, cut));
+}
+
+}  // namespace
 
 Recordset::Recordset() = default;
 
-Recordset::Recordset(std::unique_ptr<ResultRows> rows) : rows_(std::move(rows)) {
+Recordset::Recordset(std::unique_ptr<ResultRows> rows) : open_(true), rows_(std::move(rows)) {
   if (!rows_) rows_ = MakeEmptyRows();
-  MoveToPosition();
 }
 
 Recordset::~Recordset() = default;
@@ -22,42 +76,94 @@ Recordset::~Recordset() = default;
 void Recordset::Open(std::string_view sql, Connection& connection,
                      std::span<const Param> params) {
   if (IsOpen()) throw DataError("the recordset is already open");
-  auto rows = connection.Run(sql, params);
-  rows_ = std::move(rows);
-  position_ = 0;
-  MoveToPosition();
+  connection_ = &connection;
+  sql_ = std::string(TrimStatement(sql));
+  params_.assign(params.begin(), params.end());
+  windowed_ = IsWindowable(sql_);
+  open_ = true;
 }
 
 void Recordset::Close() noexcept {
   rows_.reset();
+  connection_ = nullptr;
+  sql_.clear();
+  params_.clear();
+  open_ = false;
+  windowed_ = false;
+  paging_ = false;
+  window_first_ = 0;
+  window_rows_.reset();
+  count_.reset();
+  located_ = false;
   position_ = 0;
   eof_ = true;
 }
 
 void Recordset::RequireOpen() const {
-  if (!rows_) throw DataError("the recordset is closed");
+  if (!open_) throw DataError("the recordset is closed");
 }
 
 void Recordset::RequireRow() const {
   RequireOpen();
+  Locate();
   if (eof_) throw DataError("the recordset has no current row (it is at its end)");
 }
 
-void Recordset::MoveToPosition() { eof_ = !rows_->MoveTo(position_); }
+void Recordset::Locate() const {
+  if (located_) return;
+  if (rows_ != nullptr) {
+    if (count_ && position_ >= *count_) {
+      eof_ = true;
+      located_ = true;
+      return;
+    }
+    if (!window_rows_ || (position_ >= window_first_ && position_ < window_first_ + *window_rows_)) {
+      eof_ = !rows_->MoveTo(position_ - window_first_);
+      located_ = true;
+      return;
+    }
+  }
+  if (!windowed_ || !paging_) {
+    // The statement as it stands: every row, read as the recordset moves.
+    rows_ = connection_->Run(sql_, params_);
+    window_first_ = 0;
+    window_rows_.reset();
+    eof_ = !rows_->MoveTo(position_);
+    located_ = true;
+    return;
+  }
+  // A window from position_: a page and the row after it (where a page's loop ends), or, moving
+  // on past a window, twice as many rows as the last.
+  const std::size_t page = static_cast<std::size_t>(page_size_) + 1;
+  const std::size_t rows = window_rows_ && position_ == window_first_ + *window_rows_
+                               ? std::max(page, 2 * *window_rows_)
+                               : page;
+  Params params = params_;
+  params.emplace_back(static_cast<std::int64_t>(rows));
+  params.emplace_back(static_cast<std::int64_t>(position_));
+  rows_ = connection_->Run(sql_ + "\nLIMIT ? OFFSET ?", params);
+  window_first_ = position_;
+  window_rows_ = rows;
+  eof_ = !rows_->MoveTo(0);
+  located_ = true;
+}
 
 bool Recordset::Eof() const {
   RequireOpen();
+  Locate();
   return eof_;
 }
 
 void Recordset::MoveNext() {
   RequireRow();
   ++position_;
-  MoveToPosition();
+  located_ = false;
 }
 
 const Value& Recordset::Field(std::string_view name) const {
   RequireOpen();
+  Locate();
+  if (rows_ == nullptr) RequireRow();
   const std::size_t count = rows_->ColumnCount();
   for (std::size_t i = 0; i < count; ++i) {
     if (text::EqualsIgnoreCase(rows_->ColumnName(i), name)) {
@@ -69,8 +175,7 @@ const Value& Recordset::Field(std::string_view name) const {
 }
 
 const Value& Recordset::Field(std::size_t index) const {
-  RequireOpen();
-  if (index >= rows_->ColumnCount()) {
+  if (index >= FieldCount()) {
     throw DataError("the recordset has no field at position " + std::to_string(index));
   }
   RequireRow();
@@ -79,12 +184,26 @@ const Value& Recordset::Field(std::size_t index) const {
 
 std::size_t Recordset::FieldCount() const {
   RequireOpen();
-  return rows_->ColumnCount();
+  Locate();
+  return rows_ != nullptr ? rows_->ColumnCount() : 0;
 }
 
 std::size_t Recordset::RecordCount() const {
   RequireOpen();
-  return rows_->RowCount();
+  if (count_) return *count_;
+  if (!windowed_) Locate();
+  if (rows_ != nullptr && !window_rows_) {
+    count_ = rows_->RowCount();  // every row is here already
+  } else {
+    paging_ = true;
+    auto rows = connection_->Run("select count(*) from (\n" +
+                                     std::string(WithoutOrderBy(sql_)) + "\n) w",
+                                 params_);
+    const auto n = rows->MoveTo(0) ? rows->Get(0).ToInteger() : std::nullopt;
+    if (!n || *n < 0) throw DataError("the row count of the statement is not a number");
+    count_ = static_cast<std::size_t>(*n);
+  }
+  return *count_;
 }
 
 void Recordset::SetPageSize(int size) {
@@ -108,11 +227,13 @@ void Recordset::SetAbsolutePage(int page) {
                     std::to_string(pages));
   }
   position_ = static_cast<std::size_t>(page - 1) * static_cast<std::size_t>(page_size_);
-  MoveToPosition();
+  located_ = false;
+  Locate();
 }
 
 int Recordset::AbsolutePage() const {
   RequireOpen();
+  Locate();
   if (eof_) return -3;
   return static_cast<int>(position_ / static_cast<std::size_t>(page_size_)) + 1;
 }

@@ -1,12 +1,19 @@
-// Recordset: the rows of one query, read-only, positioned on one row at a time (a keyset cursor:
-// the rows are fixed when it opens). Fields by name in any letter case or by position from 0.
-// Rows are read from the engine as the recordset moves (see the drivers), so a recordset should
-// be read while its connection is open; once that connection closes, reading it may throw
-// DataError. Not thread-safe; one request uses it on one thread.
+// Recordset: the rows of one query, read-only, positioned on one row at a time. Fields by name in
+// any letter case or by position from 0.
+//
+// A recordset opened on a statement keeps its text and values and asks the database for what it
+// needs, when it needs it: the first read runs the statement; once paging is used (PageCount,
+// RecordCount, SetAbsolutePage), the count comes from "select count(*)" over the statement and
+// the rows of a page from the statement limited to that page, so a page of a long list never
+// reads the rows before or after it. (A statement that is not a plain SELECT, or has its own
+// LIMIT, is run as it stands.) Each read sees the rows committed when it runs. A recordset must be
+// read while its connection is open; once that connection closes, reading it throws DataError.
+// Not thread-safe; one request uses it on one thread.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,14 +34,15 @@ class Recordset {
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
 
-  // Runs `sql` with `params` bound to its "?" placeholders on `connection` and positions on the
-  // first row (EOF when none). Throws DataError with the engine's description. Requires:
-  // connection.IsOpen(), !IsOpen().
+  // Opens the recordset on `sql` with `params` bound to its "?" placeholders, positioned on the
+  // first row. The statement runs when the recordset is first read (Eof, Field, a move or a
+  // count), which then throws DataError with the engine's description. Requires:
+  // connection.IsOpen() while the recordset is read, !IsOpen().
   void Open(std::string_view sql, Connection& connection, std::span<const Param> params = {});
   // Wraps rows a driver already produced (Connection::Execute). Positions on the first row.
   explicit Recordset(std::unique_ptr<ResultRows> rows);
 
-  bool IsOpen() const { return rows_ != nullptr; }
+  bool IsOpen() const { return open_; }
   // Closes; a closed recordset may be opened again. Does nothing when closed. Never throws.
   void Close() noexcept;
 
@@ -64,15 +72,29 @@ class Recordset {
   int AbsolutePage() const;
 
  private:
-  std::unique_ptr<ResultRows> rows_;
   // Throws DataError unless open.
   void RequireOpen() const;
   // The current row, after checking that there is one. Throws DataError at EOF.
   void RequireRow() const;
-  void MoveToPosition();
+  // Makes rows_ hold position_ (running the statement, or reading the window from position_),
+  // and sets eof_. Throws DataError with the engine's description.
+  void Locate() const;
 
+  Connection* connection_ = nullptr;  // set while a statement opened by Open is kept
+  std::string sql_;
+  Params params_;
+  bool open_ = false;
+  bool windowed_ = false;        // a SELECT without a LIMIT of its own: may be read in windows
+  mutable bool paging_ = false;  // the count was asked for: rows are read a window at a time
+  // The rows read so far: every row of the statement from row 0 (window_rows_ empty), or the
+  // window of at most *window_rows_ rows from row window_first_.
+  mutable std::unique_ptr<ResultRows> rows_;
+  mutable std::size_t window_first_ = 0;
+  mutable std::optional<std::size_t> window_rows_;
+  mutable std::optional<std::size_t> count_;
+  mutable bool located_ = false;  // eof_ and rows_ reflect position_
+  mutable bool eof_ = true;
   std::size_t position_ = 0;  // the current row, from 0
-  bool eof_ = true;
   int page_size_ = 10;
 };
 

@@ -132,7 +132,7 @@ Request BuildRequest(const HttpRequestData& http, std::string_view script_name,
         header_variables.try_emplace(name, variables.size(), std::string_view(key));
     if (added) {
       variables.emplace_back(std::move(name), value);
-    } else if (EqualsIgnoreCase(it->second.second, key)) {
+    } else if (text::EqualsIgnoreCase(it->second.second, key)) {
       variables[it->second.first].second.append(", ").append(value);
     }
   }

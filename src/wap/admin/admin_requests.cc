@@ -1,7 +1,6 @@
 #include "wap/admin/admin_requests.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,8 +12,7 @@
 #include "wap/admin/admin_context.h"
 #include "wap/admin/class_management.h"
 #include "wap/admin/site_creation.h"
-#include "wap/framework/file_system.h"
-#include "wap/framework/page_context.h"
+#include "wap/framework/page.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {
@@ -32,14 +30,14 @@ std::string FormClassName(const host::Request& request, std::string_view name) {
 
 }  // namespace
 
-void AdminClassDoAction() {
-  data::Connection& connection = AdminConnection();
-  const host::Request& request = *PageContext::Current().request;
+void AdminClassDoAction(Page& page) {
+  data::Connection& connection = AdminConnection(page);
+  const host::Request& request = page.Request();
   const std::optional<std::string> submit = request.Form().Get("submit");
   if (submit == "新建") {
     const std::string name = FormClassName(request, "classname");
     if (!CleanClassName(name).empty()) {
-      const std::int64_t userid = SessionUserId();
+      const std::int64_t userid = SessionUserId(page.Session());
       const int type = ToSmallInt(request.Form().Get("type"), "type");
       const int sortid = ToSmallInt(request.Form().Get("sortid"), "sortid");
       AddClass(connection, userid, name, type, sortid);
@@ -48,27 +46,25 @@ void AdminClassDoAction() {
   if (submit == "保存") {
     const std::string name = FormClassName(request, "edtclassname");
     if (!CleanClassName(name).empty()) {
-      const std::int64_t userid = SessionUserId();
+      const std::int64_t userid = SessionUserId(page.Session());
       const int sortid = ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
       const int id = ToSmallInt(request.Item("id"), "id");
       RenameClass(connection, userid, id, name, sortid);
     }
   }
   if (request.QueryString().Get("act") == "del") {
-    const std::int64_t userid = SessionUserId();
+    const std::int64_t userid = SessionUserId(page.Session());
     const int id = ToSmallInt(request.QueryString().Get("id"), "id");
     DeleteClass(connection, userid, id);
   }
 }
 
-void CreateSite() {
-  PageContext& page = PageContext::Current();
-  data::Connection& connection = AdminConnection();
-  const std::int64_t userid = SessionUserId();
-  const std::string name = page.session->Get("UserName").value_or("");
-  const std::unique_ptr<fso::FileSystemObject> files =
-      CreateFileSystemObject(page.settings.file_system_object);
-  CreateMemberSite(connection, *files, page.server->MapPath("/"), page.server->MapPath("waphome"),
+void CreateSite(Page& page) {
+  data::Connection& connection = AdminConnection(page);
+  const std::int64_t userid = SessionUserId(page.Session());
+  const std::string name = page.Session().Get("UserName").value_or("");
+  fso::FileSystemObject files;
+  CreateMemberSite(connection, files, page.Server().MapPath("/"), page.Server().MapPath("waphome"),
                    userid, name);
 }
 

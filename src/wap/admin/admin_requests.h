@@ -1,11 +1,13 @@
 // The back office's operations as the adminmanage object runs them for one request: the values
 // come from the request and the session of the page context, are checked there (a value of the
 // request that does not convert is a host::RequestError, a 400), and go to the plain functions of
-// class_management.h and site_creation.h. Run inside the object's PageContextScope, on one thread,
-// after AdminSetUp succeeded. Neither writes to the response.
+// class_management.h and site_creation.h. Run on the object's Page, on one thread, after
+// AdminSetUp(page) succeeded. Neither writes to the response.
 #pragma once
 
 namespace wap {
+
+class Page;
 
 // Performs, in this order and each independently, whichever actions the request asks for:
 //  - add, when the form value submit is "新建": AddClass of the form values classname, type and
@@ -18,13 +20,13 @@ namespace wap {
 // that does not convert, and a name that holds a NUL, throw host::RequestError before that
 // action's statement (earlier actions have run). Throws std::runtime_error when the session's
 // userid is not a whole number, and what the database throws.
-void AdminClassDoAction();
+void AdminClassDoAction(Page& page);
 
 // CreateMemberSite for the session's member (userid and UserName), with the file-system object
-// the Const_ScriptFileSystem setting names, member folders in MapPath("waphome") (relative to the
+// over the web root's folders, member folders in MapPath("waphome") (relative to the
 // calling page's folder) and the web root's templates and site address. Throws
 // std::runtime_error when the session's userid is not a whole number (before anything is made),
 // and what the creation throws.
-void CreateSite();
+void CreateSite(Page& page);
 
 }  // namespace wap

@@ -1,5 +1,7 @@
 #include "wap/admin/adminmanage.h"
 
+#include <stdexcept>
+
 #include "platform/text/ascii.h"
 #include "wap/admin/admin_context.h"
 #include "wap/admin/admin_requests.h"
@@ -7,28 +9,24 @@
 namespace wap {
 
 void AdminManage::OnStartPage(host::ScriptingContext& context) {
-  PageContextScope scope(context_);
+  page_.emplace(context);
   // A failed open has written its message and ended the response; the host page runs nothing more,
   // and an operation called anyway refuses to run without the connection.
-  (void)AdminSetUp(context);
+  (void)AdminSetUp(*page_);
 }
 
-void AdminManage::OnEndPage() {
-  PageContextScope scope(context_);
-  AdminEnd();
-}
+void AdminManage::OnEndPage() { page_.reset(); }
 
 bool AdminManage::Call(std::string_view method) {
-  PageContextScope scope(context_);
-  if (text::EqualsIgnoreCase(method, "AdminClass_DoAction")) {
-    AdminClassDoAction();
-    return true;
+  const bool class_action = text::EqualsIgnoreCase(method, "AdminClass_DoAction");
+  if (!class_action && !text::EqualsIgnoreCase(method, "CreateSite")) return false;
+  if (!page_) throw std::runtime_error("adminmanage: the database connection is not open");
+  if (class_action) {
+    AdminClassDoAction(*page_);
+  } else {
+    CreateSite(*page_);
   }
-  if (text::EqualsIgnoreCase(method, "CreateSite")) {
-    CreateSite();
-    return true;
-  }
-  return false;
+  return true;
 }
 
 }  // namespace wap

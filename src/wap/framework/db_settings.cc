@@ -1,12 +1,9 @@
 #include "wap/framework/db_settings.h"
 
-#include <memory>
-
+#include "platform/fs/file_system_object.h"
 #include "platform/host/application.h"
 #include "platform/host/server.h"
 #include "platform/text/ascii.h"
-#include "wap/framework/file_system.h"
-#include "wap/framework/page_context.h"
 
 namespace wap {
 namespace {
@@ -36,7 +33,7 @@ std::string RemoveAll(std::string_view text, std::string_view word) {
   return out;
 }
 
-std::string ReadWholeFile(fso::FileSystemObject& fs, const std::string& path) {
+std::string ReadWholeFile(const fso::FileSystemObject& fs, const std::string& path) {
   return fs.OpenTextFile(path)->ReadAll();
 }
 
@@ -71,15 +68,12 @@ std::string ExtractSetting(std::string_view name, std::string_view text) {
   return result;
 }
 
-void LoadDBSettings() {
-  PageContext& c = PageContext::Current();
-  host::Application& app = *c.application;
-  DBSettings& s = c.settings;
+DBSettings LoadDBSettings(host::Application& app, const host::Server& server) {
+  DBSettings s;
   if (app.Get("strDBName").value_or("").empty()) {
-    const std::string root = c.server->MapPath("/");
-    const std::unique_ptr<fso::FileSystemObject> fs =
-        CreateFileSystemObject("Scripting.FileSystemObject");
-    const std::string conn = ReadWholeFile(*fs, root + "\\conn.asp");
+    const std::string root = server.MapPath("/");
+    const fso::FileSystemObject fs{};
+    const std::string conn = ReadWholeFile(fs, root + "\\conn.asp");
     s.database = ExtractSetting("strSQLDataBase", conn);
     s.server = ExtractSetting("strSQLServer", conn);
     s.user = ExtractSetting("strSQLUser", conn);
@@ -88,7 +82,7 @@ void LoadDBSettings() {
     app.Set("strDBServer", s.server);
     app.Set("strDBUser", s.user);
     app.Set("strDBPwd", s.password);
-    const std::string fso_file = ReadWholeFile(*fs, root + "\\inc\\fso.asp");
+    const std::string fso_file = ReadWholeFile(fs, root + "\\inc\\fso.asp");
     s.file_system_object = ExtractSetting("Const_ScriptFileSystem", fso_file);
     app.Set("Const_ScriptFileSystem", s.file_system_object);
   } else {
@@ -98,6 +92,7 @@ void LoadDBSettings() {
     s.password = app.Get("strDBPwd").value_or("");
     s.file_system_object = app.Get("Const_ScriptFileSystem").value_or("");
   }
+  return s;
 }
 
 }  // namespace wap

@@ -8,14 +8,14 @@
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/text/ascii.h"
-#include "wap/framework/page_context.h"
 
 namespace wap {
 namespace {
 
 // The keywords, separated by 杰 (U+6770).
 constexpr std::string_view kKeywordList =
-    "'杰;杰and杰exec杰insert杰select杰delete杰update杰count杰*杰%杰chr杰mid杰master杰truncate杰"
+    "'杰;杰and杰exec杰insert杰select杰delete杰update杰count杰*杰%"
+    "杰chr杰mid杰master杰truncate杰"
     "char杰declare";
 constexpr std::string_view kSeparator = "杰";
 
@@ -50,11 +50,10 @@ bool Screen(const host::Collection& collection, const std::vector<std::string_vi
 
 }  // namespace
 
-bool FilterRequest() {
-  PageContext& c = PageContext::Current();
+bool FilterRequest(const host::Request& request, host::Response& response) {
   const std::vector<std::string_view> keywords = SplitKeywords();
-  const bool form_hit = Screen(c.request->Form(), keywords, *c.response);
-  const bool query_hit = Screen(c.request->QueryString(), keywords, *c.response);
+  const bool form_hit = Screen(request.Form(), keywords, response);
+  const bool query_hit = Screen(request.QueryString(), keywords, response);
   return form_hit || query_hit;
 }
 

@@ -3,11 +3,15 @@
 // empty response.
 #pragma once
 
+namespace host {
+class Request;
+class Response;
+}  // namespace host
+
 namespace wap {
 
-// Screens the form values, then the query-string values, of the current request. Ends the
-// response at each hit; returns true when there was one. Keys, cookies and server variables are
-// not examined. Requires: the host objects are captured.
-bool FilterRequest();
+// Screens the form values, then the query-string values, of `request`. Ends `response` at each hit;
+// returns true when there was one. Keys, cookies and server variables are not examined.
+bool FilterRequest(const host::Request& request, host::Response& response);
 
 }  // namespace wap

@@ -8,9 +8,9 @@
 
 namespace wap {
 
-class Checklogin : public PageObject {
+class MemberLoginPage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

@@ -3,11 +3,14 @@
 
 #include <string>
 
+namespace host {
+class Application;
+class Request;
+}  // namespace host
+
 namespace wap {
 
-// Application("domain") + "/wap/index.asp?userid=…&username=…&siteid=…", each value from the
-// request's item lookup, percent-encoded as UTF-8 (missing gives ""). A Location, not markup: the
-// values are joined with a plain "&". Requires: the host objects are captured.
-std::string SiteHomeAddress();
+// Application("domain") + "/wap/index.asp?" + SiteQuery(request): a Location, not markup.
+std::string SiteHomeAddress(const host::Application& application, const host::Request& request);
 
 }  // namespace wap

@@ -6,9 +6,9 @@
 
 namespace wap {
 
-class Logout : public PageObject {
+class MemberLogoutPage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

@@ -6,9 +6,9 @@
 
 namespace wap {
 
-class Lyb : public PageObject {
+class GuestbookPage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

@@ -2,14 +2,15 @@
 
 #include <string>
 
+#include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
+#include "platform/fs/file_system_object.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
 #include "platform/host/server.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/file_system.h"
 #include "wap/framework/folder_name.h"
-#include "wap/framework/page_frame.h"
 #include "wap/framework/whole_number.h"
 #include "wap/framework/xml_escape.h"
 
@@ -17,28 +18,27 @@ namespace wap {
 namespace {
 
 // The call number of the site owner: the first dircall of its wap_setting rows, "" without one.
-std::string CallNumber(PageContext& c, const std::string& userid) {
+std::string CallNumber(data::Connection& connection, const data::Param& userid) {
   const std::unique_ptr<data::Recordset> rows =
-      c.connection->Execute("select dircall from wap_setting where userid=" + userid);
+      connection.Execute("select dircall from wap_setting where userid=?", data::Params{userid});
   return rows->Eof() ? std::string() : rows->Field(std::size_t{0}).ToText();
 }
 
 }  // namespace
 
-void Main::StartPage(host::ScriptingContext& context) {
-  if (!InitPage(context)) return;
-  PageContext& c = PageContext::Current();
-  SetPageTitle("首页");
-  const std::string userid =
-      std::to_string(RequireWholeNumber(c.request->Item("userid"), "userid"));
-  const std::string domain = EscapeXmlAttribute(c.application->Get("domain").value_or(""));
+void HomePage::StartPage(Page& page) {
+  if (!page.InitPage()) return;
+  page.SetPageTitle("首页");
+  const data::Param userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
+  const std::string domain = EscapeXmlAttribute(page.Application().Get("domain").value_or(""));
 
-  const std::string username = c.request->Item("username").value_or("");
+  const std::string username = page.Request().Item("username").value_or("");
   if (IsPlainFolderName(username)) {
     const std::string logo =
-        c.server->MapPath("/") + "\\waphome\\" + username + "\\upfile\\logo.gif";
-    if (CreateFileSystemObject("Scripting.FileSystemObject")->FileExists(logo)) {
-      c.page.append("<p><img src=\"")
+        page.Server().MapPath("/") + "\\waphome\\" + username + "\\upfile\\logo.gif";
+    if (fso::FileSystemObject{}.FileExists(logo)) {
+      page.Buffer()
+          .append("<p><img src=\"")
           .append(domain)
           .append("/waphome/")
           .append(EscapeXmlAttribute(username))
@@ -46,21 +46,21 @@ void Main::StartPage(host::ScriptingContext& context) {
     }
   }
 
-  data::Recordset& rs = *c.recordset;
-  rs.Open("select * from wap_classes where userid=" + userid + " order by sortid,id",
-          *c.connection);
+  data::Recordset& rs = page.Recordset();
+  rs.Open("select * from wap_classes where userid=? order by sortid,id", page.Connection(),
+          data::Params{userid});
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::optional<std::int64_t> type = rs.Field("type").ToInteger();
     if (!type || *type < 0 || *type > 4) continue;
     const std::string name = ToCharRefs(rs.Field("classname").ToText());
-    std::string& p = c.page;
+    std::string& p = page.Buffer();
     p.append("<p align=\"left\"><a href=\"");
     switch (*type) {
       case 0:
       case 1:
         p.append(domain)
             .append(*type == 0 ? "/wap/showcontent.asp?" : "/wap/newslist.asp?")
-            .append(c.link_suffix)
+            .append(page.LinkSuffix())
             .append("&amp;id=")
             .append(rs.Field("id").ToText())
             .append("&amp;classname=")
@@ -71,19 +71,18 @@ void Main::StartPage(host::ScriptingContext& context) {
       case 3:
         p.append(domain)
             .append(*type == 2 ? "/wap/productlist.asp?" : "/wap/lyb.asp?")
-            .append(c.link_suffix)
+            .append(page.LinkSuffix())
             .append("&amp;\" title=\"\">");
         break;
       case 4:
         p.append("wtai://wp/mc;")
-            .append(EscapeXmlAttribute(CallNumber(c, userid)))
+            .append(EscapeXmlAttribute(CallNumber(page.Connection(), userid)))
             .append("\" title=\"\">");
         break;
     }
     p.append(name).append("</a></p>\r\n");
   }
   rs.Close();
-  c.recordset.reset();
 }
 
 }  // namespace wap

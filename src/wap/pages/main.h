@@ -6,9 +6,9 @@
 
 namespace wap {
 
-class Main : public PageObject {
+class HomePage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

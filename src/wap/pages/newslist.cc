@@ -2,32 +2,35 @@
 
 #include <string>
 
+#include "platform/data/connection.h"
+#include "platform/data/param.h"
+#include "platform/data/recordset.h"
 #include "platform/host/request.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/page_frame.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {
 
-void Newslist::StartPage(host::ScriptingContext& context) {
-  if (!InitPage(context)) return;
-  PageContext& c = PageContext::Current();
-  const int id = ToSmallInt(c.request->Item("id"), "id");
-  data::Recordset& rs = *c.recordset;
-  rs.Open("select * from v_wap_contents where cid=" + std::to_string(id), *c.connection);
+void NewsListPage::StartPage(Page& page) {
+  if (!page.InitPage()) return;
+  const data::Param id = ToSmallInt(page.Request().Item("id"), "id");
+  data::Recordset& rs = page.Recordset();
+  rs.Open("select * from v_wap_contents where cid=?", page.Connection(), data::Params{id});
   if (rs.Eof()) {
-    SetPageTitle(ToCharRefs(c.request->Item("classname").value_or("")));
-    c.page.append("<p><a href=\"/wap/index.asp?")
-        .append(c.link_suffix)
+    page.SetPageTitle(ToCharRefs(page.Request().Item("classname").value_or("")));
+    page.Buffer()
+        .append("<p><a href=\"/wap/index.asp?")
+        .append(page.LinkSuffix())
         .append("&amp;\">")
         .append(ToCharRefs("没有相关内容"))
         .append("</a></p>\r\n");
   } else {
-    SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
+    page.SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
     const std::string open_title = ToCharRefs("打开");
     for (; !rs.Eof(); rs.MoveNext()) {
-      c.page.append("<p align=\"left\"><a href=\"shownews.asp?")
-          .append(c.link_suffix)
+      page.Buffer()
+          .append("<p align=\"left\"><a href=\"shownews.asp?")
+          .append(page.LinkSuffix())
           .append("&amp;id=")
           .append(rs.Field("id").ToText())
           .append("\" title=\"")
@@ -38,7 +41,7 @@ void Newslist::StartPage(host::ScriptingContext& context) {
     }
     rs.Close();
   }
-  AppendHomeLink();
+  page.AppendHomeLink();
 }
 
 }  // namespace wap

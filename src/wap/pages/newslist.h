@@ -6,9 +6,9 @@
 
 namespace wap {
 
-class Newslist : public PageObject {
+class NewsListPage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

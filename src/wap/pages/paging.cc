@@ -37,4 +37,37 @@ Navigation PositionOnRequestedPage(data::Recordset& rows, const host::Request& r
   return nav;
 }
 
+namespace {
+
+// "<a href=\"ADDRESS?SUFFIX&amp;Page=N\">LABEL</a>"
+std::string PageLink(std::string_view page_address, std::string_view link_suffix, int page_number,
+                     std::string_view label) {
+  std::string link = "<a href=\"";
+  link.append(page_address).append("?").append(link_suffix).append("&amp;Page=");
+  link.append(std::to_string(page_number)).append("\">").append(label).append("</a>");
+  return link;
+}
+
+}  // namespace
+
+std::string NavigationBlock(const Navigation& nav, std::string_view page_address,
+                            std::string_view link_suffix, const NavigationLabels& labels) {
+  std::string block;
+  if (nav.first_previous) {
+    block.append("<p>")
+        .append(PageLink(page_address, link_suffix, 1, labels.first))
+        .append(" ")
+        .append(PageLink(page_address, link_suffix, nav.previous, labels.previous))
+        .append("</p>");
+  }
+  if (nav.next_last) {
+    block.append("<p>")
+        .append(PageLink(page_address, link_suffix, nav.next, labels.next))
+        .append(" ")
+        .append(PageLink(page_address, link_suffix, nav.last, labels.last))
+        .append("</p>");
+  }
+  return block;
+}
+
 }  // namespace wap

@@ -1,9 +1,11 @@
 // One-row paging of the shared recordset, as the product list and the guestbook use it: the
 // request's "Page" value chooses the row shown, and the same value decides which navigation links
-// the page writes.
+// the page writes. Pure apart from moving the recordset; one thread.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace data {
 class Recordset;
@@ -29,5 +31,17 @@ struct Navigation {
 // Throws host::RequestError when "Page" is present but not a small integer, or when the next page
 // number would leave the small-integer range. Requires: rows open.
 Navigation PositionOnRequestedPage(data::Recordset& rows, const host::Request& request);
+
+// The texts of the four navigation links, as they go into the markup.
+struct NavigationLabels {
+  std::string first, previous, next, last;
+};
+
+// The navigation block: a paragraph with the first and previous links when nav.first_previous, then
+// one with the next and last links when nav.next_last (each group in a paragraph of its own, as a
+// link may not stand directly in a WML card). Each link goes to `page_address` + "?" +
+// `link_suffix` + "&amp;Page=N". Empty when neither group is shown.
+std::string NavigationBlock(const Navigation& nav, std::string_view page_address,
+                            std::string_view link_suffix, const NavigationLabels& labels);
 
 }  // namespace wap

@@ -6,9 +6,9 @@
 
 namespace wap {
 
-class Productlist : public PageObject {
+class ProductListPage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

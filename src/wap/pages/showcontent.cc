@@ -2,29 +2,30 @@
 
 #include <string>
 
+#include "platform/data/connection.h"
+#include "platform/data/param.h"
+#include "platform/data/recordset.h"
 #include "platform/host/request.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/page_frame.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {
 
-void Showcontent::StartPage(host::ScriptingContext& context) {
-  if (!InitPage(context)) return;
-  PageContext& c = PageContext::Current();
-  const int id = ToSmallInt(c.request->Item("id"), "id");
-  data::Recordset& rs = *c.recordset;
-  rs.Open("select * from v_wap_contents where cid=" + std::to_string(id), *c.connection);
+void ContentPage::StartPage(Page& page) {
+  if (!page.InitPage()) return;
+  const data::Param id = ToSmallInt(page.Request().Item("id"), "id");
+  data::Recordset& rs = page.Recordset();
+  rs.Open("select * from v_wap_contents where cid=?", page.Connection(), data::Params{id});
   std::string text;
   if (rs.Eof()) {
-    SetPageTitle(ToCharRefs(c.request->Item("classname").value_or("")));
+    page.SetPageTitle(ToCharRefs(page.Request().Item("classname").value_or("")));
     text = ToCharRefs("没有相关内容");
   } else {
-    SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
+    page.SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
     text = ToCharRefs(rs.Field("content").ToText());
   }
-  c.page.append("<p align=\"left\">").append(text).append("</p>\r\n");
-  AppendHomeLink();
+  page.Buffer().append("<p align=\"left\">").append(text).append("</p>\r\n");
+  page.AppendHomeLink();
 }
 
 }  // namespace wap

@@ -6,9 +6,9 @@
 
 namespace wap {
 
-class Showcontent : public PageObject {
+class ContentPage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

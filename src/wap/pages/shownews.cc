@@ -2,33 +2,41 @@
 
 #include <string>
 
+#include "platform/data/connection.h"
+#include "platform/data/param.h"
+#include "platform/data/recordset.h"
 #include "platform/host/request.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/page_frame.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {
 
-void Shownews::StartPage(host::ScriptingContext& context) {
-  if (!InitPage(context)) return;
-  PageContext& c = PageContext::Current();
-  const int id = ToSmallInt(c.request->Item("id"), "id");
-  data::Recordset& rs = *c.recordset;
-  rs.Open("select * from v_wap_contents where id=" + std::to_string(id), *c.connection);
+void ArticlePage::StartPage(Page& page) {
+  if (!page.InitPage()) return;
+  const data::Param id = ToSmallInt(page.Request().Item("id"), "id");
+  data::Recordset& rs = page.Recordset();
+  rs.Open("select * from v_wap_contents where id=?", page.Connection(), data::Params{id});
   if (rs.Eof()) {
-    SetPageTitle("蓝杉工坊");
-    c.page.append("<p align=\"left\">").append(ToCharRefs("没有相关内容")).append("</p>\r\n");
+    page.SetPageTitle("蓝杉工坊");
+    page.Buffer()
+        .append("<p align=\"left\">")
+        .append(ToCharRefs("没有相关内容"))
+        .append("</p>\r\n");
   } else {
-    SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
+    page.SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
     const data::Value& added = rs.Field("addtime");
     if (!added.IsNull()) {
-      c.page.append("<p align=\"left\">").append(ToCharRefs(added.ToText())).append("</p>\r\n");
+      page.Buffer()
+          .append("<p align=\"left\">")
+          .append(ToCharRefs(added.ToText()))
+          .append("</p>\r\n");
     }
-    c.page.append("<p align=\"left\">")
+    page.Buffer()
+        .append("<p align=\"left\">")
         .append(ToCharRefs(rs.Field("content").ToText()))
         .append("</p>\r\n");
   }
-  AppendHomeLink();
+  page.AppendHomeLink();
 }
 
 }  // namespace wap

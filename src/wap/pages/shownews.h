@@ -6,9 +6,9 @@
 
 namespace wap {
 
-class Shownews : public PageObject {
+class ArticlePage : public PageObject {
  protected:
-  void StartPage(host::ScriptingContext& context) override;
+  void StartPage(Page& page) override;
 };
 
 }  // namespace wap

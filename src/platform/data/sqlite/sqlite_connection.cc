@@ -18,9 +18,6 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // Idle prepared statements kept per connection.
 constexpr std::size_t kStatementCacheSize = 64;
-// A move forward by fewer rows than this steps the statement; a longer jump, or a move back,
-// positions through the skipping statement (see SqliteRows).
-constexpr std::size_t kLongestStepRun = 4;
 
 struct CloseDb {
   void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
@@ -50,16 +47,6 @@ bool LeavesConnectionUnusable(int rc) {
     default:
       return false;
   }
-}
-
-// The text of `stmt` without a closing ";" and trailing blanks, to stand inside parentheses.
-std::string StatementText(sqlite3_stmt* stmt) {
-  std::string_view text = sqlite3_sql(stmt);
-  while (!text.empty() && (text.back() == ';' || text.back() == ' ' || text.back() == '\t' ||
-                           text.back() == '\n' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return std::string(text);
 }
 
 // The values of the current row of `stmt` into `values` (one per column).
@@ -151,11 +138,7 @@ class SqliteConnection final : public NativeConnection {
   void Register(SqliteRows* rows) { open_rows_.push_back(rows); }
   void Unregister(SqliteRows* rows) { std::erase(open_rows_, rows); }
 
-  // A statement derived from a result's own (to count or to position it), from the cache or
-  // newly prepared. Null when the text does not prepare as one statement; never throws
-  // DataError (the caller then falls back to the result's own statement).
-  StmtPtr Derived(const std::string& sql);
-  // Takes back a statement that Run or Derived handed out, for reuse under `sql`.
+  // Takes back a statement that Run or Acquire handed out, for reuse under `sql`.
   void Release(std::string_view sql, StmtPtr stmt) noexcept { cache_.Give(sql, std::move(stmt)); }
   // A statement of `sql` that no result is using: the cached one or a new one. Throws DataError.
   StmtPtr Acquire(std::string_view sql);
@@ -174,25 +157,20 @@ class SqliteConnection final : public NativeConnection {
   std::vector<SqliteRows*> open_rows_;
 };
 
-// The rows of a read-only statement, read lazily. Moving to the next row steps the statement;
-// a longer jump or a move back runs a second, skipping statement, "SELECT * FROM (the
-// statement) LIMIT -1 OFFSET n", which SQLite flattens into the same loop and which passes over
-// the skipped rows without reading their columns. It is used only when the statement delivers
-// its rows straight from its tables (no sort step, whose order among equal keys the two could
-// differ in); otherwise the statement is stepped (from its start for a move back). Counting runs
-// "SELECT count(*) FROM (the statement) ORDER BY 1" (the outer ORDER BY lets SQLite drop the
-// inner one and flatten, often onto an index alone), or steps a copy of the statement when that
-// does not prepare. While the statement is active its derived statements read its snapshot.
+// The rows of a read-only statement, read lazily: moving forward steps the statement, a move back
+// runs it again from its start. Counting steps a second statement of the same text to its end
+// without reading a column. Paging does not come here: the recordset asks the database for the
+// count and for the rows of one page.
 class SqliteRows final : public ResultRows {
  public:
-  // `stmt`, prepared from `sql`, has been stepped once; `has_row` is whether that step gave a row.
+  // `stmt`, prepared from `sql` with `params` bound, has been stepped once; `has_row` is whether
+  // that step gave a row.
   SqliteRows(SqliteConnection& conn, std::string sql, std::span<const Param> params, StmtPtr stmt,
              bool has_row)
       : conn_(&conn),
         sql_(std::move(sql)),
         params_(params.begin(), params.end()),
         main_(std::move(stmt)),
-        cur_(main_.get()),
         stepped_(has_row ? 1 : 0),
         done_(!has_row) {
     const int n = sqlite3_column_count(main_.get());
@@ -203,13 +181,12 @@ class SqliteRows final : public ResultRows {
     }
     values_.resize(names_.size());
     if (done_) count_ = 0;
-    sorted_ = sqlite3_stmt_status(main_.get(), SQLITE_STMTSTATUS_SORT, 0) > 0;
     conn_->Register(this);
   }
   ~SqliteRows() override {
     if (conn_ != nullptr) {
       conn_->Unregister(this);
-      ReturnStatements();
+      ReturnStatement();
     }
   }
   SqliteRows(const SqliteRows&) = delete;
@@ -219,22 +196,17 @@ class SqliteRows final : public ResultRows {
   const std::string& ColumnName(std::size_t column) const override { return names_.at(column); }
 
   std::size_t RowCount() override {
-    if (!count_) count_ = Count();
+    if (!count_) count_ = CountWithCopy();
     return *count_;
   }
 
   bool MoveTo(std::size_t row) override {
     RequireAttached();
     if (count_ && row >= *count_) return false;
-    const std::size_t next = first_ + stepped_;  // the row the next step gives
-    if (stepped_ > 0 && !done_ && row + 1 == next) return true;
-    const bool ahead = row >= next;
-    if (ahead && done_) return false;  // the statement ended before `row`
-    if (!ahead || row - next >= kLongestStepRun) {
-      if (row >= kLongestStepRun && SkipTo(row)) return stepped_ > 0;
-      if (!ahead) Restart();
-    }
-    while (first_ + stepped_ < row + 1) {
+    if (!done_ && stepped_ > 0 && row + 1 == stepped_) return true;
+    if (done_ && row >= stepped_) return false;  // the statement ended before `row`
+    if (done_ || row + 1 < stepped_) Restart();  // finished, or `row` is behind: start again
+    while (stepped_ < row + 1) {
       if (!Step()) return false;
     }
     return true;
@@ -243,7 +215,7 @@ class SqliteRows final : public ResultRows {
   const Value& Get(std::size_t column) override {
     RequireAttached();
     if (!loaded_) {
-      ReadRow(cur_, values_);
+      ReadRow(main_.get(), values_);
       loaded_ = true;
     }
     return values_.at(column);
@@ -251,7 +223,7 @@ class SqliteRows final : public ResultRows {
 
   // Called by the connection when it closes or is readied for reuse.
   void Detach() noexcept {
-    ReturnStatements();
+    ReturnStatement();
     conn_ = nullptr;
   }
 
@@ -260,94 +232,34 @@ class SqliteRows final : public ResultRows {
     if (main_ == nullptr) throw DataError("the recordset's connection has been closed");
   }
 
-  void ReturnStatements() noexcept {
-    cur_ = nullptr;
-    conn_->Release(sql_, std::move(main_));
-    if (skip_ != nullptr) conn_->Release(skip_sql_, std::move(skip_));
-  }
+  void ReturnStatement() noexcept { conn_->Release(sql_, std::move(main_)); }
 
-  // Makes the statement itself current again, before its first row.
+  // Makes the statement start again, before its first row (its bindings stay).
   void Restart() {
     sqlite3_reset(main_.get());  // its result repeats a step error already reported
-    cur_ = main_.get();
-    first_ = 0;
     stepped_ = 0;
     done_ = false;
     loaded_ = false;
-  }
-
-  // Positions on `row` through the skipping statement. Returns false, changing nothing, when it
-  // may not be used; otherwise true, with stepped_ 0 when there is no such row.
-  bool SkipTo(std::size_t row) {
-    if (sorted_ || skip_unusable_) return false;
-    if (skip_ == nullptr) {
-      skip_sql_ = "SELECT * FROM (\n" + StatementText(main_.get()) + "\n) LIMIT -1 OFFSET ?" +
-                  std::to_string(params_.size() + 1);
-      skip_ = conn_->Derived(skip_sql_);
-      if (skip_ == nullptr ||
-          sqlite3_bind_parameter_count(skip_.get()) != static_cast<int>(params_.size() + 1) ||
-          Bind(skip_.get(), params_) != SQLITE_OK ||
-          sqlite3_column_count(skip_.get()) != static_cast<int>(names_.size())) {
-        skip_unusable_ = true;
-        return false;
-      }
-    }
-    sqlite3_reset(skip_.get());
-    sqlite3_bind_int64(skip_.get(), static_cast<int>(params_.size() + 1),
-                       static_cast<sqlite3_int64>(row));
-    cur_ = skip_.get();
-    first_ = row;
-    stepped_ = 0;
-    done_ = false;
-    Step();
-    if (sqlite3_stmt_status(skip_.get(), SQLITE_STMTSTATUS_SORT, 0) > 0) {
-      // Planned with a sort step after all: its order is not to be relied on.
-      skip_unusable_ = true;
-      Restart();
-      return false;
-    }
-    return true;
   }
 
   bool Step() {
     loaded_ = false;
-    const int rc = sqlite3_step(cur_);
+    const int rc = sqlite3_step(main_.get());
     if (rc == SQLITE_ROW) {
       ++stepped_;
       return true;
     }
     if (rc == SQLITE_DONE) {
       done_ = true;
-      // A skipping statement that found no row at all only tells that there are fewer rows.
-      if (stepped_ > 0 || first_ == 0) count_ = first_ + stepped_;
+      count_ = stepped_;
       return false;
     }
     throw conn_->Failure(rc);
   }
 
-  std::size_t Count() {
-    RequireAttached();
-    const std::string sql =
-        "SELECT count(*) FROM (\n" + StatementText(main_.get()) + "\n) ORDER BY 1";
-    StmtPtr count = conn_->Derived(sql);
-    if (count == nullptr || sqlite3_column_count(count.get()) != 1 ||
-        Bind(count.get(), params_) != SQLITE_OK) {
-      if (count != nullptr) conn_->Release(sql, std::move(count));
-      return CountWithCopy();
-    }
-    const int rc = sqlite3_step(count.get());
-    if (rc != SQLITE_ROW) {
-      DataError error = conn_->Failure(rc);
-      conn_->Release(sql, std::move(count));
-      throw error;
-    }
-    const sqlite3_int64 n = sqlite3_column_int64(count.get(), 0);
-    conn_->Release(sql, std::move(count));
-    return static_cast<std::size_t>(n);
-  }
-
   // Steps a second statement of the same text to its end without reading a column.
   std::size_t CountWithCopy() {
+    RequireAttached();
     StmtPtr copy = conn_->Acquire(sql_);
     if (const int rc = Bind(copy.get(), params_); rc != SQLITE_OK) {
       conn_->Release(sql_, std::move(copy));
@@ -373,14 +285,8 @@ class SqliteRows final : public ResultRows {
   std::string sql_;  // the text the statement was run with (its key in the cache)
   Params params_;    // the values bound to it
   StmtPtr main_;     // the statement; null once detached
-  std::string skip_sql_;
-  StmtPtr skip_;           // the skipping statement, once needed
-  sqlite3_stmt* cur_;      // the one whose row is current: main_ or skip_
-  std::size_t first_ = 0;  // the row that cur_ gives first
-  std::size_t stepped_;    // rows stepped on cur_ since it last started
-  bool done_;              // cur_ has run to its end
-  bool sorted_ = false;    // the statement has a sort step: never skip
-  bool skip_unusable_ = false;
+  std::size_t stepped_;  // rows stepped since it last started; the current row is stepped_ - 1
+  bool done_;            // the statement has run to its end
   std::vector<std::string> names_;
   std::vector<Value> values_;
   bool loaded_ = false;
@@ -417,21 +323,6 @@ StmtPtr SqliteConnection::Prepare(std::string_view sql) {
 StmtPtr SqliteConnection::Acquire(std::string_view sql) {
   StmtPtr stmt = cache_.Take(sql);
   return stmt != nullptr ? std::move(stmt) : Prepare(sql);
-}
-
-StmtPtr SqliteConnection::Derived(const std::string& sql) {
-  StmtPtr stmt = cache_.Take(sql);
-  if (stmt != nullptr) return stmt;
-  sqlite3_stmt* raw = nullptr;
-  const char* tail = nullptr;
-  const int rc = sqlite3_prepare_v3(db_.get(), sql.c_str(), static_cast<int>(sql.size()),
-                                    SQLITE_PREPARE_PERSISTENT, &raw, &tail);
-  stmt.reset(raw);
-  if (rc != SQLITE_OK || stmt == nullptr || tail != sql.c_str() + sql.size() ||
-      sqlite3_stmt_readonly(stmt.get()) == 0) {
-    return nullptr;
-  }
-  return stmt;
 }
 
 std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql,

@@ -195,24 +195,6 @@ TEST_F(SiteCreation, ASessionUseridThatIsNotAWholeNumberFailsBeforeAnythingIsMad
   }
 }
 
-TEST_F(SiteCreation, UsesTheFileSystemObjectTheSettingsName) {
-  h_.SetObjectFactory([](std::string_view prog_id) -> std::unique_ptr<host::HostObject> {
-    if (text::EqualsIgnoreCase(prog_id, "Site.Files")) {
-      return std::make_unique<fso::FileSystemObject>();
-    }
-    return nullptr;
-  });
-  h_.WriteFile("inc/fso.asp", "<%Const_ScriptFileSystem=\"Site.Files\"%>");
-  Create();
-  EXPECT_EQ(Read("waphome/abc/index.asp"), kEntryPage);
-}
-
-TEST_F(SiteCreation, AnUnknownFileSystemObjectFailsBeforeAnyFolderIsMade) {
-  h_.WriteFile("inc/fso.asp", "<%Const_ScriptFileSystem=\"No.Such\"%>");
-  CreateFails();
-  EXPECT_TRUE(List("waphome").empty());
-}
-
 TEST_F(SiteCreation, MapsTheMemberFolderFromTheCallingPagesFolder) {
   fs::create_directories(h_.Root() / "admin/waphome");
   Create("/admin");

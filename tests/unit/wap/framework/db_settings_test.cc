@@ -2,12 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/data/connection.h"
-#include "platform/data/data_error.h"
-#include "unit/wap/page_test.h"
-#include "wap/framework/db_connection.h"
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
 
-namespace wap::page_test {
+#include "platform/data/connection.h"
+#include "platform/data/connection_pool.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
+#include "platform/host/application.h"
+#include "platform/host/local_session.h"
+#include "platform/host/request.h"
+#include "platform/host/response.h"
+#include "platform/host/scripting_context.h"
+#include "platform/host/server.h"
+#include "support/temp_dir.h"
+#include "wap/framework/page.h"
+
+namespace wap {
 namespace {
 
 TEST(ExtractSetting, ReadsTheLastNameQuoteValueQuoteMatch) {
@@ -38,102 +51,100 @@ TEST(ExtractSetting, ReadsTheLastNameQuoteValueQuoteMatch) {
   for (const auto& c : cases) EXPECT_EQ(ExtractSetting(c.name, c.text), c.value) << c.text;
 }
 
-TEST(BuildConnectionString, JoinsThePiecesWithNothingBetween) {
-  EXPECT_EQ(BuildConnectionString({"S", "U", "W", "D", "F"}),
-            "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=S;User ID=U;Password=W;"
-            "Initial Catalog=D");
-  EXPECT_EQ(BuildConnectionString({"S", "", "", "D", ""}),
-            "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=S;User ID=;Password=;"
-            "Initial Catalog=D");
-}
-
-class DBSettingsCache : public PageTest {
+// A web root with conn.asp and inc/fso.asp, and the application that caches their settings.
+class DBSettingsCache : public ::testing::Test {
  protected:
-  host::Response RunPage() {
-    ScriptedPage page([this] { connection_string_ = PageContext::Current().connection_string; });
-    return h_.Run(page, PageRequest{{{"userid", "1"}}});
+  void SetUp() override {
+    WriteConn("sqlite:data/site.db", "site");
+    Write("inc/fso.asp",
+          "<%\r\nConst_ScriptFileSystem=\"Scripting."
+          "FileSystemObject\"\r\n%>\r\n");
+  }
+  void Write(std::string_view relative_path, std::string_view content) {
+    const std::filesystem::path path = root_.path() / relative_path;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
   }
   void WriteConn(std::string_view server, std::string_view database) {
-    h_.WriteFile("conn.asp", "<%\r\nstrSQLServer=\"" + std::string(server) +
-                                 "\"\r\nstrSQLDataBase=\"" + std::string(database) + "\"\r\n%>");
+    Write("conn.asp", "<%\r\nstrSQLServer=\"" + std::string(server) + "\"\r\nstrSQLDataBase=\"" +
+                          std::string(database) + "\"\r\nstrSQLUser=\"u\"\r\n%>");
   }
-  // The description the data layer gives for opening `connection_string`.
-  std::string OpenFailure(std::string_view connection_string) {
-    data::Connection c(h_.Pool());
-    try {
-      c.Open(connection_string);
-    } catch (const data::DataError& e) {
-      return e.what();
-    }
-    ADD_FAILURE() << "opened " << connection_string;
-    return {};
+  void Remove(std::string_view relative_path) {
+    std::filesystem::remove_all(root_.path() / relative_path);
   }
-  std::string connection_string_;
+  DBSettings Load() { return LoadDBSettings(app_, server_); }
+
+  testing_support::TempDir root_;
+  host::Application app_;
+  host::Server server_{root_.path(), "/wap", [](std::string_view) { return nullptr; }};
 };
 
-TEST_F(DBSettingsCache, FirstRequestCachesTheSettings) {
-  EXPECT_EQ(RunPage().Status(), 200);
-  EXPECT_EQ(connection_string_, PageHarness::kConnectionString);
-  EXPECT_EQ(h_.App().Get("strDBName"), "site");
-  EXPECT_EQ(h_.App().Get("strDBServer"), "sqlite:data/site.db");
-  EXPECT_EQ(h_.App().Get("strDBUser"), "");
-  EXPECT_EQ(h_.App().Get("strDBPwd"), "");
-  EXPECT_EQ(h_.App().Get("Const_ScriptFileSystem"), "Scripting.FileSystemObject");
+TEST_F(DBSettingsCache, FirstLoadCachesTheSettings) {
+  const DBSettings s = Load();
+  EXPECT_EQ(s.server, "sqlite:data/site.db");
+  EXPECT_EQ(s.database, "site");
+  EXPECT_EQ(s.user, "u");
+  EXPECT_EQ(s.password, "");
+  EXPECT_EQ(s.file_system_object, "Scripting.FileSystemObject");
+  EXPECT_EQ(app_.Get("strDBName"), "site");
+  EXPECT_EQ(app_.Get("strDBServer"), "sqlite:data/site.db");
+  EXPECT_EQ(app_.Get("strDBUser"), "u");
+  EXPECT_EQ(app_.Get("strDBPwd"), "");
+  EXPECT_EQ(app_.Get("Const_ScriptFileSystem"), "Scripting.FileSystemObject");
 }
 
 TEST_F(DBSettingsCache, LaterEditsAreIgnoredOnceCached) {
-  RunPage();
+  Load();
   WriteConn("sqlite:data/elsewhere.db", "other");
-  h_.Remove("inc");
-  const host::Response r = RunPage();
-  EXPECT_EQ(r.Body().substr(0, 5), "<?xml");
-  EXPECT_EQ(connection_string_, PageHarness::kConnectionString);
+  Remove("inc");
+  EXPECT_EQ(Load().server, "sqlite:data/site.db");
 }
 
 TEST_F(DBSettingsCache, AnEmptyDatabaseNameIsReadAgainNextTime) {
   WriteConn("sqlite:data/site.db", "");
-  EXPECT_EQ(RunPage().Status(), 200);
-  EXPECT_EQ(h_.App().Get("strDBName"), "");
-  WriteConn("", "site");  // read again: now the open fails
-  const std::string expected =
-      "OpenDB():" + OpenFailure(
-                        "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=;"
-                        "User ID=;Password=;Initial Catalog=site");
-  const host::Response r = RunPage();
-  EXPECT_EQ(r.Body(), expected);
-  EXPECT_TRUE(r.Ended());
+  Load();
+  EXPECT_EQ(app_.Get("strDBName"), "");
+  WriteConn("elsewhere", "site");
+  EXPECT_EQ(Load().server, "elsewhere");
+}
+
+TEST_F(DBSettingsCache, MissingConnFileFailsAndCachesNothing) {
+  Remove("conn.asp");
+  EXPECT_ANY_THROW(Load());
+  EXPECT_FALSE(app_.Get("strDBName").has_value());
+}
+
+TEST_F(DBSettingsCache, MissingFsoFileFailsAfterTheDatabaseValuesAreCached) {
+  Remove("inc/fso.asp");
+  EXPECT_ANY_THROW(Load());
+  EXPECT_EQ(app_.Get("strDBName"), "site");
+  EXPECT_FALSE(app_.Get("Const_ScriptFileSystem").has_value());
+  EXPECT_EQ(Load().database, "site");  // from the cache now
 }
 
 TEST_F(DBSettingsCache, AFailedOpenSendsOnlyTheDescription) {
   for (const char* server : {"sqlite:data/missing.db", ""}) {
-    PageHarness fresh;
-    fresh.WriteFile("conn.asp",
-                    "strSQLServer=\"" + std::string(server) + "\" strSQLDataBase=\"site\"");
-    ScriptedPage page([] { ADD_FAILURE() << "the page ran after a failed open"; });
-    const host::Response r = fresh.Run(page, PageRequest{{{"userid", "1"}}});
-    const std::string cs =
-        "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=" + std::string(server) +
-        ";User ID=;Password=;Initial Catalog=site";
-    EXPECT_EQ(r.Body(), "OpenDB():" + OpenFailure(cs)) << server;
-    EXPECT_NE(r.Body(), "OpenDB():");
-    EXPECT_TRUE(r.Ended());
-    EXPECT_EQ(r.ContentType(), "text/vnd.wap.wml");
+    host::Application app;
+    WriteConn(server, "site");
+    host::Request request;
+    host::Response response;
+    host::LocalSession session;
+    data::ConnectionPool pool(root_.path());
+    host::ScriptingContext context{app, request, response, session, server_, pool};
+    Page page(context);
+    page.CreateDBObjects();
+    EXPECT_FALSE(page.OpenDB()) << server;
+    EXPECT_TRUE(response.Ended());
+    std::string description;
+    try {
+      data::Connection(pool).Open(data::BuildConnectionString({server, "u", "", "site"}));
+    } catch (const data::DataError& e) {
+      description = e.what();
+    }
+    EXPECT_NE(description, "") << server;
+    EXPECT_EQ(response.Body(), "OpenDB():" + description) << server;
   }
 }
 
-TEST_F(DBSettingsCache, MissingConnFileFailsAndCachesNothing) {
-  h_.Remove("conn.asp");
-  EXPECT_ANY_THROW(RunPage());
-  EXPECT_FALSE(h_.App().Get("strDBName").has_value());
-}
-
-TEST_F(DBSettingsCache, MissingFsoFileFailsAfterTheDatabaseValuesAreCached) {
-  h_.Remove("inc/fso.asp");
-  EXPECT_ANY_THROW(RunPage());
-  EXPECT_EQ(h_.App().Get("strDBName"), "site");
-  EXPECT_FALSE(h_.App().Get("Const_ScriptFileSystem").has_value());
-  EXPECT_EQ(RunPage().Status(), 200);  // from the cache now
-}
-
 }  // namespace
-}  // namespace wap::page_test
+}  // namespace wap

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "unit/wap/page_test.h"
+#include "unit/wap/expected_page.h"
 
 namespace wap::page_test {
 namespace {

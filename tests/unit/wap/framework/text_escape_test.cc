@@ -4,7 +4,6 @@
 
 #include "wap/framework/folder_name.h"
 #include "wap/framework/owner_markup.h"
-#include "wap/framework/sql_text.h"
 #include "wap/framework/url_encode.h"
 #include "wap/framework/xml_escape.h"
 
@@ -80,11 +79,6 @@ TEST(IsPlainFolderName, RefusesNamesThatReachOutsideOneFolder) {
   for (const char* bad : {"", ".", "..", "a/b", "a\\b", "c:", "../demo", "a\tb", "a\x7F"}) {
     EXPECT_FALSE(IsPlainFolderName(bad)) << bad;
   }
-}
-
-TEST(SqlQuote, DoublesApostrophes) {
-  EXPECT_EQ(SqlQuote(""), "''");
-  EXPECT_EQ(SqlQuote("x' or '1'='1"), "'x'' or ''1''=''1'");
 }
 
 TEST(PercentEncode, KeepsOnlyUnreservedCharacters) {

@@ -1,0 +1,195 @@
+#include "wap/framework/page.h"
+
+#include <chrono>
+#include <exception>
+#include <string>
+
+#include "platform/data/connection.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/recordset.h"
+#include "platform/host/application.h"
+#include "platform/host/request.h"
+#include "platform/host/response.h"
+#include "platform/host/scripting_context.h"
+#include "platform/host/session.h"
+#include "wap/framework/request_filter.h"
+#include "wap/framework/site_query.h"
+#include "wap/framework/xml_escape.h"
+
+namespace wap {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+// A request value escaped for markup; missing gives "".
+std::string EscapedItem(const host::Request& request, std::string_view name) {
+  return EscapeXmlAttribute(request.Item(name).value_or(""));
+}
+
+std::string Domain(const host::Application& application) {
+  return EscapeXmlAttribute(application.Get("domain").value_or(""));
+}
+
+void AppendWmlHeader(Page& page) {
+  page.Response().SetContentType("text/vnd.wap.wml");
+  std::string& p = page.Buffer();
+  p.append("<?xml version=\"1.0\" encoding=\"utf-8\"?>").append(kCrLf);
+  p.append(
+       "<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML 1.1//EN\" "
+       "\"http://www.wapforum.org/DTD/wml_1.1.xml\">")
+      .append(kCrLf);
+  p.append("<wml>").append(kCrLf);
+  p.append("<head>").append(kCrLf);
+  p.append(
+       "<meta http-equiv=\"Cache-Control\" content=\"max-age=0\" "
+       "forua=\"true\"/>")
+      .append(kCrLf);
+  p.append(
+       "<meta http-equiv=\"content-type\" "
+       "content=\"text/vnd.wap.wml;charset=UTF-8\"/>")
+      .append(kCrLf);
+  p.append("</head>").append(kCrLf);
+  p.append("<card id=\"card1\" title=\"").append(kCardTitlePlaceholder).append("\">").append(kCrLf);
+  p.append("<p><img src=\"")
+      .append(Domain(page.Application()))
+      .append("/waphome/")
+      .append(EscapedItem(page.Request(), "username"))
+      .append("/Demo.jpg\" alt=\"Demo\"/></p>");
+}
+
+void AppendXhtmlHeader(Page& page) {
+  const std::string username = EscapedItem(page.Request(), "username");
+  std::string& p = page.Buffer();
+  p.append("<?xml version=\"1.0\" encoding=\"utf-8\"?>").append(kCrLf);
+  p.append(
+       "<!DOCTYPE html PUBLIC \"-//WAPFORUM//DTD XHTML Mobile 1.0//EN\" "
+       "\"http://www.wapforum.org/DTD/xhtml-mobile10.dtd\">")
+      .append(kCrLf);
+  p.append(kCrLf);
+  p.append("<html xmlns=\"http://www.w3.org/1999/xhtml\">").append(kCrLf);
+  p.append("  <head>").append(kCrLf);
+  p.append("    <title></title>").append(kCrLf);
+  p.append("    <link href=\"/waphome/")
+      .append(username)
+      .append("/style.css\" rel=\"stylesheet\" type=\"text/css\"/>")
+      .append(kCrLf);
+  p.append(
+       "    <meta http-equiv=\"content-type\" content=\"text/html; "
+       "charset=utf-8\"/>")
+      .append(kCrLf);
+  p.append("  </head>").append(kCrLf);
+  p.append(kCrLf);
+  p.append("  <body>").append(kCrLf);
+  p.append("     <img src=\"")
+      .append(Domain(page.Application()))
+      .append("/waphome/")
+      .append(username)
+      .append("/Demo.jpg\" alt=\"Demo\"/><br/>");
+}
+
+// Replaces every occurrence of `from` in `text` by `to`, scanning only the original text.
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  std::size_t at = 0;
+  while ((at = text.find(from, at)) != std::string::npos) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+}
+
+}  // namespace
+
+Page::Page(host::ScriptingContext& context) : context_(context) {}
+
+Page::~Page() { CloseDB(); }
+
+host::Application& Page::Application() const { return context_.application; }
+host::Request& Page::Request() const { return context_.request; }
+host::Response& Page::Response() const { return context_.response; }
+host::Session& Page::Session() const { return context_.session; }
+host::Server& Page::Server() const { return context_.server; }
+
+data::Connection& Page::Connection() { return *connection_; }
+data::Recordset& Page::Recordset() { return *recordset_; }
+bool Page::HasOpenConnection() const { return connection_ && connection_->IsOpen(); }
+
+void Page::SetCachingHeaders() {
+  host::Response& r = Response();
+  r.SetExpires(0);
+  r.SetExpiresAbsolute(std::chrono::system_clock::now() - std::chrono::hours(24));
+  r.AddHeader("pragma", "no-cache");
+  r.AddHeader("cache-control", "private");
+  r.SetCacheControl("no-cache");
+}
+
+void Page::CreateDBObjects() {
+  recordset_.reset();
+  connection_.reset();
+  connection_ = std::make_unique<data::Connection>(context_.connections);
+  recordset_ = std::make_unique<data::Recordset>();
+}
+
+bool Page::OpenDB() {
+  settings_ = LoadDBSettings(Application(), Server());
+  try {
+    connection_->Open(data::BuildConnectionString(
+        {settings_.server, settings_.user, settings_.password, settings_.database}));
+    return true;
+  } catch (const std::exception& e) {
+    // The one failure a page reports itself: the client sees the provider's description.
+    Response().Write(std::string("OpenDB():") + e.what());
+    Response().End();
+    return false;
+  }
+}
+
+void Page::CloseDB() noexcept {
+  if (recordset_ && recordset_->IsOpen()) recordset_->Close();
+  if (connection_ && connection_->IsOpen()) connection_->Close();
+  recordset_.reset();
+  connection_.reset();
+}
+
+bool Page::InitPage() {
+  SetCachingHeaders();
+  wml_ = Request().ServerVariable("HTTP_ACCEPT").find("wml") != std::string::npos;
+  buffer_.clear();
+  CreateDBObjects();
+  link_suffix_ = wap::LinkSuffix(Request());
+  const bool filtered = FilterRequest(Request(), Response());
+  if (wml_) {
+    AppendWmlHeader(*this);
+  } else {
+    AppendXhtmlHeader(*this);
+  }
+  if (filtered) return false;
+  return OpenDB();
+}
+
+void Page::SetPageTitle(std::string_view title) {
+  if (wml_) {
+    ReplaceAll(buffer_, kCardTitlePlaceholder, title);
+  } else {
+    ReplaceAll(buffer_, "<title></title>", "<title>" + std::string(title) + "</title>");
+  }
+}
+
+void Page::AppendHomeLink() {
+  buffer_.append("<p><a href=\"/wap/index.asp?")
+      .append(link_suffix_)
+      .append("&amp;\">首页</a></p>")
+      .append(kCrLf);
+}
+
+void Page::EndPage() {
+  if (ended_) return;
+  ended_ = true;
+  if (wml_) {
+    buffer_.append("  </card>").append(kCrLf).append("</wml>").append(kCrLf);
+  } else {
+    buffer_.append("  </body>").append(kCrLf).append("</html>").append(kCrLf);
+  }
+  Response().Write(buffer_);
+  CloseDB();
+}
+
+}  // namespace wap

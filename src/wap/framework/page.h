@@ -1,0 +1,112 @@
+// Page: one run of a page object and the framework's operations on it. It holds the host objects of
+// the request, the markup, the page buffer, the link suffix, the database settings, the connection
+// and the one shared recordset. InitPage sends the no-cache headers, chooses the markup, builds the
+// link suffix, screens the request, writes the document header and opens the database; SetPageTitle
+// and AppendHomeLink serve the page body; EndPage closes the document, writes the page buffer to
+// the response in one write and closes the database. A page object makes its Page in OnStartPage
+// and ends it in OnEndPage; a test may make one over an in-memory host. The lower-level steps are
+// public, so that the administration object makes its own set-up and end from the same parts. Not
+// thread-safe: one thread uses a Page at a time (it may move to another thread between the host's
+// calls).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "wap/framework/db_settings.h"
+
+namespace data {
+class Connection;
+class Recordset;
+}  // namespace data
+namespace host {
+class Application;
+class Request;
+class Response;
+class Server;
+class Session;
+struct ScriptingContext;
+}  // namespace host
+
+namespace wap {
+
+// The placeholder of the WML card title until SetPageTitle replaces it.
+inline constexpr std::string_view kCardTitlePlaceholder = "$$card_title$$";
+
+class Page {
+ public:
+  // Borrows the request's host objects; `context` must outlive the Page (the host keeps it alive
+  // until OnEndPage returns). Writes nothing.
+  explicit Page(host::ScriptingContext& context);
+  // CloseDB. Never throws.
+  ~Page();
+  Page(const Page&) = delete;
+  Page& operator=(const Page&) = delete;
+
+  host::Application& Application() const;
+  host::Request& Request() const;
+  host::Response& Response() const;
+  host::Session& Session() const;
+  host::Server& Server() const;
+
+  // True when InitPage chose WML (the Accept header names wml); XHTML otherwise.
+  bool IsWml() const { return wml_; }
+  // The page being produced; EndPage writes it.
+  std::string& Buffer() { return buffer_; }
+  // "userid=…&amp;username=…&amp;siteid=…" (LinkSuffix of the request); empty before InitPage.
+  const std::string& LinkSuffix() const { return link_suffix_; }
+  // The settings OpenDB loaded; empty values before.
+  const DBSettings& Settings() const { return settings_; }
+  // The connection and the shared recordset. Requires: CreateDBObjects ran and CloseDB did not.
+  data::Connection& Connection();
+  data::Recordset& Recordset();
+  // True when OpenDB opened the connection and CloseDB has not closed it.
+  bool HasOpenConnection() const;
+
+  // Sets up the page. Returns true when the page should render its body; false when the response
+  // has already been ended, by a keyword-filter hit (then no database work has been done: no
+  // settings load, no open) or by a failed database open (the response holds "OpenDB():" and the
+  // description). When false, the page must run no statement and add nothing; EndPage still runs.
+  // Throws what the host or the settings load throws (a missing "\conn.asp").
+  [[nodiscard]] bool InitPage();
+
+  // Replaces the title placeholder in the page buffer: WML every "$$card_title$$", XHTML every
+  // "<title></title>" by "<title>" + title + "</title>". The title is inserted verbatim: callers
+  // pass literals or ToCharRefs output. Requires: InitPage ran.
+  void SetPageTitle(std::string_view title);
+
+  // Appends the paragraph linking to the site's home page (/wap/index.asp with the link suffix).
+  void AppendHomeLink();
+
+  // Ends the page: the closing lines of the markup, one write of the page buffer to the response
+  // (discarded by the host when the response has ended), CloseDB. Runs once; later calls do
+  // nothing. Safe whatever the page did before, also when InitPage did not complete.
+  void EndPage();
+
+  // Expires 0; ExpiresAbsolute now minus one day; header "pragma: no-cache"; header "cache-control:
+  // private"; CacheControl "no-cache".
+  void SetCachingHeaders();
+  // Replaces the connection and shared recordset with new, closed ones whose native connections
+  // come from the scripting context's pool.
+  void CreateDBObjects();
+  // Loads the settings (LoadDBSettings, whose failures are not caught) and opens the connection
+  // with them. On a failure to open, writes "OpenDB():" and the failure's description to the
+  // response, ends the response and returns false. Requires: CreateDBObjects ran.
+  [[nodiscard]] bool OpenDB();
+  // Closes the shared recordset and the connection where they are open and releases both. Never
+  // throws; does nothing for objects already released.
+  void CloseDB() noexcept;
+
+ private:
+  host::ScriptingContext& context_;
+  bool wml_ = false;
+  bool ended_ = false;
+  std::string buffer_;
+  std::string link_suffix_;
+  DBSettings settings_;
+  std::unique_ptr<data::Connection> connection_;
+  std::unique_ptr<data::Recordset> recordset_;
+};
+
+}  // namespace wap
