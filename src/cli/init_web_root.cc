@@ -70,7 +70,7 @@ std::string ConnAspText(const data::ConnectionSettings& s) {
          "the web\r\n"
          "' root), anything else a PostgreSQL server HOST or HOST,PORT. A value ends at the "
          "first blank.\r\n"
-         "strSQLServer=\"" + s.data_source + "\"\r\n"
+         "strSQLServer=\"" + s.server + "\"\r\n"
          "strSQLUser=\"" + s.user + "\"\r\n"
          "strSQLPassword=\"" + s.password + "\"\r\n"
          "strSQLDataBase=\"" + s.database + "\"\r\n"
@@ -185,21 +185,21 @@ InitResult InitWebRoot(const InitOptions& options) {
   data::ConnectionSettings settings;
   if (options.postgres) {
     settings = data::ParseConnectionString(*options.postgres);
-    if (settings.data_source.empty()) Usage("--postgres: the connection string names no Data Source");
-    if (!data::SqlitePathOf(settings.data_source).empty()) {
+    if (settings.server.empty()) Usage("--postgres: the connection string names no Data Source");
+    if (!data::SqlitePathOf(settings.server).empty()) {
       Usage("--postgres: the Data Source names an SQLite file; leave --postgres out for SQLite");
     }
     if (settings.database.empty()) Usage("--postgres: the connection string names no Initial Catalog");
     try {
-      data::ParseServerAddress(settings.data_source);
+      data::ParseServerAddress(settings.server);
     } catch (const data::DataError& e) {
       Usage(std::string("--postgres: ") + e.what());
     }
   } else {
-    settings.data_source = std::string(data::kSqlitePrefix) + kSqliteFile;
+    settings.server = std::string(data::kSqlitePrefix) + kSqliteFile;
     settings.database = kSqliteDatabaseName;
   }
-  RequireSettingValue(settings.data_source, "the Data Source");
+  RequireSettingValue(settings.server, "the Data Source");
   RequireSettingValue(settings.user, "the User ID");
   RequireSettingValue(settings.password, "the Password");
   RequireSettingValue(settings.database, "the Initial Catalog");
@@ -216,7 +216,7 @@ InitResult InitWebRoot(const InitOptions& options) {
   // The database first: a PostgreSQL database that cannot take the tables leaves no files behind.
   InitResult result{root, ""};
   if (options.postgres) {
-    result.database = "PostgreSQL database " + settings.database + " on " + settings.data_source;
+    result.database = "PostgreSQL database " + settings.database + " on " + settings.server;
   } else {
     CreateFolders(root, {"data"});
     CreateEmptySqliteFile(root / kSqliteFile);

@@ -25,9 +25,9 @@ data::ConnectionSettings ReadConnAsp(const std::filesystem::path& root) {
 }  // namespace
 
 SiteDatabase::SiteDatabase(const std::filesystem::path& root) : pool_(root), connection_(pool_) {
-  const std::string connection_string = data::BuildConnectionString(ReadConnAsp(root));
+  const data::ConnectionSettings settings = ReadConnAsp(root);
   try {
-    connection_.Open(connection_string);
+    connection_.Open(settings);
   } catch (const std::exception& e) {
     throw std::runtime_error("OpenDB():" + std::string(e.what()));
   }

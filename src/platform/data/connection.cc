@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/data/connection_pool.h"
+#include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
 #include "platform/data/native_connection.h"
 #include "platform/data/recordset.h"
@@ -14,9 +15,13 @@ Connection::Connection(ConnectionPool& pool) : pool_(pool) {}
 Connection::~Connection() { Close(); }
 
 void Connection::Open(std::string_view connection_string) {
+  Open(ParseConnectionString(connection_string));
+}
+
+void Connection::Open(const ConnectionSettings& settings) {
   if (IsOpen()) throw DataError("the connection is already open");
-  native_ = pool_.Borrow(connection_string);
-  connection_string_ = std::string(connection_string);
+  native_ = pool_.Borrow(settings);
+  settings_ = settings;
   in_transaction_ = false;
   broken_ = false;
 }
@@ -35,9 +40,8 @@ void Connection::Close() noexcept {
   }
   // Always reset: it also ends the results still open on this connection.
   healthy = native_->ResetForReuse() && healthy;
-  pool_.Return(connection_string_, std::move(native_), healthy);
+  pool_.Return(settings_, std::move(native_), healthy);
   native_.reset();
-  connection_string_.clear();
 }
 
 NativeConnection& Connection::Native() {

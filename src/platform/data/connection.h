@@ -1,9 +1,6 @@
 // Connection: one request's database connection. Created closed; Open borrows a native connection
-// from the pool for the connection string, Close (or destruction) returns it. The connection
-// string's Data Source chooses the engine: "sqlite:PATH" is the SQLite file PATH (relative to the
-// pool's base folder unless absolute; an existing file only), anything else a PostgreSQL server
-// "HOST" or "HOST,PORT" with User ID, Password and Initial Catalog as user, password and database.
-// Not thread-safe; one request uses it on one thread.
+// from the pool for its settings (see connection_settings.h for the engines; an SQLite file must
+// exist), Close (or destruction) returns it. Not thread-safe; one request uses it on one thread.
 #pragma once
 
 #include <memory>
@@ -11,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/data/connection_settings.h"
 #include "platform/data/param.h"
 
 namespace data {
@@ -28,7 +26,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Opens the connection. Throws DataError with a description (the engine's own text, or a clear
-  // sentence for a connection string that names no engine). Throws DataError if already open.
+  // sentence for settings that name no engine). Throws DataError if already open.
+  void Open(const ConnectionSettings& settings);
+  // Opens the connection for the settings of `connection_string` (see connection_string.h).
   void Open(std::string_view connection_string);
   bool IsOpen() const { return native_ != nullptr; }
   // Closes the connection and returns the native connection to the pool; an open transaction is
@@ -66,7 +66,7 @@ class Connection {
   std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params = {});
 
   ConnectionPool& pool_;
-  std::string connection_string_;
+  ConnectionSettings settings_;
   std::unique_ptr<NativeConnection> native_;
   bool in_transaction_ = false;
   bool broken_ = false;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/data/connection_string.h"
 #include "platform/data/native_connection.h"
 
 namespace data {
@@ -16,7 +17,7 @@ struct ConnectionPool::Impl {
   std::size_t max_idle_per_key;
 
   mutable std::mutex mutex;  // guards idle
-  std::map<std::string, std::vector<std::unique_ptr<NativeConnection>>, std::less<>> idle;
+  std::map<ConnectionSettings, std::vector<std::unique_ptr<NativeConnection>>> idle;
 
   std::atomic<bool> logging{false};
   mutable std::mutex log_mutex;  // guards log; calls to it are serialised
@@ -31,12 +32,12 @@ ConnectionPool::ConnectionPool(std::filesystem::path base_folder, std::size_t ma
 
 ConnectionPool::~ConnectionPool() = default;
 
-std::unique_ptr<NativeConnection> ConnectionPool::Borrow(std::string_view connection_string) {
+std::unique_ptr<NativeConnection> ConnectionPool::Borrow(const ConnectionSettings& settings) {
   for (;;) {
     std::unique_ptr<NativeConnection> candidate;
     {
       std::lock_guard lock(impl_->mutex);
-      auto it = impl_->idle.find(connection_string);
+      auto it = impl_->idle.find(settings);
       if (it == impl_->idle.end() || it->second.empty()) break;
       candidate = std::move(it->second.back());
       it->second.pop_back();
@@ -44,19 +45,18 @@ std::unique_ptr<NativeConnection> ConnectionPool::Borrow(std::string_view connec
     if (candidate->StillUsable()) return candidate;
     // A connection the engine closed while it was idle is dropped here, outside the lock.
   }
-  return OpenNativeConnection(connection_string, impl_->base_folder);
+  return OpenNativeConnection(settings, impl_->base_folder);
 }
 
-void ConnectionPool::Return(std::string_view connection_string,
+void ConnectionPool::Return(const ConnectionSettings& settings,
                             std::unique_ptr<NativeConnection> conn, bool healthy) {
   if (!conn || !healthy) return;  // an unhealthy connection closes as `conn` goes
   std::unique_ptr<NativeConnection> surplus;
   try {
     std::lock_guard lock(impl_->mutex);
-    auto it = impl_->idle.find(connection_string);
+    auto it = impl_->idle.find(settings);
     if (it == impl_->idle.end()) {
-      it = impl_->idle.emplace(std::string(connection_string), std::vector<std::unique_ptr<NativeConnection>>())
-               .first;
+      it = impl_->idle.emplace(settings, std::vector<std::unique_ptr<NativeConnection>>()).first;
     }
     if (it->second.size() < impl_->max_idle_per_key) {
       it->second.push_back(std::move(conn));
@@ -86,11 +86,9 @@ void ConnectionPool::LogStatement(std::string_view sql, std::span<const Param> p
   if (impl_->log) impl_->log(sql);
 }
 
-const std::filesystem::path& ConnectionPool::BaseFolder() const { return impl_->base_folder; }
-
 std::size_t ConnectionPool::IdleCount(std::string_view connection_string) const {
   std::lock_guard lock(impl_->mutex);
-  auto it = impl_->idle.find(connection_string);
+  auto it = impl_->idle.find(ParseConnectionString(connection_string));
   return it == impl_->idle.end() ? 0 : it->second.size();
 }
 

@@ -1,5 +1,5 @@
-// ConnectionPool: native database connections kept open for reuse, one idle list per connection
-// string. A Connection borrows on Open and returns on Close; a native connection that failed (or
+// ConnectionPool: native database connections kept open for reuse, one idle list per
+// ConnectionSettings. A Connection borrows on Open and returns on Close; a native connection that failed (or
 // was left inside a transaction that cannot be rolled back) is discarded, never handed out again.
 // Thread-safe. The pool owns idle connections and closes them when it is destroyed; it must
 // outlive every Connection that borrows from it.
@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/data/connection_settings.h"
 #include "platform/data/param.h"
 
 namespace data {
@@ -28,30 +29,28 @@ class ConnectionPool {
   // writes one entry a line.
   using StatementLog = std::function<void(std::string_view entry)>;
 
-  // A relative SQLite path in a connection string is taken from `base_folder` (the web root).
+  // A relative SQLite path in the settings is taken from `base_folder` (the web root).
   explicit ConnectionPool(std::filesystem::path base_folder, std::size_t max_idle_per_key = 16);
   ~ConnectionPool();
   ConnectionPool(const ConnectionPool&) = delete;
   ConnectionPool& operator=(const ConnectionPool&) = delete;
 
-  // An open native connection for `connection_string`: the idle one returned last (after checking
-  // that the engine has not closed it meanwhile), or a new one. Throws DataError with the engine's
+  // An open native connection for `settings`: the idle one returned last (after checking that the
+  // engine has not closed it meanwhile), or a new one. Throws DataError with the engine's
   // description when a new one cannot be opened.
-  std::unique_ptr<NativeConnection> Borrow(std::string_view connection_string);
+  std::unique_ptr<NativeConnection> Borrow(const ConnectionSettings& settings);
 
-  // Takes back a connection borrowed for `connection_string`, which the caller has readied with
+  // Takes back a connection borrowed for `settings`, which the caller has readied with
   // NativeConnection::ResetForReuse. `healthy` false discards it, as does a full idle list.
   // Never throws.
-  void Return(std::string_view connection_string, std::unique_ptr<NativeConnection> conn,
+  void Return(const ConnectionSettings& settings, std::unique_ptr<NativeConnection> conn,
               bool healthy);
 
   void SetStatementLog(StatementLog log);
   // Logs `sql` and its `params` when a statement log is set. Calls of the log are serialised.
   void LogStatement(std::string_view sql, std::span<const Param> params = {}) const;
 
-  const std::filesystem::path& BaseFolder() const;
-
-  // Idle connections held for `connection_string`.
+  // Idle connections held for the settings of `connection_string`.
   std::size_t IdleCount(std::string_view connection_string) const;
 
  private:

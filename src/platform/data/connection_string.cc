@@ -35,7 +35,7 @@ ConnectionSettings ParseConnectionString(std::string_view connection_string) {
     const std::string_view key = Trim(piece.substr(0, eq));
     const std::string value(piece.substr(eq + 1));
     if (IsAnyOf(key, {"Data Source", "Server"})) {
-      settings.data_source = value;
+      settings.server = value;
     } else if (IsAnyOf(key, {"User ID", "UID"})) {
       settings.user = value;
     } else if (IsAnyOf(key, {"Password", "PWD"})) {
@@ -48,7 +48,7 @@ ConnectionSettings ParseConnectionString(std::string_view connection_string) {
 }
 
 std::string BuildConnectionString(const ConnectionSettings& s) {
-  return "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=" + s.data_source +
+  return "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=" + s.server +
          ";User ID=" + s.user + ";Password=" + s.password + ";Initial Catalog=" + s.database;
 }
 

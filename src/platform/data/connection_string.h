@@ -8,16 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/data/connection_settings.h"
+
 namespace data {
 
-struct ConnectionSettings {
-  std::string data_source;  // "Data Source" (or "Server")
-  std::string user;         // "User ID" (or "UID")
-  std::string password;     // "Password" (or "PWD")
-  std::string database;     // "Initial Catalog" (or "Database")
-};
-
-// The settings of `connection_string`. Keys are matched without regard to case and trimmed of
+// The settings of `connection_string`: "Data Source" (or "Server"), "User ID" (or "UID"),
+// "Password" (or "PWD"), "Initial Catalog" (or "Database"). Keys are matched without regard to case and trimmed of
 // blanks; values are taken as they stand (a value runs to the next ";"). Pieces without "=" and
 // unknown keys are ignored; a repeated key keeps its last value. Never throws for any input.
 ConnectionSettings ParseConnectionString(std::string_view connection_string);

@@ -49,14 +49,13 @@ std::unique_ptr<ResultRows> MakeMaterializedRows(std::vector<std::string> names,
   return std::make_unique<MaterializedRows>(std::move(names), std::move(rows));
 }
 
-std::unique_ptr<NativeConnection> OpenNativeConnection(std::string_view connection_string,
+std::unique_ptr<NativeConnection> OpenNativeConnection(const ConnectionSettings& settings,
                                                        const std::filesystem::path& base_folder) {
-  const ConnectionSettings settings = ParseConnectionString(connection_string);
-  if (settings.data_source.empty()) {
+  if (settings.server.empty()) {
     throw DataError("no database engine named in the connection string (Data Source is empty)");
   }
-  if (text::StartsWithIgnoreCase(settings.data_source, kSqlitePrefix)) {
-    const std::string_view path = SqlitePathOf(settings.data_source);
+  if (text::StartsWithIgnoreCase(settings.server, kSqlitePrefix)) {
+    const std::string_view path = SqlitePathOf(settings.server);
     if (path.empty()) throw DataError("the Data Source \"sqlite:\" names no database file");
     return OpenSqliteConnection(std::filesystem::path(path), base_folder);
   }

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/data/connection_settings.h"
 #include "platform/data/param.h"
 #include "platform/data/value.h"
 
@@ -73,10 +74,10 @@ class NativeConnection {
   virtual bool StillUsable() noexcept = 0;
 };
 
-// Opens a new native connection for `connection_string` (see connection.h for the engines).
+// Opens a new native connection for `settings` (see connection_settings.h for the engines).
 // A relative SQLite path is taken from `base_folder`. Throws DataError with the engine's
-// description, or a plain sentence when the Data Source names no engine.
-std::unique_ptr<NativeConnection> OpenNativeConnection(std::string_view connection_string,
+// description, or a plain sentence when the server names no engine.
+std::unique_ptr<NativeConnection> OpenNativeConnection(const ConnectionSettings& settings,
                                                        const std::filesystem::path& base_folder);
 
 }  // namespace data

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
-#include "platform/data/connection_string.h"
+#include "platform/data/connection_settings.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
@@ -131,8 +131,9 @@ void Page::CreateDBObjects() {
 bool Page::OpenDB() {
   settings_ = LoadDBSettings(Application(), Server());
   try {
-    connection_->Open(data::BuildConnectionString(
-        {settings_.server, settings_.user, settings_.password, settings_.database}));
+    connection_->Open(
+        data::ConnectionSettings{settings_.server, settings_.user, settings_.password,
+                                 settings_.database});
     return true;
   } catch (const std::exception& e) {
     // The one failure a page reports itself: the client sees the provider's description.

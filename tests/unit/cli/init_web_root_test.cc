@@ -238,7 +238,7 @@ TEST_F(InitWebRootTest, PostgresOptionCreatesTheSchemaThereAndPointsConnAspAtIt)
   const fs::path root = dir_.path() / "root";
   EXPECT_FALSE(fs::exists(root / "data/site.db"));
   const std::string conn = Read(root / "conn.asp");
-  EXPECT_NE(conn.find("strSQLServer=\"" + settings.data_source + "\""), std::string::npos);
+  EXPECT_NE(conn.find("strSQLServer=\"" + settings.server + "\""), std::string::npos);
   EXPECT_NE(conn.find("strSQLDataBase=\"" + database + "\""), std::string::npos);
   ExpectDemoRows(connection);
   // The sequences moved past the demo's explicit ids.

@@ -353,7 +353,7 @@ class PostgresConnection final : public NativeConnection {
 }  // namespace
 
 std::unique_ptr<NativeConnection> OpenPostgresConnection(const ConnectionSettings& settings) {
-  const ServerAddress address = ParseServerAddress(settings.data_source);
+  const ServerAddress address = ParseServerAddress(settings.server);
   const std::string port = std::to_string(address.port);
   // Keyword/value arrays, never a conninfo string: an empty value there would swallow the next
   // keyword. Empty values here simply leave the keyword unset.

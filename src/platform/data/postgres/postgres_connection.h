@@ -18,7 +18,7 @@
 
 namespace data {
 
-// Opens a connection to the server `settings.data_source` names. Throws DataError with libpq's
+// Opens a connection to the server `settings.server` names. Throws DataError with libpq's
 // description when it cannot connect or log in.
 std::unique_ptr<NativeConnection> OpenPostgresConnection(const ConnectionSettings& settings);
 

@@ -11,7 +11,7 @@ TEST(ConnectionString, ReadsTheFourSettingsWithKeysInAnyCase) {
   const auto s = ParseConnectionString(
       "Provider=SQLOLEDB.1;Persist Security Info=False;data source=db.example,6543;USER ID=u;"
       "Password=p=w rd;Initial Catalog=site");
-  EXPECT_EQ(s.data_source, "db.example,6543");
+  EXPECT_EQ(s.server, "db.example,6543");
   EXPECT_EQ(s.user, "u");
   EXPECT_EQ(s.password, "p=w rd");
   EXPECT_EQ(s.database, "site");
@@ -21,7 +21,7 @@ TEST(ConnectionString, EmptyValuesStayEmptyAndDoNotSwallowTheNextKey) {
   const auto s = ParseConnectionString(
       "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=sqlite:data/site.db;User ID=;"
       "Password=;Initial Catalog=site");
-  EXPECT_EQ(s.data_source, "sqlite:data/site.db");
+  EXPECT_EQ(s.server, "sqlite:data/site.db");
   EXPECT_EQ(s.user, "");
   EXPECT_EQ(s.password, "");
   EXPECT_EQ(s.database, "site");

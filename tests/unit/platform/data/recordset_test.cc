@@ -377,8 +377,8 @@ TEST_P(EngineTest, ThePoolReusesClosedConnectionsAndDropsDiscardedOnes) {
   conn_->Close();
   EXPECT_EQ(pool_->IdleCount(connection_string_), 2u);
 
-  auto native = pool_->Borrow(connection_string_);
-  pool_->Return(connection_string_, std::move(native), /*healthy=*/false);
+  auto native = pool_->Borrow(ParseConnectionString(connection_string_));
+  pool_->Return(ParseConnectionString(connection_string_), std::move(native), /*healthy=*/false);
   EXPECT_EQ(pool_->IdleCount(connection_string_), 1u);
 
   ConnectionPool small(dir_.path(), /*max_idle_per_key=*/1);
