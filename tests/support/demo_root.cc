@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 
@@ -109,6 +110,23 @@ void DemoRoot::Execute(std::string_view sql) const {
   data::Connection connection(*pool_);
   connection.Open(connection_string_);
   connection.Execute(sql);
+}
+
+void DemoRoot::ExecuteFile(const std::filesystem::path& path) const {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::string statement;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (statement.empty() && line.rfind("--", 0) == 0) continue;
+    statement += line;
+    if (!line.empty() && line.back() == ';') {
+      Execute(statement);
+      statement.clear();
+    } else {
+      statement += '\n';
+    }
+  }
 }
 
 }  // namespace testing_support

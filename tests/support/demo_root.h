@@ -56,6 +56,10 @@ class DemoRoot {
   std::vector<std::string> Column(std::string_view sql) const;
   // Runs one statement on the site database. Throws data::DataError.
   void Execute(std::string_view sql) const;
+  // Runs the statements of the SQL file `path` in order; a statement ends with ";" at the end of
+  // a line, and lines starting with "--" are comments. Throws data::DataError, or
+  // std::runtime_error when the file cannot be read.
+  void ExecuteFile(const std::filesystem::path& path) const;
 
  private:
   std::filesystem::path root_;

@@ -1,28 +1,18 @@
-// HttpClient: a small blocking HTTP/1.1 client over POSIX sockets, for integration tests.
+// The HTTP client of the integration tests, on Boost.Beast.
 //
 //   HttpClient client("127.0.0.1", server.Port());
 //   HttpResponse r = client.Get("/wap/index.asp?userid=1", {{"Accept", "text/vnd.wap.wml"}});
-//   EXPECT_EQ(r.status, 200);
-//   EXPECT_EQ(r.Header("content-type"), "text/vnd.wap.wml; charset=utf-8");
 //
-// One client holds at most one connection and reuses it for the next request (keep-alive) until
-// the server closes it or a response says "Connection: close"; it then connects afresh for the
-// next request. Connections() counts the connects, so a test can tell whether two requests shared
-// one connection. Every read and write has a deadline (Timeout(), 10 s by default); a request that
-// runs into it throws std::runtime_error, as does a connection refused or a response that cannot
-// be parsed.
-//
-// With UseCookies(true) the client keeps the cookies that Set-Cookie headers give it (name and
-// value only; attributes are ignored) and sends them back in a Cookie header.
-//
-// SendRaw writes bytes exactly as given (for malformed-request tests) and reads one response;
-// RawConnection is the bare socket below all this, for tests that need to control every byte and
-// every pause (slow clients, half requests).
-//
-// Not thread-safe; use one client per thread.
+// HttpClient keeps one connection alive across requests until a response closes it (Connections()
+// counts the connects); a request on a kept connection that the server has meanwhile closed is
+// sent once more on a fresh one. With UseCookies(true) it keeps the name and value of every
+// Set-Cookie and sends them back. RawConnection writes bytes exactly as given, for the tests of
+// malformed, slow and pipelined requests. Every wait has a deadline; a failed or late exchange
+// throws std::runtime_error (boost::system::system_error). Not thread-safe: one per thread.
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,106 +22,65 @@
 namespace testing_support {
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
+using Ms = std::chrono::milliseconds;
 
 struct HttpResponse {
-  std::string version;  // "HTTP/1.1"
   int status = 0;
-  std::string reason;
-  HeaderList headers;  // in the order received, names as received
-  std::string body;    // exactly the bytes of the body (chunked bodies are de-chunked)
-
-  // The first header named `name` (any letter case); std::nullopt when absent.
-  std::optional<std::string> Header(std::string_view name) const;
-  // Every header named `name` (any letter case), in order (e.g. each Set-Cookie).
-  std::vector<std::string> Headers(std::string_view name) const;
+  HeaderList headers;  // in the order received
+  std::string body;    // de-chunked
+  std::optional<std::string> Header(std::string_view name) const;  // any letter case
+  std::vector<std::string> Headers(std::string_view name) const;   // every one so named
 };
 
-// A connected TCP socket with deadlines. Closed by the destructor.
 class RawConnection {
  public:
-  // Connects to host:port (IPv4 dotted address). Throws std::runtime_error on failure.
-  RawConnection(const std::string& host, int port);
+  RawConnection(const std::string& host, int port);  // throws when refused
   ~RawConnection();
-  RawConnection(const RawConnection&) = delete;
-  RawConnection& operator=(const RawConnection&) = delete;
-
-  // Writes all of `bytes`. Returns false when the peer has closed the connection
-  // (EPIPE/ECONNRESET); throws std::runtime_error when the deadline passes first.
-  bool Send(std::string_view bytes, std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-  // Reads whatever arrives next (at most 64 KiB), waiting at most `timeout`. Returns "" when the
-  // peer closed the connection (or reset it); std::nullopt when nothing arrived in time.
-  std::optional<std::string> Receive(std::chrono::milliseconds timeout);
-
-  // Reads one whole response, using bytes left over from an earlier read first. `head_request`
-  // means the response has no body whatever its headers say. Throws std::runtime_error when the
-  // connection ends before a whole response arrived or the deadline passes.
-  HttpResponse ReadResponse(bool head_request = false,
-                            std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-  // Waits (at most `timeout`) for the peer to close the connection, discarding what arrives;
-  // true when it closed.
-  bool WaitForClose(std::chrono::milliseconds timeout);
-
-  // True once a read has seen the end of the connection.
-  bool PeerClosed() const { return peer_closed_; }
+  // False when the peer has closed or reset the connection.
+  bool Send(std::string_view bytes, Ms timeout = Ms(10'000));
+  // One whole response; `head_request`: it has no body whatever its headers say.
+  HttpResponse ReadResponse(bool head_request = false, Ms timeout = Ms(10'000));
+  // True when the peer closes the connection within `timeout` (what arrives is discarded).
+  bool WaitForClose(Ms timeout);
 
  private:
-  int fd_ = -1;
-  bool peer_closed_ = false;
-  std::string pending_;  // received bytes not yet consumed by ReadResponse
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 class HttpClient {
  public:
-  HttpClient(std::string host, int port);
-  ~HttpClient();
-  HttpClient(const HttpClient&) = delete;
-  HttpClient& operator=(const HttpClient&) = delete;
-
+  HttpClient(std::string host, int port) : host_(std::move(host)), port_(port) {}
   void UseCookies(bool on) { use_cookies_ = on; }
-  void SetTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
-
+  void SetTimeout(Ms timeout) { timeout_ = timeout; }
   HttpResponse Get(std::string_view target, const HeaderList& headers = {});
   HttpResponse Head(std::string_view target, const HeaderList& headers = {});
-  // POST with `body`; the content type defaults to a form.
   HttpResponse Post(std::string_view target, std::string_view body,
                     std::string_view content_type = "application/x-www-form-urlencoded",
                     const HeaderList& headers = {});
-  // Any method. Adds Host, Content-Length (when there is a body or the method is POST) and the
-  // cookie jar's Cookie header; `headers` are sent after them, as given.
+  // Any method: Host, then Content-Length (a body or POST), the cookies, then `headers`.
   HttpResponse Send(std::string_view method, std::string_view target, const HeaderList& headers,
                     std::string_view body);
-
-  // Writes `bytes` as given on the current (or a new) connection and reads one response. Throws
-  // std::runtime_error when the server closes the connection without a response.
   HttpResponse SendRaw(std::string_view bytes, bool head_request = false);
-
-  // Drops the current connection; the next request connects afresh.
-  void Close();
-  // How many connections this client has opened.
+  void Close() { connection_.reset(); }
   int Connections() const { return connections_; }
-  // The cookie jar: name → value, in the order first set.
   const HeaderList& Cookies() const { return cookies_; }
-  void ClearCookies() { cookies_.clear(); }
 
  private:
-  RawConnection& Connection();
-  void TakeCookies(const HttpResponse& response);
-  void AfterResponse(const HttpResponse& response);
+  HttpResponse Exchange(const std::string& bytes, bool head_request);
 
   std::string host_;
   int port_;
-  std::chrono::milliseconds timeout_ = std::chrono::seconds(10);
+  Ms timeout_ = Ms(10'000);
   bool use_cookies_ = false;
   HeaderList cookies_;
-  std::optional<RawConnection> connection_;
+  std::unique_ptr<RawConnection> connection_;
   int connections_ = 0;
 };
 
-// "a=1&b=x+y": each name and value percent-encoded (spaces as "+"), pairs joined by "&".
+// "a=1&b=x+y": names and values percent-encoded, spaces as "+".
 std::string FormEncode(const HeaderList& pairs);
-// Percent-encodes every byte except unreserved characters (A-Z a-z 0-9 - . _ ~).
+// Every byte but A-Z a-z 0-9 - . _ ~ as %XX.
 std::string PercentEncode(std::string_view text);
 
 }  // namespace testing_support

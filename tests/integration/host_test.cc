@@ -1,0 +1,244 @@
+// The real `wapsite serve` as an HTTP host: static files with their types, host pages, the private
+// parts of a root and every way out of it, 500s, the session cookie, keep-alive, limits, timeouts,
+// malformed requests, and a clean exit on SIGTERM with its access log.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "support/http_client.h"
+#include "support/server_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+constexpr std::string_view kSecret = "TOP-SECRET-BESIDE-THE-ROOT";
+const std::string kGet = "GET /a.txt HTTP/1.1\r\nHost: x\r\n\r\n";
+
+void Write(const fs::path& path, std::string_view content) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+class Host : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    const fs::path root = Root();
+    Write(dir_->path() / "secret.txt", kSecret);
+    for (const char* name : {"a.gif", "a.png", "a.wbmp", "a.wml", "a.txt", "a.bin", "s/style.css"})
+      Write(root / name, "text");
+    Write(root / "Demo.jpg", std::string("\xFF\xD8\xFF\x00jpeg", 8));
+    Write(root / "hello.asp", "<%@ LANGUAGE=\"VBSCRIPT\" %>A<% Response.Write(\"B\") %>C");
+    Write(root / "wap" / "index.asp", "<%Response.Write(\"wap index\") ' " + std::string(kSecret) + "%>");
+    Write(root / "waphome" / "abc" / "index.asp",
+          "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"http://x/wap/index.asp?userid=12\")\r\n%>");
+    Write(root / "broken.asp", "line 1\n<%\nResponse.Write(\"ok\")\nDim secret_detail\n%>");
+    Write(root / "unknown.asp", "<%Set p = Server.CreateObject(\"nolib.noclass\")%>");
+    Write(root / "store.asp", "<%Session(\"memberid\") = \"7\"%>stored");
+    Write(root / "fso.asp", "<%Set fs = Server.CreateObject(\"Scripting.FileSystemObject\")%>fso");
+    Write(root / "conn.asp", "<%strSQLServer=\"sqlite:data/site.db\"%>" + std::string(kSecret));
+    for (const char* name : {"inc/fso.asp", "inc/siteaddress.txt", ".env", "data/site.db",
+                             "data/site.db-wal", ".git/config"})
+      Write(root / name, kSecret);
+    fs::create_symlink(dir_->path() / "secret.txt", root / "link.txt");
+    server_ = new ServerProcess(root, {"--read-timeout", "1", "--idle-timeout", "2",
+                                       "--max-connections", "4", "--threads", "2"});
+  }
+  static void TearDownTestSuite() {
+    HttpClient idle(server_->Host(), server_->Port());
+    EXPECT_EQ(idle.Get("/hello.asp").status, 200);  // an idle kept-alive connection stays open
+    EXPECT_EQ(server_->Stop(), 0);
+    EXPECT_NE(server_->Stdout().find("GET /hello.asp 200 3 "), std::string::npos);
+    delete server_;
+    delete dir_;
+  }
+  static fs::path Root() { return dir_->path() / "root"; }
+  static HttpClient Client() { return HttpClient(server_->Host(), server_->Port()); }
+  static RawConnection Raw() { return RawConnection(server_->Host(), server_->Port()); }
+  static inline TempDir* dir_;
+  static inline ServerProcess* server_;
+};
+
+TEST_F(Host, AnswersFilesAndPagesWithTheirStatusTypeAndBody) {
+  const struct {
+    const char* method;
+    const char* target;
+    int status;
+    const char* type;  // "" = not checked
+    std::string body;  // "-" = not checked
+  } rows[] = {
+      {"GET", "/Demo.jpg", 200, "image/jpeg", std::string("\xFF\xD8\xFF\x00jpeg", 8)},
+      {"GET", "/s/style.css", 200, "text/css; charset=utf-8", "text"},
+      {"GET", "/a.gif", 200, "image/gif", "text"},
+      {"GET", "/a.png", 200, "image/png", "text"},
+      {"GET", "/a.wbmp", 200, "image/vnd.wap.wbmp", "text"},
+      {"GET", "/a.wml", 200, "text/vnd.wap.wml; charset=utf-8", "text"},
+      {"GET", "/a.txt", 200, "text/plain; charset=utf-8", "text"},
+      {"GET", "/a.bin", 200, "application/octet-stream", "text"},
+      {"GET", "/missing.gif", 404, "", "-"},
+      {"POST", "/a.txt", 405, "", "-"},
+      {"DELETE", "/a.txt", 405, "", "-"},
+      {"HEAD", "/a.txt", 200, "text/plain; charset=utf-8", ""},
+      {"GET", "/hello.asp", 200, "text/html; charset=utf-8", "ABC"},
+      {"HEAD", "/hello.asp", 200, "text/html; charset=utf-8", ""},
+      {"POST", "/hello.asp", 200, "", "ABC"},
+      {"GET", "/wap/", 200, "", "wap index"},
+      {"GET", "/waphome/abc/index.asp", 302, "", ""},
+      {"GET", "/waphome/", 404, "", "-"},  // a folder without index.asp
+      {"GET", "/fso.asp", 200, "", "fso"},
+  };
+  HttpClient client = Client();
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.method) + " " + row.target);
+    const HttpResponse r = client.Send(row.method, row.target, {}, "");
+    EXPECT_EQ(r.status, row.status);
+    if (*row.type) {
+      EXPECT_EQ(r.Header("Content-Type"), row.type);
+    }
+    if (row.body != "-") {
+      EXPECT_EQ(r.body, row.body);
+    }
+  }
+  EXPECT_EQ(client.Get("/hello.asp").Header("Content-Length"), "3");
+  EXPECT_EQ(client.Head("/a.txt").Header("Content-Length"), "4");
+  EXPECT_EQ(client.Get("/waphome/abc/index.asp").Header("Location"), "http://x/wap/index.asp?userid=12");
+  EXPECT_EQ(client.Get("/wap?userid=1").Header("Location"), "/wap/?userid=1");
+  EXPECT_EQ(client.Connections(), 1);  // all on one kept-alive connection
+}
+
+TEST_F(Host, NeverSendsPrivateFilesOrAnythingOutsideTheRoot) {
+  const std::string outside = "/" + (dir_->path() / "secret.txt").string();
+  HttpClient client = Client();
+  for (const std::string& path : std::vector<std::string>{"/conn.asp", "/CONN.ASP", "/inc/fso.asp", "/INC/siteaddress.txt", "/inc/", "/.env",
+        "/.git/config", "/%2egit/config", "/data/site.db", "/Data/site.db-wal", "/%64ata/site.db",
+        "/wap/index.asp/", "/link.txt", "/../secret.txt", "/a/../../secret.txt",
+        "/%2e%2e/secret.txt", "/%2E%2E%2Fsecret.txt", "/..%2fsecret.txt", "/..%5csecret.txt",
+        "/..\\secret.txt", "/%c0%ae%c0%ae/secret.txt", "/%252e%252e/secret.txt",
+        "/a.txt%00/../../secret.txt", "//..//secret.txt", outside, "http://x/../secret.txt"}) {
+    const HttpResponse r = client.Get(path);
+    EXPECT_TRUE(r.status == 400 || r.status == 404) << path << " → " << r.status;
+    EXPECT_EQ(r.body.find(kSecret), std::string::npos) << path;
+    EXPECT_EQ(r.body.find("<%"), std::string::npos) << path;
+  }
+  // A file swapped for a link out of the root is not followed, even while remembered.
+  Write(Root() / "swap.txt", "before");
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Client().Get("/swap.txt").body, "before");
+  fs::remove(Root() / "swap.txt");
+  fs::create_symlink(dir_->path() / "secret.txt", Root() / "swap.txt");
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Client().Get("/swap.txt").status, 404);
+  // A page is parsed again when its file changes.
+  Write(Root() / "read.asp", "read");
+  EXPECT_EQ(client.Get("/read.asp").body, "read");
+  Write(Root() / "read.asp", "<%Response.Write(\"changed\")%>");
+  EXPECT_EQ(client.Get("/read.asp").body, "changed");
+}
+
+TEST_F(Host, AnswersPageFailuresWithAGeneric500AndLogsTheDetail) {
+  HttpClient client = Client();
+  for (const char* page : {"/broken.asp", "/unknown.asp"}) {
+    const HttpResponse r = client.Get(page);
+    EXPECT_EQ(r.status, 500) << page;
+    EXPECT_EQ(r.Header("Content-Type"), "text/plain; charset=utf-8");
+    std::smatch id;
+    ASSERT_TRUE(std::regex_match(r.body, id, std::regex(R"(internal error \(id ([0-9a-f]+)\))")))
+        << r.body;
+    EXPECT_TRUE(server_->WaitForStderr("error " + id[1].str() + ": "));
+  }
+  EXPECT_NE(server_->Stderr().find("/broken.asp:4: "), std::string::npos);
+  EXPECT_NE(server_->Stderr().find("nolib.noclass"), std::string::npos);
+}
+
+TEST_F(Host, SetsTheSessionCookieOnceAndOnlyWhenAPageStoresAValue) {
+  HttpClient client = Client();
+  client.UseCookies(true);
+  EXPECT_TRUE(client.Get("/hello.asp").Headers("Set-Cookie").empty());
+  const auto cookies = client.Get("/store.asp").Headers("Set-Cookie");
+  ASSERT_EQ(cookies.size(), 1u);
+  EXPECT_TRUE(std::regex_match(
+      cookies[0], std::regex("WAPSESSIONID=[0-9a-f]{32}; Path=/; HttpOnly; SameSite=Lax")))
+      << cookies[0];
+  EXPECT_TRUE(client.Get("/store.asp").Headers("Set-Cookie").empty());
+  const std::string planted = "0123456789abcdef0123456789abcdef";
+  const auto fresh = Client().Get("/store.asp", {{"Cookie", "WAPSESSIONID=" + planted}});
+  ASSERT_EQ(fresh.Headers("Set-Cookie").size(), 1u);
+  EXPECT_EQ(fresh.Headers("Set-Cookie")[0].find(planted), std::string::npos);
+}
+
+TEST_F(Host, KeepsAliveAnswersPipelinedRequestsAndClosesWhenAsked) {
+  RawConnection raw = Raw();
+  raw.Send(kGet + "HEAD /hello.asp HTTP/1.1\r\nHost: x\r\n\r\n" + kGet);
+  EXPECT_EQ(raw.ReadResponse().body, "text");
+  EXPECT_EQ(raw.ReadResponse(true).Header("Content-Length"), "3");
+  EXPECT_EQ(raw.ReadResponse().body, "text");
+  EXPECT_FALSE(raw.WaitForClose(500ms));
+  RawConnection close = Raw();
+  close.Send("GET /a.txt HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(close.ReadResponse().Header("Connection"), "close");
+  EXPECT_TRUE(close.WaitForClose(10s));
+  RawConnection old = Raw();
+  old.Send("GET /a.txt HTTP/1.0\r\n\r\n");
+  EXPECT_EQ(old.ReadResponse().body, "text");
+  EXPECT_TRUE(old.WaitForClose(10s));
+}
+
+TEST_F(Host, RefusesOversizedAndMalformedRequestsClosingOnlyThatConnection) {
+  RawConnection idle = Raw();  // another client, kept open throughout
+  const std::pair<std::string, std::vector<int>> cases[] = {
+      {"GET /a.txt HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(10'000, 'a') + "\r\n\r\n", {431, 400}},
+      {"POST /hello.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 2000000\r\n\r\n", {413}},
+      {"GET /a.txt HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", {400}},
+      {"NOT HTTP AT ALL\r\n\r\n", {400}},
+      {"GET /a.txt HTTP/1.1\r\nBad Header\r\n\r\n", {400}},
+      {"GET /a.txt HTTP/1.1\r\nHost: x\r\nContent-Length: -1\r\n\r\n", {400}}};
+  for (const auto& [request, statuses] : cases) {
+    RawConnection raw = Raw();
+    raw.Send(request);
+    const int status = raw.ReadResponse().status;
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), status), statuses.end())
+        << request.substr(0, 40) << " → " << status;
+    EXPECT_TRUE(raw.WaitForClose(10s)) << request.substr(0, 40);
+  }
+  EXPECT_TRUE(idle.Send(kGet));
+  EXPECT_EQ(idle.ReadResponse().body, "text");
+}
+
+TEST_F(Host, CutsOffSlowAndIdleClientsAndTurnsAwayConnectionsBeyondTheMaximum) {
+  {
+    RawConnection slow = Raw();
+    slow.Send("GET /a.txt HTTP/1.1\r\nHost: x\r\n");  // never finishes its head
+    RawConnection idle = Raw();
+    idle.Send(kGet);
+    EXPECT_EQ(idle.ReadResponse().status, 200);
+    EXPECT_TRUE(slow.WaitForClose(20s));
+    EXPECT_TRUE(server_->WaitForStderr("read timeout"));
+    EXPECT_TRUE(idle.WaitForClose(20s));
+  }
+  std::vector<std::unique_ptr<RawConnection>> held;
+  for (int i = 0; i < 4; ++i) {
+    held.push_back(std::make_unique<RawConnection>(server_->Host(), server_->Port()));
+    held.back()->Send(kGet);
+    EXPECT_EQ(held.back()->ReadResponse().status, 200);
+    held.back()->Send("GET /a.txt HTTP/1.1\r\n");  // busy: half-way through a request
+  }
+  std::this_thread::sleep_for(300ms);  // the server reads those bytes; none is idle now
+  RawConnection extra = Raw();
+  extra.Send(kGet);
+  EXPECT_EQ(extra.ReadResponse().status, 503);
+  held.clear();
+  int status = 0;  // the slots come free as the server notices the closes
+  for (auto deadline = std::chrono::steady_clock::now() + 10s;
+       status != 200 && std::chrono::steady_clock::now() < deadline;) {
+    RawConnection again = Raw();
+    again.Send(kGet);
+    status = again.ReadResponse().status;
+  }
+  EXPECT_EQ(status, 200);
+}
+
+}  // namespace
