@@ -1,0 +1,344 @@
+// The data layer against real engines: an SQLite file always, PostgreSQL when WAPSITE_PG holds a
+// connection string (those cases skip otherwise). PostgreSQL tables carry this process's id and a
+// counter in their names, so several test processes can share one server.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/data/connection.h"
+#include "platform/data/connection_pool.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
+#include "platform/data/native_connection.h"
+#include "platform/data/recordset.h"
+#include "support/temp_dir.h"
+
+namespace data {
+namespace {
+
+const char* Pg() {
+  const char* pg = std::getenv("WAPSITE_PG");
+  return (pg != nullptr && *pg != '\0') ? pg : nullptr;
+}
+
+class Engine : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (Pg_()) {
+      if (Pg() == nullptr) GTEST_SKIP() << "WAPSITE_PG is not set";
+      cs_ = Pg();
+      static std::atomic<int> counter{0};
+      suffix_ = "_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    } else {
+      std::ofstream(dir_.path() / "test.db");  // an empty file is an empty SQLite database
+      cs_ = "Provider=SQLOLEDB.1;Data Source=sqlite:test.db;User ID=;Password=;Initial Catalog=t";
+    }
+    conn_.Open(cs_);
+  }
+  void TearDown() override {
+    conn_.Close();
+    if (!Pg_() || tables_.empty()) return;
+    conn_.Open(cs_);
+    for (const auto& t : tables_) conn_.Execute("drop table if exists " + t);
+  }
+  bool Pg_() const { return GetParam() == "postgres"; }
+
+  // A table of this test with `columns` as in CREATE TABLE, and rows id 1..rows, name "r<id>"
+  // when it has those columns.
+  std::string Table(const std::string& columns, int rows = 0) {
+    const std::string name = "t" + std::to_string(tables_.size()) + suffix_;
+    conn_.Execute("drop table if exists " + name);
+    conn_.Execute("create table " + name + " (" + columns + ")");
+    for (int i = 1; i <= rows; ++i) {
+      conn_.Execute("insert into " + name + " (id, name) values (?, ?)",
+                    Params{std::int64_t{i}, "r" + std::to_string(i)});
+    }
+    tables_.push_back(name);
+    return name;
+  }
+  std::int64_t Count(const std::string& table) {
+    return *conn_.Execute("select count(*) from " + table)->Field(0).ToInteger();
+  }
+
+  testing_support::TempDir dir_;
+  ConnectionPool pool_{dir_.path()};
+  Connection conn_{pool_};
+  std::string cs_, suffix_;
+  std::vector<std::string> tables_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Engines, Engine, ::testing::Values("sqlite", "postgres"),
+                         [](const auto& info) { return info.param; });
+
+TEST_P(Engine, BoundValuesArriveUnchangedAndOnlyBarePlaceholdersTakeThem) {
+  const std::string t = Table("id bigint, txt text");
+  const Param rows[][2] = {{std::int64_t{1}, "it's ? -- '' \"x\""}, {std::int64_t{2}, "新闻"},
+                           {std::int64_t{3}, Param()}, {std::int64_t{-9000000000}, ""}};
+  for (const auto& r : rows) conn_.Execute("insert into " + t + " values (?, ?)", r);
+  for (const auto& r : rows) {
+    auto rs = conn_.Execute("select txt, '?' as \"a?\" /* ? */ from " + t + " where id = ? -- ?",
+                            std::span(r, 1));
+    const auto* text = std::get_if<std::string>(&r[1]);
+    EXPECT_EQ(rs->Field("TXT"), text ? Value(*text) : Value()) << DescribeParams(r);
+    EXPECT_EQ(rs->Field("a?").ToText(), "?");
+  }
+  Recordset by_text;
+  by_text.Open("select id from " + t + " where txt = ?", conn_, std::span(&rows[0][1], 1));
+  EXPECT_EQ(by_text.Field(0).ToInteger(), 1);
+  for (const Params& wrong : {Params{}, Params{std::int64_t{1}, std::int64_t{2}}}) {
+    EXPECT_THROW(conn_.Execute("select txt from " + t + " where id = ?", wrong), DataError);
+  }
+  EXPECT_EQ(Count(t), 4);  // the connection still serves
+  EXPECT_EQ(DescribeParams(rows[0]), "1, 'it''s ? -- '''' \"x\"'");
+  EXPECT_EQ(DescribeParams(rows[2]), "3, NULL");
+}
+
+TEST_P(Engine, EveryPageStartsOnItsRowAndWalkingCrossesPages) {
+  const struct {
+    int rows, page_size, pages;
+  } cases[] = {{0, 10, 0}, {1, 10, 1}, {10, 10, 1}, {11, 10, 2}, {25, 7, 4}, {30, 1, 30}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, " + std::to_string(c.page_size) + " a page");
+    const std::string t = Table("id integer primary key, name text", c.rows);
+    Recordset rs;
+    rs.Open("select * from " + t + " order by id desc", conn_);
+    rs.SetPageSize(c.page_size);
+    EXPECT_EQ(rs.PageCount(), c.pages);
+    EXPECT_EQ(rs.RecordCount(), static_cast<std::size_t>(c.rows));
+    EXPECT_EQ(rs.AbsolutePage(), c.rows == 0 ? -3 : 1);
+    EXPECT_THROW(rs.SetAbsolutePage(0), DataError);
+    EXPECT_THROW(rs.SetAbsolutePage(c.pages + 1), DataError);
+    EXPECT_THROW(rs.SetPageSize(0), DataError);
+    for (int page : {c.pages, 1, c.pages / 2 + 1, c.pages - 1, 2}) {
+      if (page < 1 || page > c.pages) continue;
+      rs.SetAbsolutePage(page);
+      EXPECT_EQ(rs.AbsolutePage(), page);
+      EXPECT_EQ(rs.Field("id").ToInteger(), c.rows - (page - 1) * c.page_size) << page;
+    }
+    if (c.rows > 0) rs.SetAbsolutePage(1);
+    for (int row = 0; row < c.rows; ++row, rs.MoveNext()) {
+      ASSERT_FALSE(rs.Eof());
+      EXPECT_EQ(rs.AbsolutePage(), row / c.page_size + 1);
+      EXPECT_EQ(rs.Field("name").ToText(), "r" + std::to_string(c.rows - row));
+    }
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_EQ(rs.AbsolutePage(), -3);
+    EXPECT_THROW(rs.MoveNext(), DataError);
+    EXPECT_THROW(rs.Field("id"), DataError);
+  }
+}
+
+// Paging reaches the row stepping reaches, whatever the statement looks like.
+TEST_P(Engine, PagesOfAnyStatementHoldTheRowsSteppingReaches) {
+  const std::string t = Table("id integer primary key, name text", 12);
+  conn_.Execute("update " + t + " set name = 'same' where id > 6");
+  for (const std::string& sql :
+       {"select * from " + t + " order by name, id desc;", "select * from " + t + " -- all\n",
+        "select id from " + t + " /* odd */ where id % 2 = 1 order by id desc -- newest first",
+        "select * from " + t + " order by id limit 9 offset 2", "select distinct name from " + t,
+        "select id from " + t + " where id < 4 union all select id from " + t + " where id > 9",
+        "select name, count(*) from " + t + " group by name order by name"}) {
+    SCOPED_TRACE(sql);
+    std::vector<Value> stepped;
+    Recordset all;
+    for (all.Open(sql, conn_); !all.Eof(); all.MoveNext()) stepped.push_back(all.Field(0));
+    Recordset rs;
+    rs.Open(sql, conn_);
+    rs.SetPageSize(1);
+    ASSERT_EQ(rs.PageCount(), static_cast<int>(stepped.size()));
+    const int n = rs.PageCount();
+    for (int page : {n, 1, n / 2 + 1, n / 2, n}) {
+      rs.SetAbsolutePage(page);
+      EXPECT_EQ(rs.Field(0), stepped[page - 1]) << page;
+    }
+  }
+}
+
+TEST_P(Engine, ValuesKeepTheirKindNullIsNotEmptyAndTimesReadAsText) {
+  const std::string type = Pg_() ? "timestamp(0)" : "text";
+  const std::string t = Table("id integer, txt text, num integer, at " + type);
+  conn_.Execute("insert into " + t + " values (1, null, null, null), (2, '', 0, "
+                "'2023-12-31 23:59:58')");
+  Recordset rs;
+  rs.Open("select txt, num, at from " + t + " order by id", conn_);
+  EXPECT_TRUE(rs.Field("txt").IsNull() && rs.Field("num").IsNull() && rs.Field("at").IsNull());
+  rs.MoveNext();
+  EXPECT_EQ(rs.Field("txt"), Value(std::string()));
+  EXPECT_EQ(rs.Field("num"), Value(std::int64_t{0}));
+  EXPECT_EQ(rs.Field("at"), Value(std::string("2023-12-31 23:59:58")));
+  EXPECT_THROW(rs.Field("tx"), DataError);
+  EXPECT_THROW(rs.Field(3), DataError);
+  std::vector<std::pair<std::string, Value>> cases = {
+      {"1.5", Value(1.5)}, {"'text'", Value(std::string("text"))}, {"42", Value(std::int64_t{42})},
+      {"count(*) from " + t, Value(std::int64_t{2})}};
+  if (Pg_()) {
+    conn_.Execute("set timezone = 'Asia/Shanghai'");
+    cases.insert(cases.end(),
+                 {{"2::int2", Value(std::int64_t{2})}, {"2.25::float4", Value(2.25)},
+                  {"12.5::numeric", Value(12.5)}, {"'NaN'::numeric", Value(std::string("NaN"))},
+                  {"true", Value(std::int64_t{1})}, {"false", Value(std::int64_t{0})},
+                  {"'2024-03-05 07:08:09.75'::timestamp", Value(std::string("2024-03-05 07:08:09"))},
+                  {"'2024-03-05 07:08:09.5+08'::timestamptz", Value(std::string("2024-03-05 07:08:09"))},
+                  {"'2024-03-05'::date", Value(std::string("2024-03-05"))}});
+  } else {
+    cases.push_back({"x'414243'", Value(std::string("ABC"))});
+  }
+  for (const auto& [expression, expected] : cases) {
+    EXPECT_EQ(conn_.Execute("select " + expression)->Field(0), expected) << expression;
+  }
+}
+
+TEST_P(Engine, TransactionsCommitOrLeaveNothingAndNoFailureReachesTheNextBorrower) {
+  const std::string t = Table("id integer primary key, name text", 1);
+  conn_.BeginTrans();
+  EXPECT_TRUE(conn_.Execute("insert into " + t + " values (2, 'a')")->Eof());
+  conn_.RollbackTrans();
+  conn_.BeginTrans();
+  conn_.Execute("insert into " + t + " values (3, 'b')");
+  conn_.CommitTrans();
+  EXPECT_EQ(Count(t), 2);
+  for (const bool fail : {false, true}) {  // closing inside a transaction rolls it back
+    conn_.BeginTrans();
+    conn_.Execute("insert into " + t + " values (4, 'c')");
+    if (fail) {
+      EXPECT_THROW(conn_.Execute("insert into " + t + " values (1, 'dup')"), DataError);
+    }
+    conn_.Close();
+    conn_.Open(cs_);
+    EXPECT_EQ(Count(t), 2);
+  }
+  EXPECT_THROW(conn_.CommitTrans(), DataError);
+  EXPECT_THROW(conn_.RollbackTrans(), DataError);
+  // A statement that writes and returns rows runs once, however its rows are read.
+  auto rs = conn_.Execute("insert into " + t + " values (5, 'd'), (6, 'e') returning id");
+  rs->SetPageSize(1);
+  rs->SetAbsolutePage(2);
+  rs->SetAbsolutePage(1);
+  EXPECT_EQ(rs->RecordCount(), 2u);
+  EXPECT_EQ(Count(t), 4);
+}
+
+TEST_P(Engine, EngineErrorsDescribeTheFaultWithoutTheStatement) {
+  const std::string t = Table("id integer primary key, name text", 1);
+  const std::pair<std::string, const char*> cases[] = {
+      {"select nosuchcolumn from " + t + " where id = 1", "nosuchcolumn"},
+      {"selec * from " + t, "syntax error"},
+      {"select * from nosuchtable" + suffix_ + " where id = 1", "nosuchtable"},
+      {"select 1; select 2", ""}};
+  for (const auto& [sql, mentions] : cases) {
+    try {
+      Recordset rs;
+      rs.Open(sql, conn_);
+      rs.Eof();
+      ADD_FAILURE() << "no error for " << sql;
+    } catch (const DataError& e) {
+      const std::string what = e.what();
+      EXPECT_NE(what.find(mentions), std::string::npos) << what;
+      for (const char* leak : {"where id", "from ", "ERROR", "LINE 1", "\n"}) {
+        EXPECT_EQ(what.find(leak), std::string::npos) << what;
+      }
+    }
+  }
+  // Statements are kept prepared: a table that changed shape shows its new shape.
+  const std::string sql = "select * from " + t + " order by id";
+  EXPECT_EQ(conn_.Execute(sql)->Field("name").ToText(), "r1");
+  conn_.Execute("alter table " + t + " add column extra integer default 7");
+  EXPECT_EQ(conn_.Execute(sql)->Field("extra").ToInteger(), 7);
+}
+
+TEST_P(Engine, ThePoolHandsBackTheLastReturnedConnectionAndNeverADiscardedOne) {
+  conn_.Execute("create temp table mark (x integer)");
+  conn_.Close();
+  conn_.Open(cs_);
+  EXPECT_EQ(conn_.Execute("select count(*) from mark")->Field(0).ToInteger(), 0);  // the same one
+  const ConnectionSettings settings = ParseConnectionString(cs_);
+  auto native = pool_.Borrow(settings);
+  native->Run("create temp table gone (x integer)", {});
+  pool_.Return(settings, std::move(native), /*healthy=*/false);
+  EXPECT_THROW(pool_.Borrow(settings)->Run("select * from gone", {}), DataError);
+  if (!Pg_()) return;
+  // A session the server ended, in use or idle, is dropped and the next borrower gets a new one.
+  Connection killer(pool_);
+  killer.Open(cs_);
+  const std::string pid_sql = "select pg_backend_pid()";
+  for (const bool idle : {false, true}) {
+    const auto pid = *conn_.Execute(pid_sql)->Field(0).ToInteger();
+    if (idle) conn_.Close();
+    killer.Execute("select pg_terminate_backend(" + std::to_string(pid) + ")");
+    while (killer.Execute("select count(*) from pg_stat_activity where pid = " +
+                          std::to_string(pid))->Field(0).ToInteger() != 0) {
+    }
+    if (!idle) {
+      EXPECT_THROW(conn_.Execute("select 1"), DataError);
+      conn_.Close();
+    }
+    conn_.Open(cs_);
+    EXPECT_NE(conn_.Execute(pid_sql)->Field(0).ToInteger(), pid);
+  }
+}
+
+TEST(ConnectionString, ReadsTheSettingsAndRefusesWhatCannotOpen) {
+  const auto s = ParseConnectionString(
+      "Provider=SQLOLEDB.1;data source=db,6543;USER ID=;Password=p=w rd;Initial Catalog=site");
+  EXPECT_EQ(s, (ConnectionSettings{"db,6543", "", "p=w rd", "site"}));
+  EXPECT_EQ(ParseServerAddress("db , 5433").port, 5433);
+  EXPECT_EQ(ParseServerAddress("localhost").port, 5432);
+  for (const char* bad : {"", ",5432", "db,", "db,0", "db,65536", "db,54x", "db,1,2"}) {
+    EXPECT_THROW(ParseServerAddress(bad), DataError) << bad;
+  }
+  testing_support::TempDir dir;
+  ConnectionPool pool(dir.path());
+  std::ofstream(dir.path() / "not-a-db") << "plain text, not a database file\n";
+  const std::pair<std::string, const char*> cases[] = {
+      {"Data Source=sqlite:data/none.db", "data/none.db"},
+      {"Provider=SQLOLEDB.1;Data Source=;Initial Catalog=site", "no database engine"},
+      {"Data Source=sqlite:", "no database file"},
+      {"Data Source=sqlite:not-a-db", "not a database"},
+      {"Data Source=127.0.0.1,1;User ID=u;Password=p;Initial Catalog=d", "127.0.0.1"}};
+  for (const auto& [connection_string, mentions] : cases) {
+    Connection c(pool);
+    try {
+      c.Open(connection_string);
+      ADD_FAILURE() << "opened " << connection_string;
+    } catch (const DataError& e) {
+      EXPECT_NE(std::string(e.what()).find(mentions), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(c.IsOpen());
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "data"));  // a missing file is not created
+}
+
+TEST(Value, TextAndWholeNumberForms) {
+  const struct {
+    Value value;
+    const char* text;
+    std::optional<std::int64_t> integer;
+  } cases[] = {
+      {Value(), "", std::nullopt},
+      {Value(std::int64_t{-42}), "-42", -42},
+      {Value(0.1), "0.1", std::nullopt},
+      {Value(15.0), "15", std::nullopt},
+      {Value(std::string("首页")), "首页", std::nullopt},
+      {Value(std::string("9223372036854775807")), "9223372036854775807", INT64_MAX},
+      {Value(std::string("9223372036854775808")), "9223372036854775808", std::nullopt},
+      {Value(std::string("-12")), "-12", -12},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.value.ToText(), c.text);
+    EXPECT_EQ(c.value.ToInteger(), c.integer) << c.text;
+  }
+  for (const char* bad : {"", "-", "+1", " 1", "1 ", "12a", "1.0"}) {
+    EXPECT_EQ(Value(std::string(bad)).ToInteger(), std::nullopt) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace data

@@ -1,0 +1,96 @@
+// The text routines: ASCII letter case, path segments, percent-decoding and UTF-8, each as one
+// table.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/text/ascii.h"
+#include "platform/text/path.h"
+#include "platform/text/percent.h"
+#include "platform/text/utf8.h"
+
+namespace text {
+namespace {
+
+TEST(Ascii, FoldsAsciiLettersOnly) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"UserID", "userid", true}, {"a-Z_09", "A-z_09", true}, {"page", "pagE ", false},
+      {"@[`{", "`{@[", false}, {"\xC3\x89", "\xC3\xA9", false}, {"", "", true}, {"x", "", false}};
+  for (const auto& [a, b, equal] : cases) {
+    EXPECT_EQ(EqualsIgnoreCase(a, b), equal) << a << " / " << b;
+    EXPECT_EQ(EqualsIgnoreCase(b, a), equal) << b << " / " << a;
+    EXPECT_EQ(AsciiLower(a) == AsciiLower(b), equal) << a << " / " << b;
+  }
+  EXPECT_TRUE(StartsWithIgnoreCase("SQLite:data/x.db", "sqlite:"));
+  EXPECT_FALSE(StartsWithIgnoreCase("sql", "sqlite:"));
+  EXPECT_TRUE(EndsWithIgnoreCase("INDEX.Asp", ".asp"));
+  EXPECT_FALSE(EndsWithIgnoreCase("x.aspx", ".asp"));
+}
+
+TEST(Path, AppliesDotSegmentsButNeverClimbsAboveTheFirstPart) {
+  using Parts = std::vector<std::string>;
+  const std::tuple<Parts, const char*, const char*, std::optional<Parts>> cases[] = {
+      {{}, "/a//b/./c/", "/", Parts{"a", "b", "c"}}, {{}, "/a/b/../c", "/", Parts{"a", "c"}},
+      {{"wap"}, "..\\waphome/x", "/\\", Parts{"waphome", "x"}},
+      {{"wap"}, "a\\b", "/", Parts{"wap", "a\\b"}}, {{"wap"}, "", "/", Parts{"wap"}},
+      {{}, "/..", "/", std::nullopt}, {{"wap"}, "../..", "/", std::nullopt},
+      {{}, "/a/../../b", "/", std::nullopt}};
+  for (const auto& [base, path, separators, result] : cases) {
+    EXPECT_EQ(ApplyPathParts(base, path, separators), result) << path;
+  }
+}
+
+TEST(Percent, FormValuesAreLenientPathsStrict) {
+  using namespace std::string_literals;
+  // The raw text, as a form value, and strictly decoded: the bytes or the fault.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"a+b%20c", "a b c", "a+b c"}, {"%E9%a6%96", "\xE9\xA6\x96", "\xE9\xA6\x96"},
+      {"%252e", "%2e", "%2e"}, {"%00", "\0"s, "\0"s}, {"100%", "100%", "incomplete %-escape"},
+      {"%4", "%4", "incomplete %-escape"}, {"%g0x", "%g0x", "invalid %-escape"},
+      {"%%41", "%A", "invalid %-escape"}};
+  for (const auto& [raw, form, strict] : cases) {
+    EXPECT_EQ(PercentDecodeFormValue(raw), form) << raw;
+    const StrictlyDecoded decoded = PercentDecodeStrict(raw);
+    EXPECT_EQ(decoded.fault ? std::string(decoded.fault) : decoded.bytes, strict) << raw;
+  }
+  EXPECT_EQ(HexDigitValue('F'), 15);
+  EXPECT_EQ(HexDigitValue('G'), -1);
+}
+
+// Each input with the code points NextCodePoint reads from it and whether it is well-formed;
+// ReplaceIllFormedUtf8 must give the same code points, well-formed.
+TEST(Utf8, ReadsWellFormedSequencesAndReplacesEveryOtherByte) {
+  constexpr char32_t R = kReplacementChar;
+  const std::tuple<std::string, std::u32string, bool> cases[] = {
+      {"a\x7F", U"a\x7F", true},
+      {"\xC3\xA9\xE9\xA6\x96\xF0\x9F\x98\x80", U"\u00E9\u9996\U0001F600", true},
+      {"\xEF\xBF\xBD", {R}, true},
+      {"\xC0\xAE", {R, R}, false},                // overlong "."
+      {"\xE0\x80\xAE", {R, R, R}, false},         // overlong, three bytes
+      {"\xED\xA0\x80", {R, R, R}, false},         // an encoded surrogate
+      {"\xF4\x90\x80\x80", {R, R, R, R}, false},  // above U+10FFFF
+      {"\xE9\xA6", {R, R}, false},                // cut off
+      {"\xFFx", {R, U'x'}, false},
+      {"", U"", true},
+  };
+  for (const auto& [text, code_points, well_formed] : cases) {
+    std::u32string read;
+    for (std::size_t pos = 0; pos < text.size();) read.push_back(NextCodePoint(text, pos));
+    EXPECT_EQ(read, code_points) << text;
+    EXPECT_EQ(IsWellFormedUtf8(text), well_formed) << text;
+    std::string expected;
+    for (const char32_t cp : code_points) AppendUtf8(expected, cp);
+    EXPECT_EQ(ReplaceIllFormedUtf8(text), expected) << text;
+  }
+  // XML allows tab, line ends and the characters outside its gaps.
+  for (const char32_t c : {0x9, 0xA, 0xD, 0x20, 0xD7FF, 0xE000, 0xFFFD, 0x10000, 0x10FFFF})
+    EXPECT_TRUE(IsXmlChar(c)) << static_cast<int>(c);
+  for (const char32_t c : {0x0, 0x8, 0x1F, 0xD800, 0xFFFE, 0xFFFF, 0x110000})
+    EXPECT_FALSE(IsXmlChar(c)) << static_cast<int>(c);
+}
+
+}  // namespace
+}  // namespace text

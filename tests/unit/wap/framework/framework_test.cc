@@ -1,0 +1,135 @@
+// The page framework's pure routines, each as one table: numbers from request values, the keyword
+// filter, the settings of conn.asp, member names, and the texts pages write.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "platform/host/application.h"
+#include "platform/host/request.h"
+#include "platform/host/request_error.h"
+#include "platform/host/response.h"
+#include "platform/host/server.h"
+#include "support/temp_dir.h"
+#include "wap/admin/member_name.h"
+#include "wap/framework/char_refs.h"
+#include "wap/framework/db_settings.h"
+#include "wap/framework/owner_markup.h"
+#include "wap/framework/request_filter.h"
+#include "wap/framework/small_int.h"
+#include "wap/framework/whole_number.h"
+#include "wap/framework/xml_escape.h"
+
+namespace wap {
+namespace {
+
+TEST(Numbers, SmallIntsRoundHalfToEvenWholeNumbersTakeOnlyDigits) {
+  const std::pair<const char*, std::optional<int>> small[] = {
+      {"7", 7}, {"+4", 4}, {" \t12\t ", 12}, {"12.5", 12}, {"13.5", 14}, {"-12.5", -12},
+      {"-13.5", -14}, {".5", 0}, {"5.", 5}, {"2.50001", 3}, {"0007", 7}, {"32767.4", 32767},
+      {"32767.5", std::nullopt}, {"-32768.5", -32768}, {"-32768.6", std::nullopt},
+      {"1000000", std::nullopt}, {"", std::nullopt}, {".", std::nullopt}, {"1e3", std::nullopt},
+      {"0x10", std::nullopt}, {"1 2", std::nullopt}, {"\n5", std::nullopt}, {"--5", std::nullopt},
+      {"\xEF\xBC\x95", std::nullopt}, {"1.2.3", std::nullopt}};
+  for (const auto& [in, out] : small) {
+    const auto got = ParseSmallInt(in);
+    EXPECT_EQ(got ? std::optional<int>(*got) : std::nullopt, out) << '"' << in << '"';
+  }
+  const std::pair<const char*, std::optional<std::int64_t>> whole[] = {
+      {"  12 ", 12}, {"-7", -7}, {"999999999999999999", 999999999999999999},
+      {"1234567890123456789", std::nullopt}, {"  ", std::nullopt}, {"-", std::nullopt},
+      {"+5", std::nullopt}, {"1.0", std::nullopt}, {"1 or 1=1", std::nullopt},
+      {"\t5", std::nullopt}};
+  for (const auto& [in, out] : whole) EXPECT_EQ(ParseWholeNumber(in), out) << '"' << in << '"';
+  EXPECT_EQ(ToSmallInt(std::nullopt, "id"), 0);  // absent counts as 0, empty does not
+  EXPECT_THROW(ToSmallInt(std::string(""), "id"), host::RequestError);
+  EXPECT_THROW(RequireWholeNumber(std::nullopt, "userid"), host::RequestError);
+}
+
+TEST(RequestFilter, EndsTheResponseAtAWholeKeywordValueOnly) {
+  const std::pair<const char*, bool> values[] = {
+      {"5", false}, {"select", true}, {"SeLeCt", true}, {"'", true}, {"abc'def", false},
+      {"1 and 1=1", false}, {"%", true}, {";", true}, {"*", true}, {"DECLARE", true},
+      {"char", true}, {"chars", false}, {" select", false}, {"杰", false}, {"", false}};
+  for (const auto& [value, hit] : values) {
+    for (const bool in_form : {false, true}) {
+      const host::Collection pairs("", {{"userid", "5"}, {"x", value}});
+      const host::Request request(in_form ? host::Collection() : pairs,
+                                  in_form ? pairs : host::Collection(), {}, {});
+      host::Response response;
+      EXPECT_EQ(FilterRequest(request, response), hit) << value;
+      EXPECT_EQ(response.Ended(), hit) << value;
+    }
+  }
+  host::Response response;  // names are not examined
+  EXPECT_FALSE(FilterRequest(host::Request(host::Collection("", {{"select", "x"}}), {}, {}, {}),
+                             response));
+}
+
+TEST(DBSettings, ReadsTheLastExactMatchAndCachesOnceTheDatabaseIsNamed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<%\r\nstrSQLServer=\"db1\"\r\nstrSQLUser=\"u\"\r\n%>", "db1"},
+      {"STRSQLSERVER=\"db1\"", "db1"}, {"strSQLServer = \"db1\"", ""},
+      {"strSQLServer= \"db1\"", ""}, {"strSQLServer=\"db 1\"", ""},
+      {"strSQLServer=\"a\" x strSQLServer=\"b\"", "b"}, {"xstrSQLServer=\"db\"", "db"},
+      {"strSQLServer=\"a\"b\"c d\"", "a\"b"}, {"strSQLServer=\"strsqlserver=x\"", "x"}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(ExtractSetting("strSQLServer", text), value);
+
+  testing_support::TempDir root;
+  const auto write = [&](const std::string& file, const std::string& text) {
+    std::filesystem::create_directories((root.path() / file).parent_path());
+    std::ofstream(root.path() / file, std::ios::binary) << text;
+  };
+  host::Application app;
+  host::Server server(root.path(), "/wap", [](std::string_view) { return nullptr; });
+  EXPECT_ANY_THROW(LoadDBSettings(app, server));  // no conn.asp: nothing cached
+  EXPECT_FALSE(app.Get("strDBName").has_value());
+  write("conn.asp", "<%strSQLServer=\"s1\" strSQLDataBase=\"\" strSQLPassword=\"p\"%>");
+  EXPECT_ANY_THROW(LoadDBSettings(app, server));  // no inc/fso.asp, after the database values
+  EXPECT_EQ(app.Get("strDBPwd"), "p");
+  write("inc/fso.asp", "<%Const_ScriptFileSystem=\"Scripting.FileSystemObject\"%>");
+  write("conn.asp", "<%strSQLServer=\"s2\" strSQLDataBase=\"site\" strSQLUser=\"u\"%>");
+  EXPECT_EQ(LoadDBSettings(app, server).server, "s2");  // an empty database name is read again
+  write("conn.asp", "<%strSQLServer=\"s3\" strSQLDataBase=\"other\"%>");
+  const DBSettings s = LoadDBSettings(app, server);
+  EXPECT_EQ(s.server + s.user + s.password + s.database, "s2usite");
+  EXPECT_EQ(s.file_system_object, "Scripting.FileSystemObject");
+  EXPECT_EQ(app.Get("strDBServer"), "s2");
+}
+
+TEST(Texts, PagesWriteCharRefsEscapesAndOnlySimpleOwnerMarkup) {
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(ToCharRefs("a首\n\xF0\x9F\x98\x80"), "&#x61;&#x9996;&#xA;&#x1F600;");
+  EXPECT_EQ(ToCharRefs(std::string("\0\x0B\xEF\xBF\xBE\xED\xA0\x80", 8)),
+            "&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;&#xFFFD;");
+  EXPECT_EQ(EscapeXmlText("<a href=\"x\">'&\x01\xFF\t"),
+            "&lt;a href=&quot;x&quot;&gt;'&amp;" + r + r + "\t");
+  EXPECT_EQ(EscapeXmlAttribute("it's"), "it&#39;s");
+  for (const char* kept : {"", "产品 <b>b</b><i>i</i><u>u</u>", "<strong><em>x</em></strong>",
+                           "<big>b</big><small>s</small>", "a<br/>b<br />c<br></br>",
+                           "&amp;&lt;&gt;&quot;&apos;&#x84DD;&#8364;", "1 > 0"}) {
+    EXPECT_TRUE(IsOwnerMarkup(kept)) << kept;
+    EXPECT_EQ(OwnerText(kept), kept);
+  }
+  for (const char* escaped : {"Tom & Jerry", "&nbsp;", "&#x0;", "&#xD800;", "<b>open",
+                              "<b><i>x</b></i>", "</b>", "<B>x</B>", "<b class=\"x\">x</b>",
+                              "<br>", "<script>x</script>", "<!-- c -->", "a]]>b", "bad\x01"}) {
+    EXPECT_FALSE(IsOwnerMarkup(escaped)) << escaped;
+    EXPECT_EQ(OwnerText(escaped), EscapeXmlText(escaped));
+  }
+}
+
+TEST(MemberName, RefusesWhatCouldLeaveWaphomeOrBreakTheEntryPage) {
+  for (const char* safe : {"abc", "张三", "a b", "a.b", "a-b_c", "x."}) {
+    EXPECT_TRUE(IsSafeMemberName(safe)) << safe;
+  }
+  const std::string unsafe[] = {"", ".", "..", ".hidden", "a/b", "a\\b", "c:", "a\"b", "<b>", "a>b",
+                                "100%", "a\tb", "\x7f", "a\xC2\x85", "\xff", "a\xE4", "a\xEF\xBF\xBD",
+                                std::string("a\0b", 3)};
+  for (const auto& name : unsafe) EXPECT_FALSE(IsSafeMemberName(name)) << testing::PrintToString(name);
+}
+
+}  // namespace
+}  // namespace wap
