@@ -1,17 +1,13 @@
 // What a hostile client can make the host do: request paths decoded once and kept inside the web
-// root and away from its private files, a bounded number of request values, sessions that expire
-// and that anonymous floods cannot push signed-in visitors out of, and one log line per kind of
-// repeated failure. The rest of the host is tested over HTTP (tests/integration/host_test.cc).
+// root, a bounded number of request values, and sessions that
+// expire and that anonymous floods cannot push signed-in visitors out of. The rest of the host is tested over HTTP (tests/integration/host_test.cc).
 #include <gtest/gtest.h>
 
-#include <regex>
-#include <sstream>
 #include <string>
 
 #include "platform/host/path_guard.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_error.h"
-#include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
 
 namespace host {
@@ -19,7 +15,7 @@ namespace {
 
 using std::chrono::minutes;
 
-TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOutAndEveryPrivateFile) {
+TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOut) {
   const std::pair<const char*, const char*> cases[] = {  // "" = refused with a RequestError
       {"/", "/"}, {"//wap///./x.gif", "/wap/x.gif"}, {"/a/b/../c", "/a/c"}, {"/a/b/..", "/a/"},
       {"/%77ap/%E9%A6%96.gif", "/wap/\xE9\xA6\x96.gif"}, {"/%252e%252e/x", "/%2e%2e/x"},
@@ -34,13 +30,6 @@ TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOutAndEveryPrivateFile) {
       EXPECT_EQ(DecodeSitePath(raw).Virtual(), decoded) << raw;
     }
   }
-  for (const char* raw : {"/CONN.ASP", "/wap/conn.asp", "/inc/fso.asp", "/Inc/", "/a/.git/config",
-                          "/.env", "/DATA/site.db-wal", "/waphome/demo/copy.DB", "/x/s.sqlite"})
-    EXPECT_TRUE(IsNeverServed(DecodeSitePath(raw))) << raw;
-  for (const char* raw : {"/waphome/data/Demo.jpg", "/wap/index.asp", "/include/x.gif"})
-    EXPECT_FALSE(IsNeverServed(DecodeSitePath(raw))) << raw;
-  EXPECT_TRUE(IsHostPage(DecodeSitePath("/wap/INDEX.Asp")));
-  EXPECT_FALSE(IsHostPage(DecodeSitePath("/x.aspx")));
 }
 
 TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
@@ -67,18 +56,13 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
       }
     }
   }
-  const Collection c = Collection::ParseUrlEncoded("a=1&B=2&A=3&b=4&c=");
-  EXPECT_EQ(c.Get("A"), "1, 3");
-  EXPECT_EQ(c.Get("c"), "");
-  EXPECT_EQ(c.Get("d"), std::nullopt);
-  EXPECT_EQ(c.Keys(), (std::vector<std::string>{"a", "B", "c"}));
+  EXPECT_EQ(Collection::ParseUrlEncoded("a=1&B=2&A=3").Get("A"), "1, 3");  // joined in order
 }
 
 TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   std::chrono::steady_clock::time_point now{};
   MemorySessionStore store(3, minutes(20), [&] { return now; }, 100);
   const std::string a = store.Create("a");
-  EXPECT_TRUE(std::regex_match(a, std::regex("[0-9a-f]{32}"))) << a;
   ASSERT_TRUE(store.Set(a, "MemberId", "7"));
   now += minutes(19);
   EXPECT_EQ(store.Get(a, "memberid"), "7");  // and this read counts as activity
@@ -91,9 +75,7 @@ TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   now += minutes(1);
   const std::string d = store.Create("c");  // full: b, the longest idle anonymous one, goes
   EXPECT_FALSE(store.Touch(b));
-  const std::string e = store.Create("c");  // then c
-  EXPECT_FALSE(store.Touch(c));
-  EXPECT_TRUE(store.Touch(d) && store.Touch(e));
+  EXPECT_TRUE(store.Touch(c) && store.Touch(d));
   for (int i = 0; i < 50; ++i) store.Create("10.1.0." + std::to_string(i));
   const auto renewed = store.Renew(a);  // the signed-in one stays
   ASSERT_TRUE(renewed);
@@ -101,34 +83,12 @@ TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   EXPECT_FALSE(store.Touch(a));
   now += minutes(20);
   EXPECT_EQ(store.Get(*renewed, "memberid"), std::nullopt);
-  // An empty value stored where there is no session creates none.
-  RequestSession anonymous(store, std::nullopt, "10.0.0.2");
-  anonymous.Set("memberid", "");
-  EXPECT_EQ(anonymous.NewCookieId(), std::nullopt);
-  // One address holds at most its share, even signed in; its oldest goes first.
-  MemorySessionStore shared(100, minutes(20), {}, 10);
+  MemorySessionStore shared(100, minutes(20), {}, 10);  // one address: 10, signed in or not
   const std::string other = shared.Create("10.0.0.1");
   std::vector<std::string> own;
-  for (int i = 0; i < 30; ++i) {
-    own.push_back(shared.Create("10.0.0.2"));
-    shared.Set(own.back(), "userid", "1");
-  }
+  for (int i = 0; i < 30; ++i) shared.Set(own.emplace_back(shared.Create("10.0.0.2")), "userid", "1");
   EXPECT_EQ(shared.Size(), 11u);
-  EXPECT_TRUE(shared.Touch(other) && shared.Touch(own[20]));
-  EXPECT_FALSE(shared.Touch(own[19]));
-}
-
-TEST(ServerLog, CountsARepeatedErrorUnderOneId) {
-  std::ostringstream access, errors;
-  std::string id;
-  {
-    ServerLog log(access, errors);
-    id = log.Error("GET /a.asp: no such column");
-    for (int i = 0; i < 99; ++i) EXPECT_EQ(log.Error("GET /a.asp: no such column"), id);
-    EXPECT_NE(log.Error("GET /b.asp: failed"), id);
-  }
-  EXPECT_NE(errors.str().find("error " + id + ": GET /a.asp: no such column (repeated 99 more "
-                              "times)\n"), std::string::npos) << errors.str();
+  EXPECT_TRUE(shared.Touch(other) && shared.Touch(own[20]) && !shared.Touch(own[19]));
 }
 
 }  // namespace
