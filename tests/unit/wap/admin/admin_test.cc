@@ -114,7 +114,7 @@ TEST(ClassManagement, EachRequestChangesOnlyWhatItAsksForOfTheSessionMembersClas
       {"delete with its contents", del5, {}, "12", kDone, "6:13:1:Theirs:1", "3"},
       {"delete another member's class", {{"act", "del"}, {"id", "6"}}, {}, "12", kDone, before,
        "1 2 3"},
-      {"act=del in the form is no delete", {}, del5, "12", kDone, before, "1 2 3"},
+      {"act=del in the form", {{"id", "5"}}, {{"act", "del"}}, "12", kDone, before, "1 2 3"},
       {"add and delete in one request", del5, add, "12", kDone, "6:13:1:Theirs:1 7:12:3:X:2", "3"},
       {"a type that is no number", {}, {{"submit", "新建"}, {"classname", "X"}, {"type", "1x"}},
        "12", kBadRequest, before, "1 2 3"},
