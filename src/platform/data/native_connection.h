@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -61,6 +62,16 @@ class NativeConnection {
   // Runs every statement of `script` in order, discarding rows (schema and data files). Throws
   // DataError at the first failure; earlier statements stay done.
   virtual void RunScript(std::string_view script) = 0;
+
+  // The first column of every row of `sql`, a read-only statement, as integers (a NULL or a
+  // non-integer reads as 0), when the driver can answer it from an earlier run of the same text
+  // with the same values, or run it now and keep the answer: it then keeps an answer only while
+  // no change has been committed to the database since (by any connection). Null when the driver
+  // keeps no such answers; the caller then asks the database in another way. Throws DataError.
+  virtual std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(
+      std::string_view /*sql*/, std::span<const Param> /*params*/) {
+    return nullptr;
+  }
 
   // The statement that starts a transaction on this engine.
   virtual std::string_view BeginStatement() const { return "BEGIN"; }
