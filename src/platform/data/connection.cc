@@ -59,6 +59,7 @@ std::unique_ptr<ResultRows> Connection::Run(std::string_view sql,
 std::shared_ptr<const std::vector<std::int64_t>> Connection::KeptIntegers(
     std::string_view sql, std::span<const Param> params) {
   NativeConnection& native = Native();
+  if (!native.KeepsAnswers()) return nullptr;
   pool_.LogStatement(sql, params);
   return native.KeptIntegers(sql, params);
 }

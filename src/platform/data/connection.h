@@ -67,7 +67,7 @@ class Connection {
   // DataError, also when the connection is closed.
   std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params = {});
   // Logs `sql` and `params` and asks the driver for its kept answer (NativeConnection::
-  // KeptIntegers); null when the driver keeps none.
+  // KeptIntegers); null, without logging, when the driver keeps no answers.
   std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(std::string_view sql,
                                                                 std::span<const Param> params);
 

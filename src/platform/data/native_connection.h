@@ -63,11 +63,12 @@ class NativeConnection {
   // DataError at the first failure; earlier statements stay done.
   virtual void RunScript(std::string_view script) = 0;
 
+  // Whether KeptIntegers answers on this engine.
+  virtual bool KeepsAnswers() const { return false; }
   // The first column of every row of `sql`, a read-only statement, as integers (a NULL or a
-  // non-integer reads as 0), when the driver can answer it from an earlier run of the same text
-  // with the same values, or run it now and keep the answer: it then keeps an answer only while
-  // no change has been committed to the database since (by any connection). Null when the driver
-  // keeps no such answers; the caller then asks the database in another way. Throws DataError.
+  // non-integer reads as 0): from an earlier run of the same text with the same values, or run now
+  // and kept. An answer is kept only while no change has been committed to the database since (by
+  // any connection). Throws DataError. Requires: KeepsAnswers().
   virtual std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(
       std::string_view /*sql*/, std::span<const Param> /*params*/) {
     return nullptr;

@@ -123,6 +123,7 @@ class SqliteConnection final : public NativeConnection {
   // rollback takes back) and dropped as soon as the database may have changed: a commit by another
   // connection changes "PRAGMA data_version", and every statement that may write, run here, drops
   // them before it runs.
+  bool KeepsAnswers() const override { return true; }
   std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(
       std::string_view sql, std::span<const Param> params) override;
   std::string_view BeginStatement() const override {
