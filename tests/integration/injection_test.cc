@@ -180,6 +180,18 @@ struct PageCase {
   Client client = Client::kVisitor;
 };
 
+// A list page's statements: its keys (SQLite), or its count and a page by offset or by the key
+// at an offset (PostgreSQL); then the page from its key.
+std::vector<std::string> ListShapes(const std::string& table) {
+  const std::string keys = "select id from " + table + " where (userid=?) order by id desc";
+  return {keys + "\tN",
+          "select * from " + table + " where (userid=?) and id <= ? order by id desc\nLIMIT ?\tN, N, N",
+          "select count(*) from (\nselect * from " + table + " where userid=?\n) w\tN",
+          "select * from " + table + " where userid=? order by id desc\nLIMIT ? OFFSET ?\tN, N, N",
+          "select * from " + table + " where (userid=?) and id <= (" + keys +
+              " limit N offset ?) order by id desc\nLIMIT ?\tN, N, N, N"};
+}
+
 const std::vector<std::string> kCidShape = {"select * from v_wap_contents where cid=?\tN"};
 
 std::vector<PageCase> Pages(int own_class_id) {
@@ -201,12 +213,10 @@ std::vector<PageCase> Pages(int own_class_id) {
       {"article", "/wap/shownews.asp", with({{"id", "3"}}), {},
        {"select * from v_wap_contents where id=?\tN"}, true, false, false, {}},
       {"products", "/wap/productlist.asp", with({{"Page", "2"}}), {},
-       {"select count(*) from (\nselect * from wap_product where userid=?\n) w\tN",
-        "select * from wap_product where userid=? order by id desc\nLIMIT ? OFFSET ?\tN, N, N"},
+       ListShapes("wap_product"),
        true, false, false, {}},
       {"guestbook", "/wap/lyb.asp", with({{"Page", "1"}}), {},
-       {"select count(*) from (\nselect * from wap_lyb where userid=?\n) w\tN",
-        "select * from wap_lyb where userid=? order by id desc\nLIMIT ? OFFSET ?\tN, N, N"},
+       ListShapes("wap_lyb"),
        true, false, false, {}},
       {"login form", "/wap/login.asp", site, {}, {}, true, false, false, {}},
       {"logout", "/wap/logout.asp", site, {}, {}, true, true, true, {}},

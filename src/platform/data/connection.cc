@@ -56,6 +56,14 @@ std::unique_ptr<ResultRows> Connection::Run(std::string_view sql,
   return native.Run(sql, params);
 }
 
+std::shared_ptr<const std::vector<std::int64_t>> Connection::KeptIntegers(
+    std::string_view sql, std::span<const Param> params) {
+  NativeConnection& native = Native();
+  if (!native.KeepsAnswers()) return nullptr;
+  pool_.LogStatement(sql, params);
+  return native.KeptIntegers(sql, params);
+}
+
 std::unique_ptr<Recordset> Connection::Execute(std::string_view sql,
                                                std::span<const Param> params) {
   return std::make_unique<Recordset>(Run(sql, params));

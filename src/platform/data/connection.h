@@ -3,10 +3,12 @@
 // exist), Close (or destruction) returns it. Not thread-safe; one request uses it on one thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/data/connection_settings.h"
 #include "platform/data/param.h"
@@ -64,6 +66,10 @@ class Connection {
   // Logs `sql` and `params` in the pool's statement log and runs them on the driver. Throws
   // DataError, also when the connection is closed.
   std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params = {});
+  // Logs `sql` and `params` and asks the driver for its kept answer (NativeConnection::
+  // KeptIntegers); null, without logging, when the driver keeps no answers.
+  std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(std::string_view sql,
+                                                                std::span<const Param> params);
 
   ConnectionPool& pool_;
   ConnectionSettings settings_;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -61,6 +62,17 @@ class NativeConnection {
   // Runs every statement of `script` in order, discarding rows (schema and data files). Throws
   // DataError at the first failure; earlier statements stay done.
   virtual void RunScript(std::string_view script) = 0;
+
+  // Whether KeptIntegers answers on this engine.
+  virtual bool KeepsAnswers() const { return false; }
+  // The first column of every row of `sql`, a read-only statement, as integers (a NULL or a
+  // non-integer reads as 0): from an earlier run of the same text with the same values, or run now
+  // and kept. An answer is kept only while no change has been committed to the database since (by
+  // any connection). Throws DataError. Requires: KeepsAnswers().
+  virtual std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(
+      std::string_view /*sql*/, std::span<const Param> /*params*/) {
+    return nullptr;
+  }
 
   // The statement that starts a transaction on this engine.
   virtual std::string_view BeginStatement() const { return "BEGIN"; }

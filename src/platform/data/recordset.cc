@@ -1,69 +1,17 @@
 #include "platform/data/recordset.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <string>
 
 #include "platform/data/connection.h"
 #include "platform/data/data_error.h"
 #include "platform/data/native_connection.h"
+#include "platform/data/paged_statement.h"
 #include "platform/text/ascii.h"
 
 namespace data {
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// `sql` without trailing blanks and ";".
-std::string_view TrimStatement(std::string_view sql) {
-  while (!sql.empty() && (IsBlank(sql.back()) || sql.back() == ';')) sql.remove_suffix(1);
-  return sql;
-}
-
-// Whether `sql` is a SELECT without a LIMIT of its own, so that one may be added.
-bool IsWindowable(std::string_view sql) {
-  while (!sql.empty() && IsBlank(sql.front())) sql.remove_prefix(1);
-  if (!text::StartsWithIgnoreCase(sql, "select") || sql.size() == 6 || !IsBlank(sql[6])) {
-    return false;
-  }
-  for (std::size_t i = 0; i + 5 <= sql.size(); ++i) {
-    if (text::EqualsIgnoreCase(sql.substr(i, 5), "limit")) return false;
-  }
-  return true;
-}
-
-// `sql` without its closing ORDER BY (outside parentheses and quotes), which a count does not
-// need and which would keep the engine from counting over an index alone. Unchanged when there
-// is none, or when the ORDER BY holds a placeholder.
-std::string_view WithoutOrderBy(std::string_view sql) {
-  std::size_t cut = std::string_view::npos;
-  int depth = 0;
-  for (std::size_t i = 0; i < sql.size(); ++i) {
-    const char c = sql[i];
-    if (c == '\'' || c == '"') {
-      const std::size_t end = sql.find(c, i + 1);
-      if (end == std::string_view::npos) return sql;
-      i = end;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      --depth;
-    } else if (depth == 0 && (i == 0 || IsBlank(sql[i - 1]) || sql[i - 1] == ')') &&
-               i + 5 < sql.size() && text::EqualsIgnoreCase(sql.substr(i, 5), "order") &&
-               IsBlank(sql[i + 5])) {
-      std::size_t j = i + 5;
-      while (j < sql.size() && IsBlank(sql[j])) ++j;
-      if (j + 2 < sql.size() && text::EqualsIgnoreCase(sql.substr(j, 2), "by") &&
-          IsBlank(sql[j + 2])) {
-        cut = i;
-      }
-    }
-  }
-  if (cut == std::string_view::npos || sql.find('?', cut) != std::string_view::npos) return sql;
-  return TrimStatement(sql.substr(0, cut));
-}
-
-}  // namespace
 
 Recordset::Recordset() = default;
 
@@ -80,6 +28,9 @@ void Recordset::Open(std::string_view sql, Connection& connection,
   sql_ = std::string(TrimStatement(sql));
   params_.assign(params.begin(), params.end());
   windowed_ = IsWindowable(sql_);
+  if (auto keyed = ParseKeyedSelect(sql_)) {
+    keyed_ = std::make_unique<const KeyedSelect>(std::move(*keyed));
+  }
   open_ = true;
 }
 
@@ -90,6 +41,8 @@ void Recordset::Close() noexcept {
   params_.clear();
   open_ = false;
   windowed_ = false;
+  keyed_.reset();
+  keys_.reset();
   paging_ = false;
   window_first_ = 0;
   window_rows_.reset();
@@ -139,9 +92,22 @@ void Recordset::Locate() const {
                                ? std::max(page, 2 * *window_rows_)
                                : page;
   Params params = params_;
-  params.emplace_back(static_cast<std::int64_t>(rows));
-  params.emplace_back(static_cast<std::int64_t>(position_));
-  rows_ = connection_->Run(sql_ + "\nLIMIT ? OFFSET ?", params);
+  if (keys_ != nullptr && position_ < keys_->size()) {
+    // A keyed list whose keys the connection keeps: the window starts at the key of position_.
+    params.emplace_back((*keys_)[position_]);
+    params.emplace_back(static_cast<std::int64_t>(rows));
+    rows_ = connection_->Run(WindowFromKeyStatement(*keyed_), params);
+  } else if (keyed_ != nullptr && keys_ == nullptr && position_ > 0) {
+    // The key of position_ is found by stepping over an index of keys, not over rows.
+    params.insert(params.end(), params_.begin(), params_.end());
+    params.emplace_back(static_cast<std::int64_t>(position_));
+    params.emplace_back(static_cast<std::int64_t>(rows));
+    rows_ = connection_->Run(WindowFromPositionStatement(*keyed_), params);
+  } else {
+    params.emplace_back(static_cast<std::int64_t>(rows));
+    params.emplace_back(static_cast<std::int64_t>(position_));
+    rows_ = connection_->Run(WindowStatement(sql_), params);
+  }
   window_first_ = position_;
   window_rows_ = rows;
   eof_ = !rows_->MoveTo(0);
@@ -196,10 +162,19 @@ std::size_t Recordset::RecordCount() const {
     count_ = rows_->RowCount();  // every row is here already
   } else {
     paging_ = true;
-    auto rows = connection_->Run("select count(*) from (\n" +
-                                     std::string(WithoutOrderBy(sql_)) + "\n) w",
-                                 params_);
-    const auto n = rows->MoveTo(0) ? rows->Get(0).ToInteger() : std::nullopt;
+    if (keyed_ != nullptr) keys_ = connection_->KeptIntegers(KeysStatement(*keyed_), params_);
+    if (keys_ != nullptr) {
+      count_ = keys_->size();
+      return *count_;
+    }
+    const std::string count = CountStatement(sql_);
+    std::optional<std::int64_t> n;
+    if (const auto kept = connection_->KeptIntegers(count, params_)) {
+      if (!kept->empty()) n = kept->front();
+    } else {
+      auto rows = connection_->Run(count, params_);
+      if (rows->MoveTo(0)) n = rows->Get(0).ToInteger();
+    }
     if (!n || *n < 0) throw DataError("the row count of the statement is not a number");
     count_ = static_cast<std::size_t>(*n);
   }

@@ -5,13 +5,19 @@
 // needs, when it needs it: the first read runs the statement; once paging is used (PageCount,
 // RecordCount, SetAbsolutePage), the count comes from "select count(*)" over the statement and
 // the rows of a page from the statement limited to that page, so a page of a long list never
-// reads the rows before or after it. (A statement that is not a plain SELECT, or has its own
-// LIMIT, is run as it stands.) Each read sees the rows committed when it runs. A recordset must be
+// reads the rows before or after it. A list of one table ordered by its key is paged by key
+// instead (paged_statement.h): on a driver that keeps answers while the database is unchanged
+// (SQLite), its keys are read once and any page then starts at its key; elsewhere the page's key
+// is found over the index of keys alone. Either way the rows and their order are those of the
+// statement. (A statement that is not a plain SELECT, or has its own LIMIT, is run as it stands.)
+// Each read sees the rows committed when it runs; a count or keys kept by the connection are
+// those of the database as it is when they are asked for. A recordset must be
 // read while its connection is open; once that connection closes, reading it throws DataError.
 // Not thread-safe; one request uses it on one thread.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -26,6 +32,7 @@ namespace data {
 
 class Connection;
 class ResultRows;  // the driver's rows of one query
+struct KeyedSelect;  // a list of one table ordered by its key
 
 class Recordset {
  public:
@@ -85,7 +92,10 @@ class Recordset {
   Params params_;
   bool open_ = false;
   bool windowed_ = false;        // a SELECT without a LIMIT of its own: may be read in windows
+  std::unique_ptr<const KeyedSelect> keyed_;  // set when the statement is a keyed list
   mutable bool paging_ = false;  // the count was asked for: rows are read a window at a time
+  // A keyed list's keys in its order, when the connection keeps them (then also its count).
+  mutable std::shared_ptr<const std::vector<std::int64_t>> keys_;
   // The rows read so far: every row of the statement from row 0 (window_rows_ empty), or the
   // window of at most *window_rows_ rows from row window_first_.
   mutable std::unique_ptr<ResultRows> rows_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/data/data_error.h"
+#include "platform/data/sqlite/kept_answers.h"
 #include "platform/data/sqlite/statement_cache.h"
 
 namespace data {
@@ -18,6 +19,9 @@ namespace {
 constexpr int kBusyTimeoutMs = 5000;
 // Idle prepared statements kept per connection.
 constexpr std::size_t kStatementCacheSize = 64;
+// Integers of kept answers per connection (counts and lists of keys): at most 512 KiB.
+constexpr std::size_t kKeptIntegers = 64 * 1024;
+constexpr std::string_view kDataVersion = "PRAGMA data_version";
 
 struct CloseDb {
   void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
@@ -115,6 +119,13 @@ class SqliteConnection final : public NativeConnection {
 
   std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params) override;
   void RunScript(std::string_view script) override;
+  // Answers are kept only outside a transaction (whose rows may include its own writes, which a
+  // rollback takes back) and dropped as soon as the database may have changed: a commit by another
+  // connection changes "PRAGMA data_version", and every statement that may write, run here, drops
+  // them before it runs.
+  bool KeepsAnswers() const override { return true; }
+  std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(
+      std::string_view sql, std::span<const Param> params) override;
   std::string_view BeginStatement() const override {
     // Takes the write lock at once: a deferred transaction that reads and then writes cannot wait
     // for another writer and would fail with "database is locked".
@@ -151,8 +162,14 @@ class SqliteConnection final : public NativeConnection {
   // The rows of a statement that writes (INSERT … RETURNING), read to the end at once.
   std::unique_ptr<ResultRows> ReadAll(std::string_view sql, StmtPtr stmt, bool has_row);
 
+  // The database's version as this connection sees it: "PRAGMA data_version" (changed by other
+  // connections' commits) and the changes made through this connection. Throws DataError.
+  std::pair<std::int64_t, std::int64_t> DataVersion();
+
   DbPtr db_;
   StatementCache cache_{kStatementCacheSize};  // declared after db_: finalized before it closes
+  KeptAnswers answers_{kKeptIntegers};
+  std::pair<std::int64_t, std::int64_t> answers_version_{-1, -1};  // what answers_ hold true for
   bool failed_ = false;
   std::vector<SqliteRows*> open_rows_;
 };
@@ -332,6 +349,7 @@ std::unique_ptr<ResultRows> SqliteConnection::Run(std::string_view sql,
     if (!params.empty()) throw DataError("the statement has 0 parameters, but values were given");
     return MakeEmptyRows();
   }
+  if (sqlite3_stmt_readonly(stmt.get()) == 0) answers_.Clear();
   if (const int brc = Bind(stmt.get(), params); brc != SQLITE_OK) {
     DataError error(BindFailure(stmt.get(), params.size(), brc));
     cache_.Give(sql, std::move(stmt));
@@ -378,7 +396,46 @@ std::unique_ptr<ResultRows> SqliteConnection::ReadAll(std::string_view sql, Stmt
   return MakeMaterializedRows(std::move(names), std::move(rows));
 }
 
+std::pair<std::int64_t, std::int64_t> SqliteConnection::DataVersion() {
+  StmtPtr stmt = Acquire(kDataVersion);
+  const int rc = sqlite3_step(stmt.get());
+  if (rc != SQLITE_ROW) {
+    DataError error = Failure(rc);
+    Release(kDataVersion, std::move(stmt));
+    throw error;
+  }
+  const std::int64_t version = sqlite3_column_int64(stmt.get(), 0);
+  Release(kDataVersion, std::move(stmt));
+  return {version, sqlite3_total_changes64(db_.get())};
+}
+
+std::shared_ptr<const std::vector<std::int64_t>> SqliteConnection::KeptIntegers(
+    std::string_view sql, std::span<const Param> params) {
+  const bool keep = sqlite3_get_autocommit(db_.get()) != 0;
+  if (keep) {
+    // Read before the statement runs: a commit in between makes the answer newer than the
+    // version it is kept under, so the next request only counts again.
+    const auto version = DataVersion();
+    if (version != answers_version_) {
+      answers_.Clear();
+      answers_version_ = version;
+    }
+    if (auto found = answers_.Find(sql, params)) return found;
+  }
+  auto answer = std::make_shared<std::vector<std::int64_t>>();
+  {
+    const std::unique_ptr<ResultRows> rows = Run(sql, params);
+    if (rows->ColumnCount() == 0) throw DataError("the statement returned no columns");
+    for (std::size_t row = 0; rows->MoveTo(row); ++row) {
+      answer->push_back(rows->Get(0).ToInteger().value_or(0));
+    }
+  }
+  if (keep && sqlite3_get_autocommit(db_.get()) != 0) answers_.Keep(sql, params, answer);
+  return answer;
+}
+
 void SqliteConnection::RunScript(std::string_view script) {
+  answers_.Clear();
   const std::string text(script);
   char* message = nullptr;
   const int rc = sqlite3_exec(db_.get(), text.c_str(), nullptr, nullptr, &message);

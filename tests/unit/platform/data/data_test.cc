@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/data/connection.h"
@@ -157,6 +158,53 @@ TEST_P(Engine, PagesOfAnyStatementHoldTheRowsSteppingReaches) {
       EXPECT_EQ(rs.Field(0), stepped[page - 1]) << page;
     }
   }
+}
+
+// Pages of a list asked by key (an OR condition keeps its meaning; a deep page read first) hold the
+// rows of the statement read whole; a count or page read again sees every committed change: another
+// connection's insert, this connection's own delete, and not an insert rolled back.
+TEST_P(Engine, KeyedPagesHoldTheRowsReadWholeAndFollowEveryCommittedChange) {
+  const std::string t = Table("id integer primary key, name text", 40);
+  const Params values{std::int64_t{30}, std::int64_t{5}};
+  for (const std::string& sql : {"select * from " + t + " where id > ? or id < ? order by id desc",
+                                 "select name, id from " + t + " where id > ? or id < ? order by id"}) {
+    std::vector<std::int64_t> whole, paged;
+    for (auto all = conn_.Execute(sql, values); !all->Eof(); all->MoveNext()) {
+      whole.push_back(*all->Field("id").ToInteger());
+    }
+    Recordset rs;
+    rs.Open(sql, conn_, values);
+    rs.SetPageSize(3);
+    rs.SetAbsolutePage(4);
+    for (int page = 1; page <= rs.PageCount(); ++page) {
+      rs.SetAbsolutePage(page);
+      for (int i = 0; i < 3 && !rs.Eof(); ++i, rs.MoveNext()) {
+        paged.push_back(*rs.Field("id").ToInteger());
+      }
+    }
+    EXPECT_EQ(paged, whole) << sql;
+  }
+  const std::string sql = "select * from " + t + " where id > ? order by id desc";
+  const auto pages_and_first = [&] {
+    Recordset rs;
+    rs.Open(sql, conn_, Params{std::int64_t{0}});
+    rs.SetPageSize(1);
+    const int pages = rs.PageCount();
+    rs.SetAbsolutePage(1);
+    return std::pair(pages, *rs.Field("id").ToInteger());
+  };
+  Connection other(pool_);
+  other.Open(cs_);
+  EXPECT_EQ(pages_and_first(), std::pair(40, std::int64_t{40}));
+  other.Execute("insert into " + t + " values (99, 'r99')");
+  EXPECT_EQ(pages_and_first(), std::pair(41, std::int64_t{99}));
+  conn_.Execute("delete from " + t + " where id = 99");
+  EXPECT_EQ(pages_and_first(), std::pair(40, std::int64_t{40}));
+  conn_.BeginTrans();
+  conn_.Execute("insert into " + t + " values (98, 'r98')");
+  EXPECT_EQ(pages_and_first().first, 41);
+  conn_.RollbackTrans();
+  EXPECT_EQ(pages_and_first().first, 40);
 }
 
 TEST_P(Engine, ValuesKeepTheirKindNullIsNotEmptyAndTimesReadAsText) {
