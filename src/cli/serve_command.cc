@@ -118,8 +118,9 @@ int Serve(const ServeSettings& settings) {
       statement_log << OneLine(sql) << '\n' << std::flush;
     });
   }
+  host::RateLimiters limiters;
   host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions,
-                                      connections, log, settings.max_fields});
+                                      connections, log, settings.max_fields, &limiters});
   host::HttpServer server(
       options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log);
   std::string bound;
