@@ -53,10 +53,18 @@ class RateLimiter {
 };
 
 struct RateLimiters {
-  // Failed visitor logins per member name of a site: 5 within 5 minutes.
-  RateLimiter login_by_name{5, std::chrono::minutes(5), 20'000};
-  // Failed visitor logins per client address: 10 within a minute.
-  RateLimiter login_by_address{10, std::chrono::minutes(1), 20'000};
+  static constexpr std::size_t kLoginFailuresPerName = 5;
+  static constexpr std::size_t kLoginFailuresPerAddress = 10;
+
+  // Failed visitor logins per member name of a site within 5 minutes, and per client address
+  // within a minute (an operator whose visitors share a gateway's address may allow more).
+  explicit RateLimiters(std::size_t per_name = kLoginFailuresPerName,
+                        std::size_t per_address = kLoginFailuresPerAddress)
+      : login_by_name(per_name, std::chrono::minutes(5), 20'000),
+        login_by_address(per_address, std::chrono::minutes(1), 20'000) {}
+
+  RateLimiter login_by_name;
+  RateLimiter login_by_address;
 };
 
 }  // namespace host
