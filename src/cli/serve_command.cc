@@ -122,9 +122,9 @@ int Serve(const ServeSettings& settings) {
     });
   }
   host::RateLimiters limiters(settings.login_failures_per_name,
-                             settings.login_failures_per_address);
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions,
-                                      connections, log, settings.max_fields, &limiters});
+                              settings.login_failures_per_address);
+  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions, connections,
+                                      log, settings.max_fields, &limiters});
   host::HttpServer server(
       options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log);
   std::string bound;

@@ -142,7 +142,8 @@ void NewMessagePage::StartPage(wap::Page& page) {
   Texts typed;
   std::string problem;
   if (!page.Request().Form().Empty()) {
-    if (!HasOnlyFormFields(page.Request().Form())) throw host::RequestError("unexpected form field");
+    if (!HasOnlyFormFields(page.Request().Form()))
+      throw host::RequestError("unexpected form field");
     if (!MemberSiteExists(page.Connection(), userid)) {
       page.Response().Refuse(404, "no such member site");
       return;

@@ -55,8 +55,9 @@ TEST_F(HostilePages, FailedLoginsAreThrottledPerNameAndPerAddress) {
   for (const auto& step : steps) {
     for (int i = 0; i < step.times; ++i) {
       SCOPED_TRACE(std::string(step.name) + "/" + step.password + " #" + std::to_string(i));
-      const HttpResponse r = Post("/wap/checklogin.asp?" + kDemo,
-                                  FormEncode({{"username", step.name}, {"password", step.password}}));
+      const HttpResponse r =
+          Post("/wap/checklogin.asp?" + kDemo,
+               FormEncode({{"username", step.name}, {"password", step.password}}));
       ASSERT_EQ(r.status, step.status) << r.body;
       if (step.status != 429) continue;
       const int retry_after = std::stoi(r.Header("Retry-After").value_or("0"));
@@ -88,8 +89,8 @@ TEST_F(HostilePages, GuestbookPostsForNoMemberOrWithForeignFieldsStoreNothing) {
   const std::string before = stored();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.userid + " " + row.form.substr(0, 60));
-    const HttpResponse r = Post("/wap/newly.asp?userid=" + row.userid + "&username=u&siteid=1",
-                                row.form);
+    const HttpResponse r =
+        Post("/wap/newly.asp?userid=" + row.userid + "&username=u&siteid=1", row.form);
     EXPECT_EQ(r.status, row.status);
     EXPECT_EQ(r.body, row.reason);
   }

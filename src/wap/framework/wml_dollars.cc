@@ -40,7 +40,8 @@ std::string WmlDollars(std::string_view markup) {
     if (markup[pos] == '$') {
       out.append("$$");
       ++pos;
-    } else if (const std::size_t n = markup[pos] == '&' ? DollarReferenceLength(markup.substr(pos)) : 0) {
+    } else if (const std::size_t n =
+                   markup[pos] == '&' ? DollarReferenceLength(markup.substr(pos)) : 0) {
       out.append("$$");
       pos += n;
     } else {
