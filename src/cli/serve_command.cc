@@ -13,6 +13,7 @@
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
 #include "platform/host/http_server.h"
+#include "platform/host/rate_limiter.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
 #include "platform/host/server_log.h"
@@ -31,6 +32,8 @@ struct ServeSettings {
   std::string domain;
   std::size_t max_sessions = 100'000;
   std::size_t max_fields = host::kDefaultMaxFields;
+  std::size_t login_failures_per_name = host::RateLimiters::kLoginFailuresPerName;
+  std::size_t login_failures_per_address = host::RateLimiters::kLoginFailuresPerAddress;
   double head_timeout = Seconds(server.head_timeout);
   double read_timeout = Seconds(server.read_timeout);
   double idle_timeout = Seconds(server.idle_timeout);
@@ -118,8 +121,10 @@ int Serve(const ServeSettings& settings) {
       statement_log << OneLine(sql) << '\n' << std::flush;
     });
   }
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions,
-                                      connections, log, settings.max_fields});
+  host::RateLimiters limiters(settings.login_failures_per_name,
+                              settings.login_failures_per_address);
+  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions, connections,
+                                      log, settings.max_fields, &limiters});
   host::HttpServer server(
       options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log);
   std::string bound;
@@ -182,6 +187,18 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                    "cookies; a request with more gets 400 and runs no page")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
+  serve
+      ->add_option("--login-failures-per-name", settings->login_failures_per_name,
+                   "Failed visitor logins of one member name of a site within 5 minutes; "
+                   "further attempts get 429 until the window passes")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
+  serve
+      ->add_option("--login-failures-per-address", settings->login_failures_per_address,
+                   "Failed visitor logins from one client address within a minute; further "
+                   "attempts get 429 until the window passes")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
   serve
       ->add_option("--head-timeout", settings->head_timeout,
                    "Seconds a request head may take to arrive, in all: from the connection's "

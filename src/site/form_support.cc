@@ -1,19 +1,14 @@
 #include "site/form_support.h"
 
 #include "platform/text/utf8.h"
+#include "wap/framework/wml_dollars.h"
 #include "wap/framework/xml_escape.h"
 
 namespace site {
 
 std::string MarkupText(bool wml, std::string_view text) {
   std::string escaped = wap::EscapeXmlAttribute(text);
-  if (!wml) return escaped;
-  std::string doubled;
-  for (const char c : escaped) {
-    doubled.push_back(c);
-    if (c == '$') doubled.push_back('$');
-  }
-  return doubled;
+  return wml ? wap::WmlDollars(escaped) : escaped;
 }
 
 std::size_t CharacterCount(std::string_view text) {

@@ -12,6 +12,7 @@
 #include "platform/host/request.h"
 #include "platform/host/request_error.h"
 #include "platform/host/response.h"
+#include "platform/text/ascii.h"
 #include "platform/text/utf8.h"
 #include "site/form_support.h"
 #include "wap/framework/char_refs.h"
@@ -36,6 +37,22 @@ constexpr Field kFields[] = {
 constexpr std::size_t kFieldCount = std::size(kFields);
 
 using Texts = std::array<std::string, kFieldCount>;
+
+// True when every field of `form` is one of the form's own.
+bool HasOnlyFormFields(const host::Collection& form) {
+  for (const std::string& name : form.Keys()) {
+    bool known = false;
+    for (const Field& field : kFields) known = known || text::EqualsIgnoreCase(name, field.name);
+    if (!known) return false;
+  }
+  return true;
+}
+
+// True when `userid` owns a member site: it has a settings row.
+bool MemberSiteExists(data::Connection& connection, std::int64_t userid) {
+  return !connection.Execute("select userid from wap_setting where userid=?", data::Params{userid})
+              ->Eof();
+}
 
 // True when `text` holds nothing but blanks (ASCII white space and the ideographic space).
 bool IsBlank(std::string_view text) {
@@ -125,6 +142,12 @@ void NewMessagePage::StartPage(wap::Page& page) {
   Texts typed;
   std::string problem;
   if (!page.Request().Form().Empty()) {
+    if (!HasOnlyFormFields(page.Request().Form()))
+      throw host::RequestError("unexpected form field");
+    if (!MemberSiteExists(page.Connection(), userid)) {
+      page.Response().Refuse(404, "no such member site");
+      return;
+    }
     for (std::size_t i = 0; i < kFieldCount; ++i) {
       typed[i] = page.Request().Form().Get(kFields[i].name).value_or("");
     }

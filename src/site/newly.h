@@ -2,8 +2,10 @@
 // markup. The form posts the visitor's name, title and message to newly.asp itself, with the site's
 // userid, username and siteid in the address. A valid post stores the message in wap_lyb for the
 // site's userid, with the time of writing, and redirects to the guestbook; an invalid one shows the
-// form again with what was typed and a message saying what to change. Created and called on one
-// thread by the host.
+// form again with what was typed and a message saying what to change. A post with a field the form
+// does not have gets 400 "unexpected form field"; a post for a site owner without a wap_setting
+// row (no such member site) gets 404; neither stores anything. Created and called on one thread by
+// the host.
 #pragma once
 
 #include <cstddef>

@@ -109,6 +109,8 @@ const Row kRows[] = {
     {"empty_home.wml", "GET", "/wap/index.asp?" + kEmpty, kWml, "", 200},
     {"empty_productlist.wml", "GET", "/wap/productlist.asp?" + kEmpty, kWml, "", 200},
     {"empty_lyb.html", "GET", "/wap/lyb.asp?" + kEmpty, kXhtml, "", 200},
+    {"dollar_home.wml", "GET", "/wap/index.asp?userid=6&username=%24(password)&siteid=6", kWml, "", 200},
+    {"dollar_lyb.wml", "GET", "/wap/lyb.asp?userid=6&username=%24(password)&siteid=6", kWml, "", 200},
 };
 
 // The content type a golden file's extension stands for.

@@ -168,7 +168,8 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
                       request.remote_address);
   Server server(services_.web_root, folder, services_.objects);
   ScriptingContext context{services_.application, page_request, run.response,
-                           *run.session,          server,       services_.connections};
+                           *run.session,          server,       services_.connections,
+                           services_.limiters};
   RunHostPage(*page, context, [&](std::string_view detail) { services_.log.Note(detail); });
   auto reply = ReplyFromResponse(run.response, run.session->NewCookieId());
   if (!reply)

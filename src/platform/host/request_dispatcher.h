@@ -26,6 +26,7 @@
 #include "platform/host/application.h"
 #include "platform/host/host_page_cache.h"
 #include "platform/host/http_exchange.h"
+#include "platform/host/rate_limiter.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/server.h"
 #include "platform/host/server_log.h"
@@ -46,6 +47,7 @@ struct SiteServices {
   data::ConnectionPool& connections;
   ServerLog& log;
   std::size_t max_fields = kDefaultMaxFields;  // per collection of a request; more: 400
+  RateLimiters* limiters = nullptr;            // handed to every page; nullptr: none
 };
 
 class RequestDispatcher {

@@ -49,4 +49,12 @@ void Response::Redirect(std::string_view url) {
   ended_ = true;
 }
 
+void Response::Refuse(int status, std::string_view reason) {
+  if (ended_) return;
+  status_ = status;
+  content_type_ = "text/plain";
+  body_ = std::string(reason);
+  ended_ = true;
+}
+
 }  // namespace host

@@ -37,6 +37,10 @@ class Response {
   // it is made of the request's own values, and no client would follow it.
   void Redirect(std::string_view url);
   static constexpr std::size_t kMaxLocation = 8192;
+  // Refuses the request: status `status` (a 4xx) with `reason`, one line, as a plain-text body,
+  // in place of anything written; headers added so far go with it. Ends the response. Ignored
+  // once ended.
+  void Refuse(int status, std::string_view reason);
 
   bool Ended() const { return ended_; }
   int Status() const { return status_; }

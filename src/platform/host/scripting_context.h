@@ -9,6 +9,7 @@ class ConnectionPool;
 namespace host {
 
 class Application;
+struct RateLimiters;
 class Request;
 class Response;
 class Server;
@@ -22,6 +23,9 @@ struct ScriptingContext {
   Server& server;
   // Where new data-access connections of this request borrow their native connections.
   data::ConnectionPool& connections;
+  // The server's limiters (failed logins, …), shared by every request; nullptr where the host
+  // keeps none (a test's in-memory host): then nothing is limited.
+  RateLimiters* limiters = nullptr;
 };
 
 }  // namespace host

@@ -12,8 +12,11 @@
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
 #include "platform/host/session.h"
+#include "wap/framework/char_refs.h"
+#include "wap/framework/owner_markup.h"
 #include "wap/framework/request_filter.h"
 #include "wap/framework/site_query.h"
+#include "wap/framework/wml_dollars.h"
 #include "wap/framework/xml_escape.h"
 
 namespace wap {
@@ -21,16 +24,17 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// A request value escaped for markup; missing gives "".
-std::string EscapedItem(const host::Request& request, std::string_view name) {
-  return EscapeXmlAttribute(request.Item(name).value_or(""));
+// A request value escaped for the page's markup; missing gives "".
+std::string EscapedItem(const Page& page, std::string_view name) {
+  return page.Attribute(page.Request().Item(name).value_or(""));
 }
 
-std::string Domain(const host::Application& application) {
-  return EscapeXmlAttribute(application.Get("domain").value_or(""));
+std::string Domain(const Page& page) {
+  return page.Attribute(page.Application().Get("domain").value_or(""));
 }
 
-void AppendWmlHeader(Page& page) {
+// Returns where the card title's placeholder stands in the page buffer.
+std::size_t AppendWmlHeader(Page& page) {
   page.Response().SetContentType("text/vnd.wap.wml");
   std::string& p = page.Buffer();
   p.append("<?xml version=\"1.0\" encoding=\"utf-8\"?>").append(kCrLf);
@@ -49,16 +53,19 @@ void AppendWmlHeader(Page& page) {
        "content=\"text/vnd.wap.wml;charset=UTF-8\"/>")
       .append(kCrLf);
   p.append("</head>").append(kCrLf);
-  p.append("<card id=\"card1\" title=\"").append(kCardTitlePlaceholder).append("\">").append(kCrLf);
+  p.append("<card id=\"card1\" title=\"");
+  const std::size_t title_at = p.size();
+  p.append(kCardTitlePlaceholder).append("\">").append(kCrLf);
   p.append("<p><img src=\"")
-      .append(Domain(page.Application()))
+      .append(Domain(page))
       .append("/waphome/")
-      .append(EscapedItem(page.Request(), "username"))
+      .append(EscapedItem(page, "username"))
       .append("/Demo.jpg\" alt=\"Demo\"/></p>");
+  return title_at;
 }
 
 void AppendXhtmlHeader(Page& page) {
-  const std::string username = EscapedItem(page.Request(), "username");
+  const std::string username = EscapedItem(page, "username");
   std::string& p = page.Buffer();
   p.append("<?xml version=\"1.0\" encoding=\"utf-8\"?>").append(kCrLf);
   p.append(
@@ -81,7 +88,7 @@ void AppendXhtmlHeader(Page& page) {
   p.append(kCrLf);
   p.append("  <body>").append(kCrLf);
   p.append("     <img src=\"")
-      .append(Domain(page.Application()))
+      .append(Domain(page))
       .append("/waphome/")
       .append(username)
       .append("/Demo.jpg\" alt=\"Demo\"/><br/>");
@@ -107,6 +114,20 @@ host::Request& Page::Request() const { return context_.request; }
 host::Response& Page::Response() const { return context_.response; }
 host::Session& Page::Session() const { return context_.session; }
 host::Server& Page::Server() const { return context_.server; }
+host::RateLimiters* Page::Limiters() const { return context_.limiters; }
+
+std::string Page::CharRefs(std::string_view utf8) const {
+  return wml_ ? WmlDollars(ToCharRefs(utf8)) : ToCharRefs(utf8);
+}
+std::string Page::Text(std::string_view utf8) const {
+  return wml_ ? WmlDollars(EscapeXmlText(utf8)) : EscapeXmlText(utf8);
+}
+std::string Page::Attribute(std::string_view utf8) const {
+  return wml_ ? WmlDollars(EscapeXmlAttribute(utf8)) : EscapeXmlAttribute(utf8);
+}
+std::string Page::Owner(std::string_view utf8) const {
+  return wml_ ? WmlDollars(OwnerText(utf8)) : OwnerText(utf8);
+}
 
 data::Connection& Page::Connection() { return *connection_; }
 data::Recordset& Page::Recordset() { return *recordset_; }
@@ -155,10 +176,11 @@ bool Page::InitPage() {
   wml_ = Request().ServerVariable("HTTP_ACCEPT").find("wml") != std::string::npos;
   buffer_.clear();
   CreateDBObjects();
-  link_suffix_ = wap::LinkSuffix(Request());
+  link_suffix_ = wml_ ? WmlDollars(wap::LinkSuffix(Request())) : wap::LinkSuffix(Request());
   const bool filtered = FilterRequest(Request(), Response());
+  card_title_at_ = std::string::npos;
   if (wml_) {
-    AppendWmlHeader(*this);
+    card_title_at_ = AppendWmlHeader(*this);
   } else {
     AppendXhtmlHeader(*this);
   }
@@ -168,7 +190,9 @@ bool Page::InitPage() {
 
 void Page::SetPageTitle(std::string_view title) {
   if (wml_) {
-    ReplaceAll(buffer_, kCardTitlePlaceholder, title);
+    if (card_title_at_ == std::string::npos) return;
+    buffer_.replace(card_title_at_, kCardTitlePlaceholder.size(), title);
+    card_title_at_ = std::string::npos;
   } else {
     ReplaceAll(buffer_, "<title></title>", "<title>" + std::string(title) + "</title>");
   }

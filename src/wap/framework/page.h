@@ -26,6 +26,7 @@ class Request;
 class Response;
 class Server;
 class Session;
+struct RateLimiters;
 struct ScriptingContext;
 }  // namespace host
 
@@ -49,12 +50,24 @@ class Page {
   host::Response& Response() const;
   host::Session& Session() const;
   host::Server& Server() const;
+  // The server's rate limiters; nullptr under a host that keeps none.
+  host::RateLimiters* Limiters() const;
 
   // True when InitPage chose WML (the Accept header names wml); XHTML otherwise.
   bool IsWml() const { return wml_; }
   // The page being produced; EndPage writes it.
   std::string& Buffer() { return buffer_; }
-  // "userid=…&amp;username=…&amp;siteid=…" (LinkSuffix of the request); empty before InitPage.
+  // Data made ready for the page's markup: ToCharRefs, EscapeXmlText, EscapeXmlAttribute or
+  // OwnerText of `utf8`, and in WML then WmlDollars, so that a "$" of the data reaches the handset
+  // as a dollar sign. Every text from data (request values, stored texts) enters a page through
+  // one of these. Requires: InitPage ran (it chooses the markup).
+  std::string CharRefs(std::string_view utf8) const;
+  std::string Text(std::string_view utf8) const;
+  std::string Attribute(std::string_view utf8) const;
+  std::string Owner(std::string_view utf8) const;
+
+  // "userid=…&amp;username=…&amp;siteid=…" (LinkSuffix of the request, in WML with WmlDollars);
+  // empty before InitPage.
   const std::string& LinkSuffix() const { return link_suffix_; }
   // The settings OpenDB loaded; empty values before.
   const DBSettings& Settings() const { return settings_; }
@@ -71,9 +84,10 @@ class Page {
   // Throws what the host or the settings load throws (a missing "\conn.asp").
   [[nodiscard]] bool InitPage();
 
-  // Replaces the title placeholder in the page buffer: WML every "$$card_title$$", XHTML every
+  // Replaces the title placeholder in the page buffer: WML the card title's "$$card_title$$" that
+  // InitPage wrote (once; data elsewhere in the page is never taken for it), XHTML every
   // "<title></title>" by "<title>" + title + "</title>". The title is inserted verbatim: callers
-  // pass literals or ToCharRefs output. Requires: InitPage ran.
+  // pass literals or CharRefs output. Requires: InitPage ran.
   void SetPageTitle(std::string_view title);
 
   // Appends the paragraph linking to the site's home page (/wap/index.asp with the link suffix).
@@ -102,6 +116,7 @@ class Page {
   host::ScriptingContext& context_;
   bool wml_ = false;
   bool ended_ = false;
+  std::size_t card_title_at_ = std::string::npos;  // WML: where the placeholder stands
   std::string buffer_;
   std::string link_suffix_;
   DBSettings settings_;

@@ -1,25 +1,74 @@
 #include "wap/member/checklogin.h"
 
+#include <algorithm>
+#include <chrono>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
+#include "platform/host/rate_limiter.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
+#include "platform/host/scripting_context.h"
 #include "platform/host/session.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"
 #include "wap/member/home_address.h"
 
 namespace wap {
+namespace {
+
+// The failed-login limits of one attempt: its member name on its site, and its client address.
+class LoginLimits {
+ public:
+  LoginLimits(host::RateLimiters* limiters, std::int64_t owner, std::string_view name,
+              std::string address)
+      : limiters_(limiters), name_key_(std::to_string(owner) + ":"), address_(std::move(address)) {
+    name_key_.append(name);
+  }
+
+  // Seconds until this attempt may be checked; std::nullopt when it may be now.
+  std::optional<std::chrono::seconds> Blocked(host::RateLimiter::Clock::time_point now) const {
+    if (limiters_ == nullptr) return std::nullopt;
+    const auto by_name = limiters_->login_by_name.Blocked(name_key_, now);
+    const auto by_address = limiters_->login_by_address.Blocked(address_, now);
+    if (by_name && by_address) return std::max(*by_name, *by_address);
+    return by_name ? by_name : by_address;
+  }
+  void Failed(host::RateLimiter::Clock::time_point now) {
+    if (limiters_ == nullptr) return;
+    limiters_->login_by_name.Record(name_key_, now);
+    limiters_->login_by_address.Record(address_, now);
+  }
+  void Succeeded() {
+    if (limiters_ != nullptr) limiters_->login_by_name.Reset(name_key_);
+  }
+
+ private:
+  host::RateLimiters* limiters_;
+  std::string name_key_;
+  std::string address_;
+};
+
+}  // namespace
 
 void MemberLoginPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   const std::string name = page.Request().Form().Get("username").value_or("");
   const std::string password = page.Request().Form().Get("password").value_or("");
   const std::int64_t owner = RequireWholeNumber(page.Request().Item("Userid"), "Userid");
+  LoginLimits limits(page.Limiters(), owner, name, page.Request().ServerVariable("REMOTE_ADDR"));
+  const auto now = host::RateLimiter::Clock::now();
+  if (const auto wait = limits.Blocked(now)) {
+    page.Response().AddHeader("Retry-After", std::to_string(wait->count()));
+    page.Response().Refuse(429, "too many failed logins; try again later");
+    return;
+  }
 
   data::Recordset& rs = page.Recordset();
   // A NUL cannot travel as text to every engine; such a name or password matches no member.
@@ -30,11 +79,13 @@ void MemberLoginPage::StartPage(Page& page) {
             page.Connection(), data::Params{name, owner, password});
   }
   if (!comparable || rs.Eof()) {
+    limits.Failed(now);
     page.SetPageTitle("蓝杉工坊");
     page.Buffer().append("<p>").append(ToCharRefs("登录失败，请重新登录。")).append("</p>");
     page.AppendHomeLink();
   } else {
     // A new session id before the login is recorded, so that an id planted earlier is worthless.
+    limits.Succeeded();
     page.Session().RenewId();
     page.Session().Set("memberid", rs.Field("id").ToText());
     page.Session().Set("membername", rs.Field("m_name").ToText());

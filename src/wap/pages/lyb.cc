@@ -8,9 +8,7 @@
 #include "platform/host/application.h"
 #include "platform/host/request.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/owner_markup.h"
 #include "wap/framework/whole_number.h"
-#include "wap/framework/xml_escape.h"
 #include "wap/pages/paging.h"
 
 namespace wap {
@@ -27,7 +25,7 @@ void GuestbookPage::StartPage(Page& page) {
 
   const std::string new_message_link =
       "<p align=\"left\"><a href=\"" +
-      EscapeXmlAttribute(page.Application().Get("domain").value_or("")) + "/wap/newly.asp" + "?" +
+      page.Attribute(page.Application().Get("domain").value_or("")) + "/wap/newly.asp" + "?" +
       page.LinkSuffix() + "&amp;\" title=\"\">" + ToCharRefs("填写留言") + "</a></p>\r\n";
   page.Buffer().append(new_message_link);
   page.Buffer().append(navigation);
@@ -37,21 +35,21 @@ void GuestbookPage::StartPage(Page& page) {
     // passes the owner-markup check. The entry's paragraph closes after its last line.
     page.Buffer()
         .append("<p>")
-        .append(EscapeXmlText(rs.Field("lyr").ToText()))
+        .append(page.Text(rs.Field("lyr").ToText()))
         .append("：")
-        .append(EscapeXmlText(rs.Field("title").ToText()))
+        .append(page.Text(rs.Field("title").ToText()))
         .append("<br />")
-        .append(EscapeXmlText(rs.Field("lytime").ToText()))
+        .append(page.Text(rs.Field("lytime").ToText()))
         .append("<br /> ")
-        .append(EscapeXmlText(rs.Field("content").ToText()));
+        .append(page.Text(rs.Field("content").ToText()));
     const std::string reply_time = rs.Field("hftime").ToText();
     if (!reply_time.empty()) {
       page.Buffer()
           .append("\r\n")
           .append("回复：<br />")
-          .append(OwnerText(rs.Field("hf").ToText()))
+          .append(page.Owner(rs.Field("hf").ToText()))
           .append("(")
-          .append(EscapeXmlText(reply_time))
+          .append(page.Text(reply_time))
           .append(")");
     }
     page.Buffer().append("</p>\r\n");

@@ -9,10 +9,8 @@
 #include "platform/host/application.h"
 #include "platform/host/request.h"
 #include "platform/host/server.h"
-#include "wap/framework/char_refs.h"
 #include "wap/framework/folder_name.h"
 #include "wap/framework/whole_number.h"
-#include "wap/framework/xml_escape.h"
 
 namespace wap {
 namespace {
@@ -30,7 +28,7 @@ void HomePage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle("首页");
   const data::Param userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
-  const std::string domain = EscapeXmlAttribute(page.Application().Get("domain").value_or(""));
+  const std::string domain = page.Attribute(page.Application().Get("domain").value_or(""));
 
   const std::string username = page.Request().Item("username").value_or("");
   if (IsPlainFolderName(username)) {
@@ -41,7 +39,7 @@ void HomePage::StartPage(Page& page) {
           .append("<p><img src=\"")
           .append(domain)
           .append("/waphome/")
-          .append(EscapeXmlAttribute(username))
+          .append(page.Attribute(username))
           .append("/upfile/logo.gif\" alt=\"Logo\"/></p>");
     }
   }
@@ -52,7 +50,7 @@ void HomePage::StartPage(Page& page) {
   for (; !rs.Eof(); rs.MoveNext()) {
     const std::optional<std::int64_t> type = rs.Field("type").ToInteger();
     if (!type || *type < 0 || *type > 4) continue;
-    const std::string name = ToCharRefs(rs.Field("classname").ToText());
+    const std::string name = page.CharRefs(rs.Field("classname").ToText());
     std::string& p = page.Buffer();
     p.append("<p align=\"left\"><a href=\"");
     switch (*type) {
@@ -76,7 +74,7 @@ void HomePage::StartPage(Page& page) {
         break;
       case 4:
         p.append("wtai://wp/mc;")
-            .append(EscapeXmlAttribute(CallNumber(page.Connection(), userid)))
+            .append(page.Attribute(CallNumber(page.Connection(), userid)))
             .append("\" title=\"\">");
         break;
     }

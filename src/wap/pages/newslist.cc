@@ -17,7 +17,7 @@ void NewsListPage::StartPage(Page& page) {
   data::Recordset& rs = page.Recordset();
   rs.Open("select * from v_wap_contents where cid=?", page.Connection(), data::Params{id});
   if (rs.Eof()) {
-    page.SetPageTitle(ToCharRefs(page.Request().Item("classname").value_or("")));
+    page.SetPageTitle(page.CharRefs(page.Request().Item("classname").value_or("")));
     page.Buffer()
         .append("<p><a href=\"/wap/index.asp?")
         .append(page.LinkSuffix())
@@ -25,7 +25,7 @@ void NewsListPage::StartPage(Page& page) {
         .append(ToCharRefs("没有相关内容"))
         .append("</a></p>\r\n");
   } else {
-    page.SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
+    page.SetPageTitle(page.CharRefs(rs.Field("classname").ToText()));
     const std::string open_title = ToCharRefs("打开");
     for (; !rs.Eof(); rs.MoveNext()) {
       page.Buffer()
@@ -36,7 +36,7 @@ void NewsListPage::StartPage(Page& page) {
           .append("\" title=\"")
           .append(open_title)
           .append("\">")
-          .append(ToCharRefs(rs.Field("title").ToText()))
+          .append(page.CharRefs(rs.Field("title").ToText()))
           .append("</a></p>\r\n");
     }
     rs.Close();

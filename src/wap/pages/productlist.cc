@@ -7,9 +7,7 @@
 #include "platform/data/recordset.h"
 #include "platform/host/request.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/owner_markup.h"
 #include "wap/framework/whole_number.h"
-#include "wap/framework/xml_escape.h"
 #include "wap/pages/paging.h"
 
 namespace wap {
@@ -25,17 +23,17 @@ void ProductListPage::StartPage(Page& page) {
       {ToCharRefs("第一页"), ToCharRefs("上一页"), ToCharRefs("下一页"), ToCharRefs("最后页")});
   page.Buffer().append(navigation);
 
-  const std::string username = EscapeXmlAttribute(page.Request().Item("username").value_or(""));
+  const std::string username = page.Attribute(page.Request().Item("username").value_or(""));
   for (int shown = 0; shown < rs.PageSize() && !rs.Eof(); ++shown, rs.MoveNext()) {
     page.Buffer()
         .append("<p>")
-        .append(OwnerText(rs.Field("pname").ToText()))
+        .append(page.Owner(rs.Field("pname").ToText()))
         .append("<br /><img alt=\"\" src=\"/waphome/")
         .append(username)
         .append("/upfile/")
-        .append(EscapeXmlAttribute(rs.Field("ppic").ToText()))
+        .append(page.Attribute(rs.Field("ppic").ToText()))
         .append("\" /><br /> ")
-        .append(OwnerText(rs.Field("pcontent").ToText()))
+        .append(page.Owner(rs.Field("pcontent").ToText()))
         .append("</p>\r\n");
   }
   rs.Close();

@@ -18,11 +18,11 @@ void ContentPage::StartPage(Page& page) {
   rs.Open("select * from v_wap_contents where cid=?", page.Connection(), data::Params{id});
   std::string text;
   if (rs.Eof()) {
-    page.SetPageTitle(ToCharRefs(page.Request().Item("classname").value_or("")));
+    page.SetPageTitle(page.CharRefs(page.Request().Item("classname").value_or("")));
     text = ToCharRefs("没有相关内容");
   } else {
-    page.SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
-    text = ToCharRefs(rs.Field("content").ToText());
+    page.SetPageTitle(page.CharRefs(rs.Field("classname").ToText()));
+    text = page.CharRefs(rs.Field("content").ToText());
   }
   page.Buffer().append("<p align=\"left\">").append(text).append("</p>\r\n");
   page.AppendHomeLink();

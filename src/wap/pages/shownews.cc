@@ -23,17 +23,17 @@ void ArticlePage::StartPage(Page& page) {
         .append(ToCharRefs("没有相关内容"))
         .append("</p>\r\n");
   } else {
-    page.SetPageTitle(ToCharRefs(rs.Field("classname").ToText()));
+    page.SetPageTitle(page.CharRefs(rs.Field("classname").ToText()));
     const data::Value& added = rs.Field("addtime");
     if (!added.IsNull()) {
       page.Buffer()
           .append("<p align=\"left\">")
-          .append(ToCharRefs(added.ToText()))
+          .append(page.CharRefs(added.ToText()))
           .append("</p>\r\n");
     }
     page.Buffer()
         .append("<p align=\"left\">")
-        .append(ToCharRefs(rs.Field("content").ToText()))
+        .append(page.CharRefs(rs.Field("content").ToText()))
         .append("</p>\r\n");
   }
   page.AppendHomeLink();
