@@ -140,12 +140,9 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
                                 "closed");
     return Close();
   }
-  method_ = "-";
-  path_ = "-";
-  if (!ec) {
-    method_ = Text(parser_->get().method_string());
-    path_ = PathOf(parser_->get().target());
-  }
+  // What the access line shows: "-" until a head was read.
+  method_ = ec ? std::string(1, '-') : Text(parser_->get().method_string());
+  path_ = ec ? std::string(1, '-') : PathOf(parser_->get().target());
   if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
   if (ec) return Close();  // the connection failed
   const auto& head = parser_->get();

@@ -100,7 +100,10 @@ std::string ServerLog::Counted(std::string_view text, bool with_id) {
   constexpr std::size_t kMostRemembered = 4096;
   const auto now = std::chrono::steady_clock::now();
   // An error and a note of the same text are kept apart.
-  std::string key = (with_id ? "e" : "n") + std::string(text);
+  std::string key;
+  key.reserve(text.size() + 1);
+  key.push_back(with_id ? 'e' : 'n');
+  key.append(text);
   std::lock_guard lock(mutex_);
   if (const auto it = recent_.find(key); it != recent_.end()) {
     if (now - it->second.written < kRepeatInterval) {
