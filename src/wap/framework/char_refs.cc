@@ -1,6 +1,6 @@
 #include "wap/framework/char_refs.h"
-#include "platform/text/utf8.h"
 
+#include "platform/text/utf8.h"
 
 namespace wap {
 
@@ -11,7 +11,8 @@ std::string ToCharRefs(std::string_view utf8) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     char32_t c = text::NextCodePoint(utf8, pos);
-    if (!text::IsXmlChar(c)) c = text::kReplacementChar;
+    if (!text::IsXmlChar(c))
+      c = text::kReplacementChar;
     char digits[8];
     int n = 0;
     do {
@@ -19,10 +20,39 @@ std::string ToCharRefs(std::string_view utf8) {
       c >>= 4;
     } while (c != 0);
     out.append("&#x");
-    while (n > 0) out.push_back(digits[--n]);
+    while (n > 0)
+      out.push_back(digits[--n]);
     out.push_back(';');
   }
   return out;
 }
 
-}  // namespace wap
+std::optional<NumericCharRef> ReadNumericCharRef(std::string_view text) {
+  if (!text.starts_with("&#"))
+    return std::nullopt;
+  const bool hex = text.size() > 2 && text[2] == 'x';
+  const std::size_t digits_at = hex ? 3 : 2;
+  char32_t value = 0;
+  std::size_t pos = digits_at;
+  for (; pos < text.size() && text[pos] != ';'; ++pos) {
+    const char c = text[pos];
+    int d;
+    if (c >= '0' && c <= '9') {
+      d = c - '0';
+    } else if (hex && c >= 'a' && c <= 'f') {
+      d = c - 'a' + 10;
+    } else if (hex && c >= 'A' && c <= 'F') {
+      d = c - 'A' + 10;
+    } else {
+      return std::nullopt;
+    }
+    value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
+    if (value > 0x10FFFF)
+      return std::nullopt;
+  }
+  if (pos == digits_at || pos == text.size())
+    return std::nullopt;
+  return NumericCharRef{value, pos + 1};
+}
+
+} // namespace wap
