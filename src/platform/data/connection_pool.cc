@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/data/connection_string.h"
 #include "platform/data/native_connection.h"
 
 namespace data {
@@ -84,12 +83,6 @@ void ConnectionPool::LogStatement(std::string_view sql, std::span<const Param> p
   }
   std::lock_guard lock(impl_->log_mutex);
   if (impl_->log) impl_->log(sql);
-}
-
-std::size_t ConnectionPool::IdleCount(std::string_view connection_string) const {
-  std::lock_guard lock(impl_->mutex);
-  auto it = impl_->idle.find(ParseConnectionString(connection_string));
-  return it == impl_->idle.end() ? 0 : it->second.size();
 }
 
 }  // namespace data

@@ -50,9 +50,6 @@ class ConnectionPool {
   // Logs `sql` and its `params` when a statement log is set. Calls of the log are serialised.
   void LogStatement(std::string_view sql, std::span<const Param> params = {}) const;
 
-  // Idle connections held for the settings of `connection_string`.
-  std::size_t IdleCount(std::string_view connection_string) const;
-
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
