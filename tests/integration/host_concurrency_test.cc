@@ -8,7 +8,6 @@
 
 #include "support/http_client.h"
 #include "support/server_process.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ TEST(HostConcurrency, ServesManyClientsAtOnceWithoutMixingReplies) {
   for (int c = 0; c < kClients; ++c) {
     clients.emplace_back([&, c] {
       try {
-        HttpClient client(server.Host(), server.Port());
+        HttpClient client(server.Port());
         client.UseCookies(true);
         for (int i = 0; i < kRounds; ++i) {
           if (client.Get("/page.asp").body != "page") failures[c] += "page ";

@@ -5,30 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <memory>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "support/demo_root.h"
-#include "support/golden.h"
 #include "support/http_client.h"
 #include "support/markup_check.h"
 #include "support/server_process.h"
-#include "support/temp_dir.h"
-#include "support/xpath.h"
 
 namespace {
 
-using testing_support::FormEncode;
-using testing_support::HeaderList;
-using testing_support::HttpClient;
-using testing_support::HttpResponse;
-using testing_support::PercentEncode;
-using testing_support::XPathCount;
-using testing_support::XPathString;
-using testing_support::XPathStrings;
+using namespace testing_support;
 
 constexpr const char* kWml = "text/vnd.wap.wml, image/vnd.wap.wbmp, */*";
 constexpr const char* kXhtml = "application/xhtml+xml, text/html;q=0.9, */*;q=0.8";
@@ -64,21 +48,17 @@ std::string Joined(const std::vector<std::string>& parts) {
 class PageBehaviour : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    root_ = std::make_unique<testing_support::TempDir>();
-    site_ = std::make_unique<testing_support::DemoRoot>(root_->path() / "site");
+    root_ = std::make_unique<TempDir>();
+    site_ = std::make_unique<DemoRoot>(root_->path() / "site");
     site_->ExecuteFile(std::string(WAPSITE_SOURCE_DIR) + "/tests/data/edge_sites.sql");
     // Site 5: as many products as a page number can count, P1 the oldest.
     site_->Execute(
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32767) "
         "INSERT INTO wap_product (id, userid, pname, ppic, pcontent) "
         "SELECT 100000 + i, 5, 'P' || i, 'p.jpg', 'D' FROM n");
-    server_ = std::make_unique<testing_support::ServerProcess>(
-        site_->Path(), std::vector<std::string>{"--domain", "http://m.example"});
+    server_ = std::make_unique<ServerProcess>(site_->Path(), std::vector<std::string>{"--domain", "http://m.example"});
   }
   static void TearDownTestSuite() {
-    if (server_) {
-      EXPECT_EQ(server_->Stop(), 0);
-    }
     server_.reset();
     site_.reset();
     root_.reset();
@@ -87,26 +67,18 @@ class PageBehaviour : public ::testing::Test {
   // One request on a fresh connection without cookies; a 200 page must be valid markup.
   static HttpResponse Fetch(const std::string& target, const char* accept = kWml,
                             std::optional<std::string> form = std::nullopt) {
-    HttpClient client("127.0.0.1", server_->Port());
-    const HeaderList headers = {{"Accept", accept}};
-    HttpResponse r = form ? client.Post(target, *form, "application/x-www-form-urlencoded", headers)
-                          : client.Get(target, headers);
-    if (r.status == 200 && !r.body.empty()) {
-      EXPECT_TRUE(testing_support::ValidPage(r.body));
-    }
+    HttpClient client(server_->Port());
+    HttpResponse r = form ? client.Post(target, *form, {{"Accept", accept}}) : client.Get(target, {{"Accept", accept}});
+    EXPECT_TRUE(r.status != 200 || r.body.empty() || ValidPage(r.body));
     return r;
   }
 
   static std::string Count(const std::string& sql) { return site_->Column(sql).at(0); }
 
-  static std::unique_ptr<testing_support::TempDir> root_;
-  static std::unique_ptr<testing_support::DemoRoot> site_;
-  static std::unique_ptr<testing_support::ServerProcess> server_;
+  static inline std::unique_ptr<TempDir> root_;
+  static inline std::unique_ptr<DemoRoot> site_;
+  static inline std::unique_ptr<ServerProcess> server_;
 };
-
-std::unique_ptr<testing_support::TempDir> PageBehaviour::root_;
-std::unique_ptr<testing_support::DemoRoot> PageBehaviour::site_;
-std::unique_ptr<testing_support::ServerProcess> PageBehaviour::server_;
 
 TEST_F(PageBehaviour, PagingShowsOneItemPerPageNewestFirst) {
   const struct {
@@ -330,20 +302,16 @@ TEST_F(PageBehaviour, VisitorLoginOutcomes) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.site + " " + row.form.value_or("(no form)"));
-    HttpClient client("127.0.0.1", server_->Port());
+    HttpClient client(server_->Port());
     client.UseCookies(true);
     // A visitor who logged in once already has a session; logging out keeps it (emptied).
-    ASSERT_EQ(client.Post("/wap/checklogin.asp?" + kDemo, rows[0].form.value(),
-                          "application/x-www-form-urlencoded", {{"Accept", kWml}})
-                  .status,
-              302);
+    ASSERT_EQ(client.Post("/wap/checklogin.asp?" + kDemo, rows[0].form.value(), {{"Accept", kWml}}).status, 302);
     const HttpResponse out = client.Get("/wap/logout.asp?" + row.site, {{"Accept", kWml}});
     EXPECT_EQ(out.status, 302);
-    const HeaderList before = client.Cookies();
+    const Pairs before = client.Cookies();
     ASSERT_EQ(before.size(), 1u);
     const HttpResponse r =
-        row.form ? client.Post("/wap/checklogin.asp?" + row.site, *row.form,
-                               "application/x-www-form-urlencoded", {{"Accept", kWml}})
+        row.form ? client.Post("/wap/checklogin.asp?" + row.site, *row.form, {{"Accept", kWml}})
                  : client.Send("POST", "/wap/checklogin.asp?" + row.site, {{"Accept", kWml}}, "");
     if (row.outcome.starts_with("http://")) {
       EXPECT_EQ(r.status, 302);
@@ -352,11 +320,11 @@ TEST_F(PageBehaviour, VisitorLoginOutcomes) {
       EXPECT_NE(client.Cookies(), before);             // a new session for the member
     } else {
       EXPECT_EQ(r.status, 200);
-      EXPECT_TRUE(testing_support::MatchesGolden(row.outcome, r.body));
+      EXPECT_TRUE(MatchesGolden(row.outcome, r.body));
       EXPECT_EQ(client.Cookies(), before);
     }
   }
-  HttpClient client("127.0.0.1", server_->Port());
+  HttpClient client(server_->Port());
   const HttpResponse anonymous = client.Get("/wap/logout.asp");
   EXPECT_EQ(anonymous.Header("Location"),
             "http://m.example/wap/index.asp?userid=&username=&siteid=");
@@ -402,7 +370,7 @@ TEST_F(PageBehaviour, NewMessagesAreStoredAsTypedOrShownAgainWithTheProblem) {
       }
       EXPECT_EQ(r.status, 200);
       EXPECT_EQ(XPathString(r.body, "string((//p | //h:p)[normalize-space()][1])"), row.problem);
-      EXPECT_EQ(XPathCount(r.body, "//input[@name='lyr'] | //h:input[@name='lyr']"), 1);
+      EXPECT_EQ(XPathString(r.body, "count(//input[@name='lyr'] | //h:input[@name='lyr'])"), "1");
     }
     if (*row.problem != '\0') {
       EXPECT_EQ(Count("select count(*) from wap_lyb where userid=9"), before);
