@@ -1,7 +1,6 @@
-// Texts written into markup: ToCharRefs, EscapeXmlText and EscapeXmlAttribute. Whatever the bytes,
-// each output is XML that a parser reads back as the input (ill-formed bytes and characters XML
-// does not allow as U+FFFD, the parser's line-end and attribute normalisation applied), and
-// ToCharRefs writes nothing but references.
+// ToCharRefs (nothing but references), EscapeXmlText and EscapeXmlAttribute: whatever the bytes, XML
+// a parser reads back as the input (bad bytes and characters XML forbids as U+FFFD; line ends and
+// attribute blanks normalised as the parser does).
 #include <cstdint>
 #include <algorithm>
 

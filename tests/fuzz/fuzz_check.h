@@ -20,24 +20,19 @@ inline void Check(bool ok, std::string_view what, std::string_view detail = {}) 
   std::abort();
 }
 
-struct FreeDoc {
-  void operator()(xmlDoc* doc) const noexcept { xmlFreeDoc(doc); }
-};
-using XmlDoc = std::unique_ptr<xmlDoc, FreeDoc>;
+using XmlDoc = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
 
 // `text` as a UTF-8 XML document; nullptr when it is not well-formed.
 inline XmlDoc ParseXml(std::string_view text) {
   xmlSetStructuredErrorFunc(nullptr, [](void*, xmlErrorPtr) {});
   return XmlDoc(xmlReadMemory(text.data(), static_cast<int>(text.size()), "fuzz.xml", "utf-8",
-                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+                              XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING), &xmlFreeDoc);
 }
 
 // All text below `node`, references resolved.
 inline std::string TextOf(const xmlNode* node) {
-  xmlChar* content = xmlNodeGetContent(node);
-  std::string text = content ? reinterpret_cast<const char*>(content) : "";
-  xmlFree(content);
-  return text;
+  const std::unique_ptr<xmlChar, void (*)(void*)> text(xmlNodeGetContent(node), [](void* p) { xmlFree(p); });
+  return text ? reinterpret_cast<const char*>(text.get()) : "";
 }
 
 }  // namespace fuzz

@@ -2,6 +2,7 @@
 // line that exists; statements come in file order on lines that exist; and the text statements
 // are exactly the file less its "<% … %>" blocks (a block left open does not parse).
 #include <cstdint>
+#include <utility>
 #include <variant>
 
 #include "fuzz_check.h"
@@ -28,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text;
     int previous = 1;
     for (const host::PageStatement& s : page.statements) {
-      fuzz::Check(s.line >= previous && s.line <= lines, "a statement's line is out of order", std::to_string(s.line));
-      previous = s.line;
+      fuzz::Check(s.line >= std::exchange(previous, s.line) && s.line <= lines, "a statement's line is out of order", source);
       if (const auto* t = std::get_if<host::page_statement::Text>(&s.action)) text += t->text;
     }
     fuzz::Check(text == outside, "the page's text is not the file less its blocks", source);

@@ -1,10 +1,8 @@
-// HTTP request handling without a socket: the input is what a client sends on one connection. Up
-// to four requests in it are read with the server's parser and limits and answered by its
-// dispatcher over a demo web root on SQLite; a session cookie one answer sets goes with the
-// requests after it (a request for /signin.asp signs a back-office member in). The dispatcher
-// never throws; no answer is a 500 but for a back-office page without its session values; reply
-// headers hold no control characters; markup pages are well-formed; neither conn.asp's settings
-// nor the database file is ever sent.
+// HTTP request handling without a socket: up to four requests of the input, read with the server's
+// parser and limits, answered by its dispatcher over a demo root on SQLite (a session cookie set
+// goes with the requests after it; /signin.asp signs a back-office member in). Never a throw, no
+// 500 but for a back-office page without its session values, no control character in a reply
+// header, markup pages well-formed, and never conn.asp's settings or the database file sent.
 #include <strings.h>
 #include <unistd.h>
 
@@ -23,12 +21,10 @@
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
 
-namespace {
-
 namespace fs = std::filesystem;
 
 // The web root and the server's shared objects, made once; the folder is removed at exit.
-struct Site {
+static struct Site {
   fs::path folder;
   std::ostringstream access, errors;
   host::ServerLog log{access, errors};
@@ -39,29 +35,20 @@ struct Site {
   host::HttpServerOptions limits;
 }* site = nullptr;
 
-std::string HeaderValue(const host::HttpHeaders& headers, const char* name) {
+static std::string HeaderValue(const host::HttpHeaders& headers, const char* name) {
   for (const auto& [key, value] : headers) {
     if (strcasecmp(key.c_str(), name) == 0) return value;
   }
   return "";
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   site = new Site;
   std::string pattern = (fs::temp_directory_path() / "wapsite-fuzz.XXXXXX").string();
   fuzz::Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp failed");
   site->folder = pattern;
-  std::atexit([] {
-    site->dispatcher.reset();
-    site->pool.reset();
-    std::error_code ec;
-    fs::remove_all(site->folder, ec);
-  });
-  cli::InitOptions options;
-  options.root = site->folder / "root";
-  options.demo = true;
+  std::atexit([] { site->dispatcher.reset(), site->pool.reset(), fs::remove_all(site->folder); });
+  cli::InitOptions options{.root = site->folder / "root", .demo = true};
   cli::InitWebRoot(options);
   std::ofstream(options.root / "signin.asp") << "<%Session(\"userid\") = \"1\" : Session(\"UserName\") = \"fuzz\"%>";
   const fs::path root = fs::canonical(options.root);
