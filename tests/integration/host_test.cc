@@ -9,7 +9,6 @@
 
 #include "support/http_client.h"
 #include "support/server_process.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -51,7 +50,7 @@ class Host : public ::testing::Test {
                                        "--max-connections", "4", "--threads", "2"});
   }
   static void TearDownTestSuite() {
-    HttpClient idle(server_->Host(), server_->Port());
+    HttpClient idle(server_->Port());
     EXPECT_EQ(idle.Get("/hello.asp").status, 200);  // an idle kept-alive connection stays open
     EXPECT_EQ(server_->Stop(), 0);
     EXPECT_NE(server_->Stdout().find("GET /hello.asp 200 3 "), std::string::npos);
@@ -59,8 +58,8 @@ class Host : public ::testing::Test {
     delete dir_;
   }
   static fs::path Root() { return dir_->path() / "root"; }
-  static HttpClient Client() { return HttpClient(server_->Host(), server_->Port()); }
-  static RawConnection Raw() { return RawConnection(server_->Host(), server_->Port()); }
+  static HttpClient Client() { return HttpClient(server_->Port()); }
+  static RawConnection Raw() { return RawConnection(server_->Port()); }
   static inline TempDir* dir_;
   static inline ServerProcess* server_;
 };
@@ -106,7 +105,7 @@ TEST_F(Host, AnswersFilesAndPagesWithTheirStatusTypeAndBody) {
     }
   }
   EXPECT_EQ(client.Get("/hello.asp").Header("Content-Length"), "3");
-  EXPECT_EQ(client.Head("/a.txt").Header("Content-Length"), "4");
+  EXPECT_EQ(client.Send("HEAD", "/a.txt", {}, "").Header("Content-Length"), "4");
   EXPECT_EQ(client.Get("/waphome/abc/index.asp").Header("Location"), "http://x/wap/index.asp?userid=12");
   EXPECT_EQ(client.Get("/wap?userid=1").Header("Location"), "/wap/?userid=1");
   EXPECT_EQ(client.Connections(), 1);  // all on one kept-alive connection
@@ -148,7 +147,7 @@ TEST_F(Host, AnswersPageFailuresWithAGeneric500AndLogsTheDetail) {
     std::smatch id;
     ASSERT_TRUE(std::regex_match(r.body, id, std::regex(R"(internal error \(id ([0-9a-f]+)\))")))
         << r.body;
-    EXPECT_TRUE(server_->WaitForStderr("error " + id[1].str() + ": "));
+    EXPECT_TRUE(server_->WaitForOutput("error " + id[1].str() + ": "));
   }
   EXPECT_NE(server_->Stderr().find("/broken.asp:4: "), std::string::npos);
   EXPECT_NE(server_->Stderr().find("nolib.noclass"), std::string::npos);
@@ -216,12 +215,12 @@ TEST_F(Host, CutsOffSlowAndIdleClientsAndTurnsAwayConnectionsBeyondTheMaximum) {
     idle.Send(kGet);
     EXPECT_EQ(idle.ReadResponse().status, 200);
     EXPECT_TRUE(slow.WaitForClose(20s));
-    EXPECT_TRUE(server_->WaitForStderr("read timeout"));
+    EXPECT_TRUE(server_->WaitForOutput("read timeout"));
     EXPECT_TRUE(idle.WaitForClose(20s));
   }
   std::vector<std::unique_ptr<RawConnection>> held;
   for (int i = 0; i < 4; ++i) {
-    held.push_back(std::make_unique<RawConnection>(server_->Host(), server_->Port()));
+    held.push_back(std::make_unique<RawConnection>(server_->Port()));
     held.back()->Send(kGet);
     EXPECT_EQ(held.back()->ReadResponse().status, 200);
     held.back()->Send("GET /a.txt HTTP/1.1\r\n");  // busy: half-way through a request

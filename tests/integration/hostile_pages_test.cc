@@ -1,12 +1,12 @@
-// Hostile page requests on loopback, one table per weakness: a flood of wrong passwords at the
-// visitor login, guestbook posts for members that do not exist or with fields the form does not
-// have, and "$" in data, which a WAP gateway reads as the start of a WML variable reference.
+// Hostile page requests on loopback, one table per weakness: a flood of wrong
+// passwords at the visitor login, guestbook posts for members that do not exist
+// or with fields the form does not have, and "$" in data, which a WAP gateway
+// reads as the start of a WML variable reference.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "support/demo_root.h"
 #include "support/http_client.h"
 #include "support/markup_check.h"
 #include "support/server_process.h"
@@ -18,8 +18,8 @@ using testing_support::FormEncode;
 using testing_support::HttpClient;
 using testing_support::HttpResponse;
 
-constexpr const char* kWml = "text/vnd.wap.wml";
-constexpr const char* kXhtml = "application/xhtml+xml";
+constexpr const char *kWml = "text/vnd.wap.wml";
+constexpr const char *kXhtml = "application/xhtml+xml";
 const std::string kDemo = "userid=1&username=demo&siteid=1";
 
 class HostilePages : public ::testing::Test {
@@ -27,20 +27,20 @@ class HostilePages : public ::testing::Test {
   HostilePages() {
     site_.ExecuteFile(std::string(WAPSITE_SOURCE_DIR) + "/tests/data/edge_sites.sql");
   }
-  HttpResponse Post(const std::string& target, const std::string& form, const char* accept = kWml) {
-    return client_.Post(target, form, "application/x-www-form-urlencoded", {{"Accept", accept}});
+  HttpResponse Post(const std::string &target, const std::string &form, const char *accept = kWml) {
+    return client_.Post(target, form, {{"Accept", accept}});
   }
 
   testing_support::TempDir dir_;
   testing_support::DemoRoot site_{dir_.path() / "site"};
   testing_support::ServerProcess server_{site_.Path(), {"--domain", "http://m.example"}};
-  HttpClient client_{"127.0.0.1", server_.Port()};
+  HttpClient client_{server_.Port()};
 };
 
 TEST_F(HostilePages, FailedLoginsAreThrottledPerNameAndPerAddress) {
   const struct {
-    const char* name;
-    const char* password;
+    const char *name;
+    const char *password;
     int times;
     int status;           // 429: refused without checking the password
     int max_retry_after;  // seconds, for a 429
@@ -52,7 +52,7 @@ TEST_F(HostilePages, FailedLoginsAreThrottledPerNameAndPerAddress) {
       {"nobody", "x", 1, 200, 0},
       {"somebody", "x", 1, 429, 60},  // 10 failures from the address within a minute
   };
-  for (const auto& step : steps) {
+  for (const auto &step : steps) {
     for (int i = 0; i < step.times; ++i) {
       SCOPED_TRACE(std::string(step.name) + "/" + step.password + " #" + std::to_string(i));
       const HttpResponse r =
@@ -75,7 +75,7 @@ TEST_F(HostilePages, GuestbookPostsForNoMemberOrWithForeignFieldsStoreNothing) {
     std::string userid;
     std::string form;
     int status;
-    const char* reason;
+    const char *reason;
   } rows[] = {
       {"999999", message, 404, "no such member site"},
       {"-5", message, 404, "no such member site"},
@@ -87,7 +87,7 @@ TEST_F(HostilePages, GuestbookPostsForNoMemberOrWithForeignFieldsStoreNothing) {
   };
   const auto stored = [&] { return site_.Column("select count(*) from wap_lyb").at(0); };
   const std::string before = stored();
-  for (const auto& row : rows) {
+  for (const auto &row : rows) {
     SCOPED_TRACE(row.userid + " " + row.form.substr(0, 60));
     const HttpResponse r =
         Post("/wap/newly.asp?userid=" + row.userid + "&username=u&siteid=1", row.form);
@@ -95,13 +95,15 @@ TEST_F(HostilePages, GuestbookPostsForNoMemberOrWithForeignFieldsStoreNothing) {
     EXPECT_EQ(r.body, row.reason);
   }
   EXPECT_EQ(stored(), before);
-  // The form itself is unchanged for a member: a good post is stored, a bad one shown again.
+  // The form itself is unchanged for a member: a good post is stored, a bad one
+  // shown again.
   EXPECT_EQ(Post("/wap/newly.asp?" + kDemo, message).status, 302);
   EXPECT_EQ(Post("/wap/newly.asp?" + kDemo, "lyr=n").status, 200);
 }
 
-// Site 6 of the edge data holds "$" in every kind of stored text; the request adds one in the
-// user name. In WML only "$$" may remain; XHTML shows the texts as they are.
+// Site 6 of the edge data holds "$" in every kind of stored text; the request
+// adds one in the user name. In WML only "$$" may remain; XHTML shows the texts
+// as they are.
 TEST_F(HostilePages, EveryDollarFromDataReachesAWmlHandsetAsADollar) {
   const std::string site = "userid=6&username=%24(password)&siteid=%24";
   const std::vector<std::string> pages = {
@@ -113,7 +115,7 @@ TEST_F(HostilePages, EveryDollarFromDataReachesAWmlHandsetAsADollar) {
       "productlist.asp?" + site,
       "lyb.asp?" + site,
   };
-  for (const std::string& page : pages) {
+  for (const std::string &page : pages) {
     SCOPED_TRACE(page);
     const HttpResponse wml = client_.Get("/wap/" + page, {{"Accept", kWml}});
     ASSERT_EQ(wml.status, 200);

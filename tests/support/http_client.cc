@@ -1,171 +1,152 @@
 #include "support/http_client.h"
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/write.hpp>
-#include <boost/beast/core.hpp>
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/http.hpp>
 #include <cctype>
-#include <sstream>
+#include <stdexcept>
 
 namespace testing_support {
 
-namespace beast = boost::beast;
-namespace http = beast::http;
-namespace net = boost::asio;
+namespace http = boost::beast::http;
+using Clock = std::chrono::steady_clock;
 
-struct RawConnection::Impl {
-  net::io_context io;
-  beast::tcp_stream stream{io};
-  beast::flat_buffer buffer;
-
-  // Runs one asynchronous operation to its end or to the deadline; its error code.
-  template <class Start>
-  beast::error_code Await(Ms timeout, Start start) {
-    beast::error_code result;
-    stream.expires_after(timeout);
-    start([&](beast::error_code ec, auto&&...) { result = ec; });
-    io.restart();
-    io.run();
-    return result;
+RawConnection::RawConnection(int port, const char* from)
+    : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in local{AF_INET, 0, {}, {}}, to{AF_INET, htons(static_cast<uint16_t>(port)), {}, {}};
+  inet_pton(AF_INET, from, &local.sin_addr);
+  inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+  if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    close(fd_);
+    throw std::runtime_error("cannot connect to port " + std::to_string(port));
   }
-};
-
-RawConnection::RawConnection(const std::string& host, int port) : impl_(std::make_unique<Impl>()) {
-  const net::ip::tcp::endpoint at(net::ip::make_address(host), static_cast<unsigned short>(port));
-  const auto ec = impl_->Await(Ms(10'000), [&](auto done) { impl_->stream.async_connect(at, done); });
-  if (ec) throw beast::system_error(ec, "connect");
 }
 
-RawConnection::~RawConnection() = default;
+RawConnection::~RawConnection() {
+  if (fd_ >= 0) close(fd_);
+}
 
-bool RawConnection::Send(std::string_view bytes, Ms timeout) {
-  const auto ec = impl_->Await(timeout, [&](auto done) {
-    net::async_write(impl_->stream, net::buffer(bytes.data(), bytes.size()), done);
-  });
-  if (ec == net::error::broken_pipe || ec == net::error::connection_reset) return false;
-  if (ec) throw beast::system_error(ec, "send");
+bool RawConnection::Send(std::string_view bytes) {
+  for (ssize_t n; !bytes.empty(); bytes.remove_prefix(static_cast<std::size_t>(n))) {
+    if ((n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) <= 0) return false;
+  }
   return true;
+}
+
+// Waits for bytes until `deadline`: how many arrived (0 at the end of the stream), -1 for none.
+static ssize_t Receive(int fd, std::string& into, Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<Ms>(deadline - Clock::now()).count();
+  pollfd p{fd, POLLIN, 0};
+  if (left <= 0 || poll(&p, 1, static_cast<int>(left)) != 1) return -1;
+  char chunk[65536];
+  const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+  into.append(chunk, n > 0 ? static_cast<std::size_t>(n) : 0);
+  return n > 0 ? n : 0;
 }
 
 HttpResponse RawConnection::ReadResponse(bool head_request, Ms timeout) {
   http::response_parser<http::string_body> parser;
   parser.body_limit(boost::none);
   parser.skip(head_request);
-  const auto ec = impl_->Await(
-      timeout, [&](auto done) { http::async_read(impl_->stream, impl_->buffer, parser, done); });
-  if (ec) throw beast::system_error(ec, "read response");
-  const auto& message = parser.get();
-  HttpResponse r{static_cast<int>(message.result_int()), {}, message.body()};
-  for (const auto& field : message) r.headers.emplace_back(field.name_string(), field.value());
+  parser.eager(true);
+  const auto deadline = Clock::now() + timeout;
+  while (!parser.is_done()) {
+    boost::beast::error_code ec;
+    if (!buffer_.empty()) {
+      buffer_.erase(0, parser.put(boost::asio::buffer(buffer_), ec));
+      if (ec && ec != http::error::need_more) throw std::runtime_error("bad response: " + ec.message());
+      if (parser.is_done() || (!ec && !buffer_.empty())) continue;
+    }
+    const ssize_t n = Receive(fd_, buffer_, deadline);
+    if (n < 0) throw std::runtime_error("no response in time");
+    if (n == 0 && parser.got_some()) parser.put_eof(ec);
+    if (n == 0 && (ec || !parser.is_done())) throw std::runtime_error("closed before a response");
+  }
+  HttpResponse r{static_cast<int>(parser.get().result_int()), {}, parser.get().body()};
+  for (const auto& field : parser.get()) r.headers.emplace_back(field.name_string(), field.value());
   return r;
 }
 
 bool RawConnection::WaitForClose(Ms timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (char sink[4096];;) {
-    const auto left = std::chrono::duration_cast<Ms>(deadline - std::chrono::steady_clock::now());
-    if (left <= Ms(0)) return false;
-    const auto ec = impl_->Await(
-        left, [&](auto done) { impl_->stream.async_read_some(net::buffer(sink), done); });
-    if (ec == beast::error::timeout) return false;
-    if (ec) return true;  // end of stream or reset
+  std::string sink;
+  for (const auto deadline = Clock::now() + timeout;; sink.clear()) {
+    const ssize_t n = Receive(fd_, sink, deadline);
+    if (n <= 0) return n == 0;
   }
 }
 
-std::optional<std::string> HttpResponse::Header(std::string_view name) const {
-  for (const auto& [n, v] : headers)
-    if (beast::iequals(n, beast::string_view(name.data(), name.size()))) return v;
-  return std::nullopt;
+void RawConnection::Reset() {
+  const linger hard{1, 0};
+  setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+  close(std::exchange(fd_, -1));
 }
 
 std::vector<std::string> HttpResponse::Headers(std::string_view name) const {
   std::vector<std::string> values;
   for (const auto& [n, v] : headers)
-    if (beast::iequals(n, beast::string_view(name.data(), name.size()))) values.push_back(v);
+    if (boost::beast::iequals(n, {name.data(), name.size()})) values.push_back(v);
   return values;
 }
 
-HttpResponse HttpClient::Get(std::string_view target, const HeaderList& headers) {
-  return Send("GET", target, headers, "");
+std::optional<std::string> HttpResponse::Header(std::string_view name) const {
+  const auto all = Headers(name);
+  return all.empty() ? std::nullopt : std::optional(all[0]);
 }
 
-HttpResponse HttpClient::Head(std::string_view target, const HeaderList& headers) {
-  return Send("HEAD", target, headers, "");
-}
-
-HttpResponse HttpClient::Post(std::string_view target, std::string_view body,
-                              std::string_view content_type, const HeaderList& headers) {
-  HeaderList all = {{"Content-Type", std::string(content_type)}};
+HttpResponse HttpClient::Post(std::string_view target, std::string_view form, const Pairs& headers) {
+  Pairs all = {{"Content-Type", "application/x-www-form-urlencoded"}};
   all.insert(all.end(), headers.begin(), headers.end());
-  return Send("POST", target, all, body);
+  return Send("POST", target, all, form);
 }
 
 HttpResponse HttpClient::Send(std::string_view method, std::string_view target,
-                              const HeaderList& headers, std::string_view body) {
-  http::request<http::string_body> request;
-  request.method_string(beast::string_view(method.data(), method.size()));
-  request.target(beast::string_view(target.data(), target.size()));
-  request.set(http::field::host, host_);
-  if (!body.empty() || method == "POST") request.content_length(body.size());
+                              const Pairs& headers, std::string_view body) {
+  std::string bytes = std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+  if (!body.empty() || method == "POST") bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   std::string cookie;
   for (const auto& [name, value] : cookies_) cookie += (cookie.empty() ? "" : "; ") + name + "=" + value;
-  if (!cookie.empty()) request.set(http::field::cookie, cookie);
-  for (const auto& [name, value] : headers) request.insert(beast::string_view(name), value);
-  request.body() = body;
-  std::ostringstream bytes;
-  bytes << request;
-  HttpResponse r = Exchange(bytes.str(), method == "HEAD");
-  for (const std::string& set : r.Headers("Set-Cookie")) {
-    if (!use_cookies_) break;
-    const auto eq = set.find('='), end = set.find(';');
-    if (eq == std::string::npos) continue;
-    const std::string name = set.substr(0, eq), value = set.substr(eq + 1, end - eq - 1);
+  if (!cookie.empty()) bytes += "Cookie: " + cookie + "\r\n";
+  for (const auto& [name, value] : headers) bytes += name + ": " + value + "\r\n";
+  bytes += "\r\n" + std::string(body);
+  HttpResponse r;
+  for (bool retry = connection_ != nullptr;; retry = false) {
+    if (!connection_) connection_ = std::make_unique<RawConnection>(port_), ++connections_;
+    try {
+      if (!connection_->Send(bytes)) throw std::runtime_error("connection closed");
+      r = connection_->ReadResponse(method == "HEAD");
+      if (boost::beast::iequals(r.Header("Connection").value_or(""), "close")) connection_.reset();
+      break;
+    } catch (const std::exception&) {
+      connection_.reset();
+      if (!retry) throw;
+    }
+  }
+  for (const std::string& set : use_cookies_ ? r.Headers("Set-Cookie") : std::vector<std::string>{}) {
+    const std::string name = set.substr(0, set.find('='));
     std::erase_if(cookies_, [&](const auto& c) { return c.first == name; });
-    cookies_.emplace_back(name, value);
+    cookies_.emplace_back(name, set.substr(name.size() + 1, set.find(';') - name.size() - 1));
   }
   return r;
 }
 
-HttpResponse HttpClient::SendRaw(std::string_view bytes, bool head_request) {
-  return Exchange(std::string(bytes), head_request);
-}
-
-HttpResponse HttpClient::Exchange(const std::string& bytes, bool head_request) {
-  for (bool fresh = false;; fresh = true) {
-    const bool reused = connection_ != nullptr;
-    if (!connection_) {
-      connection_ = std::make_unique<RawConnection>(host_, port_);
-      ++connections_;
-    }
-    try {
-      if (!connection_->Send(bytes, timeout_)) throw std::runtime_error("connection closed");
-      HttpResponse r = connection_->ReadResponse(head_request, timeout_);
-      const auto close = r.Header("Connection");
-      if (close && beast::iequals(*close, "close")) connection_.reset();
-      return r;
-    } catch (const std::exception&) {
-      connection_.reset();
-      if (!reused || fresh) throw;  // a kept connection the server had closed: once more
-    }
-  }
-}
-
 std::string PercentEncode(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (const unsigned char c : text) {
     if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
       out.push_back(static_cast<char>(c));
     } else {
-      out += {'%', kHex[c >> 4], kHex[c & 15]};
+      out += {'%', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
     }
   }
   return out;
 }
 
-std::string FormEncode(const HeaderList& pairs) {
+std::string FormEncode(const Pairs& pairs) {
   std::string out;
   for (const auto& [name, value] : pairs) {
     std::string v = PercentEncode(value);

@@ -1,120 +1,132 @@
 #include "support/markup_check.h"
 
 #include <libxml/parser.h>
-#include <libxml/tree.h>
 #include <libxml/valid.h>
-#include <libxml/xmlerror.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
 
-#include <cstdarg>
-#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
-#include <string>
+#include <stdexcept>
 
 namespace testing_support {
 namespace {
 
-constexpr const char* kWmlPublicId = "-//WAPFORUM//DTD WML 1.1//EN";
-constexpr const char* kWmlSystemId = "http://www.wapforum.org/DTD/wml_1.1.xml";
-
-struct FreeDoc {
-  void operator()(xmlDoc* d) const noexcept { xmlFreeDoc(d); }
+template <auto Free>
+struct Deleter {
+  template <class T>
+  void operator()(T* p) const noexcept { Free(p); }
 };
-struct FreeDtd {
-  void operator()(xmlDtd* d) const noexcept { xmlFreeDtd(d); }
-};
-struct FreeValidCtxt {
-  void operator()(xmlValidCtxt* c) const noexcept { xmlFreeValidCtxt(c); }
-};
-struct FreeParserCtxt {
-  void operator()(xmlParserCtxt* c) const noexcept { xmlFreeParserCtxt(c); }
-};
+using Doc = std::unique_ptr<xmlDoc, Deleter<xmlFreeDoc>>;
 
-// Collects libxml2's messages while it lives (this thread only).
-class ErrorSink {
- public:
-  ErrorSink() { xmlSetStructuredErrorFunc(this, &ErrorSink::OnError); }
-  ~ErrorSink() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
-  ErrorSink(const ErrorSink&) = delete;
-  ErrorSink& operator=(const ErrorSink&) = delete;
-
-  const std::string& Text() const { return text_; }
-  void Add(const std::string& line) { text_ += line; }
-
-  static void OnError(void* self, xmlErrorPtr error) {
-    auto* sink = static_cast<ErrorSink*>(self);
-    sink->text_ += "line " + std::to_string(error->line) + ": " +
-                   (error->message != nullptr ? error->message : "(no message)\n");
+// Collects libxml2's messages on this thread while it lives.
+struct Errors {
+  std::string text;
+  Errors() {
+    xmlSetStructuredErrorFunc(&text, [](void* sink, xmlErrorPtr e) {
+      *static_cast<std::string*>(sink) += e->message ? e->message : "?\n";
+    });
   }
-  // For the validation context's printf-style callbacks.
-  static void OnValidity(void* self, const char* format, ...) {
-    char buf[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buf, sizeof buf, format, args);
-    va_end(args);
-    static_cast<ErrorSink*>(self)->text_ += buf;
-  }
-
- private:
-  std::string text_;
+  ~Errors() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
 };
 
-std::unique_ptr<xmlDoc, FreeDoc> Parse(std::string_view body, ErrorSink& sink) {
-  std::unique_ptr<xmlParserCtxt, FreeParserCtxt> ctxt(xmlNewParserCtxt());
-  if (!ctxt) return nullptr;
-  std::unique_ptr<xmlDoc, FreeDoc> doc(xmlCtxtReadMemory(ctxt.get(), body.data(),
-                                                         static_cast<int>(body.size()), "page.xml",
-                                                         nullptr, XML_PARSE_NONET));
-  if (!doc || ctxt->wellFormed == 0) {
-    if (sink.Text().empty()) sink.Add("not well-formed\n");
-    return nullptr;
-  }
-  return doc;
+// Parses `body` without network access or external DTDs.
+Doc Parse(std::string_view body) {
+  return Doc(xmlReadMemory(body.data(), static_cast<int>(body.size()), "page.xml", nullptr,
+                           XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
 }
 
-::testing::AssertionResult Failure(std::string_view what, const ErrorSink& sink,
+::testing::AssertionResult Failure(std::string_view what, const std::string& errors,
                                    std::string_view body) {
-  return ::testing::AssertionFailure() << what << ":\n"
-                                       << sink.Text() << "--- page ---\n"
-                                       << body << "\n--- end ---";
+  return ::testing::AssertionFailure() << what << ":\n" << errors << "--- page ---\n" << body;
+}
+
+std::string Owned(xmlChar* text) {
+  const std::string copy = text ? reinterpret_cast<const char*>(text) : "";
+  xmlFree(text);
+  return copy;
+}
+
+// `use(result)` for `expression` evaluated on `body`, while the document lives.
+template <class Use>
+auto Evaluate(std::string_view body, std::string_view expression, Use use) {
+  const Doc doc = Parse(body);
+  if (!doc) throw std::runtime_error("not well-formed XML:\n" + std::string(body));
+  const std::unique_ptr<xmlXPathContext, Deleter<xmlXPathFreeContext>> context(
+      xmlXPathNewContext(doc.get()));
+  xmlXPathRegisterNs(context.get(), BAD_CAST "h", BAD_CAST "http://www.w3.org/1999/xhtml");
+  const std::unique_ptr<xmlXPathObject, Deleter<xmlXPathFreeObject>> result(
+      xmlXPathEvalExpression(BAD_CAST std::string(expression).c_str(), context.get()));
+  if (!result) throw std::runtime_error("bad XPath: " + std::string(expression));
+  return use(*result);
 }
 
 }  // namespace
 
 ::testing::AssertionResult WellFormedXml(std::string_view body) {
-  ErrorSink sink;
-  if (!Parse(body, sink)) return Failure("the page is not well-formed XML", sink, body);
+  Errors errors;
+  if (!Parse(body)) return Failure("not well-formed XML", errors.text, body);
   return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult ValidWml(std::string_view body) {
-  ErrorSink sink;
-  const auto doc = Parse(body, sink);
-  if (!doc) return Failure("the WML page is not well-formed XML", sink, body);
+  Errors errors;
+  const Doc doc = Parse(body);
+  if (!doc) return Failure("not well-formed XML", errors.text, body);
   const xmlDtd* declared = xmlGetIntSubset(doc.get());
   if (declared == nullptr || declared->ExternalID == nullptr || declared->SystemID == nullptr ||
-      std::string(reinterpret_cast<const char*>(declared->ExternalID)) != kWmlPublicId ||
-      std::string(reinterpret_cast<const char*>(declared->SystemID)) != kWmlSystemId) {
-    sink.Add("the DOCTYPE does not name the WML 1.1 DTD\n");
-    return Failure("the WML page has the wrong document type", sink, body);
+      xmlStrcmp(declared->ExternalID, BAD_CAST "-//WAPFORUM//DTD WML 1.1//EN") != 0 ||
+      xmlStrcmp(declared->SystemID, BAD_CAST "http://www.wapforum.org/DTD/wml_1.1.xml") != 0) {
+    return Failure("the DOCTYPE does not name the WML 1.1 DTD", errors.text, body);
   }
-  const std::string dtd_path = std::string(WAPSITE_SOURCE_DIR) + "/tests/data/wml_1.1.dtd";
-  std::unique_ptr<xmlDtd, FreeDtd> dtd(
-      xmlParseDTD(nullptr, reinterpret_cast<const xmlChar*>(dtd_path.c_str())));
-  if (!dtd) return Failure("cannot read " + dtd_path, sink, body);
-  std::unique_ptr<xmlValidCtxt, FreeValidCtxt> valid(xmlNewValidCtxt());
-  valid->userData = &sink;
-  valid->error = &ErrorSink::OnValidity;
-  valid->warning = &ErrorSink::OnValidity;
+  const std::string path = std::string(WAPSITE_SOURCE_DIR) + "/tests/data/wml_1.1.dtd";
+  const std::unique_ptr<xmlDtd, Deleter<xmlFreeDtd>> dtd(xmlParseDTD(nullptr, BAD_CAST path.c_str()));
+  const std::unique_ptr<xmlValidCtxt, Deleter<xmlFreeValidCtxt>> valid(xmlNewValidCtxt());
+  if (!dtd || !valid) return Failure("cannot read " + path, errors.text, body);
+  valid->error = valid->warning = nullptr;  // the messages go to `errors`
   if (xmlValidateDtd(valid.get(), doc.get(), dtd.get()) != 1) {
-    return Failure("the WML page is not valid WML 1.1", sink, body);
+    return Failure("not valid WML 1.1", errors.text, body);
   }
   return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult ValidPage(std::string_view body) {
-  if (body.find("<!DOCTYPE wml ") != std::string_view::npos) return ValidWml(body);
-  return WellFormedXml(body);
+  return body.find("<!DOCTYPE wml ") != std::string_view::npos ? ValidWml(body) : WellFormedXml(body);
+}
+
+std::vector<std::string> XPathStrings(std::string_view body, std::string_view expression) {
+  return Evaluate(body, expression, [](xmlXPathObject& result) {
+    std::vector<std::string> values;
+    if (result.type != XPATH_NODESET) return std::vector{Owned(xmlXPathCastToString(&result))};
+    for (int i = 0; result.nodesetval != nullptr && i < result.nodesetval->nodeNr; ++i) {
+      values.push_back(Owned(xmlXPathCastNodeToString(result.nodesetval->nodeTab[i])));
+    }
+    return values;
+  });
+}
+
+std::string XPathString(std::string_view body, std::string_view expression) {
+  return Evaluate(body, expression, [](xmlXPathObject& r) { return Owned(xmlXPathCastToString(&r)); });
+}
+
+::testing::AssertionResult MatchesGolden(std::string_view name, std::string_view actual) {
+  const auto path = std::filesystem::path(WAPSITE_SOURCE_DIR) / "tests/data/golden" / name;
+  if (const char* update = std::getenv("WAPSITE_UPDATE_GOLDEN"); update && *update == '1') {
+    std::ofstream(path, std::ios::binary) << actual;
+    return ::testing::AssertionSuccess();
+  }
+  std::ifstream in(path, std::ios::binary);
+  const std::string expected{std::istreambuf_iterator<char>(in), {}};
+  if (in && expected == actual) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  const std::size_t from = at > 60 ? at - 60 : 0;
+  return ::testing::AssertionFailure()
+         << path << (in ? "" : " is missing") << ": differs at byte " << at << "\n  golden: "
+         << expected.substr(from, 120) << "\n  got:    " << actual.substr(from, 120);
 }
 
 }  // namespace testing_support

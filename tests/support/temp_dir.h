@@ -1,5 +1,5 @@
-// TempDir: a fresh folder under the system's temporary folder, removed with everything in it when
-// the object is destroyed.
+// TempDir: a fresh folder under the system's temporary folder, removed with all it holds when the
+// object is destroyed.
 #pragma once
 
 #include <cstdlib>
@@ -22,7 +22,6 @@ class TempDir {
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& path() const { return path_; }
 
  private:

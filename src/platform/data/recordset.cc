@@ -85,6 +85,12 @@ void Recordset::Locate() const {
     located_ = true;
     return;
   }
+  if (keys_ != nullptr && position_ >= keys_->size()) {
+    // Past the last kept key: no row, and nothing to ask the database.
+    eof_ = true;
+    located_ = true;
+    return;
+  }
   // A window from position_: a page and the row after it (where a page's loop ends), or, moving
   // on past a window, twice as many rows as the last.
   const std::size_t page = static_cast<std::size_t>(page_size_) + 1;

@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "platform/host/request_error.h"
-
 #include "platform/text/ascii.h"
 
 namespace host {
@@ -13,9 +12,7 @@ namespace {
 std::string HeaderVariableName(std::string_view header) {
   std::string name = "HTTP_";
   for (const char c : header) {
-    name.push_back(c == '-' ? '_'
-                            : static_cast<char>(
-                                  std::toupper(static_cast<unsigned char>(c))));
+    name.push_back(c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
   }
   return name;
 }
@@ -25,10 +22,8 @@ std::string HeaderValue(const HttpHeaders &headers, std::string_view name) {
   std::string value;
   bool found = false;
   for (const auto &[key, v] : headers) {
-    if (!text::EqualsIgnoreCase(key, name))
-      continue;
-    if (found)
-      value.append(", ");
+    if (!text::EqualsIgnoreCase(key, name)) continue;
+    if (found) value.append(", ");
     value.append(v);
     found = true;
   }
@@ -36,46 +31,39 @@ std::string HeaderValue(const HttpHeaders &headers, std::string_view name) {
 }
 
 bool IsFormContentType(std::string_view content_type) {
-  const std::string_view essence =
-      text::TrimBlanks(content_type.substr(0, content_type.find(';')));
+  const std::string_view essence = text::TrimBlanks(content_type.substr(0, content_type.find(';')));
   return text::EqualsIgnoreCase(essence, "application/x-www-form-urlencoded");
 }
 
 std::string ServerName(const HttpRequestData &http) {
   std::string host = HeaderValue(http.headers, "Host");
-  if (host.empty())
-    return http.local_address;
-  if (host.front() == '[')
-    return host.substr(0, host.find(']') + 1); // [v6]:port
+  if (host.empty()) return http.local_address;
+  if (host.front() == '[') return host.substr(0, host.find(']') + 1);  // [v6]:port
   return host.substr(0, host.find(':'));
 }
 
 // `collection`, unless it holds more than `max_fields` pairs.
-Collection Capped(Collection collection, std::size_t max_fields,
-                  std::string_view what) {
+Collection Capped(Collection collection, std::size_t max_fields, std::string_view what) {
   if (collection.Pairs().size() > max_fields) {
-    throw RequestError("too many fields in the " + std::string(what) +
-                       " (more than " + std::to_string(max_fields) + ")");
+    throw RequestError("too many fields in the " + std::string(what) + " (more than " +
+                       std::to_string(max_fields) + ")");
   }
   return collection;
 }
 
-} // namespace
+}  // namespace
 
 Collection ParseCookies(const HttpHeaders &headers) {
   std::string text;
   std::vector<Collection::Pair> pairs;
   for (const auto &[key, value] : headers) {
-    if (!text::EqualsIgnoreCase(key, "Cookie"))
-      continue;
-    if (!text.empty())
-      text.append("; ");
+    if (!text::EqualsIgnoreCase(key, "Cookie")) continue;
+    if (!text.empty()) text.append("; ");
     text.append(value);
     std::size_t start = 0;
     while (start <= value.size()) {
       std::size_t end = value.find(';', start);
-      if (end == std::string::npos)
-        end = value.size();
+      if (end == std::string::npos) end = value.size();
       const std::string_view piece =
           text::TrimBlanks(std::string_view(value).substr(start, end - start));
       if (!piece.empty()) {
@@ -84,8 +72,7 @@ Collection ParseCookies(const HttpHeaders &headers) {
         const std::string_view v = eq == std::string_view::npos
                                        ? std::string_view{}
                                        : text::TrimBlanks(piece.substr(eq + 1));
-        if (!name.empty())
-          pairs.emplace_back(std::string(name), std::string(v));
+        if (!name.empty()) pairs.emplace_back(std::string(name), std::string(v));
       }
       start = end + 1;
     }
@@ -93,13 +80,11 @@ Collection ParseCookies(const HttpHeaders &headers) {
   return Collection(std::move(text), std::move(pairs));
 }
 
-std::optional<std::string> FindCookie(const HttpHeaders &headers,
-                                      std::string_view name) {
+std::optional<std::string> FindCookie(const HttpHeaders &headers, std::string_view name) {
   // Cookie names are case-sensitive on the wire; the first one wins.
   const Collection cookies = ParseCookies(headers);
   for (const auto &[key, value] : cookies.Pairs()) {
-    if (key == name)
-      return value;
+    if (key == name) return value;
   }
   return std::nullopt;
 }
@@ -107,9 +92,8 @@ std::optional<std::string> FindCookie(const HttpHeaders &headers,
 Request BuildRequest(const HttpRequestData &http, std::string_view script_name,
                      std::size_t max_fields) {
   const std::size_t question = http.target.find('?');
-  const std::string query = question == std::string::npos
-                                ? std::string()
-                                : http.target.substr(question + 1);
+  const std::string query =
+      question == std::string::npos ? std::string() : http.target.substr(question + 1);
   const std::string content_type = HeaderValue(http.headers, "Content-Type");
 
   Collection form;
@@ -130,30 +114,26 @@ Request BuildRequest(const HttpRequestData &http, std::string_view script_name,
       {"SERVER_PROTOCOL", "HTTP/1.1"},
       {"HTTPS", "off"},
       {"CONTENT_TYPE", content_type},
-      {"CONTENT_LENGTH",
-       http.body.empty() && HeaderValue(http.headers, "Content-Length").empty()
-           ? std::string()
-           : std::to_string(http.body.size())},
+      {"CONTENT_LENGTH", http.body.empty() && HeaderValue(http.headers, "Content-Length").empty()
+                             ? std::string()
+                             : std::to_string(http.body.size())},
   };
   // HTTP_NAME → (its place in `variables`, the header name that first gave it);
   // a later header of the same name (any case) adds its value.
-  std::unordered_map<std::string, std::pair<std::size_t, std::string_view>>
-      header_variables;
+  std::unordered_map<std::string, std::pair<std::size_t, std::string_view>> header_variables;
   for (const auto &[key, value] : http.headers) {
     std::string name = HeaderVariableName(key);
-    const auto [it, added] = header_variables.try_emplace(
-        name, variables.size(), std::string_view(key));
+    const auto [it, added] =
+        header_variables.try_emplace(name, variables.size(), std::string_view(key));
     if (added) {
       variables.emplace_back(std::move(name), value);
     } else if (text::EqualsIgnoreCase(it->second.second, key)) {
       variables[it->second.first].second.append(", ").append(value);
     }
   }
-  return Request(
-      Capped(Collection::ParseUrlEncoded(query), max_fields, "query string"),
-      std::move(form),
-      Capped(ParseCookies(http.headers), max_fields, "cookies"),
-      std::move(variables));
+  return Request(Capped(Collection::ParseUrlEncoded(query), max_fields, "query string"),
+                 std::move(form), Capped(ParseCookies(http.headers), max_fields, "cookies"),
+                 std::move(variables));
 }
 
-} // namespace host
+}  // namespace host

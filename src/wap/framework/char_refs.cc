@@ -11,8 +11,7 @@ std::string ToCharRefs(std::string_view utf8) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     char32_t c = text::NextCodePoint(utf8, pos);
-    if (!text::IsXmlChar(c))
-      c = text::kReplacementChar;
+    if (!text::IsXmlChar(c)) c = text::kReplacementChar;
     char digits[8];
     int n = 0;
     do {
@@ -20,16 +19,14 @@ std::string ToCharRefs(std::string_view utf8) {
       c >>= 4;
     } while (c != 0);
     out.append("&#x");
-    while (n > 0)
-      out.push_back(digits[--n]);
+    while (n > 0) out.push_back(digits[--n]);
     out.push_back(';');
   }
   return out;
 }
 
 std::optional<NumericCharRef> ReadNumericCharRef(std::string_view text) {
-  if (!text.starts_with("&#"))
-    return std::nullopt;
+  if (!text.starts_with("&#")) return std::nullopt;
   const bool hex = text.size() > 2 && text[2] == 'x';
   const std::size_t digits_at = hex ? 3 : 2;
   char32_t value = 0;
@@ -47,12 +44,10 @@ std::optional<NumericCharRef> ReadNumericCharRef(std::string_view text) {
       return std::nullopt;
     }
     value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
-    if (value > 0x10FFFF)
-      return std::nullopt;
+    if (value > 0x10FFFF) return std::nullopt;
   }
-  if (pos == digits_at || pos == text.size())
-    return std::nullopt;
+  if (pos == digits_at || pos == text.size()) return std::nullopt;
   return NumericCharRef{value, pos + 1};
 }
 
-} // namespace wap
+}  // namespace wap

@@ -21,8 +21,8 @@ std::string ToCharRefs(std::string_view utf8);
 // A numeric character reference, "&#" decimal digits ";" or "&#x" hexadecimal
 // digits ";".
 struct NumericCharRef {
-  char32_t value;     // the code point it names
-  std::size_t length; // its bytes in the text, "&" to ";" included
+  char32_t value;      // the code point it names
+  std::size_t length;  // its bytes in the text, "&" to ";" included
 };
 
 // The numeric character reference at the start of `text`; nullopt when `text`
@@ -31,4 +31,4 @@ struct NumericCharRef {
 // which characters they allow.
 std::optional<NumericCharRef> ReadNumericCharRef(std::string_view text);
 
-} // namespace wap
+}  // namespace wap

@@ -11,19 +11,15 @@
 namespace wap {
 namespace {
 
-constexpr std::array<std::string_view, 7> kInlineElements = {
-    "b", "i", "u", "em", "strong", "big", "small"};
+constexpr std::array<std::string_view, 7> kInlineElements = {"b",      "i",   "u",    "em",
+                                                             "strong", "big", "small"};
 
-bool IsXmlSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool IsAllowedElement(std::string_view name) {
-  if (name == "br")
-    return true;
+  if (name == "br") return true;
   for (const std::string_view e : kInlineElements) {
-    if (name == e)
-      return true;
+    if (name == e) return true;
   }
   return false;
 }
@@ -31,7 +27,7 @@ bool IsAllowedElement(std::string_view name) {
 // A scanner over one owner text; each Read… consumes what it accepts and
 // returns false on anything else.
 class Scanner {
-public:
+ public:
   explicit Scanner(std::string_view text) : text_(text) {}
 
   bool Run() {
@@ -41,85 +37,70 @@ public:
       if (c == '<') {
         ok = ReadTag();
       } else if (open_.size() > 0 && open_.back() == "br") {
-        ok = false; // a br element holds nothing
+        ok = false;  // a br element holds nothing
       } else if (c == '&') {
         ok = ReadReference();
       } else {
         ok = ReadChar();
       }
-      if (!ok)
-        return false;
+      if (!ok) return false;
     }
     return open_.empty();
   }
 
-private:
+ private:
   std::string_view Name() {
     const std::size_t start = pos_;
-    while (pos_ < text_.size() && text_[pos_] >= 'a' && text_[pos_] <= 'z')
-      ++pos_;
+    while (pos_ < text_.size() && text_[pos_] >= 'a' && text_[pos_] <= 'z') ++pos_;
     return text_.substr(start, pos_ - start);
   }
 
   void SkipSpace() {
-    while (pos_ < text_.size() && IsXmlSpace(text_[pos_]))
-      ++pos_;
+    while (pos_ < text_.size() && IsXmlSpace(text_[pos_])) ++pos_;
   }
 
   bool Consume(std::string_view s) {
-    if (text_.substr(pos_, s.size()) != s)
-      return false;
+    if (text_.substr(pos_, s.size()) != s) return false;
     pos_ += s.size();
     return true;
   }
 
   bool ReadTag() {
-    ++pos_; // '<'
+    ++pos_;  // '<'
     if (Consume("/")) {
       const std::string_view name = Name();
       SkipSpace();
-      if (!Consume(">") || open_.empty() || open_.back() != name)
-        return false;
+      if (!Consume(">") || open_.empty() || open_.back() != name) return false;
       open_.pop_back();
       return true;
     }
-    if (open_.size() > 0 && open_.back() == "br")
-      return false;
+    if (open_.size() > 0 && open_.back() == "br") return false;
     const std::string_view name = Name();
-    if (!IsAllowedElement(name))
-      return false;
+    if (!IsAllowedElement(name)) return false;
     SkipSpace();
-    if (Consume("/>"))
-      return true;
-    if (!Consume(">"))
-      return false;
+    if (Consume("/>")) return true;
+    if (!Consume(">")) return false;
     open_.push_back(name);
     return true;
   }
 
   bool ReadReference() {
     const std::size_t at = pos_;
-    ++pos_; // '&'
-    for (const std::string_view entity :
-         {"amp;", "lt;", "gt;", "quot;", "apos;"}) {
-      if (Consume(entity))
-        return true;
+    ++pos_;  // '&'
+    for (const std::string_view entity : {"amp;", "lt;", "gt;", "quot;", "apos;"}) {
+      if (Consume(entity)) return true;
     }
-    const std::optional<NumericCharRef> ref =
-        ReadNumericCharRef(text_.substr(at));
-    if (!ref || !text::IsXmlChar(ref->value))
-      return false;
+    const std::optional<NumericCharRef> ref = ReadNumericCharRef(text_.substr(at));
+    if (!ref || !text::IsXmlChar(ref->value)) return false;
     pos_ = at + ref->length;
     return true;
   }
 
   bool ReadChar() {
-    if (text_.substr(pos_, 3) == "]]>")
-      return false;
+    if (text_.substr(pos_, 3) == "]]>") return false;
     const std::size_t start = pos_;
     const char32_t c = text::NextCodePoint(text_, pos_);
-    if (c == text::kReplacementChar && pos_ - start != 3)
-      return false; // not well-formed UTF-8
+    if (c == text::kReplacementChar && pos_ - start != 3) return false;  // not well-formed UTF-8
     return text::IsXmlChar(c);
   }
 
@@ -128,7 +109,7 @@ private:
   std::vector<std::string_view> open_;
 };
 
-} // namespace
+}  // namespace
 
 bool IsOwnerMarkup(std::string_view utf8) { return Scanner(utf8).Run(); }
 
@@ -136,4 +117,4 @@ std::string OwnerText(std::string_view utf8) {
   return IsOwnerMarkup(utf8) ? std::string(utf8) : EscapeXmlText(utf8);
 }
 
-} // namespace wap
+}  // namespace wap

@@ -11,8 +11,7 @@ std::string WmlDollars(std::string_view markup) {
     if (markup[pos] == '$') {
       out.append("$$");
       ++pos;
-    } else if (const auto ref = ReadNumericCharRef(markup.substr(pos));
-               ref && ref->value == '$') {
+    } else if (const auto ref = ReadNumericCharRef(markup.substr(pos)); ref && ref->value == '$') {
       out.append("$$");
       pos += ref->length;
     } else {
@@ -22,4 +21,4 @@ std::string WmlDollars(std::string_view markup) {
   return out;
 }
 
-} // namespace wap
+}  // namespace wap
