@@ -103,7 +103,7 @@ void Recordset::Locate() const {
     params.emplace_back((*keys_)[position_]);
     params.emplace_back(static_cast<std::int64_t>(rows));
     rows_ = connection_->Run(WindowFromKeyStatement(*keyed_), params);
-  } else if (keyed_ != nullptr && keys_ == nullptr && position_ > 0) {
+  } else if (keyed_ != nullptr && keys_ == nullptr) {
     // The key of position_ is found by stepping over an index of keys, not over rows.
     params.insert(params.end(), params_.begin(), params_.end());
     params.emplace_back(static_cast<std::int64_t>(position_));
