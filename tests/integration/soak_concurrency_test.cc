@@ -73,9 +73,9 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
       client.UseCookies(true);
       for (int i = 0; i < 150; ++i) {
         const Visit &v = visits[(static_cast<std::size_t>(i) * 7 + c * 13) % visits.size()];
+        const DemoPage &p = *v.page;
         std::string wrong;
         try {
-          const DemoPage &p = *v.page;
           const HttpResponse r = p.form.empty()
                                      ? client.Get(p.Target(), v.accept)
                                      : client.Post(p.Target(), FormEncode(p.form), v.accept);
@@ -104,36 +104,25 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
   const std::string root = site.Path().string();
   for (int cycle = 0; cycle < 6; ++cycle) {
     const std::string name = "soak" + std::to_string(cycle);
-    if (cycle % 2 == 0) {
-      EXPECT_EQ(office
-                    .Post("/admin/class.asp", FormEncode({{"classname", name},
-                                                          {"type", "1"},
-                                                          {"sortid", "30000"},
-                                                          {"submit", "新建"}}))
-                    .status,
-                200);
-    } else {
-      EXPECT_EQ(RunWapsite({"class", "add", "--root", root, "--userid", "1", "--name", name,
-                            "--type", "1", "--sortid", "30000"})
-                    .exit_code,
-                0);
-    }
+    const bool page_adds = cycle % 2 == 0;
+    const Pairs form = {
+        {"classname", name}, {"type", "1"}, {"sortid", "30000"}, {"submit", "新建"}};
+    EXPECT_TRUE(page_adds ? office.Post("/admin/class.asp", FormEncode(form)).status == 200
+                          : RunWapsite({"class", "add", "--root", root, "--userid", "1", "--name",
+                                        name, "--type", "1", "--sortid", "30000"})
+                                    .exit_code == 0);
     const auto ids = site.Column("select id from wap_classes where classname='" + name + "'");
     if (ids.size() != 1) {  // no ASSERT while the readers run
       ADD_FAILURE() << name << ": " << ids.size() << " classes";
       break;
     }
     for (const int seen = homes_with_soak_class;
-         homes_with_soak_class == seen && readers_running > 0;) {
+         homes_with_soak_class == seen && readers_running > 0;)
       std::this_thread::sleep_for(10ms);
-    }
-    if (cycle % 2 == 0) {
-      EXPECT_EQ(RunWapsite({"class", "delete", "--root", root, "--userid", "1", "--id", ids[0]})
-                    .exit_code,
-                0);
-    } else {
-      EXPECT_EQ(office.Get("/admin/class.asp?act=del&id=" + ids[0]).status, 200);
-    }
+    EXPECT_TRUE(
+        page_adds ? RunWapsite({"class", "delete", "--root", root, "--userid", "1", "--id", ids[0]})
+                            .exit_code == 0
+                  : office.Get("/admin/class.asp?act=del&id=" + ids[0]).status == 200);
   }
   for (auto &t : readers) t.join();
   for (const auto &f : failures) ADD_FAILURE() << f;
