@@ -91,8 +91,12 @@ TEST_F(Host, AnswersFilesAndPagesWithTheirStatusTypeAndBody) {
     SCOPED_TRACE(std::string(row.method) + " " + row.target);
     const HttpResponse r = client.Send(row.method, row.target, {}, "");
     EXPECT_EQ(r.status, row.status);
-    if (*row.type) EXPECT_EQ(r.Header("Content-Type"), row.type);
-    if (row.body != "-") EXPECT_EQ(r.body, row.body);
+    if (*row.type) {
+      EXPECT_EQ(r.Header("Content-Type"), row.type);
+    }
+    if (row.body != "-") {
+      EXPECT_EQ(r.body, row.body);
+    }
   }
   EXPECT_EQ(client.Get("/hello.asp").Header("Content-Length"), "3");
   EXPECT_EQ(client.Send("HEAD", "/a.txt", {}, "").Header("Content-Length"), "4");

@@ -118,7 +118,9 @@ TEST(PagesGolden, EveryPageIsItsGoldenFile) {
                                         : html ? "text/html; charset=utf-8"
                                                : "text/vnd.wap.wml; charset=utf-8");
     EXPECT_TRUE(MatchesGolden(name, r.body));
-    if (!r.body.empty() && !text) EXPECT_TRUE(html ? WellFormedXml(r.body) : ValidWml(r.body));
+    if (!r.body.empty() && !text) {
+      EXPECT_TRUE(html ? WellFormedXml(r.body) : ValidWml(r.body));
+    }
   }
 }
 
