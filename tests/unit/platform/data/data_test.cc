@@ -132,8 +132,7 @@ TEST_P(Engine, PagesOfAnyStatementHoldTheRowsSteppingReaches) {
         "select name, count(*) from " + t + " group by name order by name"}) {
     SCOPED_TRACE(sql);
     std::vector<Value> stepped;
-    Recordset all;
-    for (all.Open(sql, conn_); !all.Eof(); all.MoveNext()) stepped.push_back(all.Field(0));
+    for (auto all = conn_.Execute(sql); !all->Eof(); all->MoveNext()) stepped.push_back(all->Field(0));
     Recordset rs;
     rs.Open(sql, conn_);
     rs.SetPageSize(1);
@@ -229,7 +228,7 @@ TEST_P(Engine, TransactionsCommitOrLeaveNothingAndNoFailureReachesTheNextBorrowe
   for (const bool fail : {false, true}) {  // closing inside a transaction rolls it back
     conn_.BeginTrans();
     conn_.Execute("insert into " + t + " values (4, 'c')");
-    if (fail) EXPECT_THROW(conn_.Execute("insert into " + t + " values (1, 'dup')"), DataError);
+    if (fail) { EXPECT_THROW(conn_.Execute("insert into " + t + " values (1, 'dup')"), DataError); }
     conn_.Close();
     conn_.Open(cs_);
     EXPECT_EQ(Count(t), 2);
@@ -254,7 +253,7 @@ TEST_P(Engine, EngineErrorsDescribeTheFaultWithoutTheStatement) {
       {"select 1; select 2", ""}};
   for (const auto& [sql, mentions] : cases) {
     std::string what;
-    try { Recordset rs; rs.Open(sql, conn_), rs.Eof(); } catch (const DataError& e) { what = e.what(); }
+    try { Recordset rs; rs.Open(sql, conn_); rs.Eof(); } catch (const DataError& e) { what = e.what(); }
     EXPECT_TRUE(!what.empty() && what.find(mentions) != what.npos) << sql << ": " << what;
     for (const char* leak : {"where id", "from ", "ERROR", "LINE 1", "\n"}) EXPECT_EQ(what.find(leak), what.npos) << what;
   }

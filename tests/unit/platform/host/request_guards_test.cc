@@ -38,7 +38,9 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
   };
   for (const int count : {10, 11}) {
     for (const char* collection : {"query", "form", "cookies"}) {
-      HttpRequestData http{.method = "POST", .target = "/p.asp"};
+      HttpRequestData http;
+      http.method = "POST";
+      http.target = "/p.asp";
       if (*collection == 'q') http.target += "?" + fields(count, "&");
       if (*collection == 'f') {
         http.headers.emplace_back("Content-Type", "application/x-www-form-urlencoded");
@@ -46,7 +48,7 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
       }
       if (*collection == 'c') http.headers.emplace_back("Cookie", fields(count, ";"));
       std::string f9 = "refused";
-      try { f9 = BuildRequest(http, "/p.asp", 10).Item("F9"); } catch (const RequestError&) {}
+      try { f9 = BuildRequest(http, "/p.asp", 10).Item("F9").value_or(""); } catch (const RequestError&) {}
       EXPECT_EQ(f9, count > 10 ? "refused" : "v") << collection;
     }
   }

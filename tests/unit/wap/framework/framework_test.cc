@@ -42,8 +42,7 @@ TEST(Numbers, SmallIntsRoundHalfToEvenWholeNumbersTakeOnlyDigits) {
   EXPECT_THROW(RequireWholeNumber(std::nullopt, "userid"), host::RequestError);
 }
 
-// Query and form values over HTTP are tested in tests/integration; these are the edges (a name
-// is never examined).
+// Values over HTTP are tested in tests/integration; these are the edges (names are not examined).
 TEST(RequestFilter, EndsTheResponseAtAWholeKeywordValueOnly) {
   const std::pair<const char*, bool> values[] = {{"abc'def", false}, {";", true}, {"char", true},
       {"chars", false}, {" select", false}, {"杰", false}, {"", false}};
@@ -58,7 +57,8 @@ TEST(RequestFilter, EndsTheResponseAtAWholeKeywordValueOnly) {
 TEST(DBSettings, ReadsTheLastExactMatchAndCachesOnceTheDatabaseIsNamed) {
   const std::pair<const char*, const char*> cases[] = {  // tests/fuzz/extract_setting tries more
       {"STRSQLSERVER=\"db1\"", "db1"}, {"strSQLServer= \"db1\"", ""}, {"strSQLServer=\"db 1\"", ""},
-      {"strSQLServer=\"a\" x strSQLServer=\"b\"", "b"}, {"strSQLServer=\"a\"b\"c d\"", "a\"b"}};
+      {"strSQLServer=\"a\" x strSQLServer=\"b\"", "b"}, {"strSQLServer=\"a\"b\"c d\"", "a\"b"},
+      {"xstrSQLServer=\"db\"", "db"}, {"strSQLServer=\"strsqlserver=x\"", "x"}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ExtractSetting("strSQLServer", text), value);
   testing_support::TempDir root;
   std::filesystem::create_directory(root.path() / "inc");
