@@ -1,22 +1,21 @@
-// What the fuzz targets share: a check that stops the run with a message (libFuzzer keeps the
-// input), and XML parsing with libxml2 (no network, no external DTD, no messages). One thread.
+// What the fuzz targets share: <cstdint>, a check that stops the run with a message (libFuzzer keeps
+// the input), XML parsing with libxml2 (no network, no external DTD, no messages). One thread.
 #pragma once
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <string_view>
 
 namespace fuzz {
 
 inline void Check(bool ok, std::string_view what, std::string_view detail = {}) {
   if (ok) return;
-  std::fprintf(stderr, "fuzz check failed: %.*s\n  %.*s\n", static_cast<int>(what.size()), what.data(),
-               static_cast<int>(std::min<std::size_t>(detail.size(), 2000)), detail.data());
+  std::fprintf(stderr, "fuzz check failed: %s\n  %s\n", std::string(what).c_str(), std::string(detail.substr(0, 2000)).c_str());
   std::abort();
 }
 

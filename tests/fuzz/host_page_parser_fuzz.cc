@@ -1,7 +1,7 @@
 // The host-page parser over any file: it parses, or throws HostPageError naming the file and a
 // line that exists; statements come in file order on lines that exist; and the text statements
 // are exactly the file less its "<% … %>" blocks (a block left open does not parse).
-#include <cstdint>
+#include <regex>
 #include <utility>
 #include <variant>
 
@@ -14,15 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < size; ++i) lines += source[i] == '\n' || (source[i] == '\r' && (i + 1 == size || source[i + 1] != '\n'));
   constexpr auto npos = std::string_view::npos;
   std::string outside;
-  bool open_block = false;
-  for (std::size_t pos = 0;;) {
-    const std::size_t open = source.find("<%", pos);
-    outside.append(source.substr(pos, open == npos ? npos : open - pos));
-    if (open == npos) break;
-    const std::size_t close = source.find("%>", open + 2);
-    if ((open_block = close == npos)) break;
+  std::size_t pos = 0, open, close;
+  while ((open = source.find("<%", pos)) != npos && (close = source.find("%>", open + 2)) != npos) {
+    outside.append(source.substr(pos, open - pos));
     pos = close + 2;
   }
+  const bool open_block = open != npos;
+  outside.append(source.substr(pos));
   try {
     const host::HostPage page = host::ParseHostPage(source, "fuzz.asp");
     fuzz::Check(!open_block, "a page with an open block parsed", source);
@@ -34,11 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::Check(text == outside, "the page's text is not the file less its blocks", source);
   } catch (const host::HostPageError& e) {
+    static const std::regex named("fuzz\\.asp:([1-9][0-9]{0,8}):");
     const std::string what = e.what();
-    const std::size_t colon = what.find(':', 9);
-    const std::string number = what.substr(9, colon - 9);
-    fuzz::Check(what.starts_with("fuzz.asp:") && colon != std::string::npos && !number.empty() && number.size() < 10 &&
-                    number.find_first_not_of("0123456789") == std::string::npos && std::stoi(number) >= 1 && std::stoi(number) <= lines,
+    std::smatch m;
+    fuzz::Check(std::regex_search(what, m, named, std::regex_constants::match_continuous) && std::stoi(m[1]) <= lines,
                 "the error does not name the file and a line in it", what);
   }
   return 0;

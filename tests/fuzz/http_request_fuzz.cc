@@ -6,7 +6,6 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -14,12 +13,9 @@
 #include "cli/init_web_root.h"
 #include "fuzz_check.h"
 #include "platform/data/connection_pool.h"
-#include "platform/host/application.h"
 #include "platform/host/http_request_reader.h"
 #include "platform/host/http_server.h"
 #include "platform/host/request_dispatcher.h"
-#include "platform/host/server_log.h"
-#include "platform/host/session_store.h"
 
 namespace fs = std::filesystem;
 
@@ -36,9 +32,7 @@ static struct Site {
 }* site = nullptr;
 
 static std::string HeaderValue(const host::HttpHeaders& headers, const char* name) {
-  for (const auto& [key, value] : headers) {
-    if (strcasecmp(key.c_str(), name) == 0) return value;
-  }
+  for (const auto& [key, value] : headers) if (strcasecmp(key.c_str(), name) == 0) return value;
   return "";
 }
 
@@ -66,11 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (read.outcome != host::HttpRequestRead::Outcome::kRequest) break;
     bytes.remove_prefix(read.consumed);
     host::HttpRequestData& request = read.request;
-    request.remote_address = request.local_address = "127.0.0.1";
-    request.local_port = 8080;
-    if (!session.empty() && HeaderValue(request.headers, "Cookie").empty()) {
+    request.remote_address = request.local_address = "127.0.0.1", request.local_port = 8080;
+    if (!session.empty() && HeaderValue(request.headers, "Cookie").empty())
       request.headers.emplace_back("Cookie", "WAPSESSIONID=" + session);
-    }
     site->errors.str("");
     const host::HttpReply reply = site->dispatcher->Handle(request);
     const std::string what = request.method + " " + request.target, log = site->errors.str();

@@ -5,8 +5,6 @@
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "cli/commands.h"
 #include "support/temp_dir.h"
@@ -14,10 +12,7 @@
 namespace cli {
 namespace {
 
-struct Answer {
-  int code = 0;
-  std::string out, err;
-};
+struct Answer { int code = 0; std::string out, err; };
 
 // Runs `wapsite ARGS…` as main() does.
 Answer Wapsite(const std::vector<std::string>& args) {
@@ -42,13 +37,9 @@ Answer Wapsite(const std::vector<std::string>& args) {
 
 TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
   testing_support::TempDir dir;
-  const std::string root = (dir.path() / "root").string();
-  const std::string other = (dir.path() / "other").string();
-  const std::vector<std::string> add = {"class", "add", "--root", root, "--userid", "12",
-                                        "--type", "2", "--sortid", "-3", "--name"};
-  const auto with = [](std::vector<std::string> args, std::vector<std::string> more) {
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
+  const std::string root = (dir.path() / "root").string(), other = (dir.path() / "other").string();
+  const auto add = [&](const std::string& name) -> std::vector<std::string> {
+    return {"class", "add", "--root", root, "--userid", "12", "--type", "2", "--sortid", "-3", "--name", name};
   };
   const struct {
     std::vector<std::string> args;
@@ -58,31 +49,25 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
       {{"init", root, "--demo"}, 0, "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n", ""},
       {{"init", root}, 1, "", "--force"},
       {{"init", other, "--postgres", "Data Source=db;Initial Catalog="}, 2, "", "wapsite init: "},
-      {with(add, {" It's new "}), 0, "class added\n", ""},
+      {add(" It's new "), 0, "class added\n", ""},
       {{"init", root, "--force"}, 0, "laid out " + root, ""},  // the database starts again
       {{"class", "rename", "--root", root, "--userid", "12", "--id", "7", "--name", "X",
         "--sortid", "1"}, 1, "", "wapsite class rename: member 12 has no class 7; nothing renamed\n"},
-      {with(add, {"x"}), 0, "class added\n", ""},
+      {add("x"), 0, "class added\n", ""},
       {{"class", "rename", "--root", root, "--userid", "12", "--id", "1", "--name", "X",
         "--sortid", "1"}, 0, "class 1 renamed\n", ""},
       {{"class", "delete", "--root", root, "--userid", "13", "--id", "1"}, 1, "",
        "wapsite class delete: member 13 has no class 1; nothing deleted\n"},
       {{"class", "delete", "--root", root, "--userid", "12", "--id", "1"}, 0,
        "class 1 deleted with its contents\n", ""},
-      {{"class", "add", "--userid", "12", "--name", "x", "--type", "1", "--sortid", "1"}, 2, "",
-       "--root is required"},
       {{"class", "add", "--root", root, "--userid", "1 or 1=1", "--name", "x", "--type", "1",
         "--sortid", "1"}, 2, "", "--userid: must be a whole number, not '1 or 1=1'"},
-      {with(add, {" '' "}), 2, "", "--name: is empty once outer blanks and apostrophes are removed"},
+      {add(" '' "), 2, "", "--name: is empty once outer blanks and apostrophes are removed"},
       {{"class", "delete", "--root", root, "--userid", "1", "--id", "40000"}, 2, "", "--id: "},
-      {{"class"}, 2, "", "wapsite class: name one of its commands"},
       {{"site", "create", "--root", root, "--userid", "9", "--username", "../x"}, 2, "",
        "--username: must be a plain folder name, not '../x'"},
       {{"site", "create", "--root", root, "--userid", "9", "--username", "shop"}, 1, "",
        "wapsite site create: no file matches"},  // no template root files without the demo
-      {{"init", root, "--force", "--demo"}, 0, "laid out " + root, ""},
-      {{"site", "create", "--root", root, "--userid", "1", "--username", "shop"}, 0,
-       "site of shop created in " + root + "/waphome/shop\n", ""},
   };
   for (const auto& s : steps) {
     const Answer a = Wapsite(s.args);
@@ -94,10 +79,6 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
         << line << "\n" << a.err;
   }
   EXPECT_FALSE(std::filesystem::exists(other));  // usage errors come before any file
-  std::filesystem::remove(dir.path() / "root/data/site.db");
-  const Answer a = Wapsite(with(add, {"x"}));
-  EXPECT_EQ(a.code, 1);
-  EXPECT_EQ(a.err.rfind("wapsite class add: OpenDB():", 0), 0u) << a.err;
 }
 
 }  // namespace

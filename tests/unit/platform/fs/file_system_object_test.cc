@@ -1,13 +1,11 @@
-// The file-system object as host pages and site creation use it: wildcards, text files read line
-// by line, CRLF lines written, and every failure an exception rather than a quiet success. Copies
-// are tested through site creation (tests/unit/wap/admin).
+// The file-system object as host pages and site creation (which tests its copies) use it: wildcards,
+// text files read line by line, CRLF lines written, and every failure an exception.
 #include "platform/fs/file_system_object.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/fs/wildcard.h"
@@ -22,11 +20,6 @@ class Fso : public ::testing::Test {
   void Put(const std::string& rel, const std::string& bytes) const {
     fs::create_directories((dir_.path() / rel).parent_path());
     std::ofstream(dir_.path() / rel, std::ios::binary) << bytes;
-  }
-  std::string Get(const std::string& rel) const {
-    std::ostringstream text;
-    text << std::ifstream(dir_.path() / rel, std::ios::binary).rdbuf();
-    return text.str();
   }
   testing_support::TempDir dir_;
   fso::FileSystemObject fso_;
@@ -66,7 +59,7 @@ TEST_F(Fso, WritesCrLfLinesAndReportsEveryWriteFailure) {
   stream->WriteLine("<%");
   stream->Write("%>");
   stream->Close();
-  EXPECT_EQ(Get("out.asp"), "<%\r\n%>");
+  EXPECT_EQ(fso_.OpenTextFile(P("out.asp"))->ReadAll(), "<%\r\n%>");
   EXPECT_THROW(fso_.CreateTextFile(P("nofolder/out.asp")), std::runtime_error);
   if (!fs::exists("/dev/full")) return;
   auto full = fso_.CreateTextFile("/dev/full");

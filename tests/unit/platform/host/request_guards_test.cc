@@ -1,6 +1,6 @@
 // What a hostile client can make the host do: request paths decoded once and kept inside the web
-// root, a bounded number of request values, and sessions that
-// expire and that anonymous floods cannot push signed-in visitors out of. The rest of the host is tested over HTTP (tests/integration/host_test.cc).
+// root, a bounded number of request values, and sessions that expire and that anonymous floods
+// cannot push signed-in visitors out of. The rest is tested over HTTP in tests/integration.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,11 +24,9 @@ TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOut) {
       {"/%e0%80%ae", ""}, {"/x%00.gif", ""}, {"/x%0d%0a", ""}, {"/%ff", ""}, {"/%2", ""},
       {"/%g0", ""}, {"", ""}, {"x/y", ""}, {"http://h/x", ""}};
   for (const auto& [raw, decoded] : cases) {
-    if (*decoded == '\0') {
-      EXPECT_THROW(DecodeSitePath(raw), RequestError) << raw;
-    } else {
-      EXPECT_EQ(DecodeSitePath(raw).Virtual(), decoded) << raw;
-    }
+    std::string got;
+    try { got = DecodeSitePath(raw).Virtual(); } catch (const RequestError&) {}
+    EXPECT_EQ(got, decoded) << raw;
   }
 }
 
@@ -49,11 +47,9 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
         http.body = fields(count, "&");
       }
       if (*collection == 'c') http.headers.emplace_back("Cookie", fields(count, ";"));
-      if (count > 10) {
-        EXPECT_THROW(BuildRequest(http, "/p.asp", 10), RequestError) << collection;
-      } else {
-        EXPECT_EQ(BuildRequest(http, "/p.asp", 10).Item("F9"), "v") << collection;
-      }
+      std::string f9 = "refused";
+      try { f9 = BuildRequest(http, "/p.asp", 10).Item("F9").value_or(""); } catch (const RequestError&) {}
+      EXPECT_EQ(f9, count > 10 ? "refused" : "v") << collection;
     }
   }
   EXPECT_EQ(Collection::ParseUrlEncoded("a=1&B=2&A=3").Get("A"), "1, 3");  // joined in order
@@ -77,12 +73,11 @@ TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   EXPECT_FALSE(store.Touch(b));
   EXPECT_TRUE(store.Touch(c) && store.Touch(d));
   for (int i = 0; i < 50; ++i) store.Create("10.1.0." + std::to_string(i));
-  const auto renewed = store.Renew(a);  // the signed-in one stays
-  ASSERT_TRUE(renewed);
-  EXPECT_EQ(store.Get(*renewed, "memberid"), "7");
+  const std::string renewed = store.Renew(a).value_or("none");  // the signed-in one stays
+  EXPECT_EQ(store.Get(renewed, "memberid"), "7");
   EXPECT_FALSE(store.Touch(a));
   now += minutes(20);
-  EXPECT_EQ(store.Get(*renewed, "memberid"), std::nullopt);
+  EXPECT_EQ(store.Get(renewed, "memberid"), std::nullopt);
   MemorySessionStore shared(100, minutes(20), {}, 10);  // one address: 10, signed in or not
   const std::string other = shared.Create("10.0.0.1");
   std::vector<std::string> own;

@@ -1,11 +1,8 @@
-// The text routines: path segments, percent-decoding and UTF-8, each as one
-// table.
+// The text routines: path segments, percent-decoding and UTF-8, each as one table.
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "platform/text/path.h"
 #include "platform/text/percent.h"
