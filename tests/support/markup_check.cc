@@ -15,6 +15,10 @@
 namespace testing_support {
 namespace {
 
+// libxml2 sets up its global state lazily on first use, which races when the first pages are
+// checked on several threads at once; set it up while the program is still single-threaded.
+[[maybe_unused]] const bool kParserReady = (xmlInitParser(), true);
+
 template <auto Free>
 struct Deleter {
   template <class T>
