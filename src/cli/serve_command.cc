@@ -126,7 +126,8 @@ int Serve(const ServeSettings& settings) {
   host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions, connections,
                                       log, settings.max_fields, &limiters});
   host::HttpServer server(
-      options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log);
+      options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log,
+      [](const host::HttpRequestData& r) { return host::RequestDispatcher::MayBlock(r); });
   std::string bound;
   try {
     bound = server.Listen();
@@ -160,9 +161,16 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
   serve->add_option("--domain", settings->domain,
                     "The installation address, the application value 'domain' (e.g. "
                     "http://wap.example.com)");
-  serve->add_option("--threads", settings->server.threads, "Worker threads that run pages")
+  serve
+      ->add_option("--threads", settings->server.threads,
+                   "I/O threads: accept, read and write, and send static files")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
+  serve
+      ->add_option("--page-threads", settings->server.page_threads,
+                   "Threads that run host pages (a page waiting on its database holds one)")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1024));
   serve
       ->add_option("--max-sessions", settings->max_sessions,
                    "Most live sessions; when full, the longest idle go first, those of "

@@ -50,8 +50,9 @@ TEST_F(Faults, ASqliteFileRemovedFailsOpenDbUntilItIsBack) {
   EXPECT_NE(HttpClient(server.Port()).Get(kDemoPages[0].Target()).body.find("&#x52;&#x65;&#x73;"), std::string::npos);
 }
 
-TEST_F(Faults, ASqliteLockHoldsUpWritersBoundedlyAndReadersNotAtAll) {
-  ServerProcess server(root_, {"--threads", "4"});
+// Pages waiting on the lock hold every page thread, and still the I/O threads answer static files.
+TEST_F(Faults, ASqliteLockHoldsUpWritersBoundedlyAndReadersAndFilesNotAtAll) {
+  ServerProcess server(root_, {"--threads", "1", "--page-threads", "3"});
   const auto post = [&](const std::string& name) {
     return Classify(HttpClient(server.Port()).Post(kDemoPages[10].Target(), FormEncode({{"lyr", name}, {"title", "t"}, {"content", "c"}})));
   };
@@ -66,7 +67,13 @@ TEST_F(Faults, ASqliteLockHoldsUpWritersBoundedlyAndReadersNotAtAll) {
     EXPECT_EQ(added.exit_code, 1);
     EXPECT_NE(added.err.find("database is locked"), std::string::npos) << added.err;
     EXPECT_EQ(Answers(server.Port()), Answers(0, "page"));
+    std::vector<std::future<std::string>> waiting;
+    for (int i = 0; i < 3; ++i) waiting.push_back(std::async(std::launch::async, post, "Waited " + std::to_string(i)));
+    std::this_thread::sleep_for(300ms);  // every page thread now waits on the lock
+    EXPECT_EQ(HttpClient(server.Port()).Get("/waphome/demo/style.css").status, 200);
+    for (auto& answer : waiting) EXPECT_EQ(answer.wait_for(0s), std::future_status::timeout);
     locker.Execute("COMMIT");
+    for (auto& answer : waiting) EXPECT_EQ(answer.get(), "redirect");
   }
   EXPECT_EQ(post("After the lock"), "redirect");
   const std::string book = HttpClient(server.Port()).Get(DemoPage{"/wap/lyb.asp"}.Target()).body;

@@ -1,5 +1,6 @@
 #include "platform/host/http_connection.h"
 
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/http/error.hpp>
@@ -181,21 +182,32 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
 }
 
 void HttpConnection::Answer(Request request) {
-  HttpRequestData data = ToRequestData(request);
-  data.remote_address = remote_;
-  data.local_address = local_address_;
-  data.local_port = local_port_;
-  // The page runs here, on this worker thread, start to end.
-  const HttpReply reply = shared_.handler(data);
-  const bool keep_alive = request.keep_alive() && !shared_.stopping;
-  Send(reply, keep_alive, request.method() == http::verb::head);
+  auto data = std::make_shared<HttpRequestData>(ToRequestData(request));
+  data->remote_address = remote_;
+  data->local_address = local_address_;
+  data->local_port = local_port_;
+  const bool keep_alive = request.keep_alive();
+  const bool head = request.method() == http::verb::head;
+  if (shared_.may_block && !shared_.may_block(*data)) {
+    return Send(shared_.handler(*data), keep_alive && !shared_.stopping, head);
+  }
+  // The page runs on a page thread, start to end; its reply is sent from this connection's
+  // strand. The guard keeps the I/O threads running while no I/O of this connection is pending.
+  net::post(shared_.pages, [self = shared_from_this(), data = std::move(data), keep_alive, head,
+                            guard = net::make_work_guard(stream_.get_executor())]() mutable {
+    HttpReply reply = self->shared_.handler(*data);
+    net::post(guard.get_executor(), [self = std::move(self), reply = std::move(reply),
+                                     keep_alive, head]() mutable {
+      self->Send(std::move(reply), keep_alive && !self->shared_.stopping, head);
+    });
+  });
 }
 
 void HttpConnection::SendError(int status, std::string_view reason) {
   Send(PlainTextReply(status, reason), false, false);
 }
 
-void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
+void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
   response_ = {};
   response_.version(11);
   response_.result(static_cast<unsigned>(reply.status));
@@ -212,7 +224,7 @@ void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
   if (head) {
     response_.content_length(reply.body.size());  // what a GET would get; no body follows
   } else {
-    response_.body() = reply.body;
+    response_.body() = std::move(reply.body);
     response_.prepare_payload();
   }
   response_.keep_alive(keep_alive);

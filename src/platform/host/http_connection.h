@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/message.hpp>
@@ -42,11 +43,16 @@ HttpRequestData ToRequestData(
 
 // What the server's connections share. Owned by the server; outlives every connection.
 struct ConnectionShared {
-  ConnectionShared(HttpServerOptions o, HttpHandler h, ServerLog& l)
-      : options(std::move(o)), handler(std::move(h)), log(l) {}
+  ConnectionShared(HttpServerOptions o, HttpHandler h, HttpMayBlock b, ServerLog& l)
+      : options(std::move(o)),
+        handler(std::move(h)),
+        may_block(std::move(b)),
+        log(l),
+        pages(static_cast<std::size_t>(std::max(options.page_threads, 1))) {}
 
   const HttpServerOptions options;
   const HttpHandler handler;
+  const HttpMayBlock may_block;
   ServerLog& log;
   std::atomic<bool> stopping{false};
 
@@ -56,6 +62,9 @@ struct ConnectionShared {
   std::mutex mutex;
   std::unordered_map<const HttpConnection*, std::weak_ptr<HttpConnection>> live;
   std::unordered_map<std::string, std::size_t> per_address;
+
+  // Runs the handler for requests that may block.
+  boost::asio::thread_pool pages;
 };
 
 class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
@@ -88,7 +97,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void OnRead(boost::beast::error_code ec, std::size_t bytes);
   void Answer(Request request);
   void SendError(int status, std::string_view reason);
-  void Send(const HttpReply& reply, bool keep_alive, bool head);
+  void Send(HttpReply reply, bool keep_alive, bool head);
   void OnWrite(bool keep_alive, boost::beast::error_code ec, std::size_t bytes);
   void CloseGracefully();
   void Drain();

@@ -35,8 +35,8 @@ const std::string kBusyReply = BusyReply();
 }  // namespace
 
 struct HttpServer::Impl {
-  Impl(HttpServerOptions options, HttpHandler handler, ServerLog& log)
-      : shared(std::move(options), std::move(handler), log),
+  Impl(HttpServerOptions options, HttpHandler handler, HttpMayBlock may_block, ServerLog& log)
+      : shared(std::move(options), std::move(handler), std::move(may_block), log),
         io(std::max(shared.options.threads, 1)),
         acceptor(net::make_strand(io)),
         signals(acceptor.get_executor()),
@@ -165,8 +165,10 @@ struct HttpServer::Impl {
   bool stopped = false;  // on the acceptor's strand only
 };
 
-HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log)
-    : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), log)) {}
+HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
+                       HttpMayBlock may_block)
+    : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), std::move(may_block),
+                                   log)) {}
 
 HttpServer::~HttpServer() = default;
 
@@ -218,6 +220,7 @@ void HttpServer::Run() {
   }
   impl.io.run();
   for (auto& worker : workers) worker.join();
+  impl.shared.pages.join();
 }
 
 void HttpServer::Stop() {

@@ -1,6 +1,11 @@
 // HttpServer: the HTTP/1.1 listener. Accepts connections, reads requests with strict limits,
-// hands each whole request to a handler on one of its worker threads and writes the reply, with
-// keep-alive and HEAD. The handler runs synchronously on the worker thread, start to end.
+// hands each whole request to a handler and writes the reply, with keep-alive and HEAD.
+//
+// Threads: `threads` I/O threads accept, read, write and answer what cannot block (the handler
+// for a request that `may_block` calls false); `page_threads` page threads run the handler for
+// every request that may block (a host page waiting on its database). A page that waits never
+// holds up accepting, timers, static files or the 503 of a full server; the handler runs start
+// to end on one thread either way.
 //
 // Limits: a request head larger than `header_limit` gets 431, a body larger than `body_limit`
 // 413, an HTTP/1.1 request without Host and any other malformed request 400; each closes that
@@ -38,10 +43,11 @@ namespace host {
 struct HttpServerOptions {
   std::string address = "127.0.0.1";  // an IPv4 or IPv6 address
   int port = 8080;                    // 0: any free port
-  // Worker threads (at least 1). Two per core: a page waits on its database (a PostgreSQL round
-  // trip, a SQLite lock) while the other thread of its core runs; measured faster than one per
-  // core on both engines.
-  int threads = std::max(2, 2 * static_cast<int>(std::thread::hardware_concurrency()));
+  // I/O threads (at least 1): one per core; they never wait on a database.
+  int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  // Page threads (at least 1). Two per core: a page waits on its database (a PostgreSQL round
+  // trip, a SQLite lock) while the other thread of its core runs.
+  int page_threads = std::max(2, 2 * static_cast<int>(std::thread::hardware_concurrency()));
   std::size_t max_connections = 1024;
   std::size_t max_connections_per_address = 64;
   std::size_t header_limit = 8 * 1024;
@@ -52,14 +58,19 @@ struct HttpServerOptions {
   bool handle_signals = true;
 };
 
-// Answers one request; must not throw. Called on worker threads, several at once.
+// Answers one request; must not throw. Called on several threads at once.
 using HttpHandler = std::function<HttpReply(const HttpRequestData&)>;
+
+// Whether answering a request may block (run a host page); must be quick and must not throw.
+// Null: every request may block.
+using HttpMayBlock = std::function<bool(const HttpRequestData&)>;
 
 class HttpServer {
  public:
   // `log` receives one access line per reply and connection-level notes; it must outlive the
   // server.
-  HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log);
+  HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
+             HttpMayBlock may_block = nullptr);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
@@ -69,8 +80,8 @@ class HttpServer {
   // bound. Call once, before Run.
   std::string Listen();
 
-  // Serves on `threads` threads (the calling one among them) until stopped; returns once every
-  // connection is closed. Call once, after Listen.
+  // Serves on `threads` I/O threads (the calling one among them) and the page threads until
+  // stopped; returns once every connection is closed. Call once, after Listen.
   void Run();
 
   // Asks the server to stop (see above). Thread-safe; may be called from any thread, also before

@@ -52,7 +52,7 @@ std::string HttpDate(std::chrono::system_clock::time_point when) {
   return std::string(f.text, f.size);
 }
 
-std::optional<HttpReply> ReplyFromResponse(const Response& response,
+std::optional<HttpReply> ReplyFromResponse(Response& response,
                                            const std::optional<std::string>& new_session_id) {
   HttpReply reply;
   reply.status = response.Status();
@@ -68,12 +68,9 @@ std::optional<HttpReply> ReplyFromResponse(const Response& response,
     if (!IsHostOwnedHeader(name)) add(name, value);
   }
   if (new_session_id) add("Set-Cookie", SessionCookie(*new_session_id));
-  if (response.Status() == 302) {
-    add("Location", response.Location());
-  } else {
-    reply.body = response.Body();
-  }
+  if (response.Status() == 302) add("Location", response.Location());
   if (!safe) return std::nullopt;
+  if (response.Status() != 302) reply.body = response.TakeBody();
   return reply;
 }
 

@@ -17,8 +17,9 @@ namespace host {
 // AddHeader headers as given (except Content-Length, Transfer-Encoding and Connection, which are
 // the host's), Set-Cookie for `new_session_id` when given, Location for a redirect. A 302 has no
 // body. std::nullopt when a header name or value the page set holds a line break or another
-// control character (which would split the reply). Never throws.
-std::optional<HttpReply> ReplyFromResponse(const Response& response,
+// control character (which would split the reply); otherwise the body is moved out of
+// `response` into the reply. Never throws.
+std::optional<HttpReply> ReplyFromResponse(Response& response,
                                            const std::optional<std::string>& new_session_id);
 
 // `when` as an HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".

@@ -97,7 +97,18 @@ HttpReply RequestDispatcher::Handle(const HttpRequestData& request) {
   }
 }
 
-HttpReply RequestDispatcher::Failure(const HttpRequestData& request, const PageRun& run, int status,
+bool RequestDispatcher::MayBlock(const HttpRequestData& request) {
+  try {
+    const SitePath path = DecodeSitePath(PathOf(request.target));
+    // A folder without its trailing "/" is answered with a redirect; one with it runs index.asp.
+    return path.folder || IsHostPage(path) || path.segments.empty() ||
+           path.segments.back().find('.') == std::string::npos;
+  } catch (const std::exception&) {
+    return false;  // refused with 400 at once
+  }
+}
+
+HttpReply RequestDispatcher::Failure(const HttpRequestData& request, PageRun& run, int status,
                                      std::string_view detail) {
   const std::string where = request.method + " " + std::string(PathOf(request.target));
   if (run.response.Ended()) {

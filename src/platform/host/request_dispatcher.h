@@ -17,7 +17,7 @@
 // with more than `max_fields` pairs in its query string, form or cookies gets 400 and runs
 // nothing.
 //
-// Thread-safe: worker threads call Handle at once; a host page runs start to end on the calling
+// Thread-safe: several threads call Handle at once; a host page runs start to end on the calling
 // thread.
 #pragma once
 
@@ -58,6 +58,10 @@ class RequestDispatcher {
   // connection sends only its length.
   HttpReply Handle(const HttpRequestData& request);
 
+  // Whether Handle may run a host page for `request` (and so wait on a database): a path that
+  // names a host page or a folder. Quick; looks at nothing but the target.
+  static bool MayBlock(const HttpRequestData& request);
+
  private:
   struct PageRun;
 
@@ -66,7 +70,7 @@ class RequestDispatcher {
   HttpReply RunPage(const HttpRequestData& request, const std::filesystem::path& physical,
                     const struct stat& status, const std::string& virtual_path,
                     const std::string& folder, PageRun& run);
-  HttpReply Failure(const HttpRequestData& request, const PageRun& run, int status,
+  HttpReply Failure(const HttpRequestData& request, PageRun& run, int status,
                     std::string_view detail);
 
   SiteServices services_;

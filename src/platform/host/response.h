@@ -45,6 +45,8 @@ class Response {
   bool Ended() const { return ended_; }
   int Status() const { return status_; }
   const std::string& Body() const { return body_; }
+  // Moves the body out (the response's body is empty afterwards).
+  std::string TakeBody() { return std::move(body_); }
   const std::string& ContentType() const { return content_type_; }
   const std::optional<std::string>& CacheControl() const { return cache_control_; }
   const std::vector<Header>& Headers() const { return headers_; }
