@@ -20,7 +20,7 @@ void AddMemberCommands(CLI::App& app, int& exit_code);  // member_commands.cc: m
 void AddUpgradeCommand(CLI::App& app, int& exit_code);  // upgrade_command.cc
 
 // Every object a host page may create, by its program id in any letter case: "wap.CLASS",
-// "site.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.
+// "site.CLASS", "backoffice.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.
 std::unique_ptr<host::HostObject> CreateObjectByName(std::string_view prog_id);
 
 }  // namespace cli
