@@ -109,7 +109,10 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
     EXPECT_EQ(r.status, c.status) << c.what;
     EXPECT_EQ(DemoClass("1"), c.class1) << c.what;
   }
+  EXPECT_EQ(demo.Post("/admin/class.asp", "submit=%E6%96%B0%E5%BB%BA&classname=%3Cscript%3E&type=1&sortid=1&token=" + token).status, 302);
+  EXPECT_NE(demo.Get("/admin/class.asp").body.find("value=\"&lt;script&gt;\""), std::string::npos);
   const std::string dashboard = demo.Get("/admin/").body;
+  EXPECT_EQ(dashboard.find("<script>"), std::string::npos);
   EXPECT_NE(dashboard.find("删除栏目"), std::string::npos);
   EXPECT_EQ(dashboard.find("shop"), std::string::npos);  // another owner's audit rows stay theirs
 
