@@ -50,8 +50,8 @@ bool Office::Guard(bool every_request_changes) {
 }
 
 bool Office::Call(std::string_view method) {
-  using Page = void (*)(OfficeRequest&);
-  constexpr std::pair<std::string_view, Page> kPages[] = {
+  using PageFunction = void (*)(OfficeRequest&);
+  constexpr std::pair<std::string_view, PageFunction> kPages[] = {
       {"Home", &Home},
       {"ClassesPage", &ClassesPage},
       {"SettingsPage", &SettingsPage},
@@ -59,7 +59,7 @@ bool Office::Call(std::string_view method) {
   };
   const bool guard = text::EqualsIgnoreCase(method, "Guard");
   const bool guard_change = text::EqualsIgnoreCase(method, "GuardChange");
-  Page page = nullptr;
+  PageFunction page = nullptr;
   for (const auto& [name, run] : kPages) {
     if (text::EqualsIgnoreCase(name, method)) page = run;
   }

@@ -63,7 +63,9 @@ void AddPasswordStdin(CLI::App& command, MemberCommandOptions& options) {
 // Opens the root's database, refusing one that `wapsite upgrade` must bring up to date first.
 std::unique_ptr<SiteDatabase> OpenCurrent(const std::string& root) {
   auto db = std::make_unique<SiteDatabase>(root);
-  RequireCurrentSchema(db->Connection(), db->IsPostgres(), root);
+  if (const auto mismatch = SchemaMismatch(db->Connection(), db->IsPostgres(), root)) {
+    throw std::runtime_error(*mismatch);
+  }
   return db;
 }
 

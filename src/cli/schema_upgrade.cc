@@ -69,19 +69,19 @@ int SchemaVersion(data::Connection& connection, bool postgres) {
   return static_cast<int>(*version);
 }
 
-void RequireCurrentSchema(data::Connection& connection, bool postgres, std::string_view root) {
+std::optional<std::string> SchemaMismatch(data::Connection& connection, bool postgres,
+                                          std::string_view root) {
   const int version = SchemaVersion(connection, postgres);
   if (version < kSchemaVersion) {
-    throw std::runtime_error("the site database is at schema version " + std::to_string(version) +
-                             ", older than this wapsite's " + std::to_string(kSchemaVersion) +
-                             "; bring it up to date with: wapsite upgrade --root " +
-                             std::string(root));
+    return "the site database is at schema version " + std::to_string(version) +
+           ", older than this wapsite's " + std::to_string(kSchemaVersion) +
+           "; bring it up to date with: wapsite upgrade --root " + std::string(root);
   }
   if (version > kSchemaVersion) {
-    throw std::runtime_error("the site database is at schema version " + std::to_string(version) +
-                             ", newer than this wapsite knows (" + std::to_string(kSchemaVersion) +
-                             ")");
+    return "the site database is at schema version " + std::to_string(version) +
+           ", newer than this wapsite knows (" + std::to_string(kSchemaVersion) + ")";
   }
+  return std::nullopt;
 }
 
 std::pair<int, int> UpgradeSchema(data::Connection& connection, bool postgres) {

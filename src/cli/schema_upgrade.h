@@ -7,6 +7,8 @@
 // schema/*.sql raised to match). One thread.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -29,8 +31,10 @@ int SchemaVersion(data::Connection& connection, bool postgres);
 // database newer than this program (nothing is changed), and what the database throws.
 std::pair<int, int> UpgradeSchema(data::Connection& connection, bool postgres);
 
-// Throws std::runtime_error, with a message that names `wapsite upgrade --root ROOT`, unless the
-// database is at kSchemaVersion (one newer than this program is refused too).
-void RequireCurrentSchema(data::Connection& connection, bool postgres, std::string_view root);
+// Why this program cannot use the database as it is: older than kSchemaVersion (the message names
+// `wapsite upgrade --root ROOT`) or newer. std::nullopt when it is at kSchemaVersion. Throws what
+// SchemaVersion throws.
+std::optional<std::string> SchemaMismatch(data::Connection& connection, bool postgres,
+                                          std::string_view root);
 
 }  // namespace cli

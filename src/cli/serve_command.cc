@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -89,18 +88,12 @@ std::chrono::milliseconds Millis(double seconds) {
 // Why the site database of `root` cannot be served as it is; std::nullopt when it can, or when it
 // cannot be opened at all.
 std::optional<std::string> OutdatedSchema(const std::filesystem::path& root) {
-  std::unique_ptr<SiteDatabase> db;
   try {
-    db = std::make_unique<SiteDatabase>(root);
+    SiteDatabase db(root);
+    return SchemaMismatch(db.Connection(), db.IsPostgres(), root.string());
   } catch (const std::exception&) {
     return std::nullopt;  // not a refusal: each page reports its own OpenDB failure
   }
-  try {
-    RequireCurrentSchema(db->Connection(), db->IsPostgres(), root.string());
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return std::nullopt;
 }
 
 int Serve(const ServeSettings& settings) {
