@@ -28,7 +28,10 @@ bool Office::Guard(bool every_request_changes) {
   host::Response& response = page_->Response();
   owner_ = OwnerSession(page_->Session()).Current(OwnerSession::Clock::now());
   if (!owner_) {
-    response.Redirect("/admin/?back=" + wap::PercentEncode(request.ServerVariable("SCRIPT_NAME")));
+    // Back to this page after the sign-in; for site creation, to the settings page that offers it.
+    const std::string back =
+        every_request_changes ? "/admin/settings.asp" : request.ServerVariable("SCRIPT_NAME");
+    response.Redirect("/admin/?back=" + wap::PercentEncode(back));
     return false;
   }
   const bool post = request.ServerVariable("REQUEST_METHOD") == "POST";

@@ -7,7 +7,7 @@
 //                  the browser sent Origin, an Origin naming this request's Host, else it gets 403
 //                  and the host page runs nothing more;
 //   GuardChange  — as Guard, for a page whose every request changes something (site creation):
-//                  a GET is sent to the settings page instead;
+//                  a GET, and the way back after signing in, lead to the settings page instead;
 //   then one page: Home, ClassesPage, SettingsPage or SignOut.
 // A host page puts the guard before wap.adminmanage's AdminClass_DoAction or CreateSite, whose own
 // behaviour stays as it is. OnEndPage closes the database. Called by one thread at a time.

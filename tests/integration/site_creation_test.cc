@@ -38,7 +38,7 @@ TEST(SiteCreation, OutcomesFromTheCommandLineAndTheBackOffice) {
   office.UseCookies(true);
   fs::remove_all(root / "waphome/demo");
   // Signed out: sent to the sign-in form, nothing made.
-  EXPECT_EQ(office.Post("/createsite.asp", "").Header("Location"), "/admin/?back=%2Fcreatesite.asp");
+  EXPECT_EQ(office.Post("/createsite.asp", "").Header("Location"), "/admin/?back=%2Fadmin%2Fsettings.asp");
   EXPECT_FALSE(fs::exists(root / "waphome/demo"));
   const std::string token = SignInOwner(office, "demo", "demo");
   EXPECT_EQ(office.Post("/createsite.asp", "token=" + token).status, 200);
