@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "backoffice/password_hash.h"
 #include "cli/commands.h"
 #include "cli/schema_upgrade.h"
 #include "cli/site_database.h"
@@ -109,6 +110,8 @@ int Serve(const ServeSettings& settings) {
     std::cerr << "wapsite serve: " << *refusal << "\n";
     return 1;
   }
+  // Made now, not at the first sign-in of an unknown name, whose answer would take longer.
+  (void)backoffice::DummyHash();
   host::HttpServerOptions options = settings.server;
   options.head_timeout = Millis(settings.head_timeout);
   options.read_timeout = Millis(settings.read_timeout);
