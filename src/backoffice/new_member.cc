@@ -63,16 +63,25 @@ std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root
   if (FindOwner(connection, member.username)) {
     throw std::runtime_error("there is already an owner named '" + member.username + "'");
   }
-  const std::int64_t userid = AddOwner(connection, member.username, hash);
-  const std::array<data::Param, 3> setting = {
-      userid, member.dircall.empty() ? data::Param{} : data::Param{member.dircall},
-      std::int64_t{member.templeteid}};
-  connection.Execute("insert into wap_setting (userid,dircall,templeteid) values (?,?,?)",
-                     setting);
-  NewFolderGuard folder(web_root / "waphome" / member.username);
-  fso::FileSystemObject files;
-  wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
-                        member.username);
+  if (member.userid && FindOwnerById(connection, *member.userid)) {
+    throw std::runtime_error("site " + std::to_string(*member.userid) + " already has an owner");
+  }
+  const std::int64_t userid = AddOwner(connection, member.username, hash, member.userid);
+  const std::array<data::Param, 1> who = {userid};
+  if (connection.Execute("select id from wap_setting where userid=?", who)->Eof()) {
+    const std::array<data::Param, 3> setting = {
+        userid, member.dircall.empty() ? data::Param{} : data::Param{member.dircall},
+        std::int64_t{member.templeteid}};
+    connection.Execute("insert into wap_setting (userid,dircall,templeteid) values (?,?,?)",
+                       setting);
+  }
+  const fs::path member_folder = web_root / "waphome" / member.username;
+  NewFolderGuard folder(member_folder);
+  if (!member.userid || !fs::exists(member_folder, ec)) {
+    fso::FileSystemObject files;
+    wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
+                          member.username);
+  }
   transaction.Commit();
   folder.Keep();
   return userid;

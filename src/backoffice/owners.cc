@@ -33,6 +33,16 @@ std::optional<Owner> FirstOwner(data::Connection& connection, const std::string&
   return ReadOwner(*rows);
 }
 
+// One past the largest userid of an owner or of any row of a member site.
+std::int64_t NextUserId(data::Connection& connection) {
+  const auto top = connection.Execute(
+      "select max(n) from (select max(userid) as n from wap_owners"
+      " union all select max(userid) from wap_classes union all select max(userid) from "
+      "wap_setting union all select max(userid) from wap_product union all select max(userid) "
+      "from wap_lyb union all select max(m_id) from web_member) as ids");
+  return top->Field(std::size_t{0}).ToInteger().value_or(0) + 1;
+}
+
 }  // namespace
 
 std::optional<Owner> FindOwner(data::Connection& connection, std::string_view username) {
@@ -55,19 +65,15 @@ std::vector<Owner> ListOwners(data::Connection& connection) {
 }
 
 std::int64_t AddOwner(data::Connection& connection, std::string_view username,
-                      std::string_view password_hash) {
-  const auto top = connection.Execute(
-      "select max(n) from (select max(userid) as n from wap_owners"
-      " union all select max(userid) from wap_classes union all select max(userid) from "
-      "wap_setting union all select max(userid) from wap_product union all select max(userid) "
-      "from wap_lyb union all select max(m_id) from web_member) as ids");
-  const std::int64_t userid = top->Field(std::size_t{0}).ToInteger().value_or(0) + 1;
-  const std::array<data::Param, 4> params = {userid, std::string(username),
+                      std::string_view password_hash, std::optional<std::int64_t> userid) {
+  if (!userid) userid = NextUserId(connection);
+  const std::array<data::Param, 4> params = {*userid, std::string(username),
                                              std::string(password_hash), wap::LocalTimeNow()};
   connection.Execute("insert into wap_owners (userid,username,password,created) values (?,?,?,?)",
                      params);
-  return userid;
+  return *userid;
 }
+
 
 bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
                      std::string_view password_hash) {

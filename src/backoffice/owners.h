@@ -35,12 +35,14 @@ std::optional<Owner> FindOwnerById(data::Connection& connection, std::int64_t us
 // Every owner, by userid.
 std::vector<Owner> ListOwners(data::Connection& connection);
 
-// Adds owner `username` with `password_hash` and returns its userid: one past the largest userid
-// that an owner or any row of a member site carries, so that a new owner never inherits rows.
-// Throws what the database throws (a username that is taken breaks its uniqueness). Run it inside
-// a transaction so that the number stays free until the commit.
+// Adds owner `username` with `password_hash` and returns its userid: `userid` when given (the
+// owner of an existing site), else one past the largest userid that an owner or any row of a
+// member site carries, so that a new owner never inherits rows. Throws what the database throws
+// (a username or userid that is taken breaks its uniqueness). Run it inside a transaction so that
+// the number stays free until the commit.
 std::int64_t AddOwner(data::Connection& connection, std::string_view username,
-                      std::string_view password_hash);
+                      std::string_view password_hash,
+                      std::optional<std::int64_t> userid = std::nullopt);
 
 // Replaces the password hash of owner `userid`. Returns false when there is no such owner.
 bool SetPasswordHash(data::Connection& connection, std::int64_t userid,

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -89,6 +90,11 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(0, 32767));
   add->add_option("--dircall", options->member.dircall,
                   "the call-entry telephone number (digits, +, - and spaces)");
+  add->add_option("--userid", options->member.userid,
+                  "take over the existing site N (from a database made before owners were "
+                  "kept): its rows stay, and its site is created only when waphome/NAME is "
+                  "missing")
+      ->check(CLI::Range(std::int64_t{1}, std::int64_t{2'147'483'647}));
   add->callback([options, &exit_code] {
     Run("member add", exit_code, [&] {
       options->member.password = PasswordFromStdin();

@@ -140,7 +140,13 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
             "upgraded the site database from schema version 1 to 2\n");
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
             "the site database is up to date (schema version 2)\n");
-  EXPECT_EQ(testing_support::RunWapsite(member({"list"})).out, "");
+  // The existing sites' owners are added with their numbers; their rows and files stay.
+  const std::string banner = (dir.path() / "root/waphome/demo/Demo.jpg").string();
+  std::filesystem::resize_file(banner, 10);
+  EXPECT_EQ(testing_support::RunWapsite(member({"add", "demo", "--userid", "1", "--password-stdin"}), "echo pw |").out, "1\n");
+  EXPECT_EQ(std::filesystem::file_size(banner), 10u);
+  EXPECT_NE(testing_support::RunWapsite(member({"add", "again", "--userid", "1", "--password-stdin"}), "echo pw |").err.find("site 1 already has an owner"), std::string::npos);
+  EXPECT_EQ(testing_support::RunWapsite(member({"list"})).out.substr(0, 7), "1\tdemo\t");
 }
 
 }  // namespace
