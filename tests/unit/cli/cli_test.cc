@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "cli/commands.h"
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 namespace cli {
@@ -79,6 +82,71 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
         << line << "\n" << a.err;
   }
   EXPECT_FALSE(std::filesystem::exists(other));  // usage errors come before any file
+}
+
+// The owners' commands and the schema upgrade, run as the operator runs them (the password on
+// standard input): a refused command leaves no owner, row or folder behind.
+TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
+  testing_support::TempDir dir;
+  const std::string root = (dir.path() / "root").string();
+  const auto member = [&](std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {"--root", root});
+    args.insert(args.begin(), "member");
+    return args;
+  };
+  const struct {
+    std::vector<std::string> args;
+    const char* input;  // standard input; nullptr: none
+    int code;
+    std::string out, err;  // a part of each; "" for nothing at all
+  } steps[] = {
+      {{"init", root, "--demo"}, nullptr, 0, "demo owner: sign in at /admin/ as demo with the password demo", ""},
+      {member({"add", "shop", "--password-stdin", "--dircall", "+86 10-1"}), "s3cret\r\n", 0, "2\n", ""},
+      {member({"add", "shop", "--password-stdin"}), "x\n", 1, "", "already an owner named 'shop'"},
+      {member({"add", "../x", "--password-stdin"}), "x\n", 2, "", "plain folder name"},
+      {member({"add", "x", "--password-stdin", "--dircall", "call me"}), "x\n", 1, "", "call number"},
+      {member({"add", "x", "--password-stdin", "--templeteid", "9"}), "x\n", 1, "", "wapTemplete/9"},
+      {member({"add", "x", "--password-stdin"}), "\n", 1, "", "no password"},
+      {member({"add", "x"}), "x\n", 2, "", "--password-stdin is required"},
+      {member({"passwd", "nobody", "--password-stdin"}), "x\n", 1, "", "no owner named 'nobody'"},
+      {member({"passwd", "shop", "--password-stdin"}), "n3w\n", 0, "password of shop set\n", ""},
+      {member({"disable", "shop"}), nullptr, 0, "shop disabled\n", ""},
+      {member({"list"}), nullptr, 0, "\n2\tshop\t", ""},
+      {{"upgrade", "--root", root}, nullptr, 0, "up to date (schema version 2)", ""},
+  };
+  for (const auto& s : steps) {
+    const std::string prefix = s.input ? "printf '" + std::string(s.input) + "' |" : "";
+    const testing_support::CommandResult a = testing_support::RunWapsite(s.args, prefix);
+    const std::string line = testing::PrintToString(s.args);
+    EXPECT_EQ(a.exit_code, s.code) << line << "\n" << a.err;
+    EXPECT_TRUE(s.out.empty() ? a.out.empty() : a.out.find(s.out) != std::string::npos)
+        << line << "\n" << a.out;
+    EXPECT_TRUE(s.err.empty() ? a.err.empty() : a.err.find(s.err) != std::string::npos)
+        << line << "\n" << a.err;
+  }
+  const auto list = testing_support::RunWapsite(member({"list"})).out;
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2) << list;  // demo and shop only
+  EXPECT_TRUE(list.ends_with("disabled\n")) << list;
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "root/waphome/x"));
+
+  // A database made before owners were kept: serve refuses it until upgrade has run, once.
+  const std::string db = (dir.path() / "root/data/site.db").string();
+  ASSERT_EQ(std::system(("sqlite3 " + db + " 'drop table wap_owners; drop table wap_audit; "
+                         "drop table wapsite_schema'").c_str()), 0);
+  const auto refused = testing_support::RunWapsite({"serve", "--root", root, "--listen", "127.0.0.1:0"});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("wapsite upgrade --root " + root), std::string::npos) << refused.err;
+  EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
+            "upgraded the site database from schema version 1 to 2\n");
+  EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
+            "the site database is up to date (schema version 2)\n");
+  // The existing sites' owners are added with their numbers; their rows and files stay.
+  const std::string banner = (dir.path() / "root/waphome/demo/Demo.jpg").string();
+  std::filesystem::resize_file(banner, 10);
+  EXPECT_EQ(testing_support::RunWapsite(member({"add", "demo", "--userid", "1", "--password-stdin"}), "echo pw |").out, "1\n");
+  EXPECT_EQ(std::filesystem::file_size(banner), 10u);
+  EXPECT_NE(testing_support::RunWapsite(member({"add", "again", "--userid", "1", "--password-stdin"}), "echo pw |").err.find("site 1 already has an owner"), std::string::npos);
+  EXPECT_EQ(testing_support::RunWapsite(member({"list"})).out.substr(0, 7), "1\tdemo\t");
 }
 
 }  // namespace

@@ -76,8 +76,14 @@ TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   const std::string renewed = store.Renew(a).value_or("none");  // the signed-in one stays
   EXPECT_EQ(store.Get(renewed, "memberid"), "7");
   EXPECT_FALSE(store.Touch(a));
+  const std::string e = store.Create("e");
+  ASSERT_TRUE(store.Set(e, "userid", "1"));  // a back-office owner's session idles 30 minutes
   now += minutes(20);
   EXPECT_EQ(store.Get(renewed, "memberid"), std::nullopt);
+  now += minutes(9);
+  EXPECT_EQ(store.Get(e, "userid"), "1");
+  now += minutes(30);
+  EXPECT_FALSE(store.Touch(e));
   MemorySessionStore shared(100, minutes(20), {}, 10);  // one address: 10, signed in or not
   const std::string other = shared.Create("10.0.0.1");
   std::vector<std::string> own;
