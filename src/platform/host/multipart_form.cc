@@ -1,5 +1,7 @@
 #include "platform/host/multipart_form.h"
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -84,13 +86,20 @@ MultipartForm ParseMultipartForm(std::string_view body, std::string_view content
   if (!boundary || boundary->empty() || boundary->size() > 70) {
     throw RequestError("malformed multipart form: no valid boundary");
   }
-  // Every delimiter but a first one at the very start follows a line end.
+  // Every delimiter but a first one at the very start follows a line end. The search skips through
+  // a file's bytes (Boyer-Moore-Horspool) rather than comparing at each one.
   const std::string delimiter = "\r\n--" + *boundary;
+  const std::boyer_moore_horspool_searcher searcher(delimiter.begin(), delimiter.end());
+  const auto find_delimiter = [&](std::size_t from) {
+    const auto found = std::search(body.begin() + from, body.end(), searcher);
+    return found == body.end() ? std::string_view::npos
+                               : static_cast<std::size_t>(found - body.begin());
+  };
   std::size_t pos;
   if (body.substr(0, delimiter.size() - 2) == std::string_view(delimiter).substr(2)) {
     pos = delimiter.size() - 2;
   } else {
-    const std::size_t first = body.find(delimiter);  // after a preamble
+    const std::size_t first = find_delimiter(0);  // after a preamble
     if (first == std::string_view::npos) throw RequestError("malformed multipart form: no parts");
     pos = first + delimiter.size();
   }
@@ -120,7 +129,7 @@ MultipartForm ParseMultipartForm(std::string_view body, std::string_view content
       head_end = blank + 4;
     }
     const PartHead part = ReadPartHead(head);
-    const std::size_t content_end = body.find(delimiter, head_end);
+    const std::size_t content_end = find_delimiter(head_end);
     if (content_end == std::string_view::npos) {
       throw RequestError("malformed multipart form: cut off");
     }
