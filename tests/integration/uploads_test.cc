@@ -16,8 +16,9 @@ using namespace std::chrono_literals;
 constexpr std::string_view kMultipart = "multipart/form-data; boundary=B";
 
 std::string Head(std::string_view content_type, std::string_view length_header) {
-  return "POST " + kDemoPages[0].Target() + " HTTP/1.1\r\nHost: x\r\nContent-Type: " +
-         std::string(content_type) + "\r\n" + std::string(length_header) + "\r\n\r\n";
+  return "POST " + kDemoPages[0].Target() +
+         " HTTP/1.1\r\nHost: x\r\nContent-Type: " + std::string(content_type) + "\r\n" +
+         std::string(length_header) + "\r\n\r\n";
 }
 
 // A multipart form of one file of `size` bytes.
@@ -49,8 +50,10 @@ TEST_F(Uploads, AreLimitedWhileTheyArriveAndMalformedOnesAreRefused) {
       {"multipart/form-data", Upload(10), 400},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(client.Send("POST", kDemoPages[0].Target(), {{"Content-Type", std::string(c.content_type)}},
-                          c.body).status,
+    EXPECT_EQ(client
+                  .Send("POST", kDemoPages[0].Target(),
+                        {{"Content-Type", std::string(c.content_type)}}, c.body)
+                  .status,
               c.status)
         << c.content_type << " " << c.body.size();
   }

@@ -35,8 +35,8 @@ void StartLibrary() {
     vips_cache_set_max(0);
     vips_block_untrusted_set(TRUE);
     g_log_set_handler(
-        "VIPS", G_LOG_LEVEL_WARNING,
-        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        "VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
+        nullptr);
   });
   if (!started) throw std::runtime_error("the image library cannot be set up");
 }
@@ -133,8 +133,8 @@ EncodedPicture EncodePicture(std::string_view upload, PictureUse use) {
   StartLibrary();
   const ImagePtr image = OpenHeader(upload, *type);
   if (!image) return Refused(PictureRefusal::kUnreadable);
-  const std::int64_t pixels = std::int64_t{vips_image_get_width(image.get())} *
-                              vips_image_get_height(image.get());
+  const std::int64_t pixels =
+      std::int64_t{vips_image_get_width(image.get())} * vips_image_get_height(image.get());
   if (pixels > kMaxPixels) return Refused(PictureRefusal::kTooManyPixels);
   std::optional<EncodedPicture> picture = Encode(image.get(), use);
   if (!picture) return Refused(PictureRefusal::kUnreadable);

@@ -33,8 +33,8 @@ struct StoredPicture {
 };
 
 // Stores `upload` as a new product picture in `member_folder`/upfile under a name the server
-// chooses (random, so it replaces no other picture); the caller records `file_name` in the product's row and
-// removes the file again if that fails. Throws as StoreBanner.
+// chooses (random, so it replaces no other picture); the caller records `file_name` in the
+// product's row and removes the file again if that fails. Throws as StoreBanner.
 [[nodiscard]] StoredPicture StoreProductPicture(const std::filesystem::path& member_folder,
                                                 const host::UploadedFile* upload);
 

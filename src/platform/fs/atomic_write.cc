@@ -15,8 +15,7 @@ namespace fso {
 namespace {
 
 [[noreturn]] void Fail(std::string_view what, const std::filesystem::path& path) {
-  throw std::runtime_error(std::string(what) + " '" + path.string() + "': " +
-                           std::strerror(errno));
+  throw std::runtime_error(std::string(what) + " '" + path.string() + "': " + std::strerror(errno));
 }
 
 }  // namespace

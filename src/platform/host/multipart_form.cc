@@ -57,12 +57,13 @@ PartHead ReadPartHead(std::string_view head) {
     const std::string_view line = head.substr(0, end);
     head.remove_prefix(std::min(end + kCrLf.size(), head.size()));
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) throw RequestError("malformed multipart form: bad part header");
+    if (colon == std::string_view::npos)
+      throw RequestError("malformed multipart form: bad part header");
     const std::string_view field = text::TrimBlanks(line.substr(0, colon));
     const std::string_view value = text::TrimBlanks(line.substr(colon + 1));
     if (text::EqualsIgnoreCase(field, "Content-Disposition")) {
-      form_data = text::EqualsIgnoreCase(text::TrimBlanks(value.substr(0, value.find(';'))),
-                                         "form-data");
+      form_data =
+          text::EqualsIgnoreCase(text::TrimBlanks(value.substr(0, value.find(';'))), "form-data");
       part.name = Parameter(value, "name");
       part.file_name = Parameter(value, "filename");
     } else if (text::EqualsIgnoreCase(field, "Content-Type")) {

@@ -1,5 +1,6 @@
 // Request: what one HTTP request offers a page: the query string, the form, the cookies, the
-// server variables and, for a multipart/form-data form, its uploaded files. Built by the host (or a test) before the page runs and read-only afterwards.
+// server variables and, for a multipart/form-data form, its uploaded files. Built by the host (or a
+// test) before the page runs and read-only afterwards.
 #pragma once
 
 #include <optional>

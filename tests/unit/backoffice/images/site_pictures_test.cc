@@ -83,8 +83,8 @@ std::string BigEndian(std::uint32_t v, int bytes) {
 
 // A few hundred bytes of PNG whose header declares 20000 × 20000 pixels (1.2 GB decoded).
 std::string PngBomb() {
-  const std::string ihdr = "IHDR" + BigEndian(20000, 4) + BigEndian(20000, 4) +
-                           std::string("\x08\x02\x00\x00\x00", 5);
+  const std::string ihdr =
+      "IHDR" + BigEndian(20000, 4) + BigEndian(20000, 4) + std::string("\x08\x02\x00\x00\x00", 5);
   const std::string valid = MakePicture(8, 8, ".png");
   return valid.substr(0, 8) + BigEndian(13, 4) + ihdr + BigEndian(Crc32(ihdr), 4) +
          valid.substr(8 + 25);  // the small picture's own pixels and end
@@ -140,8 +140,8 @@ TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
        PictureRefusal::kNone, "GIF 96x48"},
       {"a tall logo", PictureUse::kLogo, MakePicture(50, 200, ".gif"), PictureRefusal::kNone,
        "GIF 24x96"},
-      {"a small product", PictureUse::kProduct, MakePicture(100, 80, ".gif"),
-       PictureRefusal::kNone, "JPEG 100x80"},
+      {"a small product", PictureUse::kProduct, MakePicture(100, 80, ".gif"), PictureRefusal::kNone,
+       "JPEG 100x80"},
       {"a transparent product", PictureUse::kProduct, MakePicture(480, 100, ".png", true),
        PictureRefusal::kNone, "JPEG 240x50"},
   };
@@ -177,8 +177,10 @@ TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
     EXPECT_EQ(content.find("SECRET"), std::string::npos);
     EXPECT_EQ(content.find("Exif"), std::string::npos);
     std::size_t files = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(member)) files += entry.is_regular_file();
-    EXPECT_EQ(files, 2u + (c.use == PictureUse::kProduct && refusal == PictureRefusal::kNone)) << "no temporary file stays";
+    for (const auto& entry : fs::recursive_directory_iterator(member))
+      files += entry.is_regular_file();
+    EXPECT_EQ(files, 2u + (c.use == PictureUse::kProduct && refusal == PictureRefusal::kNone))
+        << "no temporary file stays";
   }
 }
 

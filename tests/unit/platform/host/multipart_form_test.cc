@@ -46,8 +46,8 @@ TEST(MultipartForm, FieldsGoToTheFormAndFilesApart) {
   const std::string end = "--XyZ--\r\n";
   const std::string bytes("\x89PNG\r\n\x1A\n--XyZ\0", 14);  // holds a near-delimiter
   const std::pair<std::string, std::string> cases[] = {
-      {Part("name=\"a\"", "1") + Part("name=\"pic\"; filename=\"x.jpg\"", bytes,
-                                     "Content-Type: image/png\r\n") + end,
+      {Part("name=\"a\"", "1") +
+           Part("name=\"pic\"; filename=\"x.jpg\"", bytes, "Content-Type: image/png\r\n") + end,
        "a=1|f:pic=x.jpg(image/png)14|"},
       {"preamble\r\n" + Part("name=a", "") + end + "epilogue", "a=|"},
       {Part("name=\"t\"", "\xE4\xB8\xAD\xFF") + end, "t=\xE4\xB8\xAD\xEF\xBF\xBD|"},
@@ -56,10 +56,10 @@ TEST(MultipartForm, FieldsGoToTheFormAndFilesApart) {
        ""},  // a file field left empty
       {Part("filename=\"C:\\a\\b.gif\"; name=\"p\"", "GIF") + end, "f:p=C:\\a\\b.gif()3|"},
       {"--XyZ--", ""},
-      {Part("name=\"a\"", "1"), "400"},                        // never closed
-      {Part("name=\"a\"", "1") + "--XyZ", "400"},              // cut off after a delimiter
+      {Part("name=\"a\"", "1"), "400"},            // never closed
+      {Part("name=\"a\"", "1") + "--XyZ", "400"},  // cut off after a delimiter
       {"--XyZ\r\nContent-Disposition: form-data; name=\"a\"\r\n1", "400"},
-      {Part("filename=\"x\"", "1") + end, "400"},              // no name
+      {Part("filename=\"x\"", "1") + end, "400"},  // no name
       {Part("name=\"a\"", "1").replace(7, 19, "Content-Dispositin") + end, "400"},
       {"no delimiter at all", "400"},
       {Part("name=a", "1") + Part("name=b", "2") + Part("name=c", "3") + end, "a=1|b=2|c=3|"},
