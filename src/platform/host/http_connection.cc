@@ -1,12 +1,12 @@
 #include "platform/host/http_connection.h"
 
 #include <boost/asio/post.hpp>
-#include <boost/asio/write.hpp>
 #include <boost/beast/core/bind_handler.hpp>
-#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/write.hpp>
+#include <boost/asio/write.hpp>
 
 #include "platform/host/multipart_form.h"
 #include "platform/host/reply_builder.h"
