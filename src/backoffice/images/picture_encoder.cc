@@ -96,8 +96,6 @@ std::optional<EncodedPicture> Encode(VipsImage* image, PictureUse use) {
   const std::unique_ptr<void, GFree> owned(buffer);
   EncodedPicture picture;
   picture.bytes.assign(static_cast<const char*>(buffer), length);
-  picture.width = vips_image_get_width(scaled.get());
-  picture.height = vips_image_get_height(scaled.get());
   return picture;
 }
 

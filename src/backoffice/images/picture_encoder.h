@@ -34,8 +34,6 @@ std::string_view RefusalText(PictureRefusal refusal);
 struct EncodedPicture {
   PictureRefusal refusal = PictureRefusal::kNone;
   std::string bytes;  // the new file; empty when refused
-  int width = 0;
-  int height = 0;
 };
 
 // `upload` re-encoded for `use`, or the reason it is refused. Never throws but std::bad_alloc and,
