@@ -3,7 +3,7 @@
 
 UNPACKED_DIR holds the package unpacked with dpkg-deb -x. Its usr/bin/wapsite lays out a demo web
 root (finding the skeleton in its own usr/share/wapsite) and serves it with NOTIFY_SOCKET set to a
-datagram socket of this test: READY=1 must come once the port answers; after conn.asp is changed
+datagram socket of this test, its options from a configuration file: READY=1 must come once the port answers; after conn.asp is changed
 to name another database, SIGHUP must bring RELOADING=1 (with MONOTONIC_USEC) and READY=1, and
 the pages then read the other database, with no failed request while it happens; SIGTERM must
 bring STOPPING=1 and exit status 0."""
@@ -57,7 +57,12 @@ def main():
 
     notify = Notifications(os.path.join(work, "notify"))
     env["NOTIFY_SOCKET"] = os.path.join(work, "notify")
-    server = subprocess.Popen([program, "serve", "--root", root, "--listen", "127.0.0.1:0"],
+    # The options come from a configuration file, but the command line's --listen wins over the
+    # file's, which names an address no machine has.
+    config = os.path.join(work, "wapsite.conf")
+    with open(config, "w") as f:
+        f.write('root = "%s"\nlisten = "192.0.2.1:8080"\nthreads = 2\n' % root)
+    server = subprocess.Popen([program, "serve", "--config", config, "--listen", "127.0.0.1:0"],
                               env=env, stdout=subprocess.DEVNULL)
     SERVERS.append(server)
     ready = notify.next()
