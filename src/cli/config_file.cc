@@ -7,8 +7,8 @@ namespace cli {
 void ApplyConfigFile(CLI::App& command, const std::string& path) {
   for (const CLI::ConfigItem& item : CLI::ConfigTOML().from_file(path)) {
     if (item.name == "++" || item.name == "--") continue;  // the reader's marks of a section
-    const bool in_section = item.parents.empty() ||
-                            (item.parents.size() == 1 && item.parents[0] == command.get_name());
+    const bool in_section =
+        item.parents.empty() || (item.parents.size() == 1 && item.parents[0] == command.get_name());
     CLI::Option* option = command.get_option_no_throw("--" + item.name);
     if (!in_section || option == nullptr || item.name == "config") {
       throw CLI::ConfigError(path + ": '" + item.fullname() + "' is no option of wapsite " +
