@@ -113,8 +113,10 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
   add->callback([member, values, &exit_code] {
     Run("class add", exit_code, [&] {
       SiteDatabase db(member->root);
-      wap::AddClass(db.Connection(), member->userid, values->name, values->type, values->sortid);
-      std::cout << "class added\n";
+      // The name was checked non-empty once cleaned, so a class was added.
+      const auto id = wap::AddClass(db.Connection(), member->userid, values->name, values->type,
+                                    values->sortid);
+      std::cout << "class " << id.value_or(0) << " added\n";
       return kOk;
     });
   });

@@ -44,8 +44,13 @@ void AddInitCommand(CLI::App& app, int& exit_code) {
                   << "demo owner: sign in at /admin/ as demo with the password demo (change it "
                      "on a public server)\n";
       }
-      std::cout << "serve it with: wapsite serve --root " << result.root.string()
-                << "; set inc/siteaddress.txt to the address visitors use\n";
+      std::cout << "serve it with: wapsite serve --root " << result.root.string();
+      if (init->count("--site-address") > 0) {
+        std::cout << "\nnew member sites redirect to " << options->site_address << "\n";
+      } else {
+        std::cout << "; set inc/siteaddress.txt (now " << options->site_address
+                  << ") to the address visitors use, or lay out with --site-address\n";
+      }
       exit_code = 0;
     } catch (const InitError& e) {
       std::cerr << "wapsite init: " << e.what() << "\n";

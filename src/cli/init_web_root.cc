@@ -69,7 +69,8 @@ void RequireSettingValue(const std::string& value, const std::string& what) {
 std::string ConnAspText(const data::ConnectionSettings& s) {
   return "<%\r\n"
          "' The database settings of this web root, read by the pages once per application "
-         "start.\r\n"
+         "start\r\n"
+         "' and again after the server gets SIGHUP (systemctl reload wapsite).\r\n"
          "' The server setting selects the engine: \"sqlite:PATH\" is an SQLite file (PATH from "
          "the web\r\n"
          "' root), anything else a PostgreSQL server HOST or HOST,PORT. A value ends at the "

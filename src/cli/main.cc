@@ -2,11 +2,16 @@
 // failed, 2 the command line could not be used.
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 #include "cli/commands.h"
+#include "cli/version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"wapsite: serves the mobile sites of many members (WML 1.1 or XHTML Mobile) and "
                "provisions them"};
+  app.set_version_flag("--version", std::string("wapsite ") + cli::kVersion,
+                       "Print the version and exit");
   app.require_subcommand(1);
   int exit_code = 0;
   cli::AddServeCommand(app, exit_code);

@@ -1,4 +1,5 @@
-// `wapsite serve`: serves a web root over HTTP until SIGINT or SIGTERM.
+// `wapsite serve`: serves a web root over HTTP until SIGINT or SIGTERM; SIGHUP reloads (see the
+// command's description). Its options may come from a configuration file (--config).
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
@@ -12,8 +13,11 @@
 
 #include "backoffice/password_hash.h"
 #include "cli/commands.h"
+#include "cli/config_file.h"
 #include "cli/schema_upgrade.h"
 #include "cli/site_database.h"
+#include "cli/service_notifier.h"
+#include "cli/signal_watcher.h"
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
 #include "platform/host/http_server.h"
@@ -22,6 +26,7 @@
 #include "platform/host/request_dispatcher.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
+#include "wap/framework/db_settings.h"
 
 namespace cli {
 namespace {
@@ -82,6 +87,15 @@ void ParseListen(const std::string& listen, host::HttpServerOptions& options) {
   options.port = std::stoi(port);
 }
 
+// A statement log writing `path` (truncated or appended to, by `mode`), each entry on one line and
+// flushed at once so that a reader sees it. Empty when the file cannot be opened for writing.
+data::ConnectionPool::StatementLog OpenStatementLog(const std::string& path,
+                                                   std::ios::openmode mode) {
+  auto file = std::make_shared<std::ofstream>(path, std::ios::binary | mode);
+  if (!*file) return {};
+  return [file](std::string_view sql) { *file << OneLine(sql) << '\n' << std::flush; };
+}
+
 std::chrono::milliseconds Millis(double seconds) {
   return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
 }
@@ -125,25 +139,24 @@ int Serve(const ServeSettings& settings) {
 
   // A closed standard output (the log's reader went away) must not kill the server.
   std::signal(SIGPIPE, SIG_IGN);
+  // Before any thread starts: the signal watcher below alone receives the stop and reload signals.
+  BlockWatchedSignals();
+  options.handle_signals = false;
   // One write per access line costs a system call per request; a busy server whose output goes
   // to a file or a pipe writes them in batches instead. On a terminal each line shows at once.
   host::ServerLog log(std::cout, std::cerr, /*batch_access=*/isatty(STDOUT_FILENO) == 0);
   host::Application application;
   application.Set("domain", settings.domain);
   host::MemorySessionStore sessions(settings.max_sessions);
-  std::ofstream statement_log;  // outlives the pool that writes to it
   data::ConnectionPool connections(root);
   if (!settings.statement_log.empty()) {
-    statement_log.open(settings.statement_log, std::ios::binary | std::ios::trunc);
+    auto statement_log = OpenStatementLog(settings.statement_log, std::ios::trunc);
     if (!statement_log) {
       std::cerr << "wapsite serve: cannot write the statement log '" << settings.statement_log
                 << "'\n";
       return 1;
     }
-    // The pool serialises these calls; each line is flushed so that a reader sees it at once.
-    connections.SetStatementLog([&statement_log](std::string_view sql) {
-      statement_log << OneLine(sql) << '\n' << std::flush;
-    });
+    connections.SetStatementLog(std::move(statement_log));
   }
   host::RateLimiters limiters(settings.login_failures_per_name,
                               settings.login_failures_per_address);
@@ -160,7 +173,33 @@ int Serve(const ServeSettings& settings) {
     std::cerr << "wapsite serve: " << e.what() << "\n";
     return 1;
   }
-  std::cout << "listening on http://" << bound << std::endl;
+  const std::string status = "listening on http://" + bound;
+  const ServiceNotifier notifier;
+  // SIGHUP: the log files are reopened (after rotation) and conn.asp is read again by the next
+  // request; requests in flight finish with the settings they loaded.
+  const auto reload = [&] {
+    notifier.Reloading();
+    if (!settings.statement_log.empty()) {
+      if (auto reopened = OpenStatementLog(settings.statement_log, std::ios::app)) {
+        connections.SetStatementLog(std::move(reopened));
+      } else {
+        log.Note("cannot reopen the statement log '" + settings.statement_log +
+                 "'; still writing the one open");
+      }
+    }
+    wap::ForgetDBSettings(application);
+    connections.CloseIdle();
+    log.Note("reloaded: log files reopened, conn.asp is read again");
+    notifier.Ready(status);
+  };
+  const SignalWatcher signals(
+      [&] {
+        notifier.Stopping();
+        server.Stop();
+      },
+      reload);
+  std::cout << status << std::endl;
+  notifier.Ready(status);
   server.Run();
   return 0;
 }
@@ -172,11 +211,18 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
   CLI::App* serve = app.add_subcommand(
       "serve",
       "Serve a web root over HTTP/1.1: host pages (.asp), page objects and static files. Prints "
-      "'listening on http://ADDR:PORT' when ready, then one access line per request on standard "
-      "output; error details go to standard error. SIGINT or SIGTERM stops it gracefully (exit "
-      "0).");
-  serve->add_option("root,--root", settings->root, "The web root folder to serve")
-      ->required()
+      "'listening on http://ADDR:PORT' when ready (and tells a service manager through "
+      "NOTIFY_SOCKET), then one access line per request on standard output; error details go "
+      "to standard error. SIGINT or SIGTERM stops it gracefully (exit 0). SIGHUP reopens the "
+      "log files and has conn.asp read again.");
+  auto config = std::make_shared<std::string>();
+  serve
+      ->add_option("--config", *config,
+                   "Read the options below from this INI or TOML file, one NAME = VALUE a line "
+                   "(NAME: the long option without its dashes); the command line overrides it")
+      ->check(CLI::ExistingFile);
+  serve->add_option("--root", settings->root,
+                    "The web root folder to serve; required, here or in the --config file")
       ->check(CLI::ExistingDirectory);
   serve
       ->add_option("--listen", settings->listen,
@@ -260,7 +306,11 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                     "tests. Off by default");
   serve->add_flag("--secure-cookies", settings->secure_cookies,
                   "Mark the session cookie Secure, for installations behind TLS");
-  serve->callback([settings, &exit_code] { exit_code = Serve(*settings); });
+  serve->callback([serve, settings, config, &exit_code] {
+    if (!config->empty()) ApplyConfigFile(*serve, *config);
+    if (settings->root.empty()) throw CLI::RequiredError("--root");
+    exit_code = Serve(*settings);
+  });
 }
 
 }  // namespace cli

@@ -67,6 +67,15 @@ void ConnectionPool::Return(const ConnectionSettings& settings,
   }
 }
 
+void ConnectionPool::CloseIdle() noexcept {
+  std::map<ConnectionSettings, std::vector<std::unique_ptr<NativeConnection>>> closing;
+  {
+    std::lock_guard lock(impl_->mutex);
+    closing.swap(impl_->idle);
+  }
+  // The connections close here, outside the lock.
+}
+
 void ConnectionPool::SetStatementLog(StatementLog log) {
   std::lock_guard lock(impl_->log_mutex);
   impl_->logging = static_cast<bool>(log);

@@ -46,6 +46,12 @@ class ConnectionPool {
   void Return(const ConnectionSettings& settings, std::unique_ptr<NativeConnection> conn,
               bool healthy);
 
+  // Closes every idle connection, so that none opened before is handed out again (after the
+  // web root's database settings changed). Connections borrowed now are returned as usual.
+  // Never throws.
+  void CloseIdle() noexcept;
+
+  // Replaces the statement log (also while statements run; a call in progress finishes first).
   void SetStatementLog(StatementLog log);
   // Logs `sql` and its `params` when a statement log is set. Calls of the log are serialised.
   void LogStatement(std::string_view sql, std::span<const Param> params = {}) const;

@@ -54,15 +54,18 @@ std::string CleanClassName(std::string_view name) {
   return cleaned;
 }
 
-bool AddClass(data::Connection& connection, std::int64_t userid, std::string_view name, int type,
-              int sortid) {
+std::optional<std::int64_t> AddClass(data::Connection& connection, std::int64_t userid,
+                                     std::string_view name, int type, int sortid) {
   std::string stored = StoredName(name);
-  if (stored.empty()) return false;
+  if (stored.empty()) return std::nullopt;
   const std::array<data::Param, 4> params = {userid, std::int64_t{type}, std::move(stored),
                                              std::int64_t{sortid}};
-  connection.Execute("insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?)",
-                     params);
-  return true;
+  const std::unique_ptr<data::Recordset> added = connection.Execute(
+      "insert into wap_classes (userid,type,classname,sortid) values (?,?,?,?) returning id",
+      params);
+  const std::int64_t id = added->Field(std::size_t{0}).ToInteger().value();
+  added->Close();
+  return id;
 }
 
 bool RenameClass(data::Connection& connection, std::int64_t userid, int id, std::string_view name,

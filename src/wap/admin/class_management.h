@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,11 +18,11 @@ namespace wap {
 // removed.
 std::string CleanClassName(std::string_view name);
 
-// Adds a class of member `userid` named CleanClassName(name). Returns false, and does nothing,
-// when that name is empty. Throws std::invalid_argument when it holds a NUL, and what the database
-// throws. Requires: type and sortid lie in -32768..32767.
-bool AddClass(data::Connection& connection, std::int64_t userid, std::string_view name, int type,
-              int sortid);
+// Adds a class of member `userid` named CleanClassName(name). Returns the new class's id, or
+// std::nullopt, having done nothing, when that name is empty. Throws std::invalid_argument when it
+// holds a NUL, and what the database throws. Requires: type and sortid lie in -32768..32767.
+std::optional<std::int64_t> AddClass(data::Connection& connection, std::int64_t userid,
+                                     std::string_view name, int type, int sortid);
 
 // Renames class `id` to CleanClassName(name) and gives it `sortid`, if member `userid` owns it
 // (another member's class stays as it is). Returns false, and does nothing, when the cleaned name

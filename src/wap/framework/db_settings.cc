@@ -95,4 +95,6 @@ DBSettings LoadDBSettings(host::Application& app, const host::Server& server) {
   return s;
 }
 
+void ForgetDBSettings(host::Application& app) { app.Set("strDBName", ""); }
+
 }  // namespace wap

@@ -30,6 +30,10 @@ struct DBSettings {
 // values. Throws when a file cannot be read (nothing further is cached then).
 DBSettings LoadDBSettings(host::Application& application, const host::Server& server);
 
+// Forgets the cached settings: the next LoadDBSettings reads the files again (after an operator
+// changed conn.asp). Requests already running keep the settings they loaded.
+void ForgetDBSettings(host::Application& application);
+
 // The value of the setting `name` in `text`: the last match of name="\S*" (name in any letter
 // case, the non-blank run greedy), less every occurrence of name= (any case) and less one double
 // quote at each end. Empty when there is no match.

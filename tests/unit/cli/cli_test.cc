@@ -52,11 +52,11 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
       {{"init", root, "--demo"}, 0, "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n", ""},
       {{"init", root}, 1, "", "--force"},
       {{"init", other, "--postgres", "Data Source=db;Initial Catalog="}, 2, "", "wapsite init: "},
-      {add(" It's new "), 0, "class added\n", ""},
+      {add(" It's new "), 0, " added\n", ""},
       {{"init", root, "--force"}, 0, "laid out " + root, ""},  // the database starts again
       {{"class", "rename", "--root", root, "--userid", "12", "--id", "7", "--name", "X",
         "--sortid", "1"}, 1, "", "wapsite class rename: member 12 has no class 7; nothing renamed\n"},
-      {add("x"), 0, "class added\n", ""},
+      {add("x"), 0, "class 1 added\n", ""},  // the id rename and delete take
       {{"class", "rename", "--root", root, "--userid", "12", "--id", "1", "--name", "X",
         "--sortid", "1"}, 0, "class 1 renamed\n", ""},
       {{"class", "delete", "--root", root, "--userid", "13", "--id", "1"}, 1, "",
