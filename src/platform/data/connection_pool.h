@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -45,6 +46,17 @@ class ConnectionPool {
   // Never throws.
   void Return(const ConnectionSettings& settings, std::unique_ptr<NativeConnection> conn,
               bool healthy);
+
+  // What the pool has seen, for the operator's monitoring: connections borrowed and not yet
+  // returned; borrows that found no idle connection and waited for a new one to open; statements
+  // that failed (counted by Connection). Thread-safe; relaxed counters.
+  struct Counts {
+    std::size_t in_use = 0;
+    std::uint64_t waits = 0;
+    std::uint64_t statement_errors = 0;
+  };
+  Counts Observe() const;
+  void CountStatementError();
 
   void SetStatementLog(StatementLog log);
   // Logs `sql` and its `params` when a statement log is set. Calls of the log are serialised.

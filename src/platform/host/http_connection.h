@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "platform/host/http_server.h"
+#include "platform/observe/metrics.h"
 
 namespace host::internal {
 
@@ -42,12 +43,13 @@ HttpRequestData ToRequestData(
 
 // What the server's connections share. Owned by the server; outlives every connection.
 struct ConnectionShared {
-  ConnectionShared(HttpServerOptions o, HttpHandler h, ServerLog& l)
-      : options(std::move(o)), handler(std::move(h)), log(l) {}
+  ConnectionShared(HttpServerOptions o, HttpHandler h, ServerLog& l, observe::Metrics* m)
+      : options(std::move(o)), handler(std::move(h)), log(l), metrics(m) {}
 
   const HttpServerOptions options;
   const HttpHandler handler;
   ServerLog& log;
+  observe::Metrics* const metrics;  // nullptr: none kept
   std::atomic<bool> stopping{false};
 
   // Live connections, for Shutdown on stop and for closing an idle one when the server is full,
@@ -107,11 +109,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool served_ = false;                  // a request was answered on this connection
   std::chrono::steady_clock::time_point head_deadline_;
 
-  // For the access line of the reply being written.
+  // For the access line of the reply being written; method_ empty until a head was read.
   std::string method_;
-  std::string path_;
+  std::string target_;
+  int http_version_ = 11;
+  std::string referer_;
+  std::string user_agent_;
   std::size_t body_bytes_ = 0;
+  std::size_t page_label_ = 0;
   std::chrono::steady_clock::time_point started_;
+  std::chrono::system_clock::time_point received_;
   std::chrono::steady_clock::time_point drain_deadline_;
   std::array<char, 4096> scratch_{};
 };

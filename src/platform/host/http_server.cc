@@ -35,8 +35,8 @@ const std::string kBusyReply = BusyReply();
 }  // namespace
 
 struct HttpServer::Impl {
-  Impl(HttpServerOptions options, HttpHandler handler, ServerLog& log)
-      : shared(std::move(options), std::move(handler), log),
+  Impl(HttpServerOptions options, HttpHandler handler, ServerLog& log, observe::Metrics* metrics)
+      : shared(std::move(options), std::move(handler), log, metrics),
         io(std::max(shared.options.threads, 1)),
         acceptor(net::make_strand(io)),
         signals(acceptor.get_executor()),
@@ -165,8 +165,9 @@ struct HttpServer::Impl {
   bool stopped = false;  // on the acceptor's strand only
 };
 
-HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log)
-    : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), log)) {}
+HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
+                       observe::Metrics* metrics)
+    : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), log, metrics)) {}
 
 HttpServer::~HttpServer() = default;
 

@@ -33,6 +33,10 @@
 #include "platform/host/http_exchange.h"
 #include "platform/host/server_log.h"
 
+namespace observe {
+class Metrics;
+}
+
 namespace host {
 
 struct HttpServerOptions {
@@ -50,6 +54,7 @@ struct HttpServerOptions {
   std::chrono::milliseconds read_timeout{15'000};
   std::chrono::milliseconds idle_timeout{30'000};
   bool handle_signals = true;
+  bool log_access = true;  // false: no access lines (a listener for the operator's tools)
 };
 
 // Answers one request; must not throw. Called on worker threads, several at once.
@@ -57,9 +62,11 @@ using HttpHandler = std::function<HttpReply(const HttpRequestData&)>;
 
 class HttpServer {
  public:
-  // `log` receives one access line per reply and connection-level notes; it must outlive the
-  // server.
-  HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log);
+  // `log` receives one access line per reply and connection-level notes; `metrics`, when given,
+  // counts every reply (under the reply's page_label) and the open connections. Both must outlive
+  // the server.
+  HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
+             observe::Metrics* metrics = nullptr);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;

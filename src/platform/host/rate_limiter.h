@@ -7,7 +7,9 @@
 // RateLimiters: the limiters one server keeps for its pages, shared by all requests.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <list>
@@ -65,6 +67,11 @@ struct RateLimiters {
 
   RateLimiter login_by_name;
   RateLimiter login_by_address;
+
+  // Failed sign-ins, for the operator's monitoring: visitors' member logins and owners'
+  // back-office sign-ins. Relaxed counters; whoever checks a password adds its failures.
+  std::atomic<std::uint64_t> visitor_login_failures{0};
+  std::atomic<std::uint64_t> owner_signin_failures{0};
 };
 
 }  // namespace host
