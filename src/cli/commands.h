@@ -16,6 +16,7 @@ namespace cli {
 void AddServeCommand(CLI::App& app, int& exit_code);   // serve_command.cc
 void AddInitCommand(CLI::App& app, int& exit_code);    // init_command.cc
 void AddAdminCommands(CLI::App& app, int& exit_code);  // admin_commands.cc: class …, site create
+void AddBackupCommands(CLI::App& app, int& exit_code);  // backup_command.cc: backup, restore
 
 // Every object a host page may create, by its program id in any letter case: "wap.CLASS",
 // "site.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   cli::AddServeCommand(app, exit_code);
   cli::AddInitCommand(app, exit_code);
   cli::AddAdminCommands(app, exit_code);
+  cli::AddBackupCommands(app, exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

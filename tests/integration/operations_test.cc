@@ -3,10 +3,18 @@
 // journal's priorities, and a backup taken while visitors post that restores every post.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <regex>
+#include <set>
+#include <thread>
+
+#include "platform/data/connection.h"
+#include "platform/data/connection_pool.h"
+#include "platform/data/recordset.h"
 
 #include "support/http_client.h"
 #include "support/server_process.h"
@@ -81,6 +89,64 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
   const fs::path text = dir.path() / "metrics.txt";
   std::ofstream(text, std::ios::binary) << scrape.body;
   EXPECT_EQ(std::system(("promtool check metrics < '" + text.string() + "'").c_str()), 0);
+}
+
+TEST(Operations, ABackupTakenDuringAPostFloodRestoresEveryAcknowledgedPost) {
+  TempDir dir;
+  DemoRoot site(dir.path() / "site");
+  const fs::path tar = dir.path() / "site.tar", restored = dir.path() / "restored";
+  if (site.Postgres()) {  // the files only; the database is pg_dump's
+    const CommandResult backup = RunWapsite({"backup", "--root", site.Path().string(), "--to", tar.string()});
+    EXPECT_EQ(backup.exit_code, 0) << backup.err;
+    EXPECT_NE(backup.out.find("pg_dump"), std::string::npos) << backup.out;
+    EXPECT_EQ(RunWapsite({"restore", "--from", tar.string(), "--root", restored.string()}).exit_code, 0);
+    EXPECT_TRUE(fs::exists(restored / "conn.asp"));
+    return;
+  }
+  ServerProcess server(site.Path());
+  std::mutex mutex;
+  std::vector<std::string> acknowledged;
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> posters;
+  for (int t = 0; t < 4; ++t) {
+    posters.emplace_back([&, t] {
+      HttpClient client(server.Port());
+      for (int i = 0; !stop; ++i) {
+        const std::string title = "flood-" + std::to_string(t) + "-" + std::to_string(i);
+        if (client.Post("/wap/newly.asp?userid=1", "lyr=w&title=" + title + "&content=c").status != 302) continue;
+        std::lock_guard lock(mutex);
+        acknowledged.push_back(title);
+      }
+    });
+  }
+  auto count = [&] { std::lock_guard lock(mutex); return acknowledged.size(); };
+  while (count() < 100) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const std::size_t before = count();  // acknowledged before the backup began: all in it
+  const CommandResult backup = RunWapsite({"backup", "--root", site.Path().string(), "--to", tar.string()});
+  const std::size_t after = count();
+  stop = true;
+  for (auto& poster : posters) poster.join();
+  ASSERT_EQ(backup.exit_code, 0) << backup.err;
+  EXPECT_GT(after, before) << "the posts went on while the backup ran";
+
+  const CommandResult refused = RunWapsite({"restore", "--from", tar.string(), "--root", site.Path().string()});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+  const CommandResult restore = RunWapsite({"restore", "--from", tar.string(), "--root", restored.string()});
+  ASSERT_EQ(restore.exit_code, 0) << restore.err;
+  for (const char* file : {"conn.asp", "wap/newly.asp", "wapTemplete/1/style.css", "waphome/demo/index.asp"})
+    EXPECT_TRUE(fs::exists(restored / file)) << file;
+
+  data::ConnectionPool pool(restored);
+  data::Connection db(pool);
+  db.Open("Provider=SQLOLEDB.1;Data Source=sqlite:data/site.db;Initial Catalog=site");
+  EXPECT_EQ(db.Execute("pragma integrity_check")->Field(0).ToText(), "ok");
+  std::set<std::string> stored;
+  for (auto rows = db.Execute("select title from wap_lyb"); !rows->Eof(); rows->MoveNext()) stored.insert(rows->Field(0).ToText());
+  for (std::size_t i = 0; i < before; ++i) EXPECT_TRUE(stored.count(acknowledged[i])) << acknowledged[i];
+  db.Close();
+  ServerProcess again(restored);
+  EXPECT_NE(HttpClient(again.Port()).Get("/wap/lyb.asp?userid=1").body.find("flood-"), std::string::npos);
 }
 
 }  // namespace
