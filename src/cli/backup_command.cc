@@ -3,7 +3,6 @@
 // is copied with SQLite's online backup (one consistent view), the files as they are. A database
 // on PostgreSQL is left to pg_dump; the command says so and copies the files.
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -22,7 +21,8 @@ namespace fs = std::filesystem;
 
 // The SQLite file of `settings` relative to `root` ("data/site.db"); std::nullopt on PostgreSQL.
 // Throws std::runtime_error when the file lies outside the root.
-std::optional<std::string> SqliteName(const fs::path& root, const data::ConnectionSettings& settings) {
+std::optional<std::string> SqliteName(const fs::path& root,
+                                      const data::ConnectionSettings& settings) {
   const std::string_view path = data::SqlitePathOf(settings.server);
   if (path.empty()) return std::nullopt;
   const fs::path full = fs::weakly_canonical(root / fs::path(path));
@@ -138,7 +138,9 @@ void AddBackupCommands(CLI::App& app, int& exit_code) {
       "Write a web root and its SQLite database to a tar file, while the server runs: the "
       "database as one consistent copy, the member folders, templates and pages as they are. "
       "With PostgreSQL, back the database up with pg_dump; the files are copied.");
-  backup->add_option("--root", options->root, "The web root")->required()->check(CLI::ExistingDirectory);
+  backup->add_option("--root", options->root, "The web root")
+      ->required()
+      ->check(CLI::ExistingDirectory);
   backup->add_option("--to", options->file, "The tar file to write (replaced)")->required();
   backup->callback([options, &exit_code] {
     Run("backup", exit_code, [&] { return Backup(options->root, options->file); });
@@ -147,11 +149,14 @@ void AddBackupCommands(CLI::App& app, int& exit_code) {
       "restore",
       "Lay out a web root again from a tar file that 'wapsite backup' wrote. Refuses a folder "
       "that is not empty unless --force; stop the server of that root first.");
-  restore->add_option("--from", options->file, "The tar file")->required()->check(CLI::ExistingFile);
+  restore->add_option("--from", options->file, "The tar file")
+      ->required()
+      ->check(CLI::ExistingFile);
   restore->add_option("--root", options->root, "The web root to lay out")->required();
   restore->add_flag("--force", options->force, "Replace the files of a web root that is not empty");
   restore->callback([options, &exit_code] {
-    Run("restore", exit_code, [&] { return Restore(options->file, options->root, options->force); });
+    Run("restore", exit_code,
+        [&] { return Restore(options->file, options->root, options->force); });
   });
 }
 

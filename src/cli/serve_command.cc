@@ -13,12 +13,12 @@
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
 #include "platform/host/http_server.h"
+#include "platform/host/metrics_listener.h"
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
-#include "platform/host/metrics_listener.h"
 #include "platform/observe/journal.h"
 #include "platform/observe/metrics.h"
 
@@ -63,13 +63,14 @@ std::unique_ptr<observe::Metrics> NewMetrics(host::MemorySessionStore& sessions,
                       "SQL statements that failed.",
                       [&connections] { return double(connections.Observe().statement_errors); });
   const char* const failures = "wapsite_signin_failures_total";
-  const char* const failures_help = "Failed sign-ins: visitors' member logins, owners' back office.";
-  metrics->AddReading(
-      failures, Type::kCounter, failures_help,
-      [&limiters] { return double(limiters.visitor_login_failures.load()); }, {"kind", "visitor"});
-  metrics->AddReading(
-      failures, Type::kCounter, failures_help,
-      [&limiters] { return double(limiters.owner_signin_failures.load()); }, {"kind", "owner"});
+  const char* const failures_help =
+      "Failed sign-ins: visitors' member logins, owners' back office.";
+  metrics->AddReading(failures, Type::kCounter, failures_help,
+                      [&limiters] { return double(limiters.visitor_login_failures.load()); },
+                      {"kind", "visitor"});
+  metrics->AddReading(failures, Type::kCounter, failures_help,
+                      [&limiters] { return double(limiters.owner_signin_failures.load()); },
+                      {"kind", "owner"});
   return metrics;
 }
 
@@ -138,14 +139,13 @@ int Serve(const ServeSettings& settings) {
   // to a file or a pipe writes them in batches instead. On a terminal each line shows at once.
   // Under systemd, standard error is the journal: error lines carry their priority.
   const bool to_stdout = settings.access_log == "-";
-  const host::ServerLogOptions log_options{
-      .batch_access = !to_stdout || isatty(STDOUT_FILENO) == 0,
-      .priorities = observe::IsJournalStream(STDERR_FILENO)};
+  const host::ServerLogOptions log_options{.batch_access = !to_stdout || isatty(STDOUT_FILENO) == 0,
+                                           .priorities = observe::IsJournalStream(STDERR_FILENO)};
   std::unique_ptr<host::ServerLog> log_owned;
   try {
-    log_owned = to_stdout ? std::make_unique<host::ServerLog>(std::cout, std::cerr, log_options)
-                          : std::make_unique<host::ServerLog>(settings.access_log, std::cerr,
-                                                              log_options);
+    log_owned =
+        to_stdout ? std::make_unique<host::ServerLog>(std::cout, std::cerr, log_options)
+                  : std::make_unique<host::ServerLog>(settings.access_log, std::cerr, log_options);
   } catch (const std::exception& e) {
     std::cerr << "wapsite serve: " << e.what() << "\n";
     return 1;
@@ -211,8 +211,8 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       "serve",
       "Serve a web root over HTTP/1.1: host pages (.asp), page objects and static files. Prints "
       "'listening on http://ADDR:PORT' when ready, then one access line per request on standard "
-      "output (or --access-log); error details go to standard error. SIGINT or SIGTERM stops it gracefully (exit "
-      "0).");
+      "output (or --access-log); error details go to standard error. SIGINT or SIGTERM stops it "
+      "gracefully (exit 0).");
   serve->add_option("root,--root", settings->root, "The web root folder to serve")
       ->required()
       ->check(CLI::ExistingDirectory);

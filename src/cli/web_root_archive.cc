@@ -66,7 +66,8 @@ void TarWriter::AddFile(const fs::path& source, const std::string& name) {
     auto got = static_cast<std::size_t>(in.gcount());
     if (in.bad()) throw std::runtime_error("cannot read " + source.string());
     if (got < want) {  // the file shrank meanwhile
-      std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(got), buffer.begin() + static_cast<std::ptrdiff_t>(want), '\0');
+      std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(got),
+                buffer.begin() + static_cast<std::ptrdiff_t>(want), '\0');
       got = want;
     }
     if (archive_write_data(archive_.get(), buffer.data(), got) < 0) {
@@ -96,10 +97,10 @@ std::size_t TarWriter::AddTree(const fs::path& root,
   return files;
 }
 
-struct stat TarWriter::WriteHeader(const fs::path& source, const std::string& name,
-                                   unsigned type) {
+struct stat TarWriter::WriteHeader(const fs::path& source, const std::string& name, unsigned type) {
   struct stat status {};
-  if (::stat(source.c_str(), &status) != 0) throw std::runtime_error("cannot read " + source.string());
+  if (::stat(source.c_str(), &status) != 0)
+    throw std::runtime_error("cannot read " + source.string());
   EntryPtr entry(archive_entry_new());
   archive_entry_set_pathname(entry.get(), name.c_str());
   archive_entry_set_filetype(entry.get(), type);
@@ -143,7 +144,8 @@ std::size_t ExtractTar(const fs::path& path, const fs::path& root) {
                                "': only folders and files below the root are restored");
     }
     archive_entry_set_pathname(entry, (root / name).c_str());
-    if (archive_write_header(out.get(), entry) != ARCHIVE_OK) Fail(out.get(), "cannot write " + name);
+    if (archive_write_header(out.get(), entry) != ARCHIVE_OK)
+      Fail(out.get(), "cannot write " + name);
     const void* block = nullptr;
     std::size_t size = 0;
     la_int64_t offset = 0;
@@ -154,10 +156,12 @@ std::size_t ExtractTar(const fs::path& path, const fs::path& root) {
       }
     }
     if (data_rc != ARCHIVE_EOF) Fail(in.get(), "cannot read " + name);
-    if (archive_write_finish_entry(out.get()) != ARCHIVE_OK) Fail(out.get(), "cannot write " + name);
+    if (archive_write_finish_entry(out.get()) != ARCHIVE_OK)
+      Fail(out.get(), "cannot write " + name);
     if (type == AE_IFREG) ++files;
   }
-  if (archive_write_close(out.get()) != ARCHIVE_OK) Fail(out.get(), "cannot finish " + root.string());
+  if (archive_write_close(out.get()) != ARCHIVE_OK)
+    Fail(out.get(), "cannot finish " + root.string());
   return files;
 }
 

@@ -4,13 +4,13 @@
 // through a symbolic link. One thread.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include <sys/stat.h>
 
 struct archive;
 

@@ -59,7 +59,8 @@ std::unique_ptr<NativeConnection> ConnectionPool::Borrow(const ConnectionSetting
 }
 
 ConnectionPool::Counts ConnectionPool::Observe() const {
-  return {static_cast<std::size_t>(std::max<std::int64_t>(0, impl_->in_use.load(std::memory_order_relaxed))),
+  return {static_cast<std::size_t>(
+              std::max<std::int64_t>(0, impl_->in_use.load(std::memory_order_relaxed))),
           impl_->waits.load(std::memory_order_relaxed),
           impl_->statement_errors.load(std::memory_order_relaxed)};
 }

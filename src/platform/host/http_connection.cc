@@ -212,9 +212,8 @@ void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
     for (const auto& [name, value] : reply.headers) response_.insert(name, value);
   } catch (const std::length_error&) {
     // A header the transport cannot carry (a value over 64 KiB): the page's reply is lost.
-    const std::string id =
-        shared_.log.Error(method_ + " " + std::string(PathOf(target_)) +
-                          ": a response header is too large to send");
+    const std::string id = shared_.log.Error(method_ + " " + std::string(PathOf(target_)) +
+                                             ": a response header is too large to send");
     return Send(PlainTextReply(500, "internal error (id " + id + ")"), false, false);
   }
   body_bytes_ = reply.body.size();
@@ -235,7 +234,8 @@ void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
 void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t) {
   if (shared_.metrics != nullptr) {
     shared_.metrics->CountRequest(page_label_, static_cast<int>(response_.result_int()),
-                                  ec ? 0 : body_bytes_, std::chrono::steady_clock::now() - started_);
+                                  ec ? 0 : body_bytes_,
+                                  std::chrono::steady_clock::now() - started_);
   }
   if (shared_.options.log_access) {
     shared_.log.Access({.remote = remote_,

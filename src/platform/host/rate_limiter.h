@@ -9,8 +9,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <list>
 #include <mutex>

@@ -52,7 +52,8 @@ void ServerLog::Reopen() {
   std::lock_guard lock(mutex_);
   if (!reopened) {
     errors_ << Prefix(observe::kPriorityError) << "cannot reopen the access log '"
-            << access_file_.string() << "'; still writing to the file it had\n" << std::flush;
+            << access_file_.string() << "'; still writing to the file it had\n"
+            << std::flush;
     return;
   }
   WritePending();

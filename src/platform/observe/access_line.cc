@@ -37,8 +37,7 @@ void AppendAccessLine(std::string& out, const AccessRecord& record) {
   gmtime_r(&seconds, &utc);
   char time[40];
   std::snprintf(time, sizeof time, " - - [%02d/%s/%04d:%02d:%02d:%02d +0000] \"", utc.tm_mday,
-                kMonths[utc.tm_mon % 12], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
-                utc.tm_sec);
+                kMonths[utc.tm_mon % 12], utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
   AppendEscaped(out, record.remote);
   out.append(time);
   if (record.method.empty()) {

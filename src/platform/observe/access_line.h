@@ -1,5 +1,6 @@
 // AccessLine: one request of the access log in the combined log format that log analysers read:
-//   REMOTE - - [07/Dec/2026:05:45:00 +0000] "GET /wap/index.asp?userid=1 HTTP/1.1" 200 1234 "REFERER" "AGENT"
+//   REMOTE - - [07/Dec/2026:05:45:00 +0000] "GET /wap/index.asp?userid=1 HTTP/1.1" 200 1234
+//   "REFERER" "AGENT"
 // The time is the request's arrival, in UTC. The request line and the Referer carry their query
 // strings with secret fields redacted (redaction.h). A body of 0 bytes is written "-", as is a
 // missing Referer, User-Agent or request line (a request whose head could not be read). Quotes,
@@ -19,7 +20,7 @@ struct AccessRecord {
   std::chrono::system_clock::time_point received{};
   std::string_view method{};  // empty: the request head could not be read
   std::string_view target{};  // as received
-  int http_version = 11;     // 10 or 11
+  int http_version = 11;      // 10 or 11
   int status = 0;
   std::size_t body_bytes = 0;
   std::string_view referer{};     // empty: none

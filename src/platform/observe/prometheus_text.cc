@@ -33,8 +33,7 @@ std::string PrometheusNumber(double value) {
   return text;
 }
 
-void PrometheusText::Family(std::string_view name, std::string_view type,
-                            std::string_view help) {
+void PrometheusText::Family(std::string_view name, std::string_view type, std::string_view help) {
   text_.append("# HELP ").append(name).push_back(' ');
   AppendEscaped(text_, help, false);
   text_.append("\n# TYPE ").append(name).push_back(' ');

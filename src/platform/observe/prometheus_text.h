@@ -12,7 +12,8 @@
 
 namespace observe {
 
-inline constexpr std::string_view kPrometheusContentType = "text/plain; version=0.0.4; charset=utf-8";
+inline constexpr std::string_view kPrometheusContentType =
+    "text/plain; version=0.0.4; charset=utf-8";
 
 // `value` as the format writes a number: "3", "0.25", "+Inf".
 std::string PrometheusNumber(double value);

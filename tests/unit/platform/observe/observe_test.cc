@@ -67,7 +67,7 @@ TEST(ServerLog, PrefixesPrioritiesAndReopensItsFileAfterRotation) {
   EXPECT_EQ(read(file).find("a "), std::string::npos);
 }
 
-TEST(Metrics, LabelsShallowHostPagesAndFoldsTheRest) {
+TEST(Metrics, LabelsShallowHostPagesEscapedAndFoldsTheRest) {
   observe::Metrics metrics("1.0");
   const auto index = metrics.PageFor("/wap/index.asp");
   EXPECT_EQ(metrics.PageFor("/wap/index.asp"), index);
@@ -75,6 +75,8 @@ TEST(Metrics, LabelsShallowHostPagesAndFoldsTheRest) {
   EXPECT_NE(metrics.PageFor("/index.asp"), observe::Metrics::kOther);
   for (const char* folded : {"/waphome/demo/index.asp", "wap/x.asp", "/wap/a b.asp", "/wap/新.asp"})
     EXPECT_EQ(metrics.PageFor(folded), observe::Metrics::kOther) << folded;
+  metrics.CountRequest(metrics.PageFor("/q\"\\.asp"), 200, 5, std::chrono::milliseconds(30));
+  EXPECT_NE(metrics.Text().find("{page=\"/q\\\"\\\\.asp\",le=\"0.05\"} 1\n"), std::string::npos);
   for (std::size_t i = 0; i < observe::Metrics::kMaxPages; ++i) metrics.PageFor("/p" + std::to_string(i) + ".asp");
   EXPECT_EQ(metrics.PageFor("/one-too-many.asp"), observe::Metrics::kOther);
   EXPECT_EQ(metrics.PageFor("/wap/index.asp"), index);
