@@ -18,6 +18,7 @@ void AddInitCommand(CLI::App& app, int& exit_code);    // init_command.cc
 void AddAdminCommands(CLI::App& app, int& exit_code);  // admin_commands.cc: class …, site create
 void AddMemberCommands(CLI::App& app, int& exit_code);  // member_commands.cc: member …
 void AddUpgradeCommand(CLI::App& app, int& exit_code);  // upgrade_command.cc
+void AddBackupCommands(CLI::App& app, int& exit_code);  // backup_command.cc: backup, restore
 
 // Every object a host page may create, by its program id in any letter case: "wap.CLASS",
 // "site.CLASS", "backoffice.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   cli::AddAdminCommands(app, exit_code);
   cli::AddMemberCommands(app, exit_code);
   cli::AddUpgradeCommand(app, exit_code);
+  cli::AddBackupCommands(app, exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -21,12 +21,15 @@
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
 #include "platform/host/http_server.h"
+#include "platform/host/metrics_listener.h"
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
 #include "wap/framework/db_settings.h"
+#include "platform/observe/journal.h"
+#include "platform/observe/metrics.h"
 
 namespace cli {
 namespace {
@@ -48,7 +51,38 @@ struct ServeSettings {
   double idle_timeout = Seconds(server.idle_timeout);
   std::string statement_log;  // empty: off
   bool secure_cookies = false;
+  std::string access_log = "-";  // "-": standard output
+  std::string metrics_listen;    // empty: no metrics
 };
+
+// The metrics of a serving server: its own counts and readings of its parts.
+std::unique_ptr<observe::Metrics> NewMetrics(host::MemorySessionStore& sessions,
+                                             const data::ConnectionPool& connections,
+                                             const host::RateLimiters& limiters) {
+  using Type = observe::Metrics::Type;
+  auto metrics = std::make_unique<observe::Metrics>(WAPSITE_VERSION);
+  metrics->AddReading("wapsite_sessions", Type::kGauge, "Live visitor sessions.",
+                      [&sessions] { return static_cast<double>(sessions.Size()); });
+  metrics->AddReading("wapsite_db_connections_in_use", Type::kGauge,
+                      "Database connections borrowed from the pool now.",
+                      [&connections] { return double(connections.Observe().in_use); });
+  metrics->AddReading("wapsite_db_pool_waits_total", Type::kCounter,
+                      "Borrows that found no idle database connection and waited for a new one.",
+                      [&connections] { return double(connections.Observe().waits); });
+  metrics->AddReading("wapsite_db_statement_errors_total", Type::kCounter,
+                      "SQL statements that failed.",
+                      [&connections] { return double(connections.Observe().statement_errors); });
+  const char* const failures = "wapsite_signin_failures_total";
+  const char* const failures_help =
+      "Failed sign-ins: visitors' member logins, owners' back office.";
+  metrics->AddReading(failures, Type::kCounter, failures_help,
+                      [&limiters] { return double(limiters.visitor_login_failures.load()); },
+                      {"kind", "visitor"});
+  metrics->AddReading(failures, Type::kCounter, failures_help,
+                      [&limiters] { return double(limiters.owner_signin_failures.load()); },
+                      {"kind", "owner"});
+  return metrics;
+}
 
 // `sql` on one line: a backslash, CR and LF written as \\, \r and \n.
 std::string OneLine(std::string_view sql) {
@@ -144,7 +178,20 @@ int Serve(const ServeSettings& settings) {
   options.handle_signals = false;
   // One write per access line costs a system call per request; a busy server whose output goes
   // to a file or a pipe writes them in batches instead. On a terminal each line shows at once.
-  host::ServerLog log(std::cout, std::cerr, /*batch_access=*/isatty(STDOUT_FILENO) == 0);
+  // Under systemd, standard error is the journal: error lines carry their priority.
+  const bool to_stdout = settings.access_log == "-";
+  const host::ServerLogOptions log_options{.batch_access = !to_stdout || isatty(STDOUT_FILENO) == 0,
+                                           .priorities = observe::IsJournalStream(STDERR_FILENO)};
+  std::unique_ptr<host::ServerLog> log_owned;
+  try {
+    log_owned =
+        to_stdout ? std::make_unique<host::ServerLog>(std::cout, std::cerr, log_options)
+                  : std::make_unique<host::ServerLog>(settings.access_log, std::cerr, log_options);
+  } catch (const std::exception& e) {
+    std::cerr << "wapsite serve: " << e.what() << "\n";
+    return 1;
+  }
+  host::ServerLog& log = *log_owned;
   host::Application application;
   application.Set("domain", settings.domain);
   host::MemorySessionStore sessions(settings.max_sessions);
@@ -160,12 +207,29 @@ int Serve(const ServeSettings& settings) {
   }
   host::RateLimiters limiters(settings.login_failures_per_name,
                               settings.login_failures_per_address);
+  // Metrics, when asked for: counted by the server, served on a listener of their own.
+  std::unique_ptr<observe::Metrics> metrics;
+  std::unique_ptr<host::MetricsListener> metrics_listener;
+  if (!settings.metrics_listen.empty()) {
+    metrics = NewMetrics(sessions, connections, limiters);
+    host::HttpServerOptions at;
+    try {
+      ParseListen(settings.metrics_listen, at);
+      metrics_listener =
+          std::make_unique<host::MetricsListener>(*metrics, at.address, at.port, log);
+      std::cout << "metrics on http://" << metrics_listener->Start() << "/metrics" << std::endl;
+    } catch (const std::exception& e) {
+      std::cerr << "wapsite serve: --metrics-listen: " << e.what() << "\n";
+      return 1;
+    }
+  }
   host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions, connections,
                                       log, settings.max_fields, &limiters,
-                                      settings.secure_cookies});
+                                      settings.secure_cookies, metrics.get()});
   host::HttpServer server(
       options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log,
-      [](const host::HttpRequestData& r) { return host::RequestDispatcher::MayBlock(r); });
+      [](const host::HttpRequestData& r) { return host::RequestDispatcher::MayBlock(r); },
+      metrics.get());
   std::string bound;
   try {
     bound = server.Listen();
@@ -179,6 +243,7 @@ int Serve(const ServeSettings& settings) {
   // request; requests in flight finish with the settings they loaded.
   const auto reload = [&] {
     notifier.Reloading();
+    log.Reopen();
     if (!settings.statement_log.empty()) {
       if (auto reopened = OpenStatementLog(settings.statement_log, std::ios::app)) {
         connections.SetStatementLog(std::move(reopened));
@@ -212,8 +277,8 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       "serve",
       "Serve a web root over HTTP/1.1: host pages (.asp), page objects and static files. Prints "
       "'listening on http://ADDR:PORT' when ready (and tells a service manager through "
-      "NOTIFY_SOCKET), then one access line per request on standard output; error details go "
-      "to standard error. SIGINT or SIGTERM stops it gracefully (exit 0). SIGHUP reopens the "
+      "NOTIFY_SOCKET), then one access line per request on standard output (or --access-log); "
+      "error details go to standard error. SIGINT or SIGTERM stops it gracefully (exit 0). SIGHUP reopens the "
       "log files and has conn.asp read again.");
   auto config = std::make_shared<std::string>();
   serve
@@ -304,6 +369,16 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                     "Write every SQL statement the pages run to this file, one per line (a "
                     "backslash, CR and LF written as \\\\, \\r and \\n), before it runs; for "
                     "tests. Off by default");
+  serve
+      ->add_option("--access-log", settings->access_log,
+                   "Where the access log goes, one line per request in the combined log format "
+                   "(values of password, session and token fields redacted): a FILE, appended "
+                   "to and reopened on request, or - for standard output")
+      ->capture_default_str();
+  serve->add_option("--metrics-listen", settings->metrics_listen,
+                    "Serve /metrics (Prometheus text format) on this ADDR:PORT, apart from the "
+                    "site; prints 'metrics on http://ADDR:PORT/metrics' when ready. Off by "
+                    "default");
   serve->add_flag("--secure-cookies", settings->secure_cookies,
                   "Mark the session cookie Secure, for installations behind TLS");
   serve->callback([serve, settings, config, &exit_code] {

@@ -10,6 +10,10 @@
 
 namespace cli {
 
+// The database settings of the root's conn.asp. Throws std::runtime_error naming conn.asp when it
+// cannot be read.
+data::ConnectionSettings ReadSiteSettings(const std::filesystem::path& root);
+
 class SiteDatabase {
  public:
   // Opens the database of the web root `root`. Throws std::runtime_error naming conn.asp when it

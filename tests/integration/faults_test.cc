@@ -141,7 +141,7 @@ TEST_F(Faults, ClientsHangingUpHurtNoOneAndSigtermFinishesTheAnswersInFlight) {
     head.Reset();
   }
   EXPECT_EQ(Answers(port), Answers(0, "page"));
-  EXPECT_TRUE(server.WaitForOutput("GET /big.txt 200 0 "));  // those answers broke off
+  EXPECT_TRUE(server.WaitForOutput("\"GET /big.txt HTTP/1.1\" 200 - "));  // those answers broke off
   EXPECT_EQ(HttpClient(port).Get("/big.txt").body.size(), big_size);
 
   RawConnection slow(port), idle(port);

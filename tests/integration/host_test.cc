@@ -52,7 +52,7 @@ class Host : public ::testing::Test {
     HttpClient idle(server_->Port());
     EXPECT_EQ(idle.Get("/hello.asp").status, 200);  // an idle kept-alive connection stays open
     EXPECT_EQ(server_->Stop(), 0);
-    EXPECT_NE(server_->Stdout().find("GET /hello.asp 200 3 "), std::string::npos);
+    EXPECT_NE(server_->Stdout().find("\"GET /hello.asp HTTP/1.1\" 200 3 "), std::string::npos);
     delete server_;
     delete dir_;
   }

@@ -3,7 +3,7 @@
 // session of its own, while the back office adds and deletes classes from its
 // host page and from the command line. Every answer is exactly what the same
 // request got alone (the home page up to the soak's own classes, which come and
-// go); no request fails, while hostile clients from another address flood fields, logouts and
+// go); no request fails, while the metrics are scraped and hostile clients from another address flood fields, logouts and
 // connections. Runs on the engine WAPSITE_ENGINE names, and under
 // ThreadSanitizer.
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <memory>
 #include <fstream>
 #include <mutex>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -41,7 +42,11 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
   DemoRoot site(dir.path() / "site");
   ServerProcess server(
       site.Path(), {"--threads", "4", "--domain", "http://m.example", "--login-failures-per-name",
-                    "1000000", "--login-failures-per-address", "1000000"});
+                    "1000000", "--login-failures-per-address", "1000000", "--metrics-listen",
+                    "127.0.0.1:0"});
+  std::smatch metrics;  // scraped while the readers run
+  const std::string started = server.Stdout();
+  ASSERT_TRUE(std::regex_search(started, metrics, std::regex("metrics on http://[^:]+:([0-9]+)")));
   struct Visit {
     const DemoPage *page;
     Pairs accept;
@@ -125,6 +130,7 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
   const std::string token = SignInOwner(office, "demo", "demo");
   const std::string root = site.Path().string();
   for (int cycle = 0; cycle < 6; ++cycle) {
+    EXPECT_EQ(HttpClient(std::stoi(metrics[1])).Get("/metrics").status, 200);
     const std::string name = "soak" + std::to_string(cycle);
     const bool page_adds = cycle % 2 == 0;
     const Pairs form = {

@@ -29,11 +29,12 @@ std::string Read(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Runs `prefix exec WAPSITE_BIN args…` with /bin/sh, output to dir/out and dir/err.
+// Runs `prefix exec WAPSITE_BIN args…` with /bin/sh, output to dir/out and dir/err (already
+// while `prefix` runs).
 pid_t Spawn(const fs::path& dir, const std::vector<std::string>& args, const std::string& prefix) {
-  std::string command = prefix + " exec \"$0\"";
+  std::string command = "{ " + prefix + " exec \"$0\"";
   for (std::size_t i = 1; i <= args.size(); ++i) command += " \"${" + std::to_string(i) + "}\"";
-  command += " >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
+  command += "; } >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
   std::vector<const char*> argv = {"/bin/sh", "-c", command.c_str(), WAPSITE_BIN};
   for (const auto& arg : args) argv.push_back(arg.c_str());
   argv.push_back(nullptr);
@@ -58,9 +59,10 @@ void RunOn(const std::string& connection, const std::string& sql) {
 
 }  // namespace
 
-ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args) {
+ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args,
+                             const std::string& prefix) {
   args.insert(args.begin(), {"serve", "--root", root.string(), "--listen", "127.0.0.1:0"});
-  pid_ = Spawn(output_.path(), args, "");
+  pid_ = Spawn(output_.path(), args, prefix);
   const std::regex listening("listening on http://[^:]+:([0-9]+)");
   for (auto deadline = std::chrono::steady_clock::now() + 30s; port_ == 0;) {
     std::smatch m;

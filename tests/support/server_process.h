@@ -31,7 +31,9 @@ namespace testing_support {
 
 class ServerProcess {
  public:
-  explicit ServerProcess(const std::filesystem::path& root, std::vector<std::string> args = {});
+  // `prefix`: shell commands run first, as for RunWapsite.
+  explicit ServerProcess(const std::filesystem::path& root, std::vector<std::string> args = {},
+                         const std::string& prefix = "");
   ~ServerProcess();
   int Port() const { return port_; }
   void Signal(int signal);

@@ -9,6 +9,24 @@
 #include "platform/data/recordset.h"
 
 namespace data {
+namespace {
+
+// Counts a statement that fails: the scope ends by an exception.
+class StatementErrorCount {
+ public:
+  explicit StatementErrorCount(ConnectionPool& pool) : pool_(pool) {}
+  StatementErrorCount(const StatementErrorCount&) = delete;
+  StatementErrorCount& operator=(const StatementErrorCount&) = delete;
+  ~StatementErrorCount() {
+    if (std::uncaught_exceptions() > exceptions_) pool_.CountStatementError();
+  }
+
+ private:
+  ConnectionPool& pool_;
+  const int exceptions_ = std::uncaught_exceptions();
+};
+
+}  // namespace
 
 Connection::Connection(ConnectionPool& pool) : pool_(pool) {}
 
@@ -53,6 +71,7 @@ std::unique_ptr<ResultRows> Connection::Run(std::string_view sql,
                                             std::span<const Param> params) {
   NativeConnection& native = Native();
   pool_.LogStatement(sql, params);
+  const StatementErrorCount count(pool_);
   return native.Run(sql, params);
 }
 
@@ -61,6 +80,7 @@ std::shared_ptr<const std::vector<std::int64_t>> Connection::KeptIntegers(
   NativeConnection& native = Native();
   if (!native.KeepsAnswers()) return nullptr;
   pool_.LogStatement(sql, params);
+  const StatementErrorCount count(pool_);
   return native.KeptIntegers(sql, params);
 }
 
@@ -72,6 +92,7 @@ std::unique_ptr<Recordset> Connection::Execute(std::string_view sql,
 void Connection::ExecuteScript(std::string_view script) {
   NativeConnection& native = Native();
   pool_.LogStatement(script);
+  const StatementErrorCount count(pool_);
   native.RunScript(script);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/data/connection_pool.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -17,6 +18,10 @@ struct ConnectionPool::Impl {
 
   mutable std::mutex mutex;  // guards idle
   std::map<ConnectionSettings, std::vector<std::unique_ptr<NativeConnection>>> idle;
+
+  std::atomic<std::int64_t> in_use{0};
+  std::atomic<std::uint64_t> waits{0};
+  std::atomic<std::uint64_t> statement_errors{0};
 
   std::atomic<bool> logging{false};
   mutable std::mutex log_mutex;  // guards log; calls to it are serialised
@@ -41,14 +46,32 @@ std::unique_ptr<NativeConnection> ConnectionPool::Borrow(const ConnectionSetting
       candidate = std::move(it->second.back());
       it->second.pop_back();
     }
-    if (candidate->StillUsable()) return candidate;
+    if (candidate->StillUsable()) {
+      impl_->in_use.fetch_add(1, std::memory_order_relaxed);
+      return candidate;
+    }
     // A connection the engine closed while it was idle is dropped here, outside the lock.
   }
-  return OpenNativeConnection(settings, impl_->base_folder);
+  impl_->waits.fetch_add(1, std::memory_order_relaxed);
+  auto opened = OpenNativeConnection(settings, impl_->base_folder);
+  impl_->in_use.fetch_add(1, std::memory_order_relaxed);
+  return opened;
+}
+
+ConnectionPool::Counts ConnectionPool::Observe() const {
+  return {static_cast<std::size_t>(
+              std::max<std::int64_t>(0, impl_->in_use.load(std::memory_order_relaxed))),
+          impl_->waits.load(std::memory_order_relaxed),
+          impl_->statement_errors.load(std::memory_order_relaxed)};
+}
+
+void ConnectionPool::CountStatementError() {
+  impl_->statement_errors.fetch_add(1, std::memory_order_relaxed);
 }
 
 void ConnectionPool::Return(const ConnectionSettings& settings,
                             std::unique_ptr<NativeConnection> conn, bool healthy) {
+  if (conn) impl_->in_use.fetch_sub(1, std::memory_order_relaxed);
   if (!conn || !healthy) return;  // an unhealthy connection closes as `conn` goes
   std::unique_ptr<NativeConnection> surplus;
   try {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -50,6 +51,17 @@ class ConnectionPool {
   // web root's database settings changed). Connections borrowed now are returned as usual.
   // Never throws.
   void CloseIdle() noexcept;
+
+  // What the pool has seen, for the operator's monitoring: connections borrowed and not yet
+  // returned; borrows that found no idle connection and waited for a new one to open; statements
+  // that failed (counted by Connection). Thread-safe; relaxed counters.
+  struct Counts {
+    std::size_t in_use = 0;
+    std::uint64_t waits = 0;
+    std::uint64_t statement_errors = 0;
+  };
+  Counts Observe() const;
+  void CountStatementError();
 
   // Replaces the statement log (also while statements run; a call in progress finishes first).
   void SetStatementLog(StatementLog log);

@@ -31,10 +31,7 @@ bool IsHttpParseError(const beast::error_code& ec) {
 
 std::string Text(beast::string_view text) { return std::string(text.data(), text.size()); }
 
-std::string PathOf(beast::string_view target) {
-  const std::string text = Text(target);
-  return text.substr(0, text.find('?'));
-}
+std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
 
 }  // namespace
 
@@ -77,6 +74,7 @@ HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& sh
     : shared_(shared),
       stream_(std::move(socket)),
       buffer_(shared.options.header_limit + LargestBody(shared.options) + 64 * 1024) {
+  if (shared_.metrics != nullptr) shared_.metrics->ConnectionOpened();
   beast::error_code ec;
   const auto remote = stream_.socket().remote_endpoint(ec);
   remote_ = ec ? "-" : remote.address().to_string();
@@ -88,6 +86,7 @@ HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& sh
 }
 
 HttpConnection::~HttpConnection() {
+  if (shared_.metrics != nullptr) shared_.metrics->ConnectionClosed();
   std::lock_guard lock(shared_.mutex);
   shared_.live.erase(this);
   const auto it = shared_.per_address.find(remote_);
@@ -143,6 +142,7 @@ void HttpConnection::OnFirstBytes(beast::error_code ec, std::size_t bytes) {
 
 void HttpConnection::ReadRequest() {
   started_ = std::chrono::steady_clock::now();
+  received_ = std::chrono::system_clock::now();
   parser_.emplace();
   parser_->header_limit(static_cast<std::uint32_t>(shared_.options.header_limit));
   parser_->body_limit(LargestBody(shared_.options));  // until the head says which applies
@@ -158,9 +158,17 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
                                 "closed");
     return Close();
   }
-  // What the access line shows: "-" until a head was read.
-  method_ = ec ? std::string(1, '-') : Text(parser_->get().method_string());
-  path_ = ec ? std::string(1, '-') : PathOf(parser_->get().target());
+  method_.clear();
+  if (!ec) {  // what the access line shows
+    const auto& read = parser_->get();
+    method_ = Text(read.method_string());
+    target_ = Text(read.target());
+    http_version_ = static_cast<int>(read.version());
+    const auto referer = read.find(http::field::referer);
+    referer_ = referer == read.end() ? std::string() : Text(referer->value());
+    const auto agent = read.find(http::field::user_agent);
+    user_agent_ = agent == read.end() ? std::string() : Text(agent->value());
+  }
   if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
   if (ec) return Close();  // the connection failed
   const auto& head = parser_->get();
@@ -234,11 +242,12 @@ void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
     for (const auto& [name, value] : reply.headers) response_.insert(name, value);
   } catch (const std::length_error&) {
     // A header the transport cannot carry (a value over 64 KiB): the page's reply is lost.
-    const std::string id =
-        shared_.log.Error(method_ + " " + path_ + ": a response header is too large to send");
+    const std::string id = shared_.log.Error(method_ + " " + std::string(PathOf(target_)) +
+                                             ": a response header is too large to send");
     return Send(PlainTextReply(500, "internal error (id " + id + ")"), false, false);
   }
   body_bytes_ = reply.body.size();
+  page_label_ = reply.page_label;
   if (head) {
     response_.content_length(reply.body.size());  // what a GET would get; no body follows
   } else {
@@ -253,9 +262,22 @@ void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
 }
 
 void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t) {
-  shared_.log.Access(remote_, method_.empty() ? "-" : method_, path_.empty() ? "-" : path_,
-                     response_.result_int(), ec ? 0 : body_bytes_,
-                     std::chrono::steady_clock::now() - started_);
+  if (shared_.metrics != nullptr) {
+    shared_.metrics->CountRequest(page_label_, static_cast<int>(response_.result_int()),
+                                  ec ? 0 : body_bytes_,
+                                  std::chrono::steady_clock::now() - started_);
+  }
+  if (shared_.options.log_access) {
+    shared_.log.Access({.remote = remote_,
+                        .received = received_,
+                        .method = method_,
+                        .target = target_,
+                        .http_version = http_version_,
+                        .status = static_cast<int>(response_.result_int()),
+                        .body_bytes = ec ? 0 : body_bytes_,
+                        .referer = referer_,
+                        .user_agent = user_agent_});
+  }
   if (ec) return Close();
   if (!keep_alive) return CloseGracefully();
   served_ = true;

@@ -26,6 +26,7 @@
 #include <utility>
 
 #include "platform/host/http_server.h"
+#include "platform/observe/metrics.h"
 
 namespace host::internal {
 
@@ -54,17 +55,20 @@ bool LimitBody(boost::beast::http::request_parser<boost::beast::http::string_bod
 
 // What the server's connections share. Owned by the server; outlives every connection.
 struct ConnectionShared {
-  ConnectionShared(HttpServerOptions o, HttpHandler h, HttpMayBlock b, ServerLog& l)
+  ConnectionShared(HttpServerOptions o, HttpHandler h, HttpMayBlock b, ServerLog& l,
+                   observe::Metrics* m)
       : options(std::move(o)),
         handler(std::move(h)),
         may_block(std::move(b)),
         log(l),
+        metrics(m),
         pages(static_cast<std::size_t>(std::max(options.page_threads, 1))) {}
 
   const HttpServerOptions options;
   const HttpHandler handler;
   const HttpMayBlock may_block;
   ServerLog& log;
+  observe::Metrics* const metrics;  // nullptr: none kept
   std::atomic<bool> stopping{false};
 
   // Live connections, for Shutdown on stop and for closing an idle one when the server is full,
@@ -127,11 +131,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool served_ = false;                  // a request was answered on this connection
   std::chrono::steady_clock::time_point head_deadline_;
 
-  // For the access line of the reply being written.
+  // For the access line of the reply being written; method_ empty until a head was read.
   std::string method_;
-  std::string path_;
+  std::string target_;
+  int http_version_ = 11;
+  std::string referer_;
+  std::string user_agent_;
   std::size_t body_bytes_ = 0;
+  std::size_t page_label_ = 0;
   std::chrono::steady_clock::time_point started_;
+  std::chrono::system_clock::time_point received_;
   std::chrono::steady_clock::time_point drain_deadline_;
   std::array<char, 4096> scratch_{};
 };

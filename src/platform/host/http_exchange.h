@@ -3,6 +3,7 @@
 // static files) is independent of the HTTP library. Plain data; no thread-safety concerns.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,6 +28,8 @@ struct HttpReply {
   // Every header but Content-Length and Connection, which the connection adds.
   HttpHeaders headers;
   std::string body;
+  // The metrics label of what answered (observe::Metrics::Page); 0: "other".
+  std::size_t page_label = 0;
 };
 
 // What the host's own replies (refusals, errors, redirects) tell a browser: do not guess another

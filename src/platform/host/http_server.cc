@@ -35,8 +35,9 @@ const std::string kBusyReply = BusyReply();
 }  // namespace
 
 struct HttpServer::Impl {
-  Impl(HttpServerOptions options, HttpHandler handler, HttpMayBlock may_block, ServerLog& log)
-      : shared(std::move(options), std::move(handler), std::move(may_block), log),
+  Impl(HttpServerOptions options, HttpHandler handler, HttpMayBlock may_block, ServerLog& log,
+       observe::Metrics* metrics)
+      : shared(std::move(options), std::move(handler), std::move(may_block), log, metrics),
         io(std::max(shared.options.threads, 1)),
         acceptor(net::make_strand(io)),
         signals(acceptor.get_executor()),
@@ -166,9 +167,9 @@ struct HttpServer::Impl {
 };
 
 HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
-                       HttpMayBlock may_block)
+                       HttpMayBlock may_block, observe::Metrics* metrics)
     : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), std::move(may_block),
-                                   log)) {}
+                                   log, metrics)) {}
 
 HttpServer::~HttpServer() = default;
 

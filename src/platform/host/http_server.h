@@ -40,6 +40,10 @@
 #include "platform/host/http_exchange.h"
 #include "platform/host/server_log.h"
 
+namespace observe {
+class Metrics;
+}
+
 namespace host {
 
 struct HttpServerOptions {
@@ -59,6 +63,7 @@ struct HttpServerOptions {
   std::chrono::milliseconds read_timeout{15'000};
   std::chrono::milliseconds idle_timeout{30'000};
   bool handle_signals = true;
+  bool log_access = true;  // false: no access lines (a listener for the operator's tools)
 };
 
 // Answers one request; must not throw. Called on several threads at once.
@@ -70,10 +75,11 @@ using HttpMayBlock = std::function<bool(const HttpRequestData&)>;
 
 class HttpServer {
  public:
-  // `log` receives one access line per reply and connection-level notes; it must outlive the
-  // server.
+  // `log` receives one access line per reply and connection-level notes; `metrics`, when given,
+  // counts every reply (under the reply's page_label) and the open connections. Both must outlive
+  // the server.
   HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
-             HttpMayBlock may_block = nullptr);
+             HttpMayBlock may_block = nullptr, observe::Metrics* metrics = nullptr);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;

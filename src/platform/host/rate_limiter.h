@@ -7,8 +7,10 @@
 // RateLimiters: the limiters one server keeps for its pages, shared by all requests.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <list>
 #include <mutex>
@@ -69,6 +71,11 @@ struct RateLimiters {
   // minute (fixed: owners do not share a gateway's address as handsets do).
   RateLimiter owner_by_name{kLoginFailuresPerName, std::chrono::minutes(5), 20'000};
   RateLimiter owner_by_address{kLoginFailuresPerAddress, std::chrono::minutes(1), 20'000};
+
+  // Failed sign-ins, for the operator's monitoring: visitors' member logins and owners'
+  // back-office sign-ins. Relaxed counters; whoever checks a password adds its failures.
+  std::atomic<std::uint64_t> visitor_login_failures{0};
+  std::atomic<std::uint64_t> owner_signin_failures{0};
 };
 
 }  // namespace host

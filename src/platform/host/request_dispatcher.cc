@@ -16,6 +16,7 @@
 #include "platform/host/request_error.h"
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
+#include "platform/observe/metrics.h"
 
 namespace host {
 
@@ -24,6 +25,7 @@ namespace host {
 struct RequestDispatcher::PageRun {
   Response response;
   std::optional<RequestSession> session;
+  std::size_t page_label = observe::Metrics::kOther;
 };
 
 namespace {
@@ -96,15 +98,18 @@ HttpReply RequestDispatcher::Handle(const HttpRequestData& request) {
 HttpReply RequestDispatcher::Answer(const HttpRequestData& request) {
   // The request boundary: the only place where exceptions end up.
   PageRun run;
+  HttpReply reply;
   try {
-    return Route(request, run);
+    reply = Route(request, run);
   } catch (const RequestError& e) {
-    return Failure(request, run, 400, e.what());
+    reply = Failure(request, run, 400, e.what());
   } catch (const std::exception& e) {
-    return Failure(request, run, 500, e.what());
+    reply = Failure(request, run, 500, e.what());
   } catch (...) {
-    return Failure(request, run, 500, "an exception that is not a std::exception");
+    reply = Failure(request, run, 500, "an exception that is not a std::exception");
   }
+  reply.page_label = run.page_label;
+  return reply;
 }
 
 bool RequestDispatcher::MayBlock(const HttpRequestData& request) {
@@ -173,6 +178,7 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
     return RunPage(request, *physical, status, path.Virtual(), path.ParentFolder(), run);
   }
   if (!get_or_head) return MethodNotAllowed("GET, HEAD");
+  run.page_label = observe::Metrics::kStatic;
   HttpReply reply;
   reply.headers.emplace_back("Content-Type", WithCharset(MimeTypeFor(path.segments.back())));
   reply.body = ReadWholeFile(*physical);
@@ -183,6 +189,7 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
                                      const std::filesystem::path& physical,
                                      const struct stat& status, const std::string& virtual_path,
                                      const std::string& folder, PageRun& run) {
+  if (services_.metrics != nullptr) run.page_label = services_.metrics->PageFor(virtual_path);
   const std::shared_ptr<const HostPage> page = pages_.Get(physical, virtual_path, status);
   Request page_request = BuildRequest(request, virtual_path, services_.max_fields);
   run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName),

@@ -35,6 +35,9 @@
 namespace data {
 class ConnectionPool;
 }
+namespace observe {
+class Metrics;
+}
 
 namespace host {
 
@@ -49,14 +52,15 @@ struct SiteServices {
   std::size_t max_fields = kDefaultMaxFields;  // per collection of a request; more: 400
   RateLimiters* limiters = nullptr;            // handed to every page; nullptr: none
   bool secure_cookies = false;  // the session cookie also says Secure (behind TLS)
+  observe::Metrics* metrics = nullptr;         // labels each reply's page; nullptr: none
 };
 
 class RequestDispatcher {
  public:
   explicit RequestDispatcher(SiteServices services);
 
-  // The reply to `request`. Never throws. For HEAD the reply carries the body a GET would; the
-  // connection sends only its length.
+  // The reply to `request`, with its metrics page label. Never throws. For HEAD the reply
+  // carries the body a GET would; the connection sends only its length.
   HttpReply Handle(const HttpRequestData& request);
 
   // Whether Handle may run a host page for `request` (and so wait on a database): a path that

@@ -1,35 +1,63 @@
 #include "platform/host/server_log.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "platform/host/random_id.h"
+#include "platform/observe/journal.h"
 
 namespace host {
 namespace {
 
 // Turns line breaks and other control characters into blanks, so that a detail that quotes a
 // client's input cannot forge log lines.
-void MakeOneLine(char* first, char* last) {
-  for (; first != last; ++first) {
-    const auto u = static_cast<unsigned char>(*first);
-    if (u < 0x20 || u == 0x7F) *first = ' ';
-  }
-}
-
 std::string OneLine(std::string_view text) {
   std::string out(text);
-  MakeOneLine(out.data(), out.data() + out.size());
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = ' ';
+  }
   return out;
 }
 
 }  // namespace
 
-ServerLog::ServerLog(std::ostream& access, std::ostream& errors, bool batch_access)
-    : access_(access), errors_(errors), batch_access_(batch_access) {
-  if (batch_access_) {
-    pending_.reserve(kAccessBatchBytes + 1024);
-    flusher_ = std::thread([this] { FlushLoop(); });
+ServerLog::ServerLog(std::ostream& access, std::ostream& errors, ServerLogOptions options)
+    : access_(&access), errors_(errors), options_(options) {
+  StartFlusher();
+}
+
+ServerLog::ServerLog(const std::filesystem::path& access_file, std::ostream& errors,
+                     ServerLogOptions options)
+    : access_file_(access_file),
+      access_owned_(access_file, std::ios::binary | std::ios::app),
+      access_(&access_owned_),
+      errors_(errors),
+      options_(options) {
+  if (!access_owned_) {
+    throw std::runtime_error("cannot write the access log '" + access_file.string() + "'");
   }
+  StartFlusher();
+}
+
+void ServerLog::StartFlusher() {
+  if (!options_.batch_access) return;
+  pending_.reserve(kAccessBatchBytes + 1024);
+  flusher_ = std::thread([this] { FlushLoop(); });
+}
+
+void ServerLog::Reopen() {
+  if (access_file_.empty()) return;
+  std::ofstream reopened(access_file_, std::ios::binary | std::ios::app);
+  std::lock_guard lock(mutex_);
+  if (!reopened) {
+    errors_ << Prefix(observe::kPriorityError) << "cannot reopen the access log '"
+            << access_file_.string() << "'; still writing to the file it had\n"
+            << std::flush;
+    return;
+  }
+  WritePending();
+  access_owned_ = std::move(reopened);
 }
 
 ServerLog::~ServerLog() {
@@ -37,7 +65,7 @@ ServerLog::~ServerLog() {
     std::lock_guard lock(mutex_);
     for (const auto& [key, recent] : recent_) WriteRepeats(key, recent);
   }
-  if (!batch_access_) return;
+  if (!options_.batch_access) return;
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -60,35 +88,32 @@ void ServerLog::FlushLoop() {
 
 void ServerLog::WritePending() {
   if (pending_.empty()) return;
-  access_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
-  access_.flush();
+  access_->write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+  access_->flush();
   pending_.clear();
 }
 
-void ServerLog::Access(std::string_view remote, std::string_view method, std::string_view path,
-                       int status, std::size_t bytes,
-                       std::chrono::steady_clock::duration duration) {
-  char tail[128];
-  const int n = std::snprintf(tail, sizeof tail, " %d %zu %.1fms\n", status, bytes,
-                              std::chrono::duration<double, std::milli>(duration).count());
-  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof tail) return;  // cannot happen
-  const std::string_view numbers(tail, static_cast<std::size_t>(n));
+void ServerLog::Access(const observe::AccessRecord& record) {
   std::lock_guard lock(mutex_);
   const bool was_empty = pending_.empty();
-  const std::size_t start = pending_.size();
-  pending_.append(remote).append(" ").append(method).append(" ").append(path).append(numbers);
-  // Everything but the closing line break stays on the one line.
-  MakeOneLine(pending_.data() + start, pending_.data() + pending_.size() - 1);
-  if (!batch_access_ || pending_.size() >= kAccessBatchBytes) {
+  observe::AppendAccessLine(pending_, record);
+  if (!options_.batch_access || pending_.size() >= kAccessBatchBytes) {
     WritePending();
   } else if (was_empty) {
     wake_.notify_one();
   }
 }
 
+std::string_view ServerLog::Prefix(int priority) const {
+  static constexpr std::string_view kPrefixes[] = {"<0>", "<1>", "<2>", "<3>",
+                                                   "<4>", "<5>", "<6>", "<7>"};
+  return options_.priorities ? kPrefixes[priority & 7] : std::string_view();
+}
+
 void ServerLog::WriteRepeats(const std::string& key, const Recent& recent) {
   if (recent.held_back == 0) return;
   const std::string_view text = std::string_view(key).substr(1);
+  errors_ << Prefix(recent.id.empty() ? observe::kPriorityNotice : observe::kPriorityError);
   if (!recent.id.empty()) errors_ << "error " << recent.id << ": ";
   errors_ << text << " (repeated " << recent.held_back << " more times)\n";
   errors_.flush();
@@ -118,6 +143,7 @@ std::string ServerLog::Counted(std::string_view text, bool with_id) {
     recent_.clear();
   }
   std::string id = with_id ? RandomHex(8) : std::string();
+  errors_ << Prefix(with_id ? observe::kPriorityError : observe::kPriorityNotice);
   if (with_id) errors_ << "error " << id << ": ";
   errors_ << text << '\n';
   errors_.flush();

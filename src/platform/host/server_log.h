@@ -1,6 +1,9 @@
-// ServerLog: the server's two outputs. Access lines go to one stream (standard output), one per
-// request: "REMOTE METHOD PATH STATUS BYTES DURATIONms". Error details go to the other (standard
-// error), each with the error id the client was shown, so the two can be matched. Every line is
+// ServerLog: the server's two outputs. Access lines go to one stream (standard output or a file),
+// one per request in the combined log format (observe/access_line.h: time, request line with its
+// query string, secrets redacted). Error details go to the other (standard error), each with the
+// error id the client was shown, so the two can be matched; when that stream is the journal
+// (`priorities`), each error and note line begins with its syslog priority ("<3>", "<5>"). Every
+// line is
 // written whole. Error and note lines are flushed at once. Access lines are too, unless the log
 // batches them (`batch_access`, for a busy server whose standard output is a file or a pipe):
 // then they are written together, at the latest kAccessFlushInterval after they were logged, when
@@ -16,6 +19,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -23,7 +28,17 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/observe/access_line.h"
+
 namespace host {
+
+struct ServerLogOptions {
+  // Gather access lines and write them together (see above).
+  bool batch_access = false;
+  // Begin each error and note line with its "<N>" syslog priority (the errors stream is the
+  // journal).
+  bool priorities = false;
+};
 
 class ServerLog {
  public:
@@ -33,15 +48,24 @@ class ServerLog {
 
   // The streams must outlive the log. With `batch_access` the log runs a thread that writes the
   // gathered access lines; the destructor writes what is left.
-  ServerLog(std::ostream& access, std::ostream& errors, bool batch_access = false);
+  ServerLog(std::ostream& access, std::ostream& errors, ServerLogOptions options = {});
+  // Access lines are appended to the file `access_file` (created when missing), which Reopen
+  // opens again. Throws std::runtime_error when it cannot be opened.
+  ServerLog(const std::filesystem::path& access_file, std::ostream& errors,
+            ServerLogOptions options = {});
   ~ServerLog();
   ServerLog(const ServerLog&) = delete;
   ServerLog& operator=(const ServerLog&) = delete;
 
-  // One access line. `path` is the request target without its query string (values stay out of
-  // the log); `bytes` the body bytes sent.
-  void Access(std::string_view remote, std::string_view method, std::string_view path, int status,
-              std::size_t bytes, std::chrono::steady_clock::duration duration);
+  // One access line.
+  void Access(const observe::AccessRecord& record);
+
+  // Writes the gathered access lines, then opens the access file again by its name, so that a
+  // file moved away by log rotation is left to its rotator and a new one is started. Nothing is
+  // lost or written twice. When the file cannot be opened, the log keeps writing to the one it
+  // has and notes the failure. Without an access file (a stream): nothing to do. Thread-safe;
+  // not for a signal handler.
+  void Reopen();
 
   // Logs `detail` under a new random error id: "error ID: detail". Returns the id (a repeat
   // within kRepeatInterval: the id already written for that text).
@@ -62,6 +86,9 @@ class ServerLog {
   // Writes `text` (one line) under a new id when `with_id`, unless it repeats a recent one;
   // returns the id the client is shown.
   std::string Counted(std::string_view text, bool with_id);
+  // The "<N>" that begins a line of `priority`; empty without `priorities`.
+  std::string_view Prefix(int priority) const;
+  void StartFlusher();
   // Writes the "repeated" line of the text under `key` (in recent_) when repeats were held
   // back. Requires: mutex_ held.
   void WriteRepeats(const std::string& key, const Recent& recent);
@@ -70,9 +97,11 @@ class ServerLog {
   void FlushLoop();
 
   std::mutex mutex_;
-  std::ostream& access_;
+  const std::filesystem::path access_file_;  // empty: access_ is a stream of the caller's
+  std::ofstream access_owned_;
+  std::ostream* access_;
   std::ostream& errors_;
-  const bool batch_access_;
+  const ServerLogOptions options_;
   std::string pending_;  // access lines not yet written (batching only)
   // By "e" or "n" (error or note) followed by the text written.
   std::unordered_map<std::string, Recent> recent_;

@@ -42,6 +42,7 @@ class LoginLimits {
   }
   void Failed(host::RateLimiter::Clock::time_point now) {
     if (limiters_ == nullptr) return;
+    limiters_->visitor_login_failures.fetch_add(1, std::memory_order_relaxed);
     limiters_->login_by_name.Record(name_key_, now);
     limiters_->login_by_address.Record(address_, now);
   }

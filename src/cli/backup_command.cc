@@ -1,0 +1,163 @@
+// `wapsite backup` and `wapsite restore`: a web root (member folders, templates, pages, settings)
+// and its SQLite database as one tar file. The backup runs beside a serving server: the database
+// is copied with SQLite's online backup (one consistent view), the files as they are. A database
+// on PostgreSQL is left to pg_dump; the command says so and copies the files.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/site_database.h"
+#include "cli/web_root_archive.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/sqlite/sqlite_backup.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The SQLite file of `settings` relative to `root` ("data/site.db"); std::nullopt on PostgreSQL.
+// Throws std::runtime_error when the file lies outside the root.
+std::optional<std::string> SqliteName(const fs::path& root,
+                                      const data::ConnectionSettings& settings) {
+  const std::string_view path = data::SqlitePathOf(settings.server);
+  if (path.empty()) return std::nullopt;
+  const fs::path full = fs::weakly_canonical(root / fs::path(path));
+  const fs::path relative = full.lexically_relative(fs::weakly_canonical(root));
+  if (relative.empty() || *relative.begin() == "..") {
+    throw std::runtime_error("the SQLite database " + full.string() +
+                             " lies outside the web root; copy it with sqlite3's .backup");
+  }
+  return relative.generic_string();
+}
+
+std::string PostgresNote(const data::ConnectionSettings& settings, const char* what) {
+  return "the database is on PostgreSQL (server " + settings.server + ", database " +
+         settings.database + "): " + what;
+}
+
+// A file of our own that is removed when it goes, unless kept.
+class TempFile {
+ public:
+  explicit TempFile(fs::path path) : path_(std::move(path)) {}
+  ~TempFile() {
+    std::error_code ignored;
+    if (!kept_) fs::remove(path_, ignored);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const fs::path& Path() const { return path_; }
+  void MoveTo(const fs::path& target) {
+    fs::rename(path_, target);
+    kept_ = true;
+  }
+
+ private:
+  fs::path path_;
+  bool kept_ = false;
+};
+
+int Backup(const std::string& root_arg, const std::string& to) {
+  const fs::path root = fs::canonical(root_arg);
+  const data::ConnectionSettings settings = ReadSiteSettings(root);
+  const std::optional<std::string> database = SqliteName(root, settings);
+  const fs::path target = fs::weakly_canonical(fs::absolute(to));
+  TempFile tar_file(target.string() + ".partial"), snapshot(target.string() + ".db-partial");
+  if (database) data::BackUpSqliteDatabase(root / *database, snapshot.Path());
+
+  TarWriter tar(tar_file.Path());
+  const auto skip = [&](const std::string& name) {
+    // The live database and its companions (the copy stands for them), and our own files.
+    if (database && (name == *database || name == *database + "-wal" ||
+                     name == *database + "-shm" || name == *database + "-journal")) {
+      return true;
+    }
+    const fs::path full = root / name;
+    return full == target || full == tar_file.Path() || full == snapshot.Path();
+  };
+  std::size_t files = tar.AddTree(root, skip, [](const std::string& name) {
+    std::cerr << "wapsite backup: left out " << name << " (not a plain file or folder)\n";
+  });
+  if (database) {
+    tar.AddFile(snapshot.Path(), *database);
+    ++files;
+  }
+  tar.Close();
+  tar_file.MoveTo(target);
+  std::cout << "backed up " << root.string() << " to " << target.string() << ": " << files
+            << " files" << (database ? ", the database a consistent copy" : "") << "\n";
+  if (!database) std::cout << PostgresNote(settings, "back it up with pg_dump") << "\n";
+  return 0;
+}
+
+int Restore(const std::string& from, const std::string& root_arg, bool force) {
+  const fs::path root = fs::absolute(root_arg);
+  if (fs::exists(root) && !fs::is_empty(root) && !force) {
+    std::cerr << "wapsite restore: " << root.string()
+              << " is not empty; restoring replaces its files: stop its server first and add "
+                 "--force\n";
+    return 1;
+  }
+  const std::size_t files = ExtractTar(from, root);
+  const data::ConnectionSettings settings = ReadSiteSettings(root);
+  const std::optional<std::string> database = SqliteName(root, settings);
+  if (database) {
+    // Journals of a database that was there before belong to it, not to the restored one.
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(root / (*database + suffix));
+  }
+  std::cout << "restored " << files << " files into " << root.string() << "\n";
+  if (!database) {
+    std::cout << PostgresNote(settings, "restore it from its pg_dump with pg_restore") << "\n";
+  }
+  return 0;
+}
+
+// Runs `body`, turning a failure into exit code 1 and one line on standard error.
+void Run(const char* name, int& exit_code, const std::function<int()>& body) {
+  try {
+    exit_code = body();
+  } catch (const std::exception& e) {
+    std::cerr << "wapsite " << name << ": " << e.what() << "\n";
+    exit_code = 1;
+  }
+}
+
+}  // namespace
+
+void AddBackupCommands(CLI::App& app, int& exit_code) {
+  struct Options {
+    std::string root, file;
+    bool force = false;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* backup = app.add_subcommand(
+      "backup",
+      "Write a web root and its SQLite database to a tar file, while the server runs: the "
+      "database as one consistent copy, the member folders, templates and pages as they are. "
+      "With PostgreSQL, back the database up with pg_dump; the files are copied.");
+  backup->add_option("--root", options->root, "The web root")
+      ->required()
+      ->check(CLI::ExistingDirectory);
+  backup->add_option("--to", options->file, "The tar file to write (replaced)")->required();
+  backup->callback([options, &exit_code] {
+    Run("backup", exit_code, [&] { return Backup(options->root, options->file); });
+  });
+  CLI::App* restore = app.add_subcommand(
+      "restore",
+      "Lay out a web root again from a tar file that 'wapsite backup' wrote. Refuses a folder "
+      "that is not empty unless --force; stop the server of that root first.");
+  restore->add_option("--from", options->file, "The tar file")
+      ->required()
+      ->check(CLI::ExistingFile);
+  restore->add_option("--root", options->root, "The web root to lay out")->required();
+  restore->add_flag("--force", options->force, "Replace the files of a web root that is not empty");
+  restore->callback([options, &exit_code] {
+    Run("restore", exit_code,
+        [&] { return Restore(options->file, options->root, options->force); });
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,57 @@
+// WebRootArchive: a web root as a tar file (POSIX pax, written and read with libarchive).
+// Entries are paths relative to the root, "/" separated; only folders and regular files are
+// kept. Extraction refuses an entry that is absolute, climbs with "..", or would be written
+// through a symbolic link. One thread.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct archive;
+
+namespace cli {
+
+class TarWriter {
+ public:
+  // Creates (or replaces) the tar file `path`. Throws std::runtime_error when it cannot.
+  explicit TarWriter(const std::filesystem::path& path);
+  ~TarWriter();
+  TarWriter(const TarWriter&) = delete;
+  TarWriter& operator=(const TarWriter&) = delete;
+
+  // Adds the regular file `source` under the entry name `name`, with its mode and time. A file
+  // that shrinks while it is read is padded with zeros, one that grows is cut at the size it had:
+  // the archive stays well-formed. Throws std::runtime_error on a read or write failure.
+  void AddFile(const std::filesystem::path& source, const std::string& name);
+  // Adds every folder and regular file below `root` (not `root` itself) under its relative
+  // path, except those `skip` (given the relative path) refuses; a symbolic link or other
+  // special file is left out and reported to `skipped`. Returns the number of files added.
+  std::size_t AddTree(const std::filesystem::path& root,
+                      const std::function<bool(const std::string&)>& skip,
+                      const std::function<void(const std::string&)>& skipped);
+  // Finishes the archive. Throws std::runtime_error when the last writes fail.
+  void Close();
+
+ private:
+  // Writes the entry header of `name` (`type` AE_IFREG or AE_IFDIR) with the mode, time and
+  // (for a file) size `source` has now; returns that status.
+  struct stat WriteHeader(const std::filesystem::path& source, const std::string& name,
+                          unsigned type);
+
+  struct Free {
+    void operator()(archive* a) const noexcept;
+  };
+  std::unique_ptr<archive, Free> archive_;
+};
+
+// Lays the entries of the tar file `path` out below `root` (created when missing), replacing
+// files of the same names. Throws std::runtime_error on a malformed archive or a refused entry.
+// Returns the number of files written.
+std::size_t ExtractTar(const std::filesystem::path& path, const std::filesystem::path& root);
+
+}  // namespace cli

@@ -1,0 +1,54 @@
+#include "platform/host/metrics_listener.h"
+
+#include "platform/observe/metrics.h"
+#include "platform/observe/prometheus_text.h"
+
+namespace host {
+namespace {
+
+HttpServerOptions ListenerOptions(std::string address, int port) {
+  HttpServerOptions options;
+  options.address = std::move(address);
+  options.port = port;
+  options.threads = 1;
+  options.max_connections = 16;
+  options.handle_signals = false;
+  options.log_access = false;
+  return options;
+}
+
+}  // namespace
+
+MetricsListener::MetricsListener(const observe::Metrics& metrics, std::string address, int port,
+                                 ServerLog& log)
+    : server_(
+          ListenerOptions(std::move(address), port),
+          [&metrics](const HttpRequestData& request) {
+            const std::string_view path =
+                std::string_view(request.target).substr(0, request.target.find('?'));
+            if (path != "/metrics") return PlainTextReply(404, "not found");
+            if (request.method != "GET" && request.method != "HEAD") {
+              HttpReply refused = PlainTextReply(405, "method not allowed");
+              refused.headers.emplace_back("Allow", "GET, HEAD");
+              return refused;
+            }
+            HttpReply reply;
+            reply.headers.emplace_back("Content-Type", observe::kPrometheusContentType);
+            reply.body = metrics.Text();
+            return reply;
+          },
+          log) {}
+
+MetricsListener::~MetricsListener() {
+  if (!thread_.joinable()) return;
+  server_.Stop();
+  thread_.join();
+}
+
+std::string MetricsListener::Start() {
+  std::string bound = server_.Listen();
+  thread_ = std::thread([this] { server_.Run(); });
+  return bound;
+}
+
+}  // namespace host
