@@ -61,3 +61,30 @@ CREATE TABLE wap_lyb (
   hftime  timestamp(0)
 );
 CREATE INDEX wap_lyb_userid ON wap_lyb (userid, id);
+
+-- The site owners who sign in to the back office: userid is the number every row of the owner's
+-- site carries, username the member folder's name. password holds a salted Argon2id hash.
+CREATE TABLE wap_owners (
+  userid    integer PRIMARY KEY,
+  username  text NOT NULL UNIQUE,
+  password  text NOT NULL,
+  created   timestamp(0) NOT NULL DEFAULT localtimestamp(0),
+  lastlogin timestamp(0),
+  disabled  integer NOT NULL DEFAULT 0
+);
+
+-- What owners did in the back office: who, when, from which address, which action on which row
+-- or file.
+CREATE TABLE wap_audit (
+  id      serial PRIMARY KEY,
+  userid  integer NOT NULL,
+  addtime timestamp(0) NOT NULL DEFAULT localtimestamp(0),
+  address text NOT NULL,
+  action  text NOT NULL,
+  target  text
+);
+CREATE INDEX wap_audit_userid ON wap_audit (userid, id);
+
+-- The schema's version; `wapsite upgrade` brings an older database up to it.
+CREATE TABLE wapsite_schema (version integer NOT NULL);
+INSERT INTO wapsite_schema (version) VALUES (2);

@@ -61,3 +61,30 @@ CREATE TABLE wap_lyb (
   hftime  TEXT
 );
 CREATE INDEX wap_lyb_userid ON wap_lyb (userid, id);
+
+-- The site owners who sign in to the back office: userid is the number every row of the owner's
+-- site carries, username the member folder's name. password holds a salted Argon2id hash.
+CREATE TABLE wap_owners (
+  userid    INTEGER PRIMARY KEY,
+  username  TEXT NOT NULL UNIQUE,
+  password  TEXT NOT NULL,
+  created   TEXT NOT NULL DEFAULT (datetime('now', 'localtime')),
+  lastlogin TEXT,
+  disabled  INTEGER NOT NULL DEFAULT 0
+);
+
+-- What owners did in the back office: who, when, from which address, which action on which row
+-- or file.
+CREATE TABLE wap_audit (
+  id      INTEGER PRIMARY KEY AUTOINCREMENT,
+  userid  INTEGER NOT NULL,
+  addtime TEXT NOT NULL DEFAULT (datetime('now', 'localtime')),
+  address TEXT NOT NULL,
+  action  TEXT NOT NULL,
+  target  TEXT
+);
+CREATE INDEX wap_audit_userid ON wap_audit (userid, id);
+
+-- The schema's version; `wapsite upgrade` brings an older database up to it.
+CREATE TABLE wapsite_schema (version INTEGER NOT NULL);
+INSERT INTO wapsite_schema (version) VALUES (2);

@@ -1,12 +1,13 @@
 <%@ LANGUAGE="VBScript" %><%
-' Site creation for the member the back office works for.
-' The back office signs its operator in and stores the member in the session itself, before it
-' sends the operator here: Session("userid") (the member's numeric id) and Session("UserName")
-' (the member's login name). That sign-in is not part of this site; without those values
-' CreateSite refuses to run.
+' Site creation for the signed-in owner: Session("userid") and Session("UserName"), which the
+' back office's sign-in stores. The guard sends a browser without an owner to the sign-in form, a
+' GET to the settings page (where the template is chosen), and refuses (403) a POST without the
+' owner's form token or from another site, before CreateSite runs.
 ' This page stays in the web root's top folder: CreateSite maps "waphome/" + the member name
 ' relative to the folder of the calling page, so the member's folder becomes /waphome/NAME.
 ' Any failure ends the request with the host's error page, so the text below means success.
+Set office = Server.CreateObject("backoffice.office")
+office.GuardChange
 Set admin = Server.CreateObject("wap.adminmanage")
 admin.CreateSite
 %><?xml version="1.0" encoding="utf-8"?>

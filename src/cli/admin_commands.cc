@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/site_database.h"
 #include "platform/fs/file_system_object.h"
@@ -20,10 +21,6 @@
 
 namespace cli {
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
 
 // The values every administration command takes; CLI11's validators check them, so that a bad
 // value is a usage error (exit 2) before anything runs.
@@ -91,33 +88,6 @@ void AddMemberOptions(CLI::App& command, MemberOptions& member, bool username_re
     command.add_option("--username", member.username, "the member's login name (not needed here)")
         ->type_name("NAME");
   }
-}
-
-// Runs `body` for the command `name`, turning a failure into exit code 1 and one line on standard
-// error.
-void Run(const std::string& name, int& exit_code, const std::function<int()>& body) {
-  try {
-    exit_code = body();
-  } catch (const std::exception& e) {
-    std::cerr << "wapsite " << name << ": " << e.what() << "\n";
-    exit_code = kFailure;
-  }
-}
-
-// A command group ("class", "site") without one of its commands is a usage error (exit 2).
-void RequireOneOf(CLI::App& group, int& exit_code) {
-  group.require_subcommand(0, 1);
-  group.callback([&group, &exit_code] {
-    if (!group.get_subcommands().empty()) return;
-    std::cerr << "wapsite " << group.get_name() << ": name one of its commands\n" << group.help();
-    exit_code = kUsage;
-  });
-}
-
-CLI::App* AddCommand(CLI::App& group, std::string name, std::string description) {
-  CLI::App* command = group.add_subcommand(std::move(name), std::move(description));
-  command->footer("Exit status: 0 done; 1 failed (the reason on standard error); 2 usage error.");
-  return command;
 }
 
 void AddClassCommands(CLI::App& app, int& exit_code) {

@@ -16,9 +16,11 @@ namespace cli {
 void AddServeCommand(CLI::App& app, int& exit_code);   // serve_command.cc
 void AddInitCommand(CLI::App& app, int& exit_code);    // init_command.cc
 void AddAdminCommands(CLI::App& app, int& exit_code);  // admin_commands.cc: class …, site create
+void AddMemberCommands(CLI::App& app, int& exit_code);  // member_commands.cc: member …
+void AddUpgradeCommand(CLI::App& app, int& exit_code);  // upgrade_command.cc
 
 // Every object a host page may create, by its program id in any letter case: "wap.CLASS",
-// "site.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.
+// "site.CLASS", "backoffice.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.
 std::unique_ptr<host::HostObject> CreateObjectByName(std::string_view prog_id);
 
 }  // namespace cli

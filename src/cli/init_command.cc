@@ -40,7 +40,9 @@ void AddInitCommand(CLI::App& app, int& exit_code) {
       std::cout << "laid out " << result.root.string() << " (database: " << result.database
                 << ")\n";
       if (options->demo) {
-        std::cout << "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n";
+        std::cout << "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n"
+                  << "demo owner: sign in at /admin/ as demo with the password demo (change it "
+                     "on a public server)\n";
       }
       std::cout << "serve it with: wapsite serve --root " << result.root.string()
                 << "; set inc/siteaddress.txt to the address visitors use\n";

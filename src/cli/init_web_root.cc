@@ -1,5 +1,6 @@
 #include "cli/init_web_root.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -7,7 +8,9 @@
 #include <system_error>
 #include <vector>
 
+#include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
+#include "platform/data/param.h"
 #include "platform/data/connection_pool.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
@@ -22,6 +25,7 @@ constexpr const char* kSqliteFile = "data/site.db";
 constexpr const char* kSqliteDatabaseName = "site";
 constexpr std::int64_t kDemoUserId = 1;
 constexpr const char* kDemoUserName = "demo";
+constexpr const char* kDemoPassword = "demo";
 // Tables whose ids the demo rows set explicitly; PostgreSQL's sequences must then move past them.
 constexpr const char* kTables[] = {"wap_classes", "wap_contents", "wap_setting",
                                    "web_member",  "wap_product",  "wap_lyb"};
@@ -127,13 +131,17 @@ void LoadDatabase(const fs::path& root, const std::string& connection_string, bo
       step = "drop the site's tables";
       conn.ExecuteScript(
           "DROP VIEW IF EXISTS v_wap_contents; DROP TABLE IF EXISTS wap_classes, wap_contents, "
-          "wap_setting, web_member, wap_product, wap_lyb");
+          "wap_setting, web_member, wap_product, wap_lyb, wap_owners, wap_audit, wapsite_schema");
     }
     step = "create the site's tables";
     conn.ExecuteScript(ReadFile(share / "schema" / (postgres ? "postgres.sql" : "sqlite.sql")));
     if (demo) {
       step = "load the demo site's rows";
       conn.ExecuteScript(ReadFile(share / "skeleton" / "demo" / "demo.sql"));
+      step = "add the demo site's owner";
+      const std::array<data::Param, 3> owner = {kDemoUserId, std::string(kDemoUserName),
+                                                backoffice::HashPassword(kDemoPassword)};
+      conn.Execute("insert into wap_owners (userid,username,password) values (?,?,?)", owner);
       if (postgres) {
         for (const char* table : kTables) {
           const std::string t(table);

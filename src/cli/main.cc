@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
   cli::AddServeCommand(app, exit_code);
   cli::AddInitCommand(app, exit_code);
   cli::AddAdminCommands(app, exit_code);
+  cli::AddMemberCommands(app, exit_code);
+  cli::AddUpgradeCommand(app, exit_code);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

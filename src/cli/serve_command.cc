@@ -7,9 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/schema_upgrade.h"
+#include "cli/site_database.h"
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
 #include "platform/host/http_server.h"
@@ -38,6 +42,7 @@ struct ServeSettings {
   double read_timeout = Seconds(server.read_timeout);
   double idle_timeout = Seconds(server.idle_timeout);
   std::string statement_log;  // empty: off
+  bool secure_cookies = false;
 };
 
 // `sql` on one line: a backslash, CR and LF written as \\, \r and \n.
@@ -81,11 +86,34 @@ std::chrono::milliseconds Millis(double seconds) {
   return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
 }
 
+// Why the site database of `root` cannot be served as it is; std::nullopt when it can, or when it
+// cannot be opened at all.
+std::optional<std::string> OutdatedSchema(const std::filesystem::path& root) {
+  std::unique_ptr<SiteDatabase> db;
+  try {
+    db = std::make_unique<SiteDatabase>(root);
+  } catch (const std::exception&) {
+    return std::nullopt;  // not a refusal: each page reports its own OpenDB failure
+  }
+  try {
+    RequireCurrentSchema(db->Connection(), db->IsPostgres(), root.string());
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return std::nullopt;
+}
+
 int Serve(const ServeSettings& settings) {
   std::error_code ec;
   const std::filesystem::path root = std::filesystem::canonical(settings.root, ec);
   if (ec || !std::filesystem::is_directory(root)) {
     std::cerr << "wapsite serve: the web root '" << settings.root << "' is not a folder\n";
+    return 1;
+  }
+  // A database an older wapsite made lacks tables the back office needs; one that cannot be
+  // opened now is left to the pages, which report it per request.
+  if (const auto refusal = OutdatedSchema(root)) {
+    std::cerr << "wapsite serve: " << *refusal << "\n";
     return 1;
   }
   host::HttpServerOptions options = settings.server;
@@ -124,7 +152,8 @@ int Serve(const ServeSettings& settings) {
   host::RateLimiters limiters(settings.login_failures_per_name,
                               settings.login_failures_per_address);
   host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions, connections,
-                                      log, settings.max_fields, &limiters});
+                                      log, settings.max_fields, &limiters,
+                                      settings.secure_cookies});
   host::HttpServer server(
       options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log,
       [](const host::HttpRequestData& r) { return host::RequestDispatcher::MayBlock(r); });
@@ -227,6 +256,8 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                     "Write every SQL statement the pages run to this file, one per line (a "
                     "backslash, CR and LF written as \\\\, \\r and \\n), before it runs; for "
                     "tests. Off by default");
+  serve->add_flag("--secure-cookies", settings->secure_cookies,
+                  "Mark the session cookie Secure, for installations behind TLS");
   serve->callback([settings, &exit_code] { exit_code = Serve(*settings); });
 }
 

@@ -26,6 +26,7 @@ data::ConnectionSettings ReadConnAsp(const std::filesystem::path& root) {
 
 SiteDatabase::SiteDatabase(const std::filesystem::path& root) : pool_(root), connection_(pool_) {
   const data::ConnectionSettings settings = ReadConnAsp(root);
+  postgres_ = data::SqlitePathOf(settings.server).empty();
   try {
     connection_.Open(settings);
   } catch (const std::exception& e) {

@@ -19,10 +19,13 @@ class SiteDatabase {
   SiteDatabase& operator=(const SiteDatabase&) = delete;
 
   data::Connection& Connection() { return connection_; }
+  // True when conn.asp names a PostgreSQL server, false for an SQLite file.
+  bool IsPostgres() const { return postgres_; }
 
  private:
   data::ConnectionPool pool_;
   data::Connection connection_;
+  bool postgres_ = false;
 };
 
 }  // namespace cli

@@ -15,6 +15,7 @@
 #include "platform/text/ascii.h"
 #include "platform/text/utf8.h"
 #include "site/form_support.h"
+#include "wap/framework/local_time.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/site_query.h"
 #include "wap/framework/whole_number.h"
@@ -76,16 +77,6 @@ std::string Problem(const Texts& typed) {
     }
   }
   return "";
-}
-
-// The local time now, as the site stores times: YYYY-MM-DD HH:MM:SS.
-std::string LocalTimeNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
 }
 
 void AppendForm(wap::Page& page, const Texts& typed, const std::string& problem) {
@@ -162,7 +153,7 @@ void NewMessagePage::StartPage(wap::Page& page) {
     if (problem.empty()) {
       page.Connection().Execute(
           "insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)",
-          data::Params{userid, typed[0], typed[1], typed[2], LocalTimeNow()});
+          data::Params{userid, typed[0], typed[1], typed[2], wap::LocalTimeNow()});
       page.Response().Redirect(guestbook);
       return;
     }

@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 
+#include "support/back_office.h"
 #include "support/demo_pages.h"
 #include "support/server_process.h"
 
@@ -56,20 +57,22 @@ struct Page {
   int client;
 };
 
-std::vector<Page> Pages(const std::string &own_class) {
+std::vector<Page> Pages(const std::string &own_class, const std::string &token1,
+                        const std::string &token2) {
   std::vector<Page> pages;
   for (const DemoPage &page : kDemoPages) pages.push_back({page, 0});
   pages.push_back({{"/admin/class.asp",
                     {},
-                    {{"submit", "新建"}, {"classname", "Tea"}, {"type", "1"}, {"sortid", "0"}}},
+                    {{"submit", "新建"}, {"classname", "Tea"}, {"type", "1"}, {"sortid", "0"}, {"token", token1}}},
                    1});
   pages.push_back(
       {{"/admin/class.asp",
         {},
-        {{"submit", "保存"}, {"edtclassname", "Re"}, {"edtsortid", "1"}, {"id", own_class}}},
+        {{"submit", "保存"}, {"edtclassname", "Re"}, {"edtsortid", "1"}, {"id", own_class},
+         {"token", token1}}},
        1});
-  pages.push_back({{"/admin/class.asp", {{"act", "del"}, {"id", "999"}}, {}}, 1});
-  pages.push_back({{"/createsite.asp", kDemoSite, {}}, 2});
+  pages.push_back({{"/admin/class.asp", {{"act", "del"}, {"id", "999"}}, {{"token", token1}}}, 1});
+  pages.push_back({{"/createsite.asp", kDemoSite, {{"token", token2}}}, 2});
   return pages;
 }
 
@@ -103,23 +106,21 @@ std::map<std::string, std::vector<std::string>> Dump(const DemoRoot &site) {
 TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
-  std::ofstream(site.Path() / "signin2.asp")
-      << "<%Session(\"userid\") = \"2\" : Session(\"UserName\") = \"other\"%>";
-  std::ofstream(site.Path() / "signin1.asp")
-      << "<%Session(\"userid\") = \"1\" : Session(\"UserName\") = \"inj\"%>";
+  ASSERT_EQ(RunWapsite({"member", "add", "--root", site.Path().string(), "other",
+                        "--password-stdin"}, "echo other-pw |").out, "2\n");
   const auto log_path = dir.path() / "statements.log";
   ServerProcess server(
       site.Path(), {"--statement-log", log_path.string(), "--login-failures-per-name", "1000000",
                     "--login-failures-per-address", "1000000"});
   std::vector<HttpClient> clients;
   for (int i = 0; i < 3; ++i) clients.emplace_back(server.Port()).UseCookies(true);
-  ASSERT_EQ(clients[1].Get("/signin2.asp").status, 200);
-  ASSERT_EQ(clients[2].Get("/signin1.asp").status, 200);
+  const std::string tokens[] = {"", SignInOwner(clients[1], "other", "other-pw"),
+                                SignInOwner(clients[2], "demo", "demo")};
   ASSERT_EQ(clients[1]
-                .Post("/admin/class.asp",
-                      FormEncode({{"submit", "新建"}, {"classname", "Own"}, {"type", "1"}}))
+                .Post("/admin/class.asp", FormEncode({{"submit", "新建"}, {"classname", "Own"},
+                                                      {"type", "1"}, {"token", tokens[1]}}))
                 .status,
-            200);
+            302);
   const std::string own_class = site.Column("select id from wap_classes where userid=2").at(0);
 
   std::ifstream log(log_path, std::ios::binary);
@@ -151,7 +152,7 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
                         : client.Post(target, Encoded(form, slot, payload.raw), accept);
   };
 
-  const std::vector<Page> pages = Pages(own_class);
+  const std::vector<Page> pages = Pages(own_class, tokens[1], tokens[2]);
   std::vector<std::set<std::string>> ordinary;  // by page
   for (const Page &p : pages) {
     texts_run();
@@ -184,7 +185,10 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
             p.page.path + " " + slot + "=" + payload.text.substr(0, 40) + ": ";
         // A message for a member site that does not exist is refused (404).
         const bool no_site = p.page.path == "/wap/newly.asp" && r.status == 404;
-        if (kind != "page" && kind != "empty" && kind != "redirect" && kind != "400" && !no_site) {
+        // Any other form token is refused (403) before the page changes anything.
+        const bool refused = slot == "token" && r.status == 403;
+        if (kind != "page" && kind != "empty" && kind != "redirect" && kind != "400" && !no_site &&
+            !refused) {
           ADD_FAILURE() << where << kind << " " << r.body.substr(0, 200), ++failures;
         }
         stored += p.page.path == "/wap/newly.asp" && kind == "redirect";

@@ -65,6 +65,10 @@ struct RateLimiters {
 
   RateLimiter login_by_name;
   RateLimiter login_by_address;
+  // Failed back-office sign-ins per owner name within 5 minutes and per client address within a
+  // minute (fixed: owners do not share a gateway's address as handsets do).
+  RateLimiter owner_by_name{kLoginFailuresPerName, std::chrono::minutes(5), 20'000};
+  RateLimiter owner_by_address{kLoginFailuresPerAddress, std::chrono::minutes(1), 20'000};
 };
 
 }  // namespace host

@@ -84,6 +84,16 @@ bool LookAt(const std::filesystem::path& resolved, struct stat& status) {
 RequestDispatcher::RequestDispatcher(SiteServices services) : services_(std::move(services)) {}
 
 HttpReply RequestDispatcher::Handle(const HttpRequestData& request) {
+  HttpReply reply = Answer(request);
+  if (services_.secure_cookies) {
+    for (auto& [name, value] : reply.headers) {
+      if (name == "Set-Cookie" && value.starts_with(kSessionCookieName)) value += "; Secure";
+    }
+  }
+  return reply;
+}
+
+HttpReply RequestDispatcher::Answer(const HttpRequestData& request) {
   // The request boundary: the only place where exceptions end up.
   PageRun run;
   try {

@@ -48,6 +48,7 @@ struct SiteServices {
   ServerLog& log;
   std::size_t max_fields = kDefaultMaxFields;  // per collection of a request; more: 400
   RateLimiters* limiters = nullptr;            // handed to every page; nullptr: none
+  bool secure_cookies = false;  // the session cookie also says Secure (behind TLS)
 };
 
 class RequestDispatcher {
@@ -65,6 +66,8 @@ class RequestDispatcher {
  private:
   struct PageRun;
 
+  // Handle's reply before the cookie settings apply.
+  HttpReply Answer(const HttpRequestData& request);
   HttpReply Route(const HttpRequestData& request, PageRun& run);
   // Runs the host page in `physical`, whose status Route just took.
   HttpReply RunPage(const HttpRequestData& request, const std::filesystem::path& physical,

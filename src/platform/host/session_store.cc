@@ -48,11 +48,14 @@ void MemorySessionStore::Insert(std::string id, Entry entry) {
 }
 
 void MemorySessionStore::DropExpired(std::chrono::steady_clock::time_point now) {
-  // Each list runs from the longest idle, so the expired ones are a prefix.
+  // Each list runs from the longest idle, so the sessions past the list's longest timeout are a
+  // prefix; FindLive drops a signed-in visitor's session that its shorter timeout has ended.
   for (Ids* list : {&anonymous_, &signed_in_}) {
+    const auto timeout =
+        list == &anonymous_ ? idle_timeout_ : std::max(idle_timeout_, kOwnerIdleTimeout);
     while (!list->empty()) {
       const auto it = sessions_.find(list->front());
-      if (now - it->second.last_active < idle_timeout_) break;
+      if (now - it->second.last_active < timeout) break;
       Erase(it);
     }
   }
@@ -63,6 +66,10 @@ MemorySessionStore::Entry* MemorySessionStore::FindLive(std::string_view id) {
   DropExpired(now);
   const auto it = sessions_.find(std::string(id));
   if (it == sessions_.end()) return nullptr;
+  if (now - it->second.last_active >= IdleTimeoutOf(it->second)) {
+    Erase(it);
+    return nullptr;
+  }
   it->second.last_active = now;
   Ids& activity = ActivityList(it->second);
   activity.splice(activity.end(), activity, it->second.order);
@@ -117,6 +124,7 @@ bool MemorySessionStore::Set(std::string_view id, std::string_view name, std::st
   Entry* entry = FindLive(id);
   if (entry == nullptr) return false;
   entry->values[text::AsciiLower(name)] = std::move(value);
+  entry->owner = NonEmpty(entry->values, "userid");
   if (const bool signed_in = HoldsLogin(entry->values); signed_in != entry->signed_in) {
     Ids& from = ActivityList(*entry);
     entry->signed_in = signed_in;
@@ -136,6 +144,7 @@ std::optional<std::string> MemorySessionStore::Renew(std::string_view id) {
   entry.last_active = old->second.last_active;
   entry.address = old->second.address;
   entry.signed_in = old->second.signed_in;
+  entry.owner = old->second.owner;
   Erase(old);
   Insert(new_id, std::move(entry));
   return new_id;

@@ -13,6 +13,7 @@
 // session (it would hold nothing a page could tell from a missing value).
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -31,6 +32,9 @@ namespace host {
 
 // The name of the session cookie.
 inline constexpr std::string_view kSessionCookieName = "WAPSESSIONID";
+// How long a session of a signed-in back-office owner (one that holds "userid") may stay idle,
+// when that is longer than the store's own idle timeout.
+inline constexpr std::chrono::seconds kOwnerIdleTimeout = std::chrono::minutes(30);
 
 // Storage of sessions by id. Implementations are thread-safe. Every operation on a live session
 // counts as activity (restarts its idle timeout); a session idle for longer than the store's
@@ -62,7 +66,8 @@ class MemorySessionStore : public SessionStore {
   // then, when its address holds its share, that address's oldest session; then, while the
   // store is full, the sessions idle longest, signed-in ones (HoldsLogin) only when no other is
   // left. So anonymous requests cannot push out signed-in visitors, nor one address the others.
-  // `clock` is for tests; by default the steady clock.
+  // Sessions holding the back office's "userid" stay for kOwnerIdleTimeout when that is longer
+  // than `idle_timeout`. `clock` is for tests; by default the steady clock.
   explicit MemorySessionStore(std::size_t max_sessions,
                               std::chrono::seconds idle_timeout = std::chrono::minutes(20),
                               Clock clock = {}, std::size_t address_percent = 10);
@@ -84,11 +89,15 @@ class MemorySessionStore : public SessionStore {
     std::chrono::steady_clock::time_point last_active;
     std::string address;       // where it was created
     bool signed_in = false;    // HoldsLogin(values)
+    bool owner = false;        // holds the back office's "userid"
     Ids::iterator order;       // position in anonymous_ or signed_in_
     Ids::iterator of_address;  // position in by_address_[address]
   };
 
   std::chrono::steady_clock::time_point Now() const;
+  std::chrono::seconds IdleTimeoutOf(const Entry& entry) const {
+    return entry.owner ? std::max(idle_timeout_, kOwnerIdleTimeout) : idle_timeout_;
+  }
   // The live entry for `id`, marked active; nullptr when there is none. Requires: mutex_ held.
   Entry* FindLive(std::string_view id);
   void DropExpired(std::chrono::steady_clock::time_point now);

@@ -1,0 +1,124 @@
+// /admin/: the sign-in form and the sign-in itself for a browser without a signed-in owner, the
+// owner's dashboard otherwise.
+#include <memory>
+#include <string>
+
+#include "backoffice/audit.h"
+#include "backoffice/office_request.h"
+#include "backoffice/owner_session.h"
+#include "backoffice/same_origin.h"
+#include "backoffice/sign_in.h"
+#include "backoffice/site_classes.h"
+#include "platform/host/request.h"
+#include "platform/host/response.h"
+#include "wap/framework/page.h"
+#include "wap/framework/url_encode.h"
+
+namespace backoffice {
+namespace {
+
+constexpr int kAuditShown = 20;
+
+// Where to go after signing in: a back-office page named by `back`, else the dashboard. Only a
+// plain path under /admin/ is followed, so the form cannot send an owner to another site.
+std::string AfterSignIn(const std::string& back) {
+  if (!back.starts_with("/admin/") || back.find("//") != std::string::npos ||
+      back.find_first_of("\\?#\"<> ") != std::string::npos || back.find("..") != std::string::npos) {
+    return "/admin/";
+  }
+  for (const char c : back) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return "/admin/";
+  }
+  return back;
+}
+
+void ShowSignIn(OfficeRequest& request, const std::string& back, std::string_view error) {
+  View view;
+  view.set("back", back);
+  view.set("username", request.FormValue("username"));
+  request.Show("signin", "站点管理登录", view, "", error);
+}
+
+void SignIn(OfficeRequest& request, const std::string& back) {
+  const host::Request& http = request.page.Request();
+  const std::string origin = http.ServerVariable("HTTP_ORIGIN");
+  if (!origin.empty() && !OriginMatchesHost(origin, http.ServerVariable("HTTP_HOST"))) {
+    request.page.Response().Refuse(403, "refused: the request comes from another site");
+    return;
+  }
+  const SignInCheck check =
+      CheckSignIn(request.page.Connection(), request.page.Limiters(),
+                  request.FormValue("username"), request.FormValue("password"),
+                  request.Address());
+  if (check.outcome == SignInCheck::Outcome::kThrottled) {
+    request.page.Response().AddHeader("Retry-After", std::to_string(check.retry_after.count()));
+    request.page.Response().Refuse(429, "too many failed sign-ins; try again later");
+    return;
+  }
+  if (check.outcome == SignInCheck::Outcome::kRefused) {
+    ShowSignIn(request, back, "用户名或密码不正确。");
+    return;
+  }
+  request.owner = OwnerSession(request.page.Session())
+                      .SignIn(check.owner->userid, check.owner->username,
+                              OwnerSession::Clock::now());
+  request.Audit("登录", "");
+  request.page.Response().Redirect(AfterSignIn(back));
+}
+
+std::string SiteAddress(const SignedInOwner& owner) {
+  const std::string id = std::to_string(owner.userid);
+  return "/wap/index.asp?userid=" + id + "&username=" + wap::PercentEncode(owner.username) +
+         "&siteid=" + id;
+}
+
+void ShowDashboard(OfficeRequest& request) {
+  const SignedInOwner& owner = *request.owner;
+  View view;
+  view.set("site", SiteAddress(owner));
+  view.set("entry", "/waphome/" + wap::PercentEncode(owner.username) + "/");
+  ViewList classes;
+  for (const SiteClass& c : ListClasses(request.page.Connection(), owner.userid)) {
+    View row;
+    row.set("name", c.name);
+    row.set("kind", KindLabel(c.type));
+    row.set("sortid", std::to_string(c.sortid));
+    const std::string link = LivePageAddress(owner, c);
+    if (!link.empty()) row.set("link", link);
+    classes.push_back(row);
+  }
+  view.set("classes", classes);
+  view.set("has_classes", !classes.empty());
+  ViewList changes;
+  for (const AuditEntry& e : LatestAudit(request.page.Connection(), owner.userid, kAuditShown)) {
+    changes.push_back(kainjow::mustache::object{
+        {"time", e.time}, {"address", e.address}, {"action", e.action}, {"target", e.target}});
+  }
+  view.set("changes", changes);
+  view.set("has_changes", !changes.empty());
+  request.Show("dashboard", "站点概览", view);
+}
+
+}  // namespace
+
+void Home(OfficeRequest& request) {
+  request.owner = OwnerSession(request.page.Session()).Current(OwnerSession::Clock::now());
+  const std::string back = request.page.Request().Item("back").value_or("");
+  if (request.IsPost() && request.page.Request().Form().Get("username")) {
+    SignIn(request, back);
+  } else if (request.owner) {
+    ShowDashboard(request);
+  } else {
+    ShowSignIn(request, back, "");
+  }
+}
+
+void SignOutPage(OfficeRequest& request) {
+  if (request.IsPost()) {
+    request.Audit("退出", "");
+    OwnerSession(request.page.Session()).SignOut();
+  }
+  request.page.Response().Redirect("/admin/");
+}
+
+}  // namespace backoffice

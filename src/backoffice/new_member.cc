@@ -1,0 +1,81 @@
+#include "backoffice/new_member.h"
+
+#include <array>
+#include <stdexcept>
+#include <system_error>
+
+#include "backoffice/call_number.h"
+#include "backoffice/owners.h"
+#include "backoffice/password_hash.h"
+#include "platform/data/connection.h"
+#include "platform/data/param.h"
+#include "platform/data/recordset.h"
+#include "platform/data/transaction_guard.h"
+#include "platform/fs/file_system_object.h"
+#include "wap/admin/member_name.h"
+#include "wap/admin/site_creation.h"
+
+namespace backoffice {
+namespace fs = std::filesystem;
+namespace {
+
+// Removes a folder that did not exist when the guard was made, unless Keep() ran.
+class NewFolderGuard {
+ public:
+  explicit NewFolderGuard(fs::path folder) : folder_(std::move(folder)) {
+    std::error_code ec;
+    existed_ = fs::exists(folder_, ec);
+  }
+  NewFolderGuard(const NewFolderGuard&) = delete;
+  NewFolderGuard& operator=(const NewFolderGuard&) = delete;
+  ~NewFolderGuard() {
+    std::error_code ec;  // what cannot be removed stays; the failure itself is what is reported
+    if (!existed_ && !kept_) fs::remove_all(folder_, ec);
+  }
+  void Keep() { kept_ = true; }
+
+ private:
+  fs::path folder_;
+  bool existed_ = false;
+  bool kept_ = false;
+};
+
+}  // namespace
+
+std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root,
+                          const NewMember& member) {
+  if (!wap::IsSafeMemberName(member.username)) {
+    throw std::invalid_argument("'" + member.username + "' cannot be a member folder's name");
+  }
+  if (member.password.empty()) throw std::invalid_argument("the password is empty");
+  if (!IsCallNumber(member.dircall)) {
+    throw std::invalid_argument("the call number may hold only digits, +, - and spaces");
+  }
+  std::error_code ec;
+  if (member.templeteid < 0 ||
+      !fs::is_directory(web_root / "wapTemplete" / std::to_string(member.templeteid), ec)) {
+    throw std::invalid_argument("there is no site template wapTemplete/" +
+                                std::to_string(member.templeteid));
+  }
+  const std::string hash = HashPassword(member.password);
+
+  data::TransactionGuard transaction(connection);
+  if (FindOwner(connection, member.username)) {
+    throw std::runtime_error("there is already an owner named '" + member.username + "'");
+  }
+  const std::int64_t userid = AddOwner(connection, member.username, hash);
+  const std::array<data::Param, 3> setting = {
+      userid, member.dircall.empty() ? data::Param{} : data::Param{member.dircall},
+      std::int64_t{member.templeteid}};
+  connection.Execute("insert into wap_setting (userid,dircall,templeteid) values (?,?,?)",
+                     setting);
+  NewFolderGuard folder(web_root / "waphome" / member.username);
+  fso::FileSystemObject files;
+  wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
+                        member.username);
+  transaction.Commit();
+  folder.Keep();
+  return userid;
+}
+
+}  // namespace backoffice

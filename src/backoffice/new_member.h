@@ -1,0 +1,32 @@
+// A new member: the owner account, the member's wap_setting row and its site (folders and entry
+// page, through the same site creation as the back office's), made together or not at all. One
+// call per web root at a time.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace data {
+class Connection;
+}
+
+namespace backoffice {
+
+struct NewMember {
+  std::string username;  // the login name and the member folder's name
+  std::string password;  // plain; only its hash is stored
+  int templeteid = 1;    // the folder wapTemplete/N the site starts from
+  std::string dircall;   // the call-entry telephone number; empty: none
+};
+
+// Creates the member in the database of `connection` and the web root `web_root` and returns its
+// userid. Throws std::invalid_argument, before anything is made, for a name that cannot be a
+// member folder, an empty password, a call number IsCallNumber refuses or a template folder that
+// does not exist; std::runtime_error for a name that an owner has; and what the database and the
+// site creation throw. On any failure the rows are rolled back and a member folder this call made
+// is removed.
+std::int64_t CreateMember(data::Connection& connection, const std::filesystem::path& web_root,
+                          const NewMember& member);
+
+}  // namespace backoffice

@@ -1,0 +1,87 @@
+#include "backoffice/office.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "backoffice/office_request.h"
+#include "backoffice/same_origin.h"
+#include "platform/host/request.h"
+#include "platform/host/response.h"
+#include "platform/text/ascii.h"
+#include "wap/admin/admin_context.h"
+#include "wap/framework/url_encode.h"
+
+namespace backoffice {
+
+void Office::OnStartPage(host::ScriptingContext& context) {
+  page_.emplace(context);
+  // A failed open has written its message and ended the response; the host page runs nothing
+  // more.
+  (void)wap::AdminSetUp(*page_);
+}
+
+void Office::OnEndPage() { page_.reset(); }
+
+bool Office::Guard(bool every_request_changes) {
+  const host::Request& request = page_->Request();
+  host::Response& response = page_->Response();
+  owner_ = OwnerSession(page_->Session()).Current(OwnerSession::Clock::now());
+  if (!owner_) {
+    response.Redirect("/admin/?back=" + wap::PercentEncode(request.ServerVariable("SCRIPT_NAME")));
+    return false;
+  }
+  const bool post = request.ServerVariable("REQUEST_METHOD") == "POST";
+  if (every_request_changes && !post) {
+    response.Redirect("/admin/settings.asp");
+    return false;
+  }
+  if (!post && !request.QueryString().Get("act")) return true;
+  const std::string origin = request.ServerVariable("HTTP_ORIGIN");
+  if (!origin.empty() && !OriginMatchesHost(origin, request.ServerVariable("HTTP_HOST"))) {
+    response.Refuse(403, "refused: the request comes from another site");
+    return false;
+  }
+  if (!TokenMatches(owner_->token, request.Form().Get("token").value_or(""))) {
+    response.Refuse(403, "refused: the form is stale or not from this site; reload the page");
+    return false;
+  }
+  return true;
+}
+
+bool Office::Call(std::string_view method) {
+  using Page = void (*)(OfficeRequest&);
+  constexpr std::pair<std::string_view, Page> kPages[] = {
+      {"Home", &Home},
+      {"ClassesPage", &ClassesPage},
+      {"SettingsPage", &SettingsPage},
+      {"SignOut", &SignOutPage},
+  };
+  const bool guard = text::EqualsIgnoreCase(method, "Guard");
+  const bool guard_change = text::EqualsIgnoreCase(method, "GuardChange");
+  Page page = nullptr;
+  for (const auto& [name, run] : kPages) {
+    if (text::EqualsIgnoreCase(name, method)) page = run;
+  }
+  if (!guard && !guard_change && page == nullptr) return false;
+  if (!page_) throw std::runtime_error("backoffice.office: the page did not start");
+  if (page_->Response().Ended()) return true;
+  if (guard || guard_change) {
+    (void)Guard(guard_change);
+    return true;
+  }
+  if (page != &Home && !owner_) {
+    throw std::runtime_error("backoffice.office: " + std::string(method) +
+                             " runs only after Guard");
+  }
+  OfficeRequest request{*page_, owner_};
+  page(request);
+  return true;
+}
+
+std::unique_ptr<host::HostObject> CreateObject(std::string_view class_name) {
+  if (text::EqualsIgnoreCase(class_name, "office")) return std::make_unique<Office>();
+  return nullptr;
+}
+
+}  // namespace backoffice

@@ -1,0 +1,77 @@
+#include "backoffice/owner_session.h"
+
+#include <sodium.h>
+
+#include <array>
+#include <stdexcept>
+
+#include "platform/host/session.h"
+#include "wap/framework/whole_number.h"
+
+namespace backoffice {
+namespace {
+
+constexpr const char* kSince = "office_since";
+constexpr const char* kSeen = "office_seen";
+constexpr const char* kToken = "office_token";
+
+std::int64_t Seconds(OwnerSession::Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
+}
+
+std::optional<std::int64_t> Number(const host::Session& session, const char* name) {
+  const auto text = session.Get(name);
+  return text ? wap::ParseWholeNumber(*text) : std::nullopt;
+}
+
+std::string NewToken() {
+  if (sodium_init() < 0) throw std::runtime_error("libsodium cannot be initialised");
+  std::array<unsigned char, 16> bytes{};
+  randombytes_buf(bytes.data(), bytes.size());
+  std::array<char, 33> hex{};
+  sodium_bin2hex(hex.data(), hex.size(), bytes.data(), bytes.size());
+  return std::string(hex.data());
+}
+
+}  // namespace
+
+std::optional<SignedInOwner> OwnerSession::Current(Clock::time_point now) {
+  const auto userid = Number(session_, "userid");
+  const auto since = Number(session_, kSince);
+  const auto seen = Number(session_, kSeen);
+  const auto token = session_.Get(kToken);
+  if (!userid || !since || !seen || !token || token->empty()) return std::nullopt;
+  const std::int64_t t = Seconds(now);
+  if (t - *seen >= kOwnerIdleLimit.count() || t - *since >= kOwnerSignInLimit.count()) {
+    SignOut();
+    return std::nullopt;
+  }
+  session_.Set(kSeen, std::to_string(t));
+  return SignedInOwner{*userid, session_.Get("UserName").value_or(""), *token};
+}
+
+SignedInOwner OwnerSession::SignIn(std::int64_t userid, std::string_view username,
+                                   Clock::time_point now) {
+  SignedInOwner owner{userid, std::string(username), NewToken()};
+  session_.RenewId();
+  session_.Set("userid", std::to_string(userid));
+  session_.Set("UserName", owner.username);
+  session_.Set(kSince, std::to_string(Seconds(now)));
+  session_.Set(kSeen, std::to_string(Seconds(now)));
+  session_.Set(kToken, owner.token);
+  return owner;
+}
+
+void OwnerSession::SignOut() {
+  for (const char* name : {"userid", "UserName", kSince, kSeen, kToken}) {
+    if (session_.Get(name)) session_.Set(name, "");
+  }
+  session_.RenewId();
+}
+
+bool TokenMatches(std::string_view expected, std::string_view token) {
+  return !expected.empty() && expected.size() == token.size() &&
+         sodium_memcmp(expected.data(), token.data(), expected.size()) == 0;
+}
+
+}  // namespace backoffice

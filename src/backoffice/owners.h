@@ -1,0 +1,55 @@
+// Site owners: the accounts that sign in to the back office, one per member site. An owner's
+// userid is the number every row of the site carries; the username is the member folder's name.
+// Plain functions of a connection, so the back office and the command line run the same
+// statements. One connection, one thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace data {
+class Connection;
+}
+
+namespace backoffice {
+
+struct Owner {
+  std::int64_t userid = 0;
+  std::string username;
+  std::string password_hash;
+  std::string created;      // YYYY-MM-DD HH:MM:SS
+  std::string last_sign_in;  // empty: never
+  bool disabled = false;
+};
+
+// The owner whose username is exactly `username`; std::nullopt when there is none. Throws what
+// the database throws.
+std::optional<Owner> FindOwner(data::Connection& connection, std::string_view username);
+
+// The owner `userid`; std::nullopt when there is none.
+std::optional<Owner> FindOwnerById(data::Connection& connection, std::int64_t userid);
+
+// Every owner, by userid.
+std::vector<Owner> ListOwners(data::Connection& connection);
+
+// Adds owner `username` with `password_hash` and returns its userid: one past the largest userid
+// that an owner or any row of a member site carries, so that a new owner never inherits rows.
+// Throws what the database throws (a username that is taken breaks its uniqueness). Run it inside
+// a transaction so that the number stays free until the commit.
+std::int64_t AddOwner(data::Connection& connection, std::string_view username,
+                      std::string_view password_hash);
+
+// Replaces the password hash of owner `userid`. Returns false when there is no such owner.
+bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
+                     std::string_view password_hash);
+
+// Disables or enables owner `username`. Returns false when there is no such owner.
+bool SetDisabled(data::Connection& connection, std::string_view username, bool disabled);
+
+// Records a successful sign-in of owner `userid` now.
+void RecordSignIn(data::Connection& connection, std::int64_t userid);
+
+}  // namespace backoffice

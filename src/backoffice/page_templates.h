@@ -1,0 +1,23 @@
+// The back office's page templates: mustache files an operator may restyle, in the web root's
+// admin/templates/ folder. A page is its own template rendered into layout.html ({{{body}}} there
+// is the page). Values are escaped for HTML unless a template asks otherwise with {{{…}}}. Read
+// anew at each call, so an edited template shows at once. Thread-safe.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include <kainjow/mustache.hpp>
+
+namespace backoffice {
+
+using View = kainjow::mustache::data;
+using ViewList = kainjow::mustache::list;
+
+// `page`.html of `folder` rendered with `view`, inside layout.html rendered with `view` plus
+// body. Throws std::runtime_error naming the file when one cannot be read or is not a valid
+// template.
+std::string RenderPage(const std::filesystem::path& folder, std::string_view page, View view);
+
+}  // namespace backoffice

@@ -1,0 +1,147 @@
+// /admin/settings.asp: the owner's call-entry telephone number, site template and password. Each
+// form posts its own "act"; the guard has checked the token. A template change runs the site
+// creation, which copies the template's files over the site's of the same name (the page says so
+// beside the form). Pictures (banner, logo) are uploaded elsewhere; the template leaves them a
+// place.
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backoffice/call_number.h"
+#include "backoffice/office_request.h"
+#include "backoffice/owners.h"
+#include "backoffice/password_hash.h"
+#include "platform/data/connection.h"
+#include "platform/data/param.h"
+#include "platform/data/recordset.h"
+#include "platform/data/value.h"
+#include "platform/fs/file_system_object.h"
+#include "platform/host/request.h"
+#include "platform/host/response.h"
+#include "platform/host/server.h"
+#include "wap/admin/site_creation.h"
+#include "wap/framework/page.h"
+#include "wap/framework/whole_number.h"
+
+namespace backoffice {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SiteSetting {
+  std::string dircall;
+  std::string templeteid;
+};
+
+SiteSetting ReadSetting(data::Connection& connection, std::int64_t userid) {
+  const std::array<data::Param, 1> params = {userid};
+  const auto row = connection.Execute(
+      "select dircall,templeteid from wap_setting where userid=? order by id", params);
+  if (row->Eof()) return {};
+  return {row->Field("dircall").ToText(), row->Field("templeteid").ToText()};
+}
+
+// Sets `column` (a fixed name) of the owner's wap_setting row, adding the row when missing.
+void WriteSetting(data::Connection& connection, std::int64_t userid, const char* column,
+                  data::Param value) {
+  const std::array<data::Param, 1> who = {userid};
+  const bool exists = !connection.Execute("select id from wap_setting where userid=?", who)->Eof();
+  const std::array<data::Param, 2> params = {std::move(value), userid};
+  connection.Execute(exists ? std::string("update wap_setting set ") + column + "=? where userid=?"
+                            : std::string("insert into wap_setting (") + column +
+                                  ",userid) values (?,?)",
+                     params);
+}
+
+// The site templates: the folders of wapTemplete whose names are whole numbers, in order.
+std::vector<int> Templates(const fs::path& web_root) {
+  std::vector<int> ids;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(web_root / "wapTemplete", ec)) {
+    const std::string name = entry.path().filename().string();
+    const auto id = wap::ParseWholeNumber(name);
+    if (entry.is_directory(ec) && id && std::to_string(*id) == name && *id <= 32767) {
+      ids.push_back(static_cast<int>(*id));
+    }
+  }
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+void Show(OfficeRequest& request, std::string_view message, std::string_view error) {
+  const SiteSetting setting = ReadSetting(request.page.Connection(), request.owner->userid);
+  View view;
+  // A refused number stays in its field, to be corrected.
+  const bool retyped = !error.empty() && request.FormValue("act") == "phone";
+  view.set("dircall", retyped ? request.FormValue("dircall") : setting.dircall);
+  ViewList templates;
+  for (const int id : Templates(request.page.Server().MapPath("/"))) {
+    View t;
+    t.set("id", std::to_string(id));
+    t.set("current", std::to_string(id) == setting.templeteid);
+    templates.push_back(t);
+  }
+  view.set("templates", templates);
+  request.Show("settings", "站点设置", view, message, error);
+}
+
+// Runs the change `act` asks for; returns the error to show, or "" when it was made.
+std::string Change(OfficeRequest& request, const std::string& act) {
+  data::Connection& connection = request.page.Connection();
+  const std::int64_t userid = request.owner->userid;
+  if (act == "phone") {
+    const std::string dircall = request.FormValue("dircall");
+    if (!IsCallNumber(dircall)) {
+      return "电话号码只能包含数字、+、- 和空格（最多 30 个字符）。";
+    }
+    WriteSetting(connection, userid, "dircall",
+                 dircall.empty() ? data::Param{} : data::Param{dircall});
+    request.Audit("修改电话", "wap_setting dircall");
+    return "";
+  }
+  if (act == "template") {
+    const fs::path web_root = request.page.Server().MapPath("/");
+    const std::vector<int> ids = Templates(web_root);
+    const auto id = wap::ParseWholeNumber(request.FormValue("templeteid"));
+    if (!id || std::find(ids.begin(), ids.end(), *id) == ids.end()) return "请选择一个模板。";
+    WriteSetting(connection, userid, "templeteid", *id);
+    fso::FileSystemObject files;
+    wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
+                          request.owner->username);
+    request.Audit("更换模板", "waphome/" + request.owner->username);
+    return "";
+  }
+  if (act == "password") {
+    const auto owner = FindOwnerById(connection, userid);
+    if (!owner || !VerifyPassword(owner->password_hash, request.FormValue("current"))) {
+      return "当前密码不正确。";
+    }
+    const std::string fresh = request.FormValue("password");
+    if (fresh.empty()) return "新密码不能为空。";
+    if (fresh != request.FormValue("confirm")) return "两次输入的新密码不一致。";
+    SetPasswordHash(connection, userid, HashPassword(fresh));
+    request.Audit("修改密码", "wap_owners " + std::to_string(userid));
+    return "";
+  }
+  return "未知的操作。";
+}
+
+}  // namespace
+
+void SettingsPage(OfficeRequest& request) {
+  if (!request.IsPost()) {
+    Show(request, request.page.Request().QueryString().Get("saved") ? "已保存。" : "", "");
+    return;
+  }
+  const std::string error = Change(request, request.FormValue("act"));
+  if (error.empty()) {
+    request.page.Response().Redirect("/admin/settings.asp?saved=1");
+  } else {
+    Show(request, "", error);
+  }
+}
+
+}  // namespace backoffice

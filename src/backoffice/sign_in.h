@@ -1,0 +1,38 @@
+// Checking an owner's sign-in: name and password against the owners' table, with the failures
+// limited per name and per client address through the server's rate limiters (none when the host
+// keeps none). An unknown name, a wrong password and a disabled account are one outcome, reached
+// in about the same time: an unknown name is verified against a dummy hash. A hash made with
+// older limits is replaced on a successful sign-in. One connection, one thread; the limiters are
+// shared by all threads.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+#include "backoffice/owners.h"
+
+namespace data {
+class Connection;
+}
+namespace host {
+struct RateLimiters;
+}
+
+namespace backoffice {
+
+struct SignInCheck {
+  enum class Outcome { kSignedIn, kRefused, kThrottled };
+  Outcome outcome = Outcome::kRefused;
+  std::optional<Owner> owner;           // kSignedIn: who
+  std::chrono::seconds retry_after{0};  // kThrottled: how long until the window passes
+};
+
+// Checks `username` and `password` from client `address`. A throttled attempt is not verified
+// and not counted; a refused one is counted for the name and the address; a successful one
+// clears the name's count and records the sign-in time. Throws what the database throws.
+SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limiters,
+                        std::string_view username, std::string_view password,
+                        std::string_view address);
+
+}  // namespace backoffice

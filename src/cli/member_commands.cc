@@ -1,0 +1,153 @@
+// wapsite member add|passwd|disable|enable|list: the site owners' accounts, for the operator.
+// Passwords come only from standard input (one line; its line end is not part of it), so they
+// appear in no process list or shell history, and are never printed.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "backoffice/new_member.h"
+#include "backoffice/owners.h"
+#include "backoffice/password_hash.h"
+#include "cli/command_support.h"
+#include "cli/commands.h"
+#include "cli/schema_upgrade.h"
+#include "cli/site_database.h"
+#include "wap/admin/member_name.h"
+
+namespace cli {
+namespace {
+
+struct MemberCommandOptions {
+  std::string root;
+  bool password_stdin = false;
+  backoffice::NewMember member;
+};
+
+// The first line of standard input without its line end (LF or CR LF). Throws when it is empty.
+std::string PasswordFromStdin() {
+  std::string line;
+  std::getline(std::cin, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.empty()) throw std::runtime_error("no password on standard input");
+  return line;
+}
+
+void AddRoot(CLI::App& command, MemberCommandOptions& options) {
+  command.add_option("--root", options.root, "web root laid out by wapsite init")
+      ->required()
+      ->check(CLI::ExistingDirectory)
+      ->type_name("DIR");
+}
+
+void AddName(CLI::App& command, MemberCommandOptions& options) {
+  command.add_option("NAME", options.member.username, "the owner's login name = member folder")
+      ->required()
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            return wap::IsSafeMemberName(value) ? ""
+                                                : "must be a plain folder name, not '" + value + "'";
+          },
+          "NAME"));
+}
+
+void AddPasswordStdin(CLI::App& command, MemberCommandOptions& options) {
+  command
+      .add_flag("--password-stdin", options.password_stdin,
+                "read the password from the first line of standard input")
+      ->required();
+}
+
+// Opens the root's database, refusing one that `wapsite upgrade` must bring up to date first.
+std::unique_ptr<SiteDatabase> OpenCurrent(const std::string& root) {
+  auto db = std::make_unique<SiteDatabase>(root);
+  RequireCurrentSchema(db->Connection(), db->IsPostgres(), root);
+  return db;
+}
+
+}  // namespace
+
+void AddMemberCommands(CLI::App& app, int& exit_code) {
+  CLI::App* group = app.add_subcommand("member", "Site owners' back-office accounts");
+  RequireOneOf(*group, exit_code);
+  auto options = std::make_shared<MemberCommandOptions>();
+
+  CLI::App* add = AddCommand(*group, "add",
+                             "Create an owner account with its wap_setting row and site (folder "
+                             "waphome/NAME and entry page); prints the new userid. A failure "
+                             "leaves nothing made");
+  AddRoot(*add, *options);
+  AddName(*add, *options);
+  AddPasswordStdin(*add, *options);
+  add->add_option("--templeteid", options->member.templeteid,
+                  "the site template wapTemplete/N to start from")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 32767));
+  add->add_option("--dircall", options->member.dircall,
+                  "the call-entry telephone number (digits, +, - and spaces)");
+  add->callback([options, &exit_code] {
+    Run("member add", exit_code, [&] {
+      options->member.password = PasswordFromStdin();
+      const auto db = OpenCurrent(options->root);
+      const std::filesystem::path root = std::filesystem::canonical(options->root);
+      std::cout << backoffice::CreateMember(db->Connection(), root, options->member) << "\n";
+      return kOk;
+    });
+  });
+
+  CLI::App* passwd = AddCommand(*group, "passwd", "Set an owner's password");
+  AddRoot(*passwd, *options);
+  AddName(*passwd, *options);
+  AddPasswordStdin(*passwd, *options);
+  passwd->callback([options, &exit_code] {
+    Run("member passwd", exit_code, [&] {
+      const std::string password = PasswordFromStdin();
+      const auto db = OpenCurrent(options->root);
+      const auto owner = backoffice::FindOwner(db->Connection(), options->member.username);
+      if (!owner) throw std::runtime_error("no owner named '" + options->member.username + "'");
+      backoffice::SetPasswordHash(db->Connection(), owner->userid,
+                                  backoffice::HashPassword(password));
+      std::cout << "password of " << owner->username << " set\n";
+      return kOk;
+    });
+  });
+
+  for (const bool disable : {true, false}) {
+    CLI::App* command =
+        AddCommand(*group, disable ? "disable" : "enable",
+                   disable ? "Keep an owner from signing in (the site stays online)"
+                           : "Let a disabled owner sign in again");
+    AddRoot(*command, *options);
+    AddName(*command, *options);
+    command->callback([options, disable, &exit_code] {
+      Run(disable ? "member disable" : "member enable", exit_code, [&] {
+        const auto db = OpenCurrent(options->root);
+        if (!backoffice::SetDisabled(db->Connection(), options->member.username, disable)) {
+          throw std::runtime_error("no owner named '" + options->member.username + "'");
+        }
+        std::cout << options->member.username << (disable ? " disabled\n" : " enabled\n");
+        return kOk;
+      });
+    });
+  }
+
+  CLI::App* list = AddCommand(*group, "list",
+                              "List the owners: userid, name, created, last sign-in (- for "
+                              "never) and state, tab-separated");
+  AddRoot(*list, *options);
+  list->callback([options, &exit_code] {
+    Run("member list", exit_code, [&] {
+      const auto db = OpenCurrent(options->root);
+      for (const auto& owner : backoffice::ListOwners(db->Connection())) {
+        std::cout << owner.userid << '\t' << owner.username << '\t' << owner.created << '\t'
+                  << (owner.last_sign_in.empty() ? "-" : owner.last_sign_in) << '\t'
+                  << (owner.disabled ? "disabled" : "enabled") << '\n';
+      }
+      return kOk;
+    });
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,18 @@
+// Signing a test's HTTP client in to the back office, as an owner's browser does.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "support/http_client.h"
+
+namespace testing_support {
+
+// Posts `name` and `password` to /admin/ with `client` (cookies on) and returns the form token of
+// the owner's pages; "" (and a test failure) when the sign-in is refused.
+std::string SignInOwner(HttpClient& client, std::string_view name, std::string_view password);
+
+// The token of the first form of `html` ("" when none).
+std::string FormToken(const std::string& html);
+
+}  // namespace testing_support
