@@ -225,6 +225,12 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
   serve
+      ->add_option("--max-upload-bytes", settings->server.upload_limit,
+                   "Largest multipart/form-data request body (picture uploads); a larger one "
+                   "gets 413 as soon as its length is declared or its bytes exceed it")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1024}, std::size_t{1'000'000'000}));
+  serve
       ->add_option("--login-failures-per-name", settings->login_failures_per_name,
                    "Failed visitor logins of one member name of a site within 5 minutes; "
                    "further attempts get 429 until the window passes")

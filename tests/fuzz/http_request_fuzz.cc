@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
   std::string session;
   for (int i = 0; i < 4 && !bytes.empty(); ++i) {
-    host::HttpRequestRead read = host::ReadHttpRequest(bytes, site->limits.header_limit, site->limits.body_limit);
+    host::HttpRequestRead read = host::ReadHttpRequest(bytes, site->limits);
     if (read.outcome != host::HttpRequestRead::Outcome::kRequest) break;
     bytes.remove_prefix(read.consumed);
     host::HttpRequestData& request = read.request;

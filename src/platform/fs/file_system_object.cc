@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/fs/file_handles.h"
 #include "platform/fs/wildcard.h"
 
 namespace fso {
@@ -41,37 +42,8 @@ bool IsFolder(const std::string& disk) {
   return ::stat(disk.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Closes a file descriptor on every path out of a scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now, returning close's result; the destructor then does nothing.
-  int Close() { return ::close(std::exchange(fd_, -1)); }
-
- private:
-  int fd_;
-};
-
-// Removes a file on scope exit unless Keep() was called.
-class RemoveUnlessKept {
- public:
-  explicit RemoveUnlessKept(std::string path) : path_(std::move(path)) {}
-  ~RemoveUnlessKept() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  RemoveUnlessKept(const RemoveUnlessKept&) = delete;
-  RemoveUnlessKept& operator=(const RemoveUnlessKept&) = delete;
-  void Keep() { path_.clear(); }
-
- private:
-  std::string path_;
-};
+using fs_support::Fd;
+using fs_support::RemoveUnlessKept;
 
 // Copies the regular file `from` to `to`. The bytes go to a new file beside `to`, which replaces
 // `to` only once complete, so a failed copy (a full disk) never leaves a truncated file behind, nor

@@ -9,6 +9,7 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/asio/write.hpp>
 
+#include "platform/host/multipart_form.h"
 #include "platform/host/reply_builder.h"
 
 namespace host::internal {
@@ -45,6 +46,22 @@ std::optional<std::pair<int, std::string_view>> Refusal(const beast::error_code&
   return std::nullopt;
 }
 
+std::uint64_t LargestBody(const HttpServerOptions& options) {
+  return std::max(options.body_limit, options.upload_limit);
+}
+
+bool LimitBody(http::request_parser<http::string_body>& parser, const HttpServerOptions& options) {
+  const auto& head = parser.get();
+  const auto content_type = head.find(http::field::content_type);
+  const bool upload = head.method() == http::verb::post && content_type != head.end() &&
+                      IsMultipartFormContentType(Text(content_type->value()));
+  const std::uint64_t limit = upload ? options.upload_limit : options.body_limit;
+  const auto length = parser.content_length();
+  if (length && *length > limit) return false;
+  parser.body_limit(limit);
+  return true;
+}
+
 HttpRequestData ToRequestData(http::request<http::string_body>& request) {
   HttpRequestData data;
   data.method = Text(request.method_string());
@@ -59,7 +76,7 @@ HttpRequestData ToRequestData(http::request<http::string_body>& request) {
 HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& shared)
     : shared_(shared),
       stream_(std::move(socket)),
-      buffer_(shared.options.header_limit + shared.options.body_limit + 64 * 1024) {
+      buffer_(shared.options.header_limit + LargestBody(shared.options) + 64 * 1024) {
   beast::error_code ec;
   const auto remote = stream_.socket().remote_endpoint(ec);
   remote_ = ec ? "-" : remote.address().to_string();
@@ -128,7 +145,7 @@ void HttpConnection::ReadRequest() {
   started_ = std::chrono::steady_clock::now();
   parser_.emplace();
   parser_->header_limit(static_cast<std::uint32_t>(shared_.options.header_limit));
-  parser_->body_limit(shared_.options.body_limit);
+  parser_->body_limit(LargestBody(shared_.options));  // until the head says which applies
   stream_.expires_at(std::min(head_deadline_, started_ + shared_.options.read_timeout));
   http::async_read_header(stream_, buffer_, *parser_,
                           beast::bind_front_handler(&HttpConnection::OnHead, shared_from_this()));
@@ -150,6 +167,7 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
   if (head.version() >= 11 && head.find(http::field::host) == head.end()) {
     return SendError(400, "no Host header");
   }
+  if (!LimitBody(*parser_, shared_.options)) return SendError(413, "request body too large");
   stream_.expires_at(started_ + shared_.options.read_timeout);
   if (parser_->is_done()) return Answer(parser_->release());
   const auto expect = head.find(http::field::expect);

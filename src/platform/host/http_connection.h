@@ -41,6 +41,17 @@ std::optional<std::pair<int, std::string_view>> Refusal(const boost::beast::erro
 HttpRequestData ToRequestData(
     boost::beast::http::request<boost::beast::http::string_body>& request);
 
+// The largest body any request may have under `options`: the limit the parser starts with, before
+// the head says which of the limits applies.
+std::uint64_t LargestBody(const HttpServerOptions& options);
+
+// Sets the body limit of the request whose head `parser` has just read: `upload_limit` for a
+// multipart/form-data POST, `body_limit` otherwise. Returns false when the head's Content-Length
+// already declares more (the request is refused before any of its body is read).
+// Requires: the head is done and no body byte has been parsed.
+bool LimitBody(boost::beast::http::request_parser<boost::beast::http::string_body>& parser,
+               const HttpServerOptions& options);
+
 // What the server's connections share. Owned by the server; outlives every connection.
 struct ConnectionShared {
   ConnectionShared(HttpServerOptions o, HttpHandler h, HttpMayBlock b, ServerLog& l)

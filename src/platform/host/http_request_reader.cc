@@ -7,24 +7,34 @@
 
 namespace host {
 
-HttpRequestRead ReadHttpRequest(std::string_view bytes, std::size_t header_limit,
-                                std::size_t body_limit) {
+HttpRequestRead ReadHttpRequest(std::string_view bytes, const HttpServerOptions& limits) {
   namespace http = boost::beast::http;
   HttpRequestRead read;
   http::request_parser<http::string_body> parser;
-  parser.header_limit(static_cast<std::uint32_t>(header_limit));
-  parser.body_limit(body_limit);
-  parser.eager(true);
+  parser.header_limit(static_cast<std::uint32_t>(limits.header_limit));
+  parser.body_limit(internal::LargestBody(limits));
   boost::beast::error_code ec;
   std::size_t used = 0;
-  // The parser takes what it can of the bytes not yet used; it stops at the end of the header and
-  // at the end of the body.
+  bool limited = false;
+  // The parser takes what it can of the bytes not yet used; it stops at the end of the header
+  // (where the body limit that applies is set, as the connection does) and at the end of the body.
   while (!parser.is_done() && used < bytes.size()) {
     const std::size_t n =
         parser.put(boost::asio::buffer(bytes.data() + used, bytes.size() - used), ec);
     used += n;
     if (ec == http::error::need_more) return read;  // kIncomplete
     if (ec) break;
+    if (parser.is_header_done() && !limited) {
+      limited = true;
+      if (!internal::LimitBody(parser, limits)) {
+        read.outcome = HttpRequestRead::Outcome::kRefused;
+        read.status = 413;
+        read.reason = "request body too large";
+        return read;
+      }
+      parser.eager(true);
+      continue;
+    }
     if (n == 0) return read;
   }
   if (ec) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/host/http_exchange.h"
+#include "platform/host/http_server.h"
 
 namespace host {
 
@@ -25,9 +26,8 @@ struct HttpRequestRead {
   std::string reason;
 };
 
-// The first request of `bytes` as the server reads it with these limits (HttpServerOptions'
-// header_limit and body_limit). Never throws but std::bad_alloc.
-HttpRequestRead ReadHttpRequest(std::string_view bytes, std::size_t header_limit,
-                                std::size_t body_limit);
+// The first request of `bytes` as the server reads it with the limits of `limits` (header_limit,
+// body_limit, upload_limit). Never throws but std::bad_alloc.
+HttpRequestRead ReadHttpRequest(std::string_view bytes, const HttpServerOptions& limits);
 
 }  // namespace host

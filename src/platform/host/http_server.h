@@ -8,7 +8,8 @@
 // to end on one thread either way.
 //
 // Limits: a request head larger than `header_limit` gets 431, a body larger than `body_limit`
-// 413, an HTTP/1.1 request without Host and any other malformed request 400; each closes that
+// (`upload_limit` for a multipart/form-data POST) 413, as soon as its Content-Length declares it
+// or, when chunked, as soon as that many bytes have arrived; never after buffering it. An HTTP/1.1 request without Host and any other malformed request 400; each closes that
 // connection only. A request head must arrive whole within `head_timeout` (of the connection's
 // accept for its first request, of its first byte for a later one) and the whole request within
 // `read_timeout` of its first byte, however the bytes trickle in; a kept-alive connection may sit
@@ -52,6 +53,7 @@ struct HttpServerOptions {
   std::size_t max_connections_per_address = 64;
   std::size_t header_limit = 8 * 1024;
   std::size_t body_limit = 1024 * 1024;
+  std::size_t upload_limit = 2 * 1024 * 1024;  // the body of a multipart/form-data POST
   std::chrono::milliseconds head_timeout{10'000};
   std::chrono::milliseconds read_timeout{15'000};
   std::chrono::milliseconds idle_timeout{30'000};

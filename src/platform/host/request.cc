@@ -5,11 +5,12 @@
 namespace host {
 
 Request::Request(Collection query_string, Collection form, Collection cookies,
-                 ServerVariables server_variables)
+                 ServerVariables server_variables, UploadedFiles files)
     : query_string_(std::move(query_string)),
       form_(std::move(form)),
       cookies_(std::move(cookies)),
-      server_variables_(std::move(server_variables)) {}
+      server_variables_(std::move(server_variables)),
+      files_(std::move(files)) {}
 
 std::optional<std::string> Request::Item(std::string_view name) const {
   if (auto v = query_string_.Get(name)) return v;

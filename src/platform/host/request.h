@@ -1,5 +1,5 @@
-// Request: what one HTTP request offers a page: the query string, the form, the cookies and the
-// server variables. Built by the host (or a test) before the page runs and read-only afterwards.
+// Request: what one HTTP request offers a page: the query string, the form, the cookies, the
+// server variables and, for a multipart/form-data form, its uploaded files. Built by the host (or a test) before the page runs and read-only afterwards.
 #pragma once
 
 #include <optional>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/host/collection.h"
+#include "platform/host/uploaded_files.h"
 
 namespace host {
 
@@ -18,7 +19,7 @@ class Request {
 
   Request() = default;
   Request(Collection query_string, Collection form, Collection cookies,
-          ServerVariables server_variables);
+          ServerVariables server_variables, UploadedFiles files = {});
 
   // Item lookup: the value of `name` (any letter case) searched in the query string, then the
   // form, then the cookies, then the server variables. std::nullopt when no collection has it; a
@@ -28,6 +29,8 @@ class Request {
   const Collection& QueryString() const { return query_string_; }
   const Collection& Form() const { return form_; }
   const Collection& Cookies() const { return cookies_; }
+  // The files of a multipart/form-data form (its other fields are in Form()); empty otherwise.
+  const UploadedFiles& Files() const { return files_; }
 
   // A server variable by name (any letter case): "HTTP_ACCEPT" and the other HTTP_* headers,
   // "REQUEST_METHOD", "SCRIPT_NAME", "QUERY_STRING", "REMOTE_ADDR", "SERVER_NAME", "SERVER_PORT",
@@ -39,6 +42,7 @@ class Request {
   Collection form_;
   Collection cookies_;
   ServerVariables server_variables_;
+  UploadedFiles files_;
 };
 
 }  // namespace host

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <unordered_map>
 
+#include "platform/host/multipart_form.h"
 #include "platform/host/request_error.h"
 #include "platform/text/ascii.h"
 
@@ -97,8 +98,13 @@ Request BuildRequest(const HttpRequestData &http, std::string_view script_name,
   const std::string content_type = HeaderValue(http.headers, "Content-Type");
 
   Collection form;
+  UploadedFiles files;
   if (http.method == "POST" && IsFormContentType(content_type)) {
     form = Capped(Collection::ParseUrlEncoded(http.body), max_fields, "form");
+  } else if (http.method == "POST" && IsMultipartFormContentType(content_type)) {
+    MultipartForm multipart = ParseMultipartForm(http.body, content_type, max_fields);
+    form = std::move(multipart.fields);
+    files = std::move(multipart.files);
   }
 
   Request::ServerVariables variables = {
@@ -133,7 +139,7 @@ Request BuildRequest(const HttpRequestData &http, std::string_view script_name,
   }
   return Request(Capped(Collection::ParseUrlEncoded(query), max_fields, "query string"),
                  std::move(form), Capped(ParseCookies(http.headers), max_fields, "cookies"),
-                 std::move(variables));
+                 std::move(variables), std::move(files));
 }
 
 }  // namespace host

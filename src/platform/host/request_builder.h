@@ -1,6 +1,6 @@
 // Builds the Request a host page sees from the HTTP request the connection received: the query
-// string, the form (an application/x-www-form-urlencoded POST body), the cookies and the server
-// variables. Pure function; thread-safe.
+// string, the form (an application/x-www-form-urlencoded POST body, or the fields and files of a
+// multipart/form-data one), the cookies and the server variables. Pure function; thread-safe.
 #pragma once
 
 #include <cstddef>
@@ -20,9 +20,10 @@ namespace host {
 // CONTENT_LENGTH, and HTTP_NAME for every header (name upper-cased, "-" as "_"; a repeated
 // header's values joined by ", ").
 //
-// Each collection (query string, form, cookies) holds at most `max_fields` pairs; a request with
-// more throws RequestError (a 400) naming the collection, so that a request's cost stays linear in
-// its size and no page runs for it.
+// Each collection (query string, form, cookies) holds at most `max_fields` pairs, and a multipart
+// form at most `max_fields` parts, files included; a request with more throws RequestError (a 400)
+// naming the collection, so that a request's cost stays linear in its size and no page runs for
+// it. A malformed multipart body throws RequestError too (see multipart_form.h).
 inline constexpr std::size_t kDefaultMaxFields = 1000;
 Request BuildRequest(const HttpRequestData& http, std::string_view script_name,
                      std::size_t max_fields = kDefaultMaxFields);

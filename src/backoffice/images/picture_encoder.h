@@ -1,0 +1,46 @@
+// Re-encoding an uploaded picture for handsets: the format is told from the bytes (JPEG, PNG or
+// GIF), a picture of more than kMaxPixels is refused from its header before any pixel is decoded,
+// and the picture is scaled down (never up) to the size its use allows and written anew without
+// its metadata (EXIF, comments, colour profiles). The image library is set up on first use, once;
+// EncodePicture may run on several threads at once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace backoffice::images {
+
+inline constexpr std::int64_t kMaxPixels = 16'000'000;
+
+// What a picture is for, and so its size and format on the site.
+enum class PictureUse {
+  kBanner,   // at most 240 px wide, JPEG
+  kLogo,     // at most 96 × 96 px, GIF
+  kProduct,  // at most 240 px wide, JPEG
+};
+
+enum class PictureRefusal {
+  kNone,
+  kNoFile,         // nothing was uploaded
+  kNotAPicture,    // the bytes are not JPEG, PNG or GIF
+  kTooManyPixels,  // width × height over kMaxPixels
+  kUnreadable,     // the bytes start as a picture but cannot be decoded
+};
+
+// A one-line reason for the site owner, in the back office's language; "" for kNone.
+std::string_view RefusalText(PictureRefusal refusal);
+
+struct EncodedPicture {
+  PictureRefusal refusal = PictureRefusal::kNone;
+  std::string bytes;  // the new file; empty when refused
+  int width = 0;
+  int height = 0;
+};
+
+// `upload` re-encoded for `use`, or the reason it is refused. Never throws but std::bad_alloc and,
+// when the image library cannot be set up at all, std::runtime_error. The library's own messages
+// never reach the result.
+EncodedPicture EncodePicture(std::string_view upload, PictureUse use);
+
+}  // namespace backoffice::images

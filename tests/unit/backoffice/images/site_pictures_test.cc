@@ -1,0 +1,165 @@
+// What a site owner's upload becomes: only bytes that prove to be a JPEG, PNG or GIF of at most
+// 16 megapixels are stored, scaled down for handsets in the format of their use, without metadata;
+// anything else leaves the old picture as it was.
+#include "backoffice/images/site_pictures.h"
+
+#include <gtest/gtest.h>
+#include <vips/vips.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+
+#include "backoffice/images/image_type.h"
+#include "support/temp_dir.h"
+
+namespace backoffice::images {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A black picture of `width` × `height` (with an alpha band when `alpha`) saved as `suffix`.
+std::string MakePicture(int width, int height, const char* suffix, bool alpha = false) {
+  EXPECT_EQ(VIPS_INIT("test"), 0);
+  VipsImage* image = nullptr;
+  void* buffer = nullptr;
+  std::size_t length = 0;
+  EXPECT_EQ(vips_black(&image, width, height, "bands", alpha ? 4 : 3, nullptr), 0);
+  EXPECT_EQ(vips_image_write_to_buffer(image, suffix, &buffer, &length, nullptr), 0);
+  std::string bytes(static_cast<const char*>(buffer), length);
+  g_free(buffer);
+  g_object_unref(image);
+  return bytes;
+}
+
+// "JPEG 240x120": the format the bytes are and the size their header gives; "" when unreadable.
+std::string Measure(const std::string& bytes) {
+  const auto type = SniffImageType(bytes);
+  VipsImage* image = vips_image_new_from_buffer(bytes.data(), bytes.size(), "", nullptr);
+  if (!type || !image) return "";
+  const std::string names[] = {"JPEG", "PNG", "GIF"};
+  std::string seen = names[static_cast<int>(*type)] + " " +
+                     std::to_string(vips_image_get_width(image)) + "x" +
+                     std::to_string(vips_image_get_height(image));
+  g_object_unref(image);
+  return seen;
+}
+
+std::uint32_t Crc32(std::string_view bytes) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (const unsigned char b : bytes) {
+    crc ^= b;
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
+  }
+  return ~crc;
+}
+
+std::string BigEndian(std::uint32_t v, int bytes) {
+  std::string out;
+  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return out;
+}
+
+// A few hundred bytes of PNG whose header declares 20000 × 20000 pixels (1.2 GB decoded).
+std::string PngBomb() {
+  const std::string ihdr = "IHDR" + BigEndian(20000, 4) + BigEndian(20000, 4) +
+                           std::string("\x08\x02\x00\x00\x00", 5);
+  const std::string valid = MakePicture(8, 8, ".png");
+  return valid.substr(0, 8) + BigEndian(13, 4) + ihdr + BigEndian(Crc32(ihdr), 4) +
+         valid.substr(8 + 25);  // the small picture's own pixels and end
+}
+
+// A small JPEG whose frame header says 20000 × 20000.
+std::string JpegBomb() {
+  std::string jpeg = MakePicture(8, 8, ".jpg");
+  const std::size_t sof = jpeg.find("\xFF\xC0");
+  jpeg.replace(sof + 5, 4, BigEndian(20000, 2) + BigEndian(20000, 2));
+  return jpeg;
+}
+
+// A JPEG carrying an EXIF description and a comment, both with "SECRET-PLACE".
+std::string JpegWithMetadata() {
+  const std::string tiff = std::string("MM\0\x2A\0\0\0\x08\0\x01", 10) +
+                           std::string("\x01\x0E\0\x02\0\0\0\x0D\0\0\0\x1A\0\0\0\0", 16) +
+                           std::string("SECRET-PLACE\0", 13);
+  const std::string exif = std::string("Exif\0\0", 6) + tiff;
+  const std::string comment = "SECRET-PLACE";
+  std::string jpeg = MakePicture(64, 48, ".jpg");
+  jpeg.insert(2, "\xFF\xE1" + BigEndian(exif.size() + 2, 2) + exif + "\xFF\xFE" +
+                     BigEndian(comment.size() + 2, 2) + comment);
+  return jpeg;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
+  const std::string jpeg = MakePicture(600, 300, ".jpg");
+  const struct {
+    const char* what;
+    PictureUse use;
+    std::string bytes;
+    PictureRefusal refusal;
+    const char* stored;
+  } cases[] = {
+      {"a PNG named .jpg", PictureUse::kBanner, MakePicture(960, 480, ".png"),
+       PictureRefusal::kNone, "JPEG 240x120"},
+      {"a text file named .gif", PictureUse::kLogo, "GIF or not, this is text",
+       PictureRefusal::kNotAPicture, ""},
+      {"nothing chosen", PictureUse::kBanner, "", PictureRefusal::kNoFile, ""},
+      {"a PNG bomb", PictureUse::kBanner, PngBomb(), PictureRefusal::kTooManyPixels, ""},
+      {"a JPEG bomb", PictureUse::kProduct, JpegBomb(), PictureRefusal::kTooManyPixels, ""},
+      {"a cut-off JPEG", PictureUse::kBanner, jpeg.substr(0, jpeg.size() / 2),
+       PictureRefusal::kUnreadable, ""},
+      {"a JPEG with metadata", PictureUse::kBanner, JpegWithMetadata(), PictureRefusal::kNone,
+       "JPEG 64x48"},
+      {"a wide transparent logo", PictureUse::kLogo, MakePicture(300, 150, ".png", true),
+       PictureRefusal::kNone, "GIF 96x48"},
+      {"a tall logo", PictureUse::kLogo, MakePicture(50, 200, ".gif"), PictureRefusal::kNone,
+       "GIF 24x96"},
+      {"a small product", PictureUse::kProduct, MakePicture(100, 80, ".gif"),
+       PictureRefusal::kNone, "JPEG 100x80"},
+      {"a transparent product", PictureUse::kProduct, MakePicture(480, 100, ".png", true),
+       PictureRefusal::kNone, "JPEG 240x50"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing_support::TempDir dir;
+    const fs::path member = dir.path() / "shop";
+    fs::create_directories(member / "upfile");
+    std::ofstream(member / "Demo.jpg") << "old";
+    std::ofstream(member / "upfile" / "logo.gif") << "old";
+    const host::UploadedFile upload{"picture", c.use == PictureUse::kLogo ? "a.gif" : "a.jpg",
+                                    "image/jpeg", c.bytes};
+    const host::UploadedFile* sent = c.bytes.empty() ? nullptr : &upload;
+
+    fs::path written;
+    PictureRefusal refusal;
+    if (c.use == PictureUse::kBanner) {
+      refusal = StoreBanner(member, sent);
+      written = member / "Demo.jpg";
+    } else if (c.use == PictureUse::kLogo) {
+      refusal = StoreLogo(member, sent);
+      written = member / "upfile" / "logo.gif";
+    } else {
+      const StoredPicture stored = StoreProductPicture(member, sent);
+      refusal = stored.refusal;
+      EXPECT_EQ(stored.file_name.empty(), refusal != PictureRefusal::kNone);
+      written = member / "upfile" / (stored.file_name.empty() ? "logo.gif" : stored.file_name);
+    }
+    EXPECT_EQ(refusal, c.refusal);
+    EXPECT_EQ(RefusalText(refusal).empty(), refusal == PictureRefusal::kNone);
+    const std::string content = ReadFile(written);
+    EXPECT_EQ(*c.stored ? Measure(content) : content, *c.stored ? c.stored : "old");
+    EXPECT_EQ(content.find("SECRET"), std::string::npos);
+    EXPECT_EQ(content.find("Exif"), std::string::npos);
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(member)) files += entry.is_regular_file();
+    EXPECT_EQ(files, 2u + (c.use == PictureUse::kProduct && refusal == PictureRefusal::kNone)) << "no temporary file stays";
+  }
+}
+
+}  // namespace
+}  // namespace backoffice::images
