@@ -56,6 +56,10 @@ bool Office::Call(std::string_view method) {
       {"ClassesPage", &ClassesPage},
       {"SettingsPage", &SettingsPage},
       {"SignOut", &SignOutPage},
+      {"ContentsPage", &ContentsPage},
+      {"ProductsPage", &ProductsPage},
+      {"GuestbookPage", &GuestbookPage},
+      {"MembersPage", &MembersPage},
   };
   const bool guard = text::EqualsIgnoreCase(method, "Guard");
   const bool guard_change = text::EqualsIgnoreCase(method, "GuardChange");

@@ -8,7 +8,8 @@
 //                  and the host page runs nothing more;
 //   GuardChange  — as Guard, for a page whose every request changes something (site creation):
 //                  a GET is sent to the settings page instead;
-//   then one page: Home, ClassesPage, SettingsPage or SignOut.
+//   then one page: Home, ClassesPage, SettingsPage, SignOut, or an editor: ContentsPage,
+//   ProductsPage, GuestbookPage, MembersPage.
 // A host page puts the guard before wap.adminmanage's AdminClass_DoAction or CreateSite, whose own
 // behaviour stays as it is. OnEndPage closes the database. Called by one thread at a time.
 #pragma once
