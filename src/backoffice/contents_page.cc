@@ -85,9 +85,11 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
     editing = FindArticle(connection, c.id, *id);
     if (!editing) return NotOwnRow(request);
   }
-  if (!error.empty()) {
-    editing = Article{IdItem(request, "id").value_or(0), request.FormValue("title"),
-                      request.FormValue("content"), ""};
+  if (!error.empty()) {  // the refused article as it was typed, with its stored time
+    const auto id = IdItem(request, "id");
+    const auto stored = id ? FindArticle(connection, c.id, *id) : std::nullopt;
+    editing = Article{id.value_or(0), request.FormValue("title"), request.FormValue("content"),
+                      stored ? stored->addtime : ""};
   }
   if (editing && editing->id != 0) {
     view.set("id", std::to_string(editing->id));
