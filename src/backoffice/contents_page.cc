@@ -66,9 +66,9 @@ void ShowSingle(OfficeRequest& request, const SiteClass& c, std::string_view err
   view.set("single", true);
   view.set("f_content", FieldView(kSingleText, error.empty() ? (row ? row->content : "")
                                                              : request.FormValue("content")));
-  view.set("live", LivePage(*request.owner, "showcontent.asp",
+  SetLiveLinks(view, *request.owner, "showcontent",
                             "&id=" + std::to_string(c.id) + "&classname=" +
-                                wap::PercentEncode(c.name)));
+                                wap::PercentEncode(c.name));
   request.Show("contents", c.name, view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
@@ -94,11 +94,11 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
   if (editing && editing->id != 0) {
     view.set("id", std::to_string(editing->id));
     view.set("addtime", editing->addtime);
-    view.set("live", LivePage(*request.owner, "shownews.asp", "&id=" + std::to_string(editing->id)));
+    SetLiveLinks(view, *request.owner, "shownews", "&id=" + std::to_string(editing->id));
   } else {
-    view.set("live", LivePage(*request.owner, "newslist.asp",
+    SetLiveLinks(view, *request.owner, "newslist",
                               "&id=" + std::to_string(c.id) + "&classname=" +
-                                  wap::PercentEncode(c.name)));
+                                  wap::PercentEncode(c.name));
   }
   view.set("f_title", FieldView(kNewsTitle, editing ? editing->title : ""));
   view.set("f_content", FieldView(kNewsText, editing ? editing->content : ""));

@@ -1,5 +1,6 @@
 #include "backoffice/editor_support.h"
 
+#include "backoffice/handset_preview.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "wap/framework/page.h"
@@ -55,8 +56,11 @@ std::string EditorAddress(const SiteClass& c) {
   }
 }
 
-std::string LivePage(const SignedInOwner& owner, std::string_view page, std::string_view extra) {
-  return "/wap/" + std::string(page) + "?" + SiteQuery(owner) + std::string(extra);
+void SetLiveLinks(View& view, const SignedInOwner& owner, std::string_view page,
+                  std::string_view extra) {
+  view.set("live", "/wap/" + std::string(page) + ".asp?" + SiteQuery(owner) + std::string(extra));
+  view.set("live_wml", PreviewAddress("wml", page, extra));
+  view.set("live_xhtml", PreviewAddress("xhtml", page, extra));
 }
 
 void NotOwnRow(OfficeRequest& request) {

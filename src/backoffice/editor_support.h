@@ -38,8 +38,11 @@ std::string SiteQuery(const SignedInOwner& owner);
 // The editor of class `c` ("" for a kind without one: the call entry).
 std::string EditorAddress(const SiteClass& c);
 
-// The live page `page` (under /wap/) of `owner`'s site with `extra` ("&…", may be empty) appended.
-std::string LivePage(const SignedInOwner& owner, std::string_view page, std::string_view extra);
+// Sets, in `view`, the links to live page `page` ("shownews" for /wap/shownews.asp) of `owner`'s
+// site with `extra` ("&…", may be empty) appended: live (the page itself), live_wml and
+// live_xhtml (its handset previews, see handset_preview.h).
+void SetLiveLinks(View& view, const SignedInOwner& owner, std::string_view page,
+                  std::string_view extra);
 
 // Answers 404: the id names nothing of this owner's. Nothing has changed.
 void NotOwnRow(OfficeRequest& request);

@@ -61,7 +61,7 @@ void Show(OfficeRequest& request, std::string_view error) {
   View view;
   view.set("messages", messages);
   view.set("has_messages", !messages.empty());
-  view.set("live", LivePage(*request.owner, "lyb.asp", ""));
+  SetLiveLinks(view, *request.owner, "lyb", "");
   const std::int64_t total =
       connection.Execute("select count(*) as n from wap_lyb where userid=?",
                          std::span(params).first(1))

@@ -43,7 +43,7 @@ void Show(OfficeRequest& request, std::string_view error) {
   view.set("has_members", !members.empty());
   view.set("f_name", FieldView(kName, error.empty() ? "" : request.FormValue("m_name")));
   view.set("f_password", FieldView(kPassword, ""));
-  view.set("live", LivePage(*request.owner, "login.asp", ""));
+  SetLiveLinks(view, *request.owner, "login", "");
   request.Show("members", "会员", view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }

@@ -9,7 +9,7 @@
 //   GuardChange  — as Guard, for a page whose every request changes something (site creation):
 //                  a GET is sent to the settings page instead;
 //   then one page: Home, ClassesPage, SettingsPage, SignOut, or an editor: ContentsPage,
-//   ProductsPage, GuestbookPage, MembersPage.
+//   ProductsPage, GuestbookPage, MembersPage; or PreviewPage (a live page in a handset's markup).
 // A host page puts the guard before wap.adminmanage's AdminClass_DoAction or CreateSite, whose own
 // behaviour stays as it is. OnEndPage closes the database. Called by one thread at a time.
 #pragma once
@@ -33,6 +33,7 @@ class Office : public host::HostObject {
   // Runs the guard; false when it has answered the request itself (redirect or refusal).
   bool Guard(bool every_request_changes);
 
+  host::ScriptingContext* context_ = nullptr;  // this page's, from OnStartPage to OnEndPage
   std::optional<wap::Page> page_;
   std::optional<SignedInOwner> owner_;
 };

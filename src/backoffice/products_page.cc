@@ -112,7 +112,7 @@ void Show(OfficeRequest& request, std::string_view error) {
   }
   view.set("f_name", FieldView(kName, editing ? editing->name : ""));
   view.set("f_description", FieldView(kDescription, editing ? editing->description : ""));
-  view.set("live", LivePage(*request.owner, "productlist.asp", ""));
+  SetLiveLinks(view, *request.owner, "productlist", "");
 
   const int page = RequestedPage(request);
   const std::array<data::Param, 3> params = {userid, std::int64_t{kEditorPageSize},

@@ -86,7 +86,7 @@ void Show(OfficeRequest& request, std::string_view message, std::string_view err
     templates.push_back(t);
   }
   view.set("templates", templates);
-  view.set("live", LivePage(*request.owner, "index.asp", ""));
+  SetLiveLinks(view, *request.owner, "index", "");
   request.Show("settings", "站点设置", view, message, error);
 }
 

@@ -148,18 +148,27 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
   EXPECT_EQ(demo_.Post("/admin/members.asp", "act=add&m_name=x&password=y").status, 403);
   EXPECT_EQ(One("select count(*) from web_member where m_name='x'"), "0");
 
-  // The handset pages show the changes, as valid WML.
+  // The handset pages show the changes, as valid WML; the editors' previews show the signed-in
+  // owner's page in either markup, whatever site the query names.
   const std::string site = "userid=1&username=demo&siteid=1";
-  const struct { std::string target, shows; } live[] = {
-      {"/wap/showcontent.asp?" + site + "&id=1&classname=x", "新的介绍"},
-      {"/wap/newslist.asp?" + site + "&id=2&classname=x", "Z新闻"},
-      {"/wap/lyb.asp?" + site + "&Page=3", "有货"},  // one message a page: 6, 5, 3
+  const struct { std::string page, query, shows; } live[] = {
+      {"showcontent", "&id=1&classname=x", "新的介绍"},
+      {"newslist", "&id=2&classname=x", "Z新闻"},
+      {"lyb", "&Page=3", "有货"},  // one message a page: 6, 5, 3
   };
   for (const auto& l : live) {
-    const HttpResponse r = demo_.Get(l.target, kWml);
-    EXPECT_TRUE(ValidWml(r.body)) << l.target;
-    EXPECT_NE(XPathString(r.body, "string(/)").find(l.shows), std::string::npos) << l.target;
+    const HttpResponse r = demo_.Get("/wap/" + l.page + ".asp?" + site + l.query, kWml);
+    EXPECT_TRUE(ValidWml(r.body)) << l.page;
+    EXPECT_NE(XPathString(r.body, "string(/)").find(l.shows), std::string::npos) << l.page;
+    const HttpResponse wml = demo_.Get("/admin/preview.asp?markup=wml&of=" + l.page + l.query + "&userid=2");
+    EXPECT_EQ(wml.body, r.body) << l.page;
+    EXPECT_EQ(wml.Header("Content-Type"), "text/plain; charset=utf-8");
+    const HttpResponse xhtml = demo_.Get("/admin/preview.asp?markup=xhtml&of=" + l.page + l.query);
+    EXPECT_TRUE(WellFormedXml(xhtml.body)) << l.page;
+    EXPECT_NE(XPathString(xhtml.body, "string(/)").find(l.shows), std::string::npos) << l.page;
   }
+  EXPECT_EQ(demo_.Get("/admin/preview.asp?markup=wml&of=checklogin").status, 404);
+  EXPECT_EQ(HttpClient(server_.Port()).Get("/admin/preview.asp?markup=wml&of=lyb").status, 302);
 }
 
 TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
