@@ -67,8 +67,7 @@ void ShowSingle(OfficeRequest& request, const SiteClass& c, std::string_view err
   view.set("f_content", FieldView(kSingleText, error.empty() ? (row ? row->content : "")
                                                              : request.FormValue("content")));
   SetLiveLinks(view, *request.owner, "showcontent",
-                            "&id=" + std::to_string(c.id) + "&classname=" +
-                                wap::PercentEncode(c.name));
+               "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
   request.Show("contents", c.name, view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
@@ -97,8 +96,7 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
     SetLiveLinks(view, *request.owner, "shownews", "&id=" + std::to_string(editing->id));
   } else {
     SetLiveLinks(view, *request.owner, "newslist",
-                              "&id=" + std::to_string(c.id) + "&classname=" +
-                                  wap::PercentEncode(c.name));
+                 "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
   }
   view.set("f_title", FieldView(kNewsTitle, editing ? editing->title : ""));
   view.set("f_content", FieldView(kNewsText, editing ? editing->content : ""));
@@ -121,7 +119,9 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
   const std::array<data::Param, 1> cid = {c.id};
   const std::int64_t total =
       connection.Execute("select count(*) as n from wap_contents where cid=?", cid)
-          ->Field("n").ToInteger().value_or(0);
+          ->Field("n")
+          .ToInteger()
+          .value_or(0);
   SetPaging(view, Editor(c) + "&", page, total);
   request.Show("contents", c.name, view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);

@@ -21,7 +21,8 @@ int RequestedPage(const OfficeRequest& request) {
 }
 
 void SetPaging(View& view, std::string_view address, int page, std::int64_t total) {
-  const std::int64_t pages = std::max<std::int64_t>(1, (total + kEditorPageSize - 1) / kEditorPageSize);
+  const std::int64_t pages =
+      std::max<std::int64_t>(1, (total + kEditorPageSize - 1) / kEditorPageSize);
   view.set("has_pages", pages > 1);
   view.set("page", std::to_string(page));
   view.set("pages", std::to_string(pages));
@@ -49,10 +50,14 @@ std::string SiteQuery(const SignedInOwner& owner) {
 std::string EditorAddress(const SiteClass& c) {
   switch (c.type) {
     case 0:
-    case 1: return "/admin/contents.asp?cid=" + std::to_string(c.id);
-    case 2: return "/admin/products.asp";
-    case 3: return "/admin/guestbook.asp";
-    default: return "";
+    case 1:
+      return "/admin/contents.asp?cid=" + std::to_string(c.id);
+    case 2:
+      return "/admin/products.asp";
+    case 3:
+      return "/admin/guestbook.asp";
+    default:
+      return "";
   }
 }
 

@@ -63,9 +63,11 @@ void Show(OfficeRequest& request, std::string_view error) {
   view.set("has_messages", !messages.empty());
   SetLiveLinks(view, *request.owner, "lyb", "");
   const std::int64_t total =
-      connection.Execute("select count(*) as n from wap_lyb where userid=?",
-                         std::span(params).first(1))
-          ->Field("n").ToInteger().value_or(0);
+      connection
+          .Execute("select count(*) as n from wap_lyb where userid=?", std::span(params).first(1))
+          ->Field("n")
+          .ToInteger()
+          .value_or(0);
   SetPaging(view, std::string(kEditor) + "?", page, total);
   request.Show("guestbook", "留言板", view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);

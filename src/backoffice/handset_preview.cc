@@ -21,9 +21,8 @@ struct LivePageObject {
   std::string_view prog_id;
 };
 constexpr LivePageObject kLivePages[] = {
-    {"index", "wap.main"},          {"showcontent", "wap.showcontent"},
-    {"newslist", "wap.newslist"},   {"shownews", "wap.shownews"},
-    {"productlist", "wap.productlist"}, {"lyb", "wap.lyb"},
+    {"index", "wap.main"},        {"showcontent", "wap.showcontent"}, {"newslist", "wap.newslist"},
+    {"shownews", "wap.shownews"}, {"productlist", "wap.productlist"}, {"lyb", "wap.lyb"},
     {"login", "site.login"},
 };
 
@@ -73,12 +72,10 @@ void PreviewPage(OfficeRequest& request, host::ScriptingContext& context) {
                       {"REMOTE_ADDR", asked.ServerVariable("REMOTE_ADDR")}});
   host::Response answer;
   host::LocalSession session;
-  host::Server server(context.server.WebRoot(), "/wap", [&context](std::string_view id) {
-    return context.server.CreateObject(id);
-  });
-  host::ScriptingContext live_context{context.application, live,   answer,
-                                      session,             server, context.connections,
-                                      nullptr};
+  host::Server server(context.server.WebRoot(), "/wap",
+                      [&context](std::string_view id) { return context.server.CreateObject(id); });
+  host::ScriptingContext live_context{context.application, live,   answer, session, server,
+                                      context.connections, nullptr};
   {
     const std::unique_ptr<host::HostObject> object = server.CreateObject(prog_id);
     StartedObject started(*object, live_context);

@@ -5,9 +5,9 @@
 // and the owner's site values; nothing but the page's own reads touches the database.
 //
 // Query: markup ("wml" or "xhtml"), of (the page: index, showcontent, newslist, shownews,
-// productlist, lyb, login) and the page's own id, classname and Page. XHTML is sent as the page made it; WML, which
-// a desktop browser cannot show, is sent as its text (text/plain). Another page name is a 404.
-// One request, one thread.
+// productlist, lyb, login) and the page's own id, classname and Page. XHTML is sent as the page
+// made it; WML, which a desktop browser cannot show, is sent as its text (text/plain). Another page
+// name is a 404. One request, one thread.
 #pragma once
 
 #include <string>

@@ -33,10 +33,10 @@ void Show(OfficeRequest& request, std::string_view error) {
   for (auto rows = request.page.Connection().Execute(
            "select id,m_name,m_password from web_member where m_id=? order by id", params);
        !rows->Eof(); rows->MoveNext()) {
-    members.push_back(kainjow::mustache::object{
-        {"id", rows->Field("id").ToText()},
-        {"name", rows->Field("m_name").ToText()},
-        {"plain", !IsPasswordHash(rows->Field("m_password").ToText())}});
+    members.push_back(
+        kainjow::mustache::object{{"id", rows->Field("id").ToText()},
+                                  {"name", rows->Field("m_name").ToText()},
+                                  {"plain", !IsPasswordHash(rows->Field("m_password").ToText())}});
   }
   View view;
   view.set("members", members);

@@ -102,13 +102,14 @@ void Show(OfficeRequest& request, std::string_view error) {
   if (!error.empty()) {
     const auto id = IdItem(request, "id");
     const auto stored = id ? FindProduct(connection, userid, *id) : std::nullopt;
-    editing = Product{id.value_or(0), request.FormValue("pname"),
-                      stored ? stored->picture : "", request.FormValue("pcontent"), ""};
+    editing = Product{id.value_or(0), request.FormValue("pname"), stored ? stored->picture : "",
+                      request.FormValue("pcontent"), ""};
   }
   const std::string folder = "/waphome/" + wap::PercentEncode(request.owner->username) + "/upfile/";
   if (editing && editing->id != 0) {
     view.set("id", std::to_string(editing->id));
-    if (!editing->picture.empty()) view.set("picture", folder + wap::PercentEncode(editing->picture));
+    if (!editing->picture.empty())
+      view.set("picture", folder + wap::PercentEncode(editing->picture));
   }
   view.set("f_name", FieldView(kName, editing ? editing->name : ""));
   view.set("f_description", FieldView(kDescription, editing ? editing->description : ""));
@@ -131,10 +132,12 @@ void Show(OfficeRequest& request, std::string_view error) {
   }
   view.set("products", products);
   view.set("has_products", !products.empty());
-  const std::int64_t total =
-      connection.Execute("select count(*) as n from wap_product where userid=?",
-                         std::span(params).first(1))
-          ->Field("n").ToInteger().value_or(0);
+  const std::int64_t total = connection
+                                 .Execute("select count(*) as n from wap_product where userid=?",
+                                          std::span(params).first(1))
+                                 ->Field("n")
+                                 .ToInteger()
+                                 .value_or(0);
   SetPaging(view, std::string(kEditor) + "?", page, total);
   request.Show("products", "产品展示", view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
@@ -144,7 +147,8 @@ void Show(OfficeRequest& request, std::string_view error) {
 std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
   const std::string name = request.FormValue("pname");
   const std::string description = request.FormValue("pcontent");
-  for (const auto& [field, value] : {std::pair{kName, name}, std::pair{kDescription, description}}) {
+  for (const auto& [field, value] :
+       {std::pair{kName, name}, std::pair{kDescription, description}}) {
     if (std::string error = CheckText(field, value); !error.empty()) return error;
   }
   const host::UploadedFile* upload = request.page.Request().Files().Get("picture");
@@ -154,8 +158,7 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
   std::optional<NewPicture> written;
   std::string picture = old ? old->picture : "";
   if (upload != nullptr) {
-    const images::StoredPicture stored =
-        images::StoreProductPicture(UploadFolder(request), upload);
+    const images::StoredPicture stored = images::StoreProductPicture(UploadFolder(request), upload);
     if (stored.refusal != PictureRefusal::kNone) {
       return "产品图片：" + std::string(images::RefusalText(stored.refusal)) + "。原有图片未改变。";
     }
@@ -174,8 +177,7 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
     const std::array<data::Param, 5> params = {request.owner->userid, name, picture, description,
                                                wap::LocalTimeNow()};
     connection.Execute(
-        "insert into wap_product (userid,pname,ppic,pcontent,addtime) values (?,?,?,?,?)",
-        params);
+        "insert into wap_product (userid,pname,ppic,pcontent,addtime) values (?,?,?,?,?)", params);
     request.Audit("新建产品", "wap_product " + name);
   }
   if (upload != nullptr) request.Audit("上传图片", "upfile/" + picture);

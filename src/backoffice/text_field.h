@@ -9,10 +9,10 @@
 namespace backoffice {
 
 struct TextField {
-  std::string_view name;      // the form field
-  std::string_view label;     // what the owner calls it
-  int max_chars = 0;          // characters (code points), not bytes
-  std::string_view format;    // what formatting the handset page keeps
+  std::string_view name;    // the form field
+  std::string_view label;   // what the owner calls it
+  int max_chars = 0;        // characters (code points), not bytes
+  std::string_view format;  // what formatting the handset page keeps
   bool required = false;
 };
 
@@ -20,8 +20,8 @@ struct TextField {
 // guestbook replies; a name or password (one line, no formatting).
 inline constexpr std::string_view kPlainFormat = "手机上按纯文字显示，换行不保留。";
 inline constexpr std::string_view kMarkupFormat =
-    "可用 <b> <i> <u> <em> <strong> <big> <small>（不带属性）和 <br/> 换行；其他写法按文字原样显示，"
-    "回车换行不保留。";
+    "可用 <b> <i> <u> <em> <strong> <big> <small>（不带属性，须成对）和 <br/> 换行；"
+    "含其他标记或标记不成对时，整段按文字原样显示。回车换行不保留。";
 inline constexpr std::string_view kLineFormat = "一行文字，不支持格式。";
 
 // The number of characters of `utf8` (a byte that starts no well-formed sequence counts as one).
