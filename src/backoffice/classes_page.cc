@@ -4,6 +4,7 @@
 // recorded in the audit trail and answered with a redirect to the list.
 #include <string>
 
+#include "backoffice/editor_support.h"
 #include "backoffice/office_request.h"
 #include "backoffice/site_classes.h"
 #include "platform/host/request.h"
@@ -42,6 +43,7 @@ void ClassesPage(OfficeRequest& request) {
     row.set("name", c.name);
     row.set("kind", KindLabel(c.type));
     row.set("sortid", std::to_string(c.sortid));
+    if (const std::string editor = EditorAddress(c); !editor.empty()) row.set("editor", editor);
     rows.push_back(row);
   }
   View view;

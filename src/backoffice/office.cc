@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "backoffice/handset_preview.h"
 #include "backoffice/office_request.h"
 #include "backoffice/same_origin.h"
 #include "platform/host/request.h"
@@ -15,13 +16,17 @@
 namespace backoffice {
 
 void Office::OnStartPage(host::ScriptingContext& context) {
+  context_ = &context;
   page_.emplace(context);
   // A failed open has written its message and ended the response; the host page runs nothing
   // more.
   (void)wap::AdminSetUp(*page_);
 }
 
-void Office::OnEndPage() { page_.reset(); }
+void Office::OnEndPage() {
+  page_.reset();
+  context_ = nullptr;
+}
 
 bool Office::Guard(bool every_request_changes) {
   const host::Request& request = page_->Request();
@@ -59,26 +64,31 @@ bool Office::Call(std::string_view method) {
       {"ClassesPage", &ClassesPage},
       {"SettingsPage", &SettingsPage},
       {"SignOut", &SignOutPage},
+      {"ContentsPage", &ContentsPage},
+      {"ProductsPage", &ProductsPage},
+      {"GuestbookPage", &GuestbookPage},
+      {"MembersPage", &MembersPage},
   };
   const bool guard = text::EqualsIgnoreCase(method, "Guard");
   const bool guard_change = text::EqualsIgnoreCase(method, "GuardChange");
+  const bool preview = text::EqualsIgnoreCase(method, "PreviewPage");
   PageFunction page = nullptr;
   for (const auto& [name, run] : kPages) {
     if (text::EqualsIgnoreCase(name, method)) page = run;
   }
-  if (!guard && !guard_change && page == nullptr) return false;
+  if (!guard && !guard_change && !preview && page == nullptr) return false;
   if (!page_) throw std::runtime_error("backoffice.office: the page did not start");
   if (page_->Response().Ended()) return true;
   if (guard || guard_change) {
     (void)Guard(guard_change);
     return true;
   }
-  if (page != &Home && !owner_) {
+  if (page != &Home && !owner_) {  // every page but Home, the preview included
     throw std::runtime_error("backoffice.office: " + std::string(method) +
                              " runs only after Guard");
   }
   OfficeRequest request{*page_, owner_};
-  page(request);
+  preview ? PreviewPage(request, *context_) : page(request);
   return true;
 }
 

@@ -8,7 +8,8 @@
 //                  and the host page runs nothing more;
 //   GuardChange  — as Guard, for a page whose every request changes something (site creation):
 //                  a GET, and the way back after signing in, lead to the settings page instead;
-//   then one page: Home, ClassesPage, SettingsPage or SignOut.
+//   then one page: Home, ClassesPage, SettingsPage, SignOut, or an editor: ContentsPage,
+//   ProductsPage, GuestbookPage, MembersPage; or PreviewPage (a live page in a handset's markup).
 // A host page puts the guard before wap.adminmanage's AdminClass_DoAction or CreateSite, whose own
 // behaviour stays as it is. OnEndPage closes the database. Called by one thread at a time.
 #pragma once
@@ -32,6 +33,7 @@ class Office : public host::HostObject {
   // Runs the guard; false when it has answered the request itself (redirect or refusal).
   bool Guard(bool every_request_changes);
 
+  host::ScriptingContext* context_ = nullptr;  // this page's, from OnStartPage to OnEndPage
   std::optional<wap::Page> page_;
   std::optional<SignedInOwner> owner_;
 };

@@ -42,5 +42,10 @@ void Home(OfficeRequest& request);           // sign-in form and sign-in, or the
 void ClassesPage(OfficeRequest& request);    // the class list, after class management ran
 void SettingsPage(OfficeRequest& request);   // call number, template, password
 void SignOutPage(OfficeRequest& request);    // ends the sign-in on POST
+// The editors of the site's rows (see each page's file).
+void ContentsPage(OfficeRequest& request);   // a single-content or news class's texts
+void ProductsPage(OfficeRequest& request);   // products, with their pictures
+void GuestbookPage(OfficeRequest& request);  // guestbook messages and replies
+void MembersPage(OfficeRequest& request);    // the visitors who may log in
 
 }  // namespace backoffice

@@ -1,8 +1,7 @@
-// /admin/settings.asp: the owner's call-entry telephone number, site template and password. Each
-// form posts its own "act"; the guard has checked the token. A template change runs the site
-// creation, which copies the template's files over the site's of the same name (the page says so
-// beside the form). Pictures (banner, logo) are uploaded elsewhere; the template leaves them a
-// place.
+// /admin/settings.asp: the owner's call-entry telephone number, site template, banner and logo
+// (multipart/form-data, re-encoded for handsets) and password. Each form posts its own "act"; the
+// guard has checked the token. A template change runs the site creation, which copies the
+// template's files over the site's of the same name (the page says so beside the form).
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -11,6 +10,8 @@
 #include <vector>
 
 #include "backoffice/call_number.h"
+#include "backoffice/editor_support.h"
+#include "backoffice/images/site_pictures.h"
 #include "backoffice/office_request.h"
 #include "backoffice/owners.h"
 #include "backoffice/password_hash.h"
@@ -85,7 +86,24 @@ void Show(OfficeRequest& request, std::string_view message, std::string_view err
     templates.push_back(t);
   }
   view.set("templates", templates);
+  SetLiveLinks(view, *request.owner, "index", "");
   request.Show("settings", "站点设置", view, message, error);
+}
+
+// Stores the uploaded banner (Demo.jpg) or logo (upfile/logo.gif) of the owner's site; returns
+// the error to show, or "". A refused or failed upload leaves the old picture.
+std::string StorePicture(OfficeRequest& request, bool banner) {
+  const fs::path member_folder =
+      fs::path(request.page.Server().MapPath("/")) / "waphome" / request.owner->username;
+  const host::UploadedFile* upload = request.page.Request().Files().Get("picture");
+  const images::PictureRefusal refusal = banner ? images::StoreBanner(member_folder, upload)
+                                                : images::StoreLogo(member_folder, upload);
+  if (refusal != images::PictureRefusal::kNone) {
+    return (banner ? "横幅：" : "标志：") + std::string(images::RefusalText(refusal)) +
+           "。原有图片未改变。";
+  }
+  request.Audit(banner ? "上传横幅" : "上传标志", banner ? "Demo.jpg" : "upfile/logo.gif");
+  return "";
 }
 
 // Runs the change `act` asks for; returns the error to show, or "" when it was made.
@@ -114,6 +132,7 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     request.Audit("更换模板", "waphome/" + request.owner->username);
     return "";
   }
+  if (act == "banner" || act == "logo") return StorePicture(request, act == "banner");
   if (act == "password") {
     const auto owner = FindOwnerById(connection, userid);
     if (!owner || !VerifyPassword(owner->password_hash, request.FormValue("current"))) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "backoffice/password_hash.h"
+#include "backoffice/stored_password.h"
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
@@ -71,28 +73,45 @@ void MemberLoginPage::StartPage(Page& page) {
     return;
   }
 
+  // The member is the first row (by id) of the name on the site whose stored password matches:
+  // a hash is verified, a plain password from an older installation compared as it always was.
   data::Recordset& rs = page.Recordset();
   // A NUL cannot travel as text to every engine; such a name or password matches no member.
   const bool comparable =
       name.find('\0') == std::string::npos && password.find('\0') == std::string::npos;
+  std::optional<std::pair<std::string, std::string>> member;  // id, m_name
+  std::string stored;
   if (comparable) {
-    rs.Open("select * from web_member where m_Name=? And m_id=? and m_password=?",
-            page.Connection(), data::Params{name, owner, password});
+    rs.Open("select * from web_member where m_Name=? And m_id=? order by id", page.Connection(),
+            data::Params{name, owner});
+    for (; !rs.Eof() && !member; rs.MoveNext()) {
+      stored = rs.Field("m_password").ToText();
+      if (backoffice::MatchesStoredPassword(stored, password)) {
+        member.emplace(rs.Field("id").ToText(), rs.Field("m_name").ToText());
+      }
+    }
+    rs.Close();
   }
-  if (!comparable || rs.Eof()) {
+  if (!member) {
     limits.Failed(now);
     page.SetPageTitle("蓝杉工坊");
     page.Buffer().append("<p>").append(ToCharRefs("登录失败，请重新登录。")).append("</p>");
     page.AppendHomeLink();
-  } else {
-    // A new session id before the login is recorded, so that an id planted earlier is worthless.
-    limits.Succeeded();
-    page.Session().RenewId();
-    page.Session().Set("memberid", rs.Field("id").ToText());
-    page.Session().Set("membername", rs.Field("m_name").ToText());
-    page.Response().Redirect(SiteHomeAddress(page.Application(), page.Request()));
+    return;
   }
-  if (rs.IsOpen()) rs.Close();
+  // A plain password (or a hash with older limits) is replaced by a fresh hash, unless the row
+  // has changed meanwhile.
+  if (backoffice::ShouldStoreNewHash(stored)) {
+    page.Connection().Execute("update web_member set m_password=? where id=? and m_password=?",
+                              data::Params{backoffice::HashPassword(password),
+                                           ParseWholeNumber(member->first).value_or(0), stored});
+  }
+  // A new session id before the login is recorded, so that an id planted earlier is worthless.
+  limits.Succeeded();
+  page.Session().RenewId();
+  page.Session().Set("memberid", member->first);
+  page.Session().Set("membername", member->second);
+  page.Response().Redirect(SiteHomeAddress(page.Application(), page.Request()));
 }
 
 }  // namespace wap

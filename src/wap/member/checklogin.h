@@ -1,6 +1,8 @@
 // wap.checklogin: a visitor's login as a member of the site given by the request's Userid. On a
 // match the session gets a new id and holds memberid and membername, and the visitor is sent to
-// the site's home page; otherwise the page says the login failed.
+// the site's home page; otherwise the page says the login failed. A stored password is a hash
+// (verified) or, in rows of older installations, the password itself (compared byte for byte); a
+// plain one is replaced by its hash at the member's next successful login.
 //
 // Failed logins are limited, through the server's rate limiters (none under a host that keeps
 // none): a member name of a site after 5 failures within 5 minutes, a client address (REMOTE_ADDR)

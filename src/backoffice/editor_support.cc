@@ -1,0 +1,80 @@
+#include "backoffice/editor_support.h"
+
+#include "backoffice/handset_preview.h"
+#include "platform/host/request.h"
+#include "platform/host/response.h"
+#include "wap/framework/page.h"
+#include "wap/framework/url_encode.h"
+#include "wap/framework/whole_number.h"
+
+namespace backoffice {
+
+std::optional<std::int64_t> IdItem(const OfficeRequest& request, std::string_view name) {
+  const auto value = request.page.Request().Item(name);
+  if (!value) return std::nullopt;
+  return wap::ParseWholeNumber(*value);
+}
+
+int RequestedPage(const OfficeRequest& request) {
+  const auto page = IdItem(request, "page");
+  return page && *page >= 1 && *page <= 1'000'000 ? static_cast<int>(*page) : 1;
+}
+
+void SetPaging(View& view, std::string_view address, int page, std::int64_t total) {
+  const std::int64_t pages =
+      std::max<std::int64_t>(1, (total + kEditorPageSize - 1) / kEditorPageSize);
+  view.set("has_pages", pages > 1);
+  view.set("page", std::to_string(page));
+  view.set("pages", std::to_string(pages));
+  const std::string base = std::string(address) + "page=";
+  if (page > 1) view.set("prev", base + std::to_string(std::min<std::int64_t>(page - 1, pages)));
+  if (page < pages) view.set("next", base + std::to_string(page + 1));
+}
+
+View FieldView(const TextField& field, std::string_view value) {
+  View view;
+  view.set("name", std::string(field.name));
+  view.set("label", std::string(field.label));
+  view.set("max", std::to_string(field.max_chars));
+  view.set("format", std::string(field.format));
+  view.set("value", std::string(value));
+  view.set("required", field.required);
+  return view;
+}
+
+std::string SiteQuery(const SignedInOwner& owner) {
+  const std::string id = std::to_string(owner.userid);
+  return "userid=" + id + "&username=" + wap::PercentEncode(owner.username) + "&siteid=" + id;
+}
+
+std::string EditorAddress(const SiteClass& c) {
+  switch (c.type) {
+    case 0:
+    case 1:
+      return "/admin/contents.asp?cid=" + std::to_string(c.id);
+    case 2:
+      return "/admin/products.asp";
+    case 3:
+      return "/admin/guestbook.asp";
+    default:
+      return "";
+  }
+}
+
+void SetLiveLinks(View& view, const SignedInOwner& owner, std::string_view page,
+                  std::string_view extra) {
+  view.set("live", "/wap/" + std::string(page) + ".asp?" + SiteQuery(owner) + std::string(extra));
+  view.set("live_wml", PreviewAddress("wml", page, extra));
+  view.set("live_xhtml", PreviewAddress("xhtml", page, extra));
+}
+
+void NotOwnRow(OfficeRequest& request) {
+  request.page.Response().Refuse(404, "not found: no such row of this site");
+}
+
+void Saved(OfficeRequest& request, std::string address) {
+  address += address.find('?') == std::string::npos ? "?saved=1" : "&saved=1";
+  request.page.Response().Redirect(address);
+}
+
+}  // namespace backoffice

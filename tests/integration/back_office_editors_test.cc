@@ -1,0 +1,234 @@
+// The back office's editors over HTTP: each kind of row (single content, news, products,
+// guestbook replies, site members) created, changed and deleted by its owner, refused (404,
+// nothing changed) to another owner, over-long texts refused whole; product pictures replaced
+// with their old files removed, banner and logo uploads; the visitors' login with hashed and
+// older plain passwords. The live pages show the changes and stay DTD-valid WML.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "support/back_office.h"
+#include "support/demo_pages.h"
+#include "support/server_process.h"
+
+namespace {
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+const Pairs kWml = {{"Accept", "text/vnd.wap.wml"}};
+// A 1×1 GIF, as small as a picture gets.
+const std::string kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00"
+                       "\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+                       43);
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A multipart/form-data body of `fields` and, when `picture` is not empty, a file "picture".
+std::string Multipart(const Pairs& fields, const std::string& picture) {
+  std::string body;
+  for (const auto& [name, value] : fields) {
+    body += "--XyZ\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+  }
+  if (!picture.empty()) {
+    body += "--XyZ\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"a.jpg\"\r\n"
+            "Content-Type: image/jpeg\r\n\r\n" + picture + "\r\n";
+  }
+  return body + "--XyZ--\r\n";
+}
+
+class BackOfficeEditors : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RunWapsite({"member", "add", "--root", site_.Path().string(), "shop",
+                          "--password-stdin"}, "echo shop-pw |").out, "2\n");
+    demo_.UseCookies(true);
+    shop_.UseCookies(true);
+    token_ = SignInOwner(demo_, "demo", "demo");
+    shop_token_ = SignInOwner(shop_, "shop", "shop-pw");
+  }
+  std::string One(const std::string& sql) const {
+    const auto rows = site_.Column(sql);
+    return rows.empty() ? "none" : rows[0];
+  }
+  HttpResponse Upload(HttpClient& client, const std::string& target, Pairs fields,
+                      const std::string& picture, const std::string& token) {
+    fields.emplace_back("token", token);
+    return client.Send("POST", target, {{"Content-Type", "multipart/form-data; boundary=XyZ"}},
+                       Multipart(fields, picture));
+  }
+  fs::path Upfile(const std::string& name) const {
+    return site_.Path() / "waphome" / "demo" / "upfile" / name;
+  }
+
+  TempDir dir_;
+  DemoRoot site_{dir_.path() / "site"};
+  ServerProcess server_{site_.Path()};
+  HttpClient demo_{server_.Port()}, shop_{server_.Port()};
+  std::string token_, shop_token_;
+};
+
+TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefusedWhole) {
+  for (const char* type : {"1", "0"}) {
+    ASSERT_EQ(shop_.Post("/admin/class.asp", FormEncode({{"submit", "新建"}, {"classname", type}, {"type", type}, {"token", shop_token_}})).status, 302);
+  }
+  const std::string shop_news = One("select id from wap_classes where userid=2 and type=1");
+  const std::string shop_single = One("select id from wap_classes where userid=2 and type=0");
+  const std::string long_title(101, 'x'), long_reply = std::string(500, 'x') + "长";
+  const std::string article = "select title||'/'||(select count(*) from wap_contents where cid=2) from wap_contents where cid=2 order by id desc limit 1";
+  const struct {
+    const char* what;
+    bool by_demo;
+    std::string target;
+    Pairs form;
+    int status;
+    std::string check, expected;  // a query and its first value afterwards
+  } cases[] = {
+      {"single content edited", true, "/admin/contents.asp?cid=1", {{"act", "save"}, {"content", "新的介绍"}}, 302,
+       "select content from wap_contents where cid=1", "新的介绍"},
+      {"another owner's class", false, "/admin/contents.asp?cid=1", {{"act", "save"}, {"content", "x"}}, 404,
+       "select content from wap_contents where cid=1", "新的介绍"},
+      {"first text of a single-content class", false, "/admin/contents.asp?cid=" + shop_single, {{"act", "save"}, {"content", "店"}}, 302,
+       "select content||count(*) from wap_contents where cid=" + shop_single + " group by content", "店1"},
+      {"news written", true, "/admin/contents.asp?cid=2", {{"act", "save"}, {"title", "Z新闻"}, {"content", "正文"}}, 302, article, "Z新闻/4"},
+      {"news title over its limit", true, "/admin/contents.asp?cid=2", {{"act", "save"}, {"title", long_title}}, 200, article, "Z新闻/4"},
+      {"news edited", true, "/admin/contents.asp?cid=2", {{"act", "save"}, {"id", "3"}, {"title", "改过"}}, 302,
+       "select title from wap_contents where id=3", "改过"},
+      {"another owner's article in one's own class", false, "/admin/contents.asp?cid=" + shop_news, {{"act", "delete"}, {"id", "3"}}, 404,
+       "select title from wap_contents where id=3", "改过"},
+      {"article of another class", true, "/admin/contents.asp?cid=3", {{"act", "delete"}, {"id", "3"}}, 404,
+       "select title from wap_contents where id=3", "改过"},
+      {"news deleted", true, "/admin/contents.asp?cid=2", {{"act", "delete"}, {"id", "3"}}, 302,
+       "select count(*) from wap_contents where id=3", "0"},
+      {"reply written", true, "/admin/guestbook.asp", {{"act", "reply"}, {"id", "3"}, {"hf", "<b>有货</b>"}}, 302,
+       "select hf||case when hftime is null then '' else '@' end from wap_lyb where id=3", "<b>有货</b>@"},
+      {"reply over its limit", true, "/admin/guestbook.asp", {{"act", "reply"}, {"id", "3"}, {"hf", long_reply}}, 200,
+       "select hf from wap_lyb where id=3", "<b>有货</b>"},
+      {"another owner replies", false, "/admin/guestbook.asp", {{"act", "reply"}, {"id", "3"}, {"hf", "x"}}, 404,
+       "select hf from wap_lyb where id=3", "<b>有货</b>"},
+      {"reply removed", true, "/admin/guestbook.asp", {{"act", "unreply"}, {"id", "1"}}, 302,
+       "select coalesce(hf,'~')||case when hftime is null then '~' else '@' end from wap_lyb where id=1", "~~"},
+      {"another owner deletes a message", false, "/admin/guestbook.asp", {{"act", "delete"}, {"id", "4"}}, 404,
+       "select count(*) from wap_lyb where id=4", "1"},
+      {"message deleted", true, "/admin/guestbook.asp", {{"act", "delete"}, {"id", "4"}}, 302,
+       "select count(*) from wap_lyb where id=4", "0"},
+      {"another owner deletes a product", false, "/admin/products.asp", {{"act", "delete"}, {"id", "2"}}, 404,
+       "select count(*) from wap_product where id=2", "1"},
+      {"product name over its limit", true, "/admin/products.asp", {{"act", "save"}, {"id", "2"}, {"pname", std::string(51, 'x')}}, 200,
+       "select pname from wap_product where id=2", "安溪铁观音"},
+      {"member added", true, "/admin/members.asp", {{"act", "add"}, {"m_name", "neo"}, {"password", "neo-pw"}}, 302,
+       "select substr(m_password,1,10) from web_member where m_name='neo'", "$argon2id$"},
+      {"member name taken", true, "/admin/members.asp", {{"act", "add"}, {"m_name", "neo"}, {"password", "x"}}, 200,
+       "select count(*) from web_member where m_name='neo'", "1"},
+      {"another owner's member", false, "/admin/members.asp", {{"act", "delete"}, {"id", "1"}}, 404,
+       "select count(*) from web_member where id=1", "1"},
+      {"member removed", true, "/admin/members.asp", {{"act", "delete"}, {"id", "1"}}, 302,
+       "select count(*) from web_member where id=1", "0"},
+  };
+  for (const auto& c : cases) {
+    HttpClient& client = c.by_demo ? demo_ : shop_;
+    Pairs form = c.form;
+    form.emplace_back("token", c.by_demo ? token_ : shop_token_);
+    const HttpResponse r = client.Post(c.target, FormEncode(form));
+    EXPECT_EQ(r.status, c.status) << c.what;
+    EXPECT_EQ(One(c.check), c.expected) << c.what;
+    if (c.status == 200) {
+      EXPECT_NE(r.body.find("class=\"error\""), std::string::npos) << c.what;  // says why
+    }
+  }
+  // The editors' pages list the owner's rows and link the live page; a refused change is also
+  // refused without the token.
+  EXPECT_NE(demo_.Get("/admin/contents.asp?cid=2").body.find("Z新闻"), std::string::npos);
+  EXPECT_EQ(shop_.Get("/admin/contents.asp?cid=2&edit=2").status, 404);
+  EXPECT_EQ(demo_.Post("/admin/members.asp", "act=add&m_name=x&password=y").status, 403);
+  EXPECT_EQ(One("select count(*) from web_member where m_name='x'"), "0");
+
+  // The handset pages show the changes, as valid WML; the editors' previews show the signed-in
+  // owner's page in either markup, whatever site the query names.
+  const std::string site = "userid=1&username=demo&siteid=1";
+  const struct { std::string page, query, shows; } live[] = {
+      {"showcontent", "&id=1&classname=x", "新的介绍"},
+      {"newslist", "&id=2&classname=x", "Z新闻"},
+      {"lyb", "&Page=3", "有货"},  // one message a page: 6, 5, 3
+  };
+  for (const auto& l : live) {
+    const HttpResponse r = demo_.Get("/wap/" + l.page + ".asp?" + site + l.query, kWml);
+    EXPECT_TRUE(ValidWml(r.body)) << l.page;
+    EXPECT_NE(XPathString(r.body, "string(/)").find(l.shows), std::string::npos) << l.page;
+    const HttpResponse wml = demo_.Get("/admin/preview.asp?markup=wml&of=" + l.page + l.query + "&userid=2");
+    EXPECT_EQ(wml.body, r.body) << l.page;
+    EXPECT_EQ(wml.Header("Content-Type"), "text/plain; charset=utf-8");
+    const HttpResponse xhtml = demo_.Get("/admin/preview.asp?markup=xhtml&of=" + l.page + l.query);
+    EXPECT_TRUE(WellFormedXml(xhtml.body)) << l.page;
+    EXPECT_NE(XPathString(xhtml.body, "string(/)").find(l.shows), std::string::npos) << l.page;
+  }
+  EXPECT_EQ(demo_.Get("/admin/preview.asp?markup=wml&of=checklogin").status, 404);
+  EXPECT_EQ(HttpClient(server_.Port()).Get("/admin/preview.asp?markup=wml&of=lyb").status, 302);
+}
+
+TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
+  // Banner and logo: re-encoded; a lying upload leaves the old file.
+  const fs::path banner = site_.Path() / "waphome" / "demo" / "Demo.jpg";
+  EXPECT_EQ(Upload(demo_, "/admin/settings.asp", {{"act", "banner"}}, kGif, token_).status, 302);
+  const std::string stored_banner = ReadFile(banner);
+  EXPECT_TRUE(stored_banner.starts_with("\xff\xd8")) << "a JPEG";
+  const HttpResponse lying = Upload(demo_, "/admin/settings.asp", {{"act", "banner"}}, "<?php x ?>", token_);
+  EXPECT_NE(lying.body.find("原有图片未改变"), std::string::npos);
+  EXPECT_EQ(ReadFile(banner), stored_banner);
+  EXPECT_EQ(Upload(demo_, "/admin/settings.asp", {{"act", "logo"}}, kGif, token_).status, 302);
+  EXPECT_TRUE(ReadFile(Upfile("logo.gif")).starts_with("GIF"));
+
+  // A product: added with a picture, its picture replaced (the old file removed), a lying
+  // replacement refused with the row and file as they were, deleted with its file.
+  const std::string picture_of_1 = "select ppic from wap_product where id=1";
+  const auto newest = [&] { return One("select max(id) from wap_product where userid=1"); };
+  EXPECT_NE(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"pname", "新茶"}}, "", token_).body.find("请选择产品图片"), std::string::npos);
+  ASSERT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"pname", "新茶"}, {"pcontent", "<i>香</i>"}}, kGif, token_).status, 302);
+  const std::string added = newest();
+  EXPECT_TRUE(fs::exists(Upfile(One("select ppic from wap_product where id=" + added))));
+  ASSERT_TRUE(fs::exists(Upfile("longjing.jpg")));
+  EXPECT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "龙井"}}, kGif, token_).status, 302);
+  const std::string replaced = One(picture_of_1);
+  EXPECT_TRUE(replaced.starts_with("p") && fs::exists(Upfile(replaced))) << replaced;
+  EXPECT_FALSE(fs::exists(Upfile("longjing.jpg")));
+  const HttpResponse refused = Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "换"}}, "GIF8 not really", token_);
+  EXPECT_NE(refused.body.find("原有图片未改变"), std::string::npos);
+  EXPECT_EQ(One("select pname||'/'||ppic from wap_product where id=1"), "龙井/" + replaced);
+  EXPECT_EQ(Upload(shop_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "x"}}, kGif, shop_token_).status, 404);
+  EXPECT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "龙井2"}}, "", token_).status, 302);
+  EXPECT_EQ(One(picture_of_1), replaced);  // no new picture: the old one stays
+  EXPECT_EQ(demo_.Post("/admin/products.asp", FormEncode({{"act", "delete"}, {"id", "1"}, {"token", token_}})).status, 302);
+  EXPECT_FALSE(fs::exists(Upfile(replaced)));
+
+  const HttpResponse list = demo_.Get("/wap/productlist.asp?userid=1&username=demo&siteid=1", kWml);
+  EXPECT_TRUE(ValidWml(list.body));
+  EXPECT_NE(list.body.find("<i>香</i>"), std::string::npos);
+}
+
+TEST_F(BackOfficeEditors, VisitorsLogInWithHashedPasswordsAndPlainOnesAreHashedAtTheirNextLogin) {
+  ASSERT_EQ(demo_.Post("/admin/members.asp", FormEncode({{"act", "add"}, {"m_name", "neo"}, {"password", "neo-pw"}, {"token", token_}})).status, 302);
+  const std::string target = "/wap/checklogin.asp?userid=1&username=demo&siteid=1";
+  const std::string stored = "select m_password from web_member where m_name='member'";
+  // The demo's member "member" has the plain password of an older installation.
+  const struct { const char* name; const char* password; int status; const char* stored; } logins[] = {
+      {"member", "wap12", 200, "wap123"}, {"member", "wap123", 302, "$argon2id$"},
+      {"member", "wap123", 302, "$argon2id$"}, {"member", "wap12", 200, "$argon2id$"},
+      {"neo", "neo-pw", 302, "$argon2id$"}, {"neo", "neo-p", 200, "$argon2id$"}, {"neo", "", 200, "$argon2id$"},
+  };
+  for (const auto& l : logins) {
+    HttpClient visitor(server_.Port());
+    const HttpResponse r = visitor.Post(target, FormEncode({{"username", l.name}, {"password", l.password}, {"Userid", "1"}}), kWml);
+    EXPECT_EQ(r.status, l.status) << l.name << " " << l.password;
+    if (r.status == 200) {
+      EXPECT_TRUE(ValidWml(r.body));
+    }
+    EXPECT_TRUE(One(stored).starts_with(l.stored)) << l.name << " " << l.password;
+  }
+}
+
+}  // namespace
