@@ -10,9 +10,15 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/site_database.h"
 #include "platform/data/connection_pool.h"
+#include "platform/data/recordset.h"
 #include "platform/host/application.h"
+#include "platform/host/database_rate_limiter.h"
+#include "platform/host/database_session_store.h"
+#include "platform/host/health_checks.h"
 #include "platform/host/http_server.h"
+#include "platform/host/memory_session_store.h"
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
@@ -38,6 +44,11 @@ struct ServeSettings {
   double read_timeout = Seconds(server.read_timeout);
   double idle_timeout = Seconds(server.idle_timeout);
   std::string statement_log;  // empty: off
+  // Several instances of one site: where sessions and throttling counters live, the drain on
+  // SIGTERM, and whether health checks get access lines.
+  std::string sessions = "memory";
+  double drain_seconds = 5;
+  bool log_health = false;
 };
 
 // `sql` on one line: a backslash, CR and LF written as \\, \r and \n.
@@ -106,7 +117,6 @@ int Serve(const ServeSettings& settings) {
   host::ServerLog log(std::cout, std::cerr, /*batch_access=*/isatty(STDOUT_FILENO) == 0);
   host::Application application;
   application.Set("domain", settings.domain);
-  host::MemorySessionStore sessions(settings.max_sessions);
   std::ofstream statement_log;  // outlives the pool that writes to it
   data::ConnectionPool connections(root);
   if (!settings.statement_log.empty()) {
@@ -121,12 +131,57 @@ int Serve(const ServeSettings& settings) {
       statement_log << OneLine(sql) << '\n' << std::flush;
     });
   }
+
+  // The site database, for readiness and (with --sessions database) sessions and counters.
+  const bool shared_sessions = settings.sessions == "database";
+  std::string site_failure;
+  data::ConnectionSettings site_settings;
+  try {
+    site_settings = SiteConnectionSettings(root);
+  } catch (const std::exception& e) {
+    site_failure = e.what();
+  }
+  const host::SiteDb site_db{connections, site_settings};
+  static constexpr std::string_view kSessionTableProbe =
+      "SELECT count(*) FROM wap_sessions WHERE id_hash = ''";
+  auto probe = [&] {
+    if (!site_failure.empty()) throw std::runtime_error(site_failure);
+    site_db.Open()->Execute(shared_sessions ? kSessionTableProbe : "SELECT 1");
+  };
+  std::unique_ptr<host::SessionStore> sessions;
+  host::RateLimiterFactory limiter_factory = host::MakeMemoryRateLimiter;
+  if (shared_sessions) {
+    try {
+      probe();
+    } catch (const std::exception& e) {
+      std::cerr << "wapsite serve: --sessions database: the site database's session tables do "
+                   "not answer (a database made before them needs its upgrade): "
+                << e.what() << "\n";
+      return 1;
+    }
+    sessions = std::make_unique<host::DatabaseSessionStore>(
+        site_db, std::max<std::size_t>(settings.max_sessions / 10, 1));
+    limiter_factory = [&site_db](std::string_view name, std::size_t limit,
+                                 std::chrono::seconds window) {
+      return std::make_unique<host::DatabaseRateLimiter>(site_db, name, limit, window);
+    };
+  } else {
+    sessions = std::make_unique<host::MemorySessionStore>(settings.max_sessions);
+  }
   host::RateLimiters limiters(settings.login_failures_per_name,
-                              settings.login_failures_per_address);
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions, connections,
-                                      log, settings.max_fields, &limiters});
+                              settings.login_failures_per_address, limiter_factory);
+  host::HealthChecks health(probe, log, settings.log_health);
+  options.drain_period = Millis(settings.drain_seconds);
+  options.on_drain = [&health] { health.StartDraining(); };
+  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, *sessions,
+                                      connections, log, settings.max_fields, &limiters});
   host::HttpServer server(
-      options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log);
+      options,
+      [&dispatcher, &health](const host::HttpRequestData& r) {
+        if (auto reply = health.Answer(r)) return std::move(*reply);
+        return dispatcher.Handle(r);
+      },
+      log);
   std::string bound;
   try {
     bound = server.Listen();
@@ -219,6 +274,22 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                     "Write every SQL statement the pages run to this file, one per line (a "
                     "backslash, CR and LF written as \\\\, \\r and \\n), before it runs; for "
                     "tests. Off by default");
+  serve
+      ->add_option("--sessions", settings->sessions,
+                   "Where sessions and the failed-login counters live: 'memory' (this process) "
+                   "or 'database' (the site's database, shared by every instance that serves "
+                   "the site; at most a tenth of --max-sessions per client address)")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"memory", "database"}));
+  serve
+      ->add_option("--drain-seconds", settings->drain_seconds,
+                   "On SIGTERM or SIGINT, seconds to keep serving while /readyz answers 503, "
+                   "before the server stops accepting and finishes what is in flight; a second "
+                   "signal stops at once")
+      ->capture_default_str()
+      ->check(CLI::Range(0.0, 3600.0));
+  serve->add_flag("--log-health", settings->log_health,
+                  "Write access lines for /livez and /readyz too");
   serve->callback([settings, &exit_code] { exit_code = Serve(*settings); });
 }
 

@@ -9,9 +9,7 @@
 #include "wap/framework/db_settings.h"
 
 namespace cli {
-namespace {
-
-data::ConnectionSettings ReadConnAsp(const std::filesystem::path& root) {
+data::ConnectionSettings SiteConnectionSettings(const std::filesystem::path& root) {
   const std::filesystem::path file = root / "conn.asp";
   std::ifstream in(file, std::ios::binary);
   if (!in.is_open()) throw std::runtime_error("cannot read " + file.string());
@@ -22,10 +20,8 @@ data::ConnectionSettings ReadConnAsp(const std::filesystem::path& root) {
           wap::ExtractSetting("strSQLPassword", conn), wap::ExtractSetting("strSQLDataBase", conn)};
 }
 
-}  // namespace
-
 SiteDatabase::SiteDatabase(const std::filesystem::path& root) : pool_(root), connection_(pool_) {
-  const data::ConnectionSettings settings = ReadConnAsp(root);
+  const data::ConnectionSettings settings = SiteConnectionSettings(root);
   try {
     connection_.Open(settings);
   } catch (const std::exception& e) {

@@ -10,6 +10,10 @@
 
 namespace cli {
 
+// The settings of the web root `root`'s conn.asp. Throws std::runtime_error naming conn.asp when
+// it cannot be read.
+data::ConnectionSettings SiteConnectionSettings(const std::filesystem::path& root);
+
 class SiteDatabase {
  public:
   // Opens the database of the web root `root`. Throws std::runtime_error naming conn.asp when it

@@ -187,7 +187,7 @@ void HttpConnection::Answer(Request request) {
   data.local_port = local_port_;
   // The page runs here, on this worker thread, start to end.
   const HttpReply reply = shared_.handler(data);
-  const bool keep_alive = request.keep_alive() && !shared_.stopping;
+  const bool keep_alive = request.keep_alive() && !shared_.stopping && !shared_.draining;
   Send(reply, keep_alive, request.method() == http::verb::head);
 }
 
@@ -209,6 +209,7 @@ void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
     return Send(PlainTextReply(500, "internal error (id " + id + ")"), false, false);
   }
   body_bytes_ = reply.body.size();
+  access_logged_ = reply.access_logged;
   if (head) {
     response_.content_length(reply.body.size());  // what a GET would get; no body follows
   } else {
@@ -223,9 +224,11 @@ void HttpConnection::Send(const HttpReply& reply, bool keep_alive, bool head) {
 }
 
 void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t) {
-  shared_.log.Access(remote_, method_.empty() ? "-" : method_, path_.empty() ? "-" : path_,
-                     response_.result_int(), ec ? 0 : body_bytes_,
-                     std::chrono::steady_clock::now() - started_);
+  if (access_logged_) {
+    shared_.log.Access(remote_, method_.empty() ? "-" : method_, path_.empty() ? "-" : path_,
+                       response_.result_int(), ec ? 0 : body_bytes_,
+                       std::chrono::steady_clock::now() - started_);
+  }
   if (ec) return Close();
   if (!keep_alive) return CloseGracefully();
   served_ = true;

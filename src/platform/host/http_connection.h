@@ -49,6 +49,7 @@ struct ConnectionShared {
   const HttpHandler handler;
   ServerLog& log;
   std::atomic<bool> stopping{false};
+  std::atomic<bool> draining{false};  // replies close their connections
 
   // Live connections, for Shutdown on stop and for closing an idle one when the server is full,
   // and how many each client address holds; each connection registers itself on Start and leaves
@@ -111,6 +112,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   std::string method_;
   std::string path_;
   std::size_t body_bytes_ = 0;
+  bool access_logged_ = true;
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point drain_deadline_;
   std::array<char, 4096> scratch_{};

@@ -27,6 +27,7 @@ struct HttpReply {
   // Every header but Content-Length and Connection, which the connection adds.
   HttpHeaders headers;
   std::string body;
+  bool access_logged = true;  // false: the reply gets no access line (health checks)
 };
 
 // What the host's own replies (refusals, errors, redirects) tell a browser: do not guess another

@@ -40,7 +40,8 @@ struct HttpServer::Impl {
         io(std::max(shared.options.threads, 1)),
         acceptor(net::make_strand(io)),
         signals(acceptor.get_executor()),
-        retry_timer(acceptor.get_executor()) {}
+        retry_timer(acceptor.get_executor()),
+        drain_timer(acceptor.get_executor()) {}
 
   void Accept() {
     acceptor.async_accept(
@@ -147,6 +148,7 @@ struct HttpServer::Impl {
     acceptor.close(ignored);
     signals.cancel(ignored);
     retry_timer.cancel();
+    drain_timer.cancel();
     std::vector<std::shared_ptr<internal::HttpConnection>> connections;
     {
       std::lock_guard lock(shared.mutex);
@@ -162,7 +164,23 @@ struct HttpServer::Impl {
   tcp::acceptor acceptor;
   net::signal_set signals;
   net::steady_timer retry_timer;
+  net::steady_timer drain_timer;
   bool stopped = false;  // on the acceptor's strand only
+
+  // The first stop signal drains, a second stops at once. Runs on the acceptor's strand.
+  void WaitForSignal() {
+    signals.async_wait([this](boost::system::error_code ec, int) {
+      if (ec || stopped) return;
+      if (shared.draining || shared.options.drain_period.count() <= 0) return StopOnStrand();
+      shared.draining = true;
+      if (shared.options.on_drain) shared.options.on_drain();
+      drain_timer.expires_after(shared.options.drain_period);
+      drain_timer.async_wait([this](boost::system::error_code wait_ec) {
+        if (!wait_ec) StopOnStrand();
+      });
+      WaitForSignal();
+    });
+  }
 };
 
 HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log)
@@ -206,9 +224,7 @@ void HttpServer::Run() {
     if (impl.shared.options.handle_signals) {
       impl.signals.add(SIGINT);
       impl.signals.add(SIGTERM);
-      impl.signals.async_wait([&impl](boost::system::error_code ec, int) {
-        if (!ec) impl.StopOnStrand();
-      });
+      impl.WaitForSignal();
     }
     impl.Accept();
   });

@@ -17,7 +17,10 @@
 //
 // Stopping (SIGINT or SIGTERM when `handle_signals`, or Stop()): stop accepting, close idle
 // connections, let requests in flight finish and send their replies (with "Connection: close"),
-// then Run returns.
+// then Run returns. A signal first drains for `drain_period`: `on_drain` runs (so that health
+// checks turn the balancer away), the server keeps accepting and serving, each reply closes its
+// connection (a balancer's kept connections do not outlive the drain); then it stops as above. A
+// second signal during the drain stops at once.
 //
 // Boost.Asio/Beast stay inside the implementation. Thread-safe as documented per operation.
 #pragma once
@@ -50,6 +53,8 @@ struct HttpServerOptions {
   std::chrono::milliseconds read_timeout{15'000};
   std::chrono::milliseconds idle_timeout{30'000};
   bool handle_signals = true;
+  std::chrono::milliseconds drain_period{0};
+  std::function<void()> on_drain;  // called once, on the signal thread's strand; may be empty
 };
 
 // Answers one request; must not throw. Called on worker threads, several at once.
