@@ -172,7 +172,11 @@ int Serve(const ServeSettings& settings) {
                               settings.login_failures_per_address, limiter_factory);
   host::HealthChecks health(probe, log, settings.log_health);
   options.drain_period = Millis(settings.drain_seconds);
-  options.on_drain = [&health] { health.StartDraining(); };
+  options.on_drain = [&health, &log, &settings] {
+    health.StartDraining();
+    log.Note("draining: /readyz answers 503; stopping in " +
+             std::to_string(settings.drain_seconds) + " s");
+  };
   host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, *sessions,
                                       connections, log, settings.max_fields, &limiters});
   host::HttpServer server(
@@ -287,6 +291,7 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                    "before the server stops accepting and finishes what is in flight; a second "
                    "signal stops at once")
       ->capture_default_str()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
       ->check(CLI::Range(0.0, 3600.0));
   serve->add_flag("--log-health", settings->log_health,
                   "Write access lines for /livez and /readyz too");
