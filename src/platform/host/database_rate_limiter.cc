@@ -8,12 +8,9 @@
 
 namespace host {
 
-DatabaseRateLimiter::DatabaseRateLimiter(const SiteDb& db, std::string_view name,
-                                         std::size_t limit, std::chrono::milliseconds window)
-    : db_(db),
-      name_(name),
-      limit_(static_cast<std::int64_t>(limit)),
-      window_ms_(window.count()) {}
+DatabaseRateLimiter::DatabaseRateLimiter(const SiteDb& db, std::string_view name, std::size_t limit,
+                                         std::chrono::milliseconds window)
+    : db_(db), name_(name), limit_(static_cast<std::int64_t>(limit)), window_ms_(window.count()) {}
 
 std::string DatabaseRateLimiter::StoredKey(std::string_view key) const {
   return KeyHash(name_ + '\0' + std::string(key.substr(0, kMaxKeyBytes)));

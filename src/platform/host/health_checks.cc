@@ -9,7 +9,8 @@ HealthChecks::HealthChecks(Probe probe, ServerLog& log, bool log_access)
     : probe_(std::move(probe)), log_(log), log_access_(log_access) {}
 
 std::optional<HttpReply> HealthChecks::Answer(const HttpRequestData& request) {
-  const std::string_view path = std::string_view(request.target).substr(0, request.target.find('?'));
+  const std::string_view path =
+      std::string_view(request.target).substr(0, request.target.find('?'));
   const bool live = path == "/livez";
   if (!live && path != "/readyz") return std::nullopt;
   HttpReply reply;

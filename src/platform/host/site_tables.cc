@@ -33,10 +33,10 @@ void SiteTablesSweeper::SweepIfDue() {
   if (now < due || !next_look_.compare_exchange_strong(due, now + period_)) return;
   const auto db = db_.Open();
   // The conditional update lets one instance through per period.
-  const auto claimed =
-      db->Execute("UPDATE wap_sweeps SET next_run = ? WHERE name = 'expired' AND next_run <= ? "
-                  "RETURNING name",
-                  data::Params{now + period_, now});
+  const auto claimed = db->Execute(
+      "UPDATE wap_sweeps SET next_run = ? WHERE name = 'expired' AND next_run <= ? "
+      "RETURNING name",
+      data::Params{now + period_, now});
   if (claimed->Eof()) return;
   claimed->Close();
   const data::Params at{now};
@@ -49,8 +49,7 @@ void SiteTablesSweeper::SweepIfDue() {
   db->Execute(
       "DELETE FROM wap_session_values WHERE NOT EXISTS "
       "(SELECT 1 FROM wap_sessions s WHERE s.id_hash = wap_session_values.id_hash)");
-  db->Execute("DELETE FROM wap_throttle_events WHERE expires <= ?",
-              data::Params{db_.NowMillis()});
+  db->Execute("DELETE FROM wap_throttle_events WHERE expires <= ?", data::Params{db_.NowMillis()});
 }
 
 }  // namespace host

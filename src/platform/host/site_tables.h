@@ -79,7 +79,8 @@ struct SiteDb {
 
 class SiteTablesSweeper {
  public:
-  explicit SiteTablesSweeper(const SiteDb& db, std::chrono::seconds period = std::chrono::minutes(1))
+  explicit SiteTablesSweeper(const SiteDb& db,
+                             std::chrono::seconds period = std::chrono::minutes(1))
       : db_(db), period_(period.count()) {}
 
   // Deletes the expired sessions (with their values) and throttle events, when this process has
