@@ -36,6 +36,9 @@ std::optional<std::string> RequestSession::Get(std::string_view name) const {
 void RequestSession::Set(std::string_view name, std::string value) {
   std::lock_guard lock(mutex_);
   std::string key = text::AsciiLower(name);
+  if (const auto it = values_.find(key); id_ && it != values_.end() && it->second == value) {
+    return;  // unchanged: nothing to write
+  }
   if (!id_ || !store_.Set(*id_, key, value)) {
     // No session yet, or it expired meanwhile: a new one, never one under the old id; but not
     // for an empty value, which reads the same as none.

@@ -5,7 +5,7 @@
 // sessions in this process, DatabaseSessionStore (database_session_store.h) in the site's
 // database, shared by every instance that serves the site. RequestSession is the host::Session of
 // one request: it reads the visitor's session once, by the id of the request's cookie (a request
-// without one never asks the store), writes through to the store only the values the page sets,
+// without one never asks the store), writes through to the store each value the page changes,
 // creates a session only when the page stores a value (or renews the id), and tells the host which
 // cookie to send.
 //
