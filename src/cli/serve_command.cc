@@ -7,18 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/site_database.h"
+#include "cli/session_services.h"
 #include "platform/data/connection_pool.h"
-#include "platform/data/recordset.h"
 #include "platform/host/application.h"
-#include "platform/host/database_rate_limiter.h"
-#include "platform/host/database_session_store.h"
 #include "platform/host/health_checks.h"
 #include "platform/host/http_server.h"
-#include "platform/host/memory_session_store.h"
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
@@ -132,53 +129,26 @@ int Serve(const ServeSettings& settings) {
     });
   }
 
-  // The site database, for readiness and (with --sessions database) sessions and counters.
-  const bool shared_sessions = settings.sessions == "database";
-  std::string site_failure;
-  data::ConnectionSettings site_settings;
+  // Sessions and counters (in this process or in the site database) and readiness.
+  std::unique_ptr<SessionServices> shared;
   try {
-    site_settings = SiteConnectionSettings(root);
+    shared = std::make_unique<SessionServices>(
+        root, connections, settings.sessions == "database", settings.max_sessions,
+        settings.login_failures_per_name, settings.login_failures_per_address);
   } catch (const std::exception& e) {
-    site_failure = e.what();
+    std::cerr << "wapsite serve: " << e.what() << "\n";
+    return 1;
   }
-  const host::SiteDb site_db{connections, site_settings};
-  static constexpr std::string_view kSessionTableProbe =
-      "SELECT count(*) FROM wap_sessions WHERE id_hash = ''";
-  auto probe = [&] {
-    if (!site_failure.empty()) throw std::runtime_error(site_failure);
-    site_db.Open()->Execute(shared_sessions ? kSessionTableProbe : "SELECT 1");
-  };
-  std::unique_ptr<host::SessionStore> sessions;
-  host::RateLimiterFactory limiter_factory = host::MakeMemoryRateLimiter;
-  if (shared_sessions) {
-    try {
-      probe();
-    } catch (const std::exception& e) {
-      std::cerr << "wapsite serve: --sessions database: the site database's session tables do "
-                   "not answer (a database made before them needs its upgrade): "
-                << e.what() << "\n";
-      return 1;
-    }
-    sessions = std::make_unique<host::DatabaseSessionStore>(
-        site_db, std::max<std::size_t>(settings.max_sessions / 10, 1));
-    limiter_factory = [&site_db](std::string_view name, std::size_t limit,
-                                 std::chrono::seconds window) {
-      return std::make_unique<host::DatabaseRateLimiter>(site_db, name, limit, window);
-    };
-  } else {
-    sessions = std::make_unique<host::MemorySessionStore>(settings.max_sessions);
-  }
-  host::RateLimiters limiters(settings.login_failures_per_name,
-                              settings.login_failures_per_address, limiter_factory);
-  host::HealthChecks health(probe, log, settings.log_health);
+  host::HealthChecks health([&shared] { shared->Probe(); }, log, settings.log_health);
   options.drain_period = Millis(settings.drain_seconds);
   options.on_drain = [&health, &log, &settings] {
     health.StartDraining();
-    log.Note("draining: /readyz answers 503; stopping in " +
-             std::to_string(settings.drain_seconds) + " s");
+    std::ostringstream note;
+    note << "draining: /readyz answers 503; stopping in " << settings.drain_seconds << " s";
+    log.Note(note.str());
   };
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, *sessions,
-                                      connections, log, settings.max_fields, &limiters});
+  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, shared->Sessions(),
+                                      connections, log, settings.max_fields, &shared->Limiters()});
   host::HttpServer server(
       options,
       [&dispatcher, &health](const host::HttpRequestData& r) {
