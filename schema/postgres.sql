@@ -85,6 +85,37 @@ CREATE TABLE wap_audit (
 );
 CREATE INDEX wap_audit_userid ON wap_audit (userid, id);
 
+-- The host's own tables (sessions and throttling counters shared by several instances, and the
+-- periodic clean-up's turn); the same statements bring an older database up to date.
+CREATE TABLE IF NOT EXISTS wap_sessions (
+  id_hash   TEXT PRIMARY KEY,
+  address   TEXT NOT NULL,
+  created   BIGINT NOT NULL,
+  last_seen BIGINT NOT NULL,
+  expires   BIGINT NOT NULL,
+  signed_in INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS wap_sessions_expires ON wap_sessions (expires);
+CREATE INDEX IF NOT EXISTS wap_sessions_address ON wap_sessions (address, signed_in, last_seen);
+CREATE TABLE IF NOT EXISTS wap_session_values (
+  id_hash TEXT NOT NULL,
+  name    TEXT NOT NULL,
+  value   TEXT NOT NULL,
+  PRIMARY KEY (id_hash, name)
+);
+CREATE TABLE IF NOT EXISTS wap_throttle_events (
+  event_key TEXT NOT NULL,
+  at        BIGINT NOT NULL,
+  expires   BIGINT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS wap_throttle_events_key ON wap_throttle_events (event_key, at);
+CREATE INDEX IF NOT EXISTS wap_throttle_events_expires ON wap_throttle_events (expires);
+CREATE TABLE IF NOT EXISTS wap_sweeps (
+  name     TEXT PRIMARY KEY,
+  next_run BIGINT NOT NULL
+);
+INSERT INTO wap_sweeps (name, next_run) VALUES ('expired', 0) ON CONFLICT DO NOTHING;
+
 -- The schema's version; `wapsite upgrade` brings an older database up to it.
 CREATE TABLE wapsite_schema (version integer NOT NULL);
-INSERT INTO wapsite_schema (version) VALUES (2);
+INSERT INTO wapsite_schema (version) VALUES (3);

@@ -11,11 +11,10 @@ namespace backoffice {
 SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limiters,
                         std::string_view username, std::string_view password,
                         std::string_view address) {
-  const auto now = host::RateLimiter::Clock::now();
   const std::string name_key(username);
   if (limiters != nullptr) {
-    const auto by_name = limiters->owner_by_name.Blocked(name_key, now);
-    const auto by_address = limiters->owner_by_address.Blocked(address, now);
+    const auto by_name = limiters->owner_by_name->Blocked(name_key);
+    const auto by_address = limiters->owner_by_address->Blocked(address);
     if (by_name || by_address) {
       return {SignInCheck::Outcome::kThrottled, std::nullopt,
               std::max(by_name.value_or(std::chrono::seconds(0)),
@@ -26,12 +25,12 @@ SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limite
   const bool matches = VerifyPassword(owner ? owner->password_hash : DummyHash(), password);
   if (!owner || !matches || owner->disabled) {
     if (limiters != nullptr) {
-      limiters->owner_by_name.Record(name_key, now);
-      limiters->owner_by_address.Record(address, now);
+      limiters->owner_by_name->Record(name_key);
+      limiters->owner_by_address->Record(address);
     }
     return {};
   }
-  if (limiters != nullptr) limiters->owner_by_name.Reset(name_key);
+  if (limiters != nullptr) limiters->owner_by_name->Reset(name_key);
   if (NeedsRehash(owner->password_hash)) {
     owner->password_hash = HashPassword(password);
     SetPasswordHash(connection, owner->userid, owner->password_hash);

@@ -10,6 +10,7 @@
 #include "platform/data/recordset.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
+#include "platform/host/site_tables.h"
 
 namespace cli {
 namespace {
@@ -41,6 +42,9 @@ constexpr Step kSteps[] = {
      "CREATE INDEX wap_audit_userid ON wap_audit (userid, id);"
      "CREATE TABLE wapsite_schema (version integer NOT NULL);"
      "INSERT INTO wapsite_schema (version) VALUES (1);"},
+    // The host's tables of sessions and throttling counters shared by several instances; the same
+    // statements on both engines.
+    {3, host::kSiteTablesUpgrade.data(), host::kSiteTablesUpgrade.data()},
 };
 static_assert(std::size(kSteps) + 1 == kSchemaVersion, "one step per version after the first");
 

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include "backoffice/password_hash.h"
@@ -18,8 +20,10 @@
 #include "cli/site_database.h"
 #include "cli/service_notifier.h"
 #include "cli/signal_watcher.h"
+#include "cli/session_services.h"
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
+#include "platform/host/health_checks.h"
 #include "platform/host/http_server.h"
 #include "platform/host/metrics_listener.h"
 #include "platform/host/rate_limiter.h"
@@ -53,16 +57,27 @@ struct ServeSettings {
   bool secure_cookies = false;
   std::string access_log = "-";  // "-": standard output
   std::string metrics_listen;    // empty: no metrics
+  // Several instances of one site: where sessions and throttling counters live, the drain on
+  // SIGTERM, and whether health checks get access lines.
+  std::string sessions = "memory";
+  double drain_seconds = 5;
+  bool log_health = false;
 };
 
 // The metrics of a serving server: its own counts and readings of its parts.
-std::unique_ptr<observe::Metrics> NewMetrics(host::MemorySessionStore& sessions,
-                                             const data::ConnectionPool& connections,
-                                             const host::RateLimiters& limiters) {
+std::unique_ptr<observe::Metrics> NewMetrics(SessionServices& shared,
+                                             const data::ConnectionPool& connections) {
   using Type = observe::Metrics::Type;
+  const host::RateLimiters& limiters = shared.Limiters();
   auto metrics = std::make_unique<observe::Metrics>(WAPSITE_VERSION);
   metrics->AddReading("wapsite_sessions", Type::kGauge, "Live visitor sessions.",
-                      [&sessions] { return static_cast<double>(sessions.Size()); });
+                      [&shared] {
+                        try {
+                          return shared.LiveSessions();
+                        } catch (const std::exception&) {
+                          return std::numeric_limits<double>::quiet_NaN();  // no database now
+                        }
+                      });
   metrics->AddReading("wapsite_db_connections_in_use", Type::kGauge,
                       "Database connections borrowed from the pool now.",
                       [&connections] { return double(connections.Observe().in_use); });
@@ -194,7 +209,6 @@ int Serve(const ServeSettings& settings) {
   host::ServerLog& log = *log_owned;
   host::Application application;
   application.Set("domain", settings.domain);
-  host::MemorySessionStore sessions(settings.max_sessions);
   data::ConnectionPool connections(root);
   if (!settings.statement_log.empty()) {
     auto statement_log = OpenStatementLog(settings.statement_log, std::ios::trunc);
@@ -205,13 +219,30 @@ int Serve(const ServeSettings& settings) {
     }
     connections.SetStatementLog(std::move(statement_log));
   }
-  host::RateLimiters limiters(settings.login_failures_per_name,
-                              settings.login_failures_per_address);
+
+  // Sessions and counters (in this process or in the site database) and readiness.
+  std::unique_ptr<SessionServices> shared;
+  try {
+    shared = std::make_unique<SessionServices>(
+        root, connections, settings.sessions == "database", settings.max_sessions,
+        settings.login_failures_per_name, settings.login_failures_per_address);
+  } catch (const std::exception& e) {
+    std::cerr << "wapsite serve: " << e.what() << "\n";
+    return 1;
+  }
+  host::HealthChecks health([&shared] { shared->Probe(); }, log, settings.log_health);
+  options.drain_period = Millis(settings.drain_seconds);
+  options.on_drain = [&health, &log, &settings] {
+    health.StartDraining();
+    std::ostringstream note;
+    note << "draining: /readyz answers 503; stopping in " << settings.drain_seconds << " s";
+    log.Note(note.str());
+  };
   // Metrics, when asked for: counted by the server, served on a listener of their own.
   std::unique_ptr<observe::Metrics> metrics;
   std::unique_ptr<host::MetricsListener> metrics_listener;
   if (!settings.metrics_listen.empty()) {
-    metrics = NewMetrics(sessions, connections, limiters);
+    metrics = NewMetrics(*shared, connections);
     host::HttpServerOptions at;
     try {
       ParseListen(settings.metrics_listen, at);
@@ -223,12 +254,21 @@ int Serve(const ServeSettings& settings) {
       return 1;
     }
   }
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, sessions, connections,
-                                      log, settings.max_fields, &limiters,
+  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, shared->Sessions(),
+                                      connections, log, settings.max_fields, &shared->Limiters(),
                                       settings.secure_cookies, metrics.get()});
   host::HttpServer server(
-      options, [&dispatcher](const host::HttpRequestData& r) { return dispatcher.Handle(r); }, log,
-      [](const host::HttpRequestData& r) { return host::RequestDispatcher::MayBlock(r); },
+      options,
+      [&dispatcher, &health](const host::HttpRequestData& r) {
+        if (auto reply = health.Answer(r)) return std::move(*reply);
+        return dispatcher.Handle(r);
+      },
+      log,
+      // /livez is answered on the I/O threads, so that it answers while every page thread
+      // waits on the database; /readyz asks the database and runs as a page does.
+      [](const host::HttpRequestData& r) {
+        return r.target != "/livez" && host::RequestDispatcher::MayBlock(r);
+      },
       metrics.get());
   std::string bound;
   try {
@@ -260,7 +300,7 @@ int Serve(const ServeSettings& settings) {
   const SignalWatcher signals(
       [&] {
         notifier.Stopping();
-        server.Stop();
+        server.RequestStop();
       },
       reload);
   std::cout << status << std::endl;
@@ -381,6 +421,23 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                     "default");
   serve->add_flag("--secure-cookies", settings->secure_cookies,
                   "Mark the session cookie Secure, for installations behind TLS");
+  serve
+      ->add_option("--sessions", settings->sessions,
+                   "Where sessions and the failed-login counters live: 'memory' (this process) "
+                   "or 'database' (the site's database, shared by every instance that serves "
+                   "the site; at most a tenth of --max-sessions per client address)")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"memory", "database"}));
+  serve
+      ->add_option("--drain-seconds", settings->drain_seconds,
+                   "On SIGTERM or SIGINT, seconds to keep serving while /readyz answers 503, "
+                   "before the server stops accepting and finishes what is in flight; a second "
+                   "signal stops at once")
+      ->capture_default_str()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+      ->check(CLI::Range(0.0, 3600.0));
+  serve->add_flag("--log-health", settings->log_health,
+                  "Write access lines for /livez and /readyz too");
   serve->callback([serve, settings, config, &exit_code] {
     if (!config->empty()) ApplyConfigFile(*serve, *config);
     if (settings->root.empty()) throw CLI::RequiredError("--root");

@@ -15,6 +15,7 @@
 #include "platform/data/connection_pool.h"
 #include "platform/host/http_request_reader.h"
 #include "platform/host/http_server.h"
+#include "platform/host/memory_session_store.h"
 #include "platform/host/request_dispatcher.h"
 
 namespace fs = std::filesystem;

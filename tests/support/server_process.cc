@@ -61,7 +61,9 @@ void RunOn(const std::string& connection, const std::string& sql) {
 
 ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args,
                              const std::string& prefix) {
-  args.insert(args.begin(), {"serve", "--root", root.string(), "--listen", "127.0.0.1:0"});
+  // SIGTERM stops at once unless a test asks for a drain.
+  args.insert(args.begin(), {"serve", "--root", root.string(), "--listen", "127.0.0.1:0",
+                             "--drain-seconds", "0"});
   pid_ = Spawn(output_.path(), args, prefix);
   const std::regex listening("listening on http://[^:]+:([0-9]+)");
   for (auto deadline = std::chrono::steady_clock::now() + 30s; port_ == 0;) {

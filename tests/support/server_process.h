@@ -1,7 +1,8 @@
 // The processes of an integration test:
 //   TempDir dir;
 //   DemoRoot site(dir.path() / "site");    // `wapsite init ROOT --demo`; throws when it fails
-//   ServerProcess server(site.Path());     // `wapsite serve --root ROOT --listen 127.0.0.1:0 ARGS…`
+//   ServerProcess server(site.Path());     // `wapsite serve --root ROOT --listen 127.0.0.1:0
+//                                          //   --drain-seconds 0 ARGS…` (a later ARG wins)
 //   EXPECT_EQ(server.Stop(), 0);           // SIGTERM, then the exit code
 // DemoRoot puts the site database on the engine WAPSITE_ENGINE names: "sqlite" or unset gives
 // data/site.db; "postgres" a database of its own on the server of WAPSITE_PG, dropped by the

@@ -215,7 +215,7 @@ void HttpConnection::Answer(Request request) {
   const bool keep_alive = request.keep_alive();
   const bool head = request.method() == http::verb::head;
   if (shared_.may_block && !shared_.may_block(*data)) {
-    return Send(shared_.handler(*data), keep_alive && !shared_.stopping, head);
+    return Send(shared_.handler(*data), keep_alive && !shared_.stopping && !shared_.draining, head);
   }
   // The page runs on a page thread, start to end; its reply is sent from this connection's
   // strand. The guard keeps the I/O threads running while no I/O of this connection is pending.
@@ -224,7 +224,8 @@ void HttpConnection::Answer(Request request) {
     HttpReply reply = self->shared_.handler(*data);
     net::post(guard.get_executor(), [self = std::move(self), reply = std::move(reply),
                                      keep_alive, head]() mutable {
-      self->Send(std::move(reply), keep_alive && !self->shared_.stopping, head);
+      self->Send(std::move(reply), keep_alive && !self->shared_.stopping && !self->shared_.draining,
+                 head);
     });
   });
 }
@@ -248,6 +249,7 @@ void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
   }
   body_bytes_ = reply.body.size();
   page_label_ = reply.page_label;
+  access_logged_ = reply.access_logged;
   if (head) {
     response_.content_length(reply.body.size());  // what a GET would get; no body follows
   } else {
@@ -267,7 +269,7 @@ void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t)
                                   ec ? 0 : body_bytes_,
                                   std::chrono::steady_clock::now() - started_);
   }
-  if (shared_.options.log_access) {
+  if (shared_.options.log_access && access_logged_) {
     shared_.log.Access({.remote = remote_,
                         .received = received_,
                         .method = method_,

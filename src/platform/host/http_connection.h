@@ -70,6 +70,7 @@ struct ConnectionShared {
   ServerLog& log;
   observe::Metrics* const metrics;  // nullptr: none kept
   std::atomic<bool> stopping{false};
+  std::atomic<bool> draining{false};  // replies close their connections
 
   // Live connections, for Shutdown on stop and for closing an idle one when the server is full,
   // and how many each client address holds; each connection registers itself on Start and leaves
@@ -139,6 +140,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   std::string user_agent_;
   std::size_t body_bytes_ = 0;
   std::size_t page_label_ = 0;
+  bool access_logged_ = true;
   std::chrono::steady_clock::time_point started_;
   std::chrono::system_clock::time_point received_;
   std::chrono::steady_clock::time_point drain_deadline_;

@@ -30,6 +30,7 @@ struct HttpReply {
   std::string body;
   // The metrics label of what answered (observe::Metrics::Page); 0: "other".
   std::size_t page_label = 0;
+  bool access_logged = true;  // false: the reply gets no access line (health checks)
 };
 
 // What the host's own replies (refusals, errors, redirects) tell a browser: do not guess another

@@ -41,7 +41,8 @@ struct HttpServer::Impl {
         io(std::max(shared.options.threads, 1)),
         acceptor(net::make_strand(io)),
         signals(acceptor.get_executor()),
-        retry_timer(acceptor.get_executor()) {}
+        retry_timer(acceptor.get_executor()),
+        drain_timer(acceptor.get_executor()) {}
 
   void Accept() {
     acceptor.async_accept(
@@ -148,6 +149,7 @@ struct HttpServer::Impl {
     acceptor.close(ignored);
     signals.cancel(ignored);
     retry_timer.cancel();
+    drain_timer.cancel();
     std::vector<std::shared_ptr<internal::HttpConnection>> connections;
     {
       std::lock_guard lock(shared.mutex);
@@ -163,7 +165,28 @@ struct HttpServer::Impl {
   tcp::acceptor acceptor;
   net::signal_set signals;
   net::steady_timer retry_timer;
+  net::steady_timer drain_timer;
   bool stopped = false;  // on the acceptor's strand only
+
+  // The first stop request drains, a second stops at once. Runs on the acceptor's strand.
+  void RequestStopOnStrand() {
+    if (stopped) return;
+    if (shared.draining || shared.options.drain_period.count() <= 0) return StopOnStrand();
+    shared.draining = true;
+    if (shared.options.on_drain) shared.options.on_drain();
+    drain_timer.expires_after(shared.options.drain_period);
+    drain_timer.async_wait([this](boost::system::error_code wait_ec) {
+      if (!wait_ec) StopOnStrand();
+    });
+  }
+
+  void WaitForSignal() {
+    signals.async_wait([this](boost::system::error_code ec, int) {
+      if (ec || stopped) return;
+      RequestStopOnStrand();
+      WaitForSignal();
+    });
+  }
 };
 
 HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
@@ -209,9 +232,7 @@ void HttpServer::Run() {
     if (impl.shared.options.handle_signals) {
       impl.signals.add(SIGINT);
       impl.signals.add(SIGTERM);
-      impl.signals.async_wait([&impl](boost::system::error_code ec, int) {
-        if (!ec) impl.StopOnStrand();
-      });
+      impl.WaitForSignal();
     }
     impl.Accept();
   });
@@ -222,6 +243,10 @@ void HttpServer::Run() {
   impl.io.run();
   for (auto& worker : workers) worker.join();
   impl.shared.pages.join();
+}
+
+void HttpServer::RequestStop() {
+  net::post(impl_->acceptor.get_executor(), [impl = impl_.get()] { impl->RequestStopOnStrand(); });
 }
 
 void HttpServer::Stop() {

@@ -24,7 +24,10 @@
 //
 // Stopping (SIGINT or SIGTERM when `handle_signals`, or Stop()): stop accepting, close idle
 // connections, let requests in flight finish and send their replies (with "Connection: close"),
-// then Run returns.
+// then Run returns. A signal first drains for `drain_period`: `on_drain` runs (so that health
+// checks turn the balancer away), the server keeps accepting and serving, each reply closes its
+// connection (a balancer's kept connections do not outlive the drain); then it stops as above. A
+// second signal during the drain stops at once.
 //
 // Boost.Asio/Beast stay inside the implementation. Thread-safe as documented per operation.
 #pragma once
@@ -64,6 +67,8 @@ struct HttpServerOptions {
   std::chrono::milliseconds idle_timeout{30'000};
   bool handle_signals = true;
   bool log_access = true;  // false: no access lines (a listener for the operator's tools)
+  std::chrono::milliseconds drain_period{0};
+  std::function<void()> on_drain;  // called once, on the signal thread's strand; may be empty
 };
 
 // Answers one request; must not throw. Called on several threads at once.
@@ -93,9 +98,12 @@ class HttpServer {
   // stopped; returns once every connection is closed. Call once, after Listen.
   void Run();
 
-  // Asks the server to stop (see above). Thread-safe; may be called from any thread, also before
-  // Run.
+  // Asks the server to stop (see above) at once. Thread-safe; may be called from any thread, also
+  // before Run.
   void Stop();
+  // Asks the server to stop as a stop signal does: the first call drains for `drain_period` (see
+  // the options) before it stops, a second stops at once. Thread-safe.
+  void RequestStop();
 
  private:
   struct Impl;

@@ -5,11 +5,12 @@
 
 namespace host {
 
-RateLimiter::RateLimiter(std::size_t limit, Clock::duration window, std::size_t max_keys)
-    : limit_(limit), window_(window), max_keys_(max_keys) {}
+MemoryRateLimiter::MemoryRateLimiter(std::size_t limit, Clock::duration window,
+                                     std::size_t max_keys, std::function<Clock::time_point()> now)
+    : limit_(limit), window_(window), max_keys_(max_keys), now_(std::move(now)) {}
 
-std::optional<std::chrono::seconds> RateLimiter::Blocked(std::string_view key,
-                                                         Clock::time_point now) const {
+std::optional<std::chrono::seconds> MemoryRateLimiter::Blocked(std::string_view key) {
+  const auto now = Now();
   const std::lock_guard lock(mutex_);
   const auto it = entries_.find(std::string(key.substr(0, kMaxKeyBytes)));
   if (it == entries_.end() || it->second.times.size() < limit_) return std::nullopt;
@@ -19,7 +20,8 @@ std::optional<std::chrono::seconds> RateLimiter::Blocked(std::string_view key,
   return std::max(seconds, std::chrono::seconds(1));
 }
 
-void RateLimiter::Record(std::string_view key, Clock::time_point now) {
+void MemoryRateLimiter::Record(std::string_view key) {
+  const auto now = Now();
   const std::lock_guard lock(mutex_);
   std::string k(key.substr(0, kMaxKeyBytes));
   auto it = entries_.find(k);
@@ -38,12 +40,17 @@ void RateLimiter::Record(std::string_view key, Clock::time_point now) {
   if (times.size() > limit_) times.pop_front();
 }
 
-void RateLimiter::Reset(std::string_view key) {
+void MemoryRateLimiter::Reset(std::string_view key) {
   const std::lock_guard lock(mutex_);
   const auto it = entries_.find(std::string(key.substr(0, kMaxKeyBytes)));
   if (it == entries_.end()) return;
   order_.erase(it->second.order);
   entries_.erase(it);
+}
+
+std::unique_ptr<RateLimiter> MakeMemoryRateLimiter(std::string_view /*name*/, std::size_t limit,
+                                                   std::chrono::seconds window) {
+  return std::make_unique<MemoryRateLimiter>(limit, window, 20'000);
 }
 
 }  // namespace host

@@ -1,8 +1,5 @@
 #include "platform/host/session_store.h"
 
-#include <algorithm>
-
-#include "platform/host/random_id.h"
 #include "platform/text/ascii.h"
 
 namespace host {
@@ -19,170 +16,52 @@ bool HoldsLogin(const std::map<std::string, std::string>& values) {
   return NonEmpty(values, "memberid") || NonEmpty(values, "userid");
 }
 
-MemorySessionStore::MemorySessionStore(std::size_t max_sessions, std::chrono::seconds idle_timeout,
-                                       Clock clock, std::size_t address_percent)
-    : max_sessions_(std::max<std::size_t>(max_sessions, 1)),
-      max_per_address_(std::max<std::size_t>(max_sessions_ * address_percent / 100, 1)),
-      idle_timeout_(idle_timeout),
-      clock_(std::move(clock)) {}
-
-std::chrono::steady_clock::time_point MemorySessionStore::Now() const {
-  return clock_ ? clock_() : std::chrono::steady_clock::now();
-}
-
-void MemorySessionStore::Erase(std::unordered_map<std::string, Entry>::iterator it) {
-  Entry& entry = it->second;
-  ActivityList(entry).erase(entry.order);
-  const auto of_address = by_address_.find(entry.address);
-  of_address->second.erase(entry.of_address);
-  if (of_address->second.empty()) by_address_.erase(of_address);
-  sessions_.erase(it);
-}
-
-void MemorySessionStore::Insert(std::string id, Entry entry) {
-  Ids& activity = ActivityList(entry);
-  entry.order = activity.insert(activity.end(), id);
-  Ids& of_address = by_address_[entry.address];
-  entry.of_address = of_address.insert(of_address.end(), id);
-  sessions_.emplace(std::move(id), std::move(entry));
-}
-
-void MemorySessionStore::DropExpired(std::chrono::steady_clock::time_point now) {
-  // Each list runs from the longest idle, so the sessions past the list's longest timeout are a
-  // prefix; FindLive drops a signed-in visitor's session that its shorter timeout has ended.
-  for (Ids* list : {&anonymous_, &signed_in_}) {
-    const auto timeout =
-        list == &anonymous_ ? idle_timeout_ : std::max(idle_timeout_, kOwnerIdleTimeout);
-    while (!list->empty()) {
-      const auto it = sessions_.find(list->front());
-      if (now - it->second.last_active < timeout) break;
-      Erase(it);
-    }
-  }
-}
-
-MemorySessionStore::Entry* MemorySessionStore::FindLive(std::string_view id) {
-  const auto now = Now();
-  DropExpired(now);
-  const auto it = sessions_.find(std::string(id));
-  if (it == sessions_.end()) return nullptr;
-  if (now - it->second.last_active >= IdleTimeoutOf(it->second)) {
-    Erase(it);
-    return nullptr;
-  }
-  it->second.last_active = now;
-  Ids& activity = ActivityList(it->second);
-  activity.splice(activity.end(), activity, it->second.order);
-  return &it->second;
-}
-
-std::string MemorySessionStore::NewId() {
-  std::string id;
-  do {
-    id = RandomHex(16);
-  } while (sessions_.count(id) != 0);
-  return id;
-}
-
-std::string MemorySessionStore::Create(std::string_view address) {
-  std::lock_guard lock(mutex_);
-  const auto now = Now();
-  DropExpired(now);
-  // (A share of the whole store is no limit beyond the store's own.)
-  if (const auto own = by_address_.find(std::string(address));
-      max_per_address_ < max_sessions_ && own != by_address_.end() &&
-      own->second.size() >= max_per_address_) {
-    EraseId(own->second.front());
-  }
-  while (sessions_.size() >= max_sessions_) {
-    EraseId(!anonymous_.empty() ? anonymous_.front() : signed_in_.front());
-  }
-  std::string id = NewId();
-  Entry entry;
-  entry.last_active = now;
-  entry.address = std::string(address);
-  Insert(id, std::move(entry));
-  return id;
-}
-
-bool MemorySessionStore::Touch(std::string_view id) {
-  std::lock_guard lock(mutex_);
-  return FindLive(id) != nullptr;
-}
-
-std::optional<std::string> MemorySessionStore::Get(std::string_view id, std::string_view name) {
-  std::lock_guard lock(mutex_);
-  Entry* entry = FindLive(id);
-  if (entry == nullptr) return std::nullopt;
-  const auto it = entry->values.find(text::AsciiLower(name));
-  if (it == entry->values.end()) return std::nullopt;
-  return it->second;
-}
-
-bool MemorySessionStore::Set(std::string_view id, std::string_view name, std::string value) {
-  std::lock_guard lock(mutex_);
-  Entry* entry = FindLive(id);
-  if (entry == nullptr) return false;
-  entry->values[text::AsciiLower(name)] = std::move(value);
-  entry->owner = NonEmpty(entry->values, "userid");
-  if (const bool signed_in = HoldsLogin(entry->values); signed_in != entry->signed_in) {
-    Ids& from = ActivityList(*entry);
-    entry->signed_in = signed_in;
-    Ids& to = ActivityList(*entry);
-    to.splice(to.end(), from, entry->order);
-  }
-  return true;
-}
-
-std::optional<std::string> MemorySessionStore::Renew(std::string_view id) {
-  std::lock_guard lock(mutex_);
-  if (FindLive(id) == nullptr) return std::nullopt;
-  const auto old = sessions_.find(std::string(id));
-  std::string new_id = NewId();
-  Entry entry;
-  entry.values = std::move(old->second.values);
-  entry.last_active = old->second.last_active;
-  entry.address = old->second.address;
-  entry.signed_in = old->second.signed_in;
-  entry.owner = old->second.owner;
-  Erase(old);
-  Insert(new_id, std::move(entry));
-  return new_id;
-}
-
-std::size_t MemorySessionStore::Size() {
-  std::lock_guard lock(mutex_);
-  DropExpired(Now());
-  return sessions_.size();
-}
-
 RequestSession::RequestSession(SessionStore& store, std::optional<std::string> cookie_id,
                                std::string address)
     : store_(store), address_(std::move(address)) {
-  if (cookie_id && store_.Touch(*cookie_id)) id_ = std::move(cookie_id);
+  if (!cookie_id) return;
+  if (auto values = store_.Load(*cookie_id)) {
+    id_ = std::move(cookie_id);
+    values_ = std::move(*values);
+  }
 }
 
 std::optional<std::string> RequestSession::Get(std::string_view name) const {
   std::lock_guard lock(mutex_);
-  if (!id_) return std::nullopt;
-  return store_.Get(*id_, name);
+  const auto it = values_.find(text::AsciiLower(name));
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
 }
 
 void RequestSession::Set(std::string_view name, std::string value) {
   std::lock_guard lock(mutex_);
-  if (id_ && store_.Set(*id_, name, value)) return;
-  // No session yet, or it expired meanwhile: a new one, never one under the old id; but not for
-  // an empty value, which reads the same as none.
-  if (value.empty()) return;
-  id_ = store_.Create(address_);
-  id_changed_ = true;
-  store_.Set(*id_, name, std::move(value));
+  std::string key = text::AsciiLower(name);
+  if (const auto it = values_.find(key); id_ && it != values_.end() && it->second == value) {
+    return;  // unchanged: nothing to write
+  }
+  if (!id_ || !store_.Set(*id_, key, value)) {
+    // No session yet, or it expired meanwhile: a new one, never one under the old id; but not
+    // for an empty value, which reads the same as none.
+    values_.clear();
+    if (value.empty()) {
+      id_.reset();
+      return;
+    }
+    id_ = store_.Create(address_);
+    id_changed_ = true;
+    store_.Set(*id_, key, value);
+  }
+  values_[std::move(key)] = std::move(value);
 }
 
 void RequestSession::RenewId() {
   std::lock_guard lock(mutex_);
   std::optional<std::string> renewed = id_ ? store_.Renew(*id_) : std::nullopt;
-  id_ = renewed ? std::move(renewed) : store_.Create(address_);
+  if (!renewed) {
+    values_.clear();
+    renewed = store_.Create(address_);
+  }
+  id_ = std::move(renewed);
   id_changed_ = true;
 }
 

@@ -35,21 +35,21 @@ class LoginLimits {
   }
 
   // Seconds until this attempt may be checked; std::nullopt when it may be now.
-  std::optional<std::chrono::seconds> Blocked(host::RateLimiter::Clock::time_point now) const {
+  std::optional<std::chrono::seconds> Blocked() const {
     if (limiters_ == nullptr) return std::nullopt;
-    const auto by_name = limiters_->login_by_name.Blocked(name_key_, now);
-    const auto by_address = limiters_->login_by_address.Blocked(address_, now);
+    const auto by_name = limiters_->login_by_name->Blocked(name_key_);
+    const auto by_address = limiters_->login_by_address->Blocked(address_);
     if (by_name && by_address) return std::max(*by_name, *by_address);
     return by_name ? by_name : by_address;
   }
-  void Failed(host::RateLimiter::Clock::time_point now) {
+  void Failed() {
     if (limiters_ == nullptr) return;
     limiters_->visitor_login_failures.fetch_add(1, std::memory_order_relaxed);
-    limiters_->login_by_name.Record(name_key_, now);
-    limiters_->login_by_address.Record(address_, now);
+    limiters_->login_by_name->Record(name_key_);
+    limiters_->login_by_address->Record(address_);
   }
   void Succeeded() {
-    if (limiters_ != nullptr) limiters_->login_by_name.Reset(name_key_);
+    if (limiters_ != nullptr) limiters_->login_by_name->Reset(name_key_);
   }
 
  private:
@@ -66,8 +66,7 @@ void MemberLoginPage::StartPage(Page& page) {
   const std::string password = page.Request().Form().Get("password").value_or("");
   const std::int64_t owner = RequireWholeNumber(page.Request().Item("Userid"), "Userid");
   LoginLimits limits(page.Limiters(), owner, name, page.Request().ServerVariable("REMOTE_ADDR"));
-  const auto now = host::RateLimiter::Clock::now();
-  if (const auto wait = limits.Blocked(now)) {
+  if (const auto wait = limits.Blocked()) {
     page.Response().AddHeader("Retry-After", std::to_string(wait->count()));
     page.Response().Refuse(429, "too many failed logins; try again later");
     return;
@@ -93,7 +92,7 @@ void MemberLoginPage::StartPage(Page& page) {
     rs.Close();
   }
   if (!member) {
-    limits.Failed(now);
+    limits.Failed();
     page.SetPageTitle("蓝杉工坊");
     page.Buffer().append("<p>").append(ToCharRefs("登录失败，请重新登录。")).append("</p>");
     page.AppendHomeLink();

@@ -1,0 +1,66 @@
+#include "cli/session_services.h"
+
+#include <stdexcept>
+
+#include "cli/site_database.h"
+#include "platform/data/recordset.h"
+#include "platform/host/database_rate_limiter.h"
+#include "platform/host/database_session_store.h"
+#include "platform/host/memory_session_store.h"
+
+namespace cli {
+namespace {
+
+// conn.asp's settings, or none with the reason in `failure`.
+data::ConnectionSettings ReadSettings(const std::filesystem::path& root, std::string& failure) {
+  try {
+    return ReadSiteSettings(root);
+  } catch (const std::exception& e) {
+    failure = e.what();
+    return {};
+  }
+}
+
+}  // namespace
+
+SessionServices::SessionServices(const std::filesystem::path& root, data::ConnectionPool& pool,
+                                 bool in_database, std::size_t max_sessions,
+                                 std::size_t login_failures_per_name,
+                                 std::size_t login_failures_per_address)
+    : site_db_{pool, ReadSettings(root, site_failure_)}, in_database_(in_database) {
+  host::RateLimiterFactory limiters = host::MakeMemoryRateLimiter;
+  if (in_database_) {
+    try {
+      Probe();
+    } catch (const std::exception& e) {
+      throw std::runtime_error(
+          "--sessions database: the site database's session tables do not answer (a database "
+          "made before them needs its upgrade): " +
+          std::string(e.what()));
+    }
+    sessions_ = std::make_unique<host::DatabaseSessionStore>(
+        site_db_, std::max<std::size_t>(max_sessions / 10, 1));
+    limiters = [this](std::string_view name, std::size_t limit, std::chrono::seconds window) {
+      return std::make_unique<host::DatabaseRateLimiter>(site_db_, name, limit, window);
+    };
+  } else {
+    sessions_ = std::make_unique<host::MemorySessionStore>(max_sessions);
+  }
+  limiters_ = std::make_unique<host::RateLimiters>(login_failures_per_name,
+                                                   login_failures_per_address, limiters);
+}
+
+double SessionServices::LiveSessions() const {
+  if (!in_database_) return static_cast<double>(static_cast<host::MemorySessionStore&>(*sessions_).Size());
+  auto count = site_db_.Open()->Execute("SELECT count(*) FROM wap_sessions WHERE expires > ?",
+                                        data::Params{site_db_.NowSeconds()});
+  return static_cast<double>(count->Field(std::size_t{0}).ToInteger().value_or(0));
+}
+
+void SessionServices::Probe() const {
+  if (!site_failure_.empty()) throw std::runtime_error(site_failure_);
+  site_db_.Open()->Execute(in_database_ ? "SELECT count(*) FROM wap_sessions WHERE id_hash = ''"
+                                        : "SELECT 1");
+}
+
+}  // namespace cli

@@ -1,0 +1,95 @@
+// The database session store and rate limiter on a real SQLite file made by the upgrade block:
+// idle expiry, renewal, the cap per address, the sweep, and the sliding window of a limiter.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/data/recordset.h"
+#include "platform/host/database_rate_limiter.h"
+#include "platform/host/database_session_store.h"
+#include "platform/host/key_hash.h"
+#include "support/temp_dir.h"
+
+namespace host {
+namespace {
+
+using std::chrono::minutes;
+using std::chrono::seconds;
+
+class DatabaseStores : public ::testing::Test {
+ protected:
+  DatabaseStores() {
+    std::ofstream(dir_.path() / "site.db");  // an empty file is an empty database
+    UpgradeSiteTables(*db_.Open());
+    UpgradeSiteTables(*db_.Open());  // the upgrade may run again
+  }
+  std::int64_t Rows(const std::string& table) {
+    return db_.Open()
+        ->Execute("SELECT count(*) FROM " + table)
+        ->Field(std::size_t{0})
+        .ToInteger()
+        .value_or(-1);
+  }
+  // The memberid of session `id`; "gone" when the session is not live.
+  std::string MemberId(const std::string& id) {
+    const auto values = store_.Load(id);
+    return !values ? "gone" : values->contains("memberid") ? values->at("memberid") : "";
+  }
+
+  testing_support::TempDir dir_;
+  data::ConnectionPool pool_{dir_.path()};
+  std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
+  SiteDb db_{pool_, {"sqlite:site.db", "", "", ""}, [this] { return now_; }};
+  DatabaseSessionStore store_{db_, 3};
+};
+
+TEST_F(DatabaseStores, SessionsExpireWhenIdleRenewAndStayWithinTheirAddressShare) {
+  const std::string a = store_.Create("x");
+  ASSERT_TRUE(store_.Set(a, "memberid", "7"));
+  EXPECT_EQ(Rows("wap_sessions WHERE id_hash = '" + KeyHash(a) + "'"), 1);
+  EXPECT_FALSE(store_.Set("feed", "memberid", "7"));
+  EXPECT_EQ(MemberId("feed"), "gone");
+  for (int i = 0; i < 2; ++i) {
+    now_ += minutes(19);
+    EXPECT_EQ(MemberId(a), "7");  // and this read counts as activity
+  }
+  const std::string renewed = store_.Renew(a).value_or("none");
+  EXPECT_EQ(MemberId(a), "gone");
+  EXPECT_EQ(MemberId(renewed), "7");
+  std::vector<std::string> anonymous;
+  for (int i = 0; i < 4; ++i) {
+    now_ += seconds(1);
+    anonymous.push_back(store_.Create("x"));
+  }
+  // Three per address: the signed-in one and the two latest anonymous ones stay.
+  EXPECT_EQ(MemberId(renewed) + MemberId(anonymous[0]) + MemberId(anonymous[1]) +
+                MemberId(anonymous[2]) + MemberId(anonymous[3]),
+            "7gonegone");
+  EXPECT_EQ(MemberId(store_.Create("y")), "");
+  now_ += minutes(21);
+  EXPECT_EQ(MemberId(renewed), "gone");
+  // The sweep, once a minute, leaves the live session only.
+  now_ += minutes(1);
+  store_.Create("z");
+  EXPECT_EQ(Rows("wap_sessions") * 10 + Rows("wap_session_values"), 10);
+}
+
+TEST_F(DatabaseStores, ALimiterCountsEventsOfOneKeyWithinItsWindow) {
+  DatabaseRateLimiter limiter(db_, "login", 2, minutes(1));
+  DatabaseRateLimiter other(db_, "post", 2, minutes(1));
+  limiter.Record("k");
+  EXPECT_EQ(limiter.Blocked("k"), std::nullopt);
+  now_ += seconds(20);
+  limiter.Record("k");
+  EXPECT_EQ(limiter.Blocked("k"), seconds(40));
+  EXPECT_EQ(other.Blocked("k"), std::nullopt);  // another limiter's key
+  now_ += seconds(40);
+  EXPECT_EQ(limiter.Blocked("k"), std::nullopt);
+  limiter.Record("k");
+  EXPECT_EQ(limiter.Blocked("k"), seconds(20));
+  limiter.Reset("k");
+  EXPECT_EQ(limiter.Blocked("k"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace host
