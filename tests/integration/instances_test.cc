@@ -98,7 +98,7 @@ TEST(Instances, ShareSessionsAndFailedLoginLimitsAndDrainOnSigterm) {
   EXPECT_EQ(a.WaitForExit(10s), 0);
   EXPECT_EQ(a.Stdout().find("z "), std::string::npos) << a.Stdout();
   EXPECT_EQ(b.Stop(), 0);
-  EXPECT_NE(b.Stdout().find("GET /readyz 200"), std::string::npos) << b.Stdout();
+  EXPECT_NE(b.Stdout().find("\"GET /readyz?full HTTP/1.1\" 200"), std::string::npos) << b.Stdout();
 }
 
 }  // namespace
