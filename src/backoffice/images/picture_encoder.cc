@@ -1,6 +1,8 @@
 #include "backoffice/images/picture_encoder.h"
 
 #include <vips/vips.h>
+// Not part of vips.h, needs its declarations first.
+#include <vips/vector.h>
 
 #include <memory>
 #include <mutex>
@@ -22,8 +24,8 @@ struct GFree {
 };
 
 // Sets the library up once per process: one worker thread per picture (the server's own threads
-// give the parallelism), no cache of operations (each upload is seen once), and no loaders other
-// than the well-tested ones. Its warnings about a damaged picture are not written to the server's
+// give the parallelism), no generated vector code, no cache of operations (each upload is seen
+// once), and no loaders other than the well-tested ones. Its warnings about a damaged picture are not written to the server's
 // error output: a damaged upload is the owner's, and it is refused as kUnreadable.
 void StartLibrary() {
   static std::once_flag once;
@@ -34,6 +36,9 @@ void StartLibrary() {
     vips_concurrency_set(1);
     vips_cache_set_max(0);
     vips_block_untrusted_set(TRUE);
+    // No run-time generated code: the service runs with MemoryDenyWriteExecute, which refuses
+    // the executable memory vector code needs; the plain code paths give the same pixels.
+    vips_vector_set_enabled(FALSE);
     g_log_set_handler(
         "VIPS", G_LOG_LEVEL_WARNING, [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
         nullptr);
