@@ -50,6 +50,7 @@ struct ServeSettings {
   std::size_t max_fields = host::kDefaultMaxFields;
   std::size_t login_failures_per_name = host::RateLimiters::kLoginFailuresPerName;
   std::size_t login_failures_per_address = host::RateLimiters::kLoginFailuresPerAddress;
+  std::size_t guestbook_rate = host::RateLimiters::kGuestbookPostsPerAddress;
   double head_timeout = Seconds(server.head_timeout);
   double read_timeout = Seconds(server.read_timeout);
   double idle_timeout = Seconds(server.idle_timeout);
@@ -225,7 +226,8 @@ int Serve(const ServeSettings& settings) {
   try {
     shared = std::make_unique<SessionServices>(
         root, connections, settings.sessions == "database", settings.max_sessions,
-        settings.login_failures_per_name, settings.login_failures_per_address);
+        settings.login_failures_per_name, settings.login_failures_per_address,
+        settings.guestbook_rate);
   } catch (const std::exception& e) {
     std::cerr << "wapsite serve: " << e.what() << "\n";
     return 1;
@@ -388,6 +390,13 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                    "Failed visitor logins from one client address within a minute; further "
                    "attempts get 429 until the window passes")
       ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
+  serve
+      ->add_option("--guestbook-rate", settings->guestbook_rate,
+                   "Guestbook messages one client address may post within 10 minutes; a "
+                   "further post gets 429 and the form again, saying so")
+      ->capture_default_str()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
   serve
       ->add_option("--head-timeout", settings->head_timeout,

@@ -26,7 +26,8 @@ data::ConnectionSettings ReadSettings(const std::filesystem::path& root, std::st
 SessionServices::SessionServices(const std::filesystem::path& root, data::ConnectionPool& pool,
                                  bool in_database, std::size_t max_sessions,
                                  std::size_t login_failures_per_name,
-                                 std::size_t login_failures_per_address)
+                                 std::size_t login_failures_per_address,
+                                 std::size_t guestbook_posts)
     : site_db_{pool, ReadSettings(root, site_failure_)}, in_database_(in_database) {
   host::RateLimiterFactory limiters = host::MakeMemoryRateLimiter;
   if (in_database_) {
@@ -47,7 +48,8 @@ SessionServices::SessionServices(const std::filesystem::path& root, data::Connec
     sessions_ = std::make_unique<host::MemorySessionStore>(max_sessions);
   }
   limiters_ = std::make_unique<host::RateLimiters>(login_failures_per_name,
-                                                   login_failures_per_address, limiters);
+                                                   login_failures_per_address, limiters,
+                                                   guestbook_posts);
 }
 
 double SessionServices::LiveSessions() const {

@@ -9,6 +9,7 @@
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
+#include "platform/host/rate_limiter.h"
 #include "platform/host/request.h"
 #include "platform/host/request_error.h"
 #include "platform/host/response.h"
@@ -150,10 +151,23 @@ void NewMessagePage::StartPage(wap::Page& page) {
     if (problem.empty() && guestbook.size() > host::Response::kMaxLocation) {
       throw host::RequestError("the site values are too long");
     }
+    host::RateLimiter* const rate =
+        page.Limiters() != nullptr ? page.Limiters()->guestbook_by_address.get() : nullptr;
+    const std::string address = page.Request().ServerVariable("REMOTE_ADDR");
+    if (problem.empty() && rate != nullptr) {
+      if (const auto wait = rate->Blocked(address)) {
+        // The form again, with what was typed, saying when a message may be posted.
+        const auto minutes = (wait->count() + 59) / 60;
+        page.Response().SetStatus(429);
+        page.Response().AddHeader("Retry-After", std::to_string(wait->count()));
+        problem = "留言太频繁，请" + std::to_string(minutes) + "分钟后再试。";
+      }
+    }
     if (problem.empty()) {
       page.Connection().Execute(
           "insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)",
           data::Params{userid, typed[0], typed[1], typed[2], wap::LocalTimeNow()});
+      if (rate != nullptr) rate->Record(address);
       page.Response().Redirect(guestbook);
       return;
     }

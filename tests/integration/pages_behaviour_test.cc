@@ -376,6 +376,32 @@ TEST_F(PageBehaviour, FailedLoginsAreThrottledPerNameAndPerAddress) {
   }
 }
 
+TEST_F(PageBehaviour, OneAddressPostsFiveMessagesInTenMinutesThenIsToldToWait) {
+  ServerProcess server(site_->Path(), {"--guestbook-rate", "5"});
+  const std::string target = "/wap/newly.asp?userid=9&username=u&siteid=1";
+  const std::string before = Count("select count(*) from wap_lyb where userid=9");
+  for (int i = 0; i < 5; ++i) {
+    const std::string form = FormEncode({{"lyr", "n"}, {"title", "t"}, {"content", "c"}});
+    ASSERT_EQ(HttpClient(server.Port()).Post(target, form).status, 302) << i;
+  }
+  for (const char *accept : {kWml, kXhtml}) {
+    const HttpResponse r = HttpClient(server.Port())
+                               .Post(target, FormEncode({{"lyr", "n"}, {"title", "t"}, {"content", "6th"}}),
+                                     {{"Accept", accept}});
+    EXPECT_EQ(r.status, 429);
+    const int retry_after = std::stoi(r.Header("Retry-After").value_or("0"));
+    EXPECT_TRUE(retry_after > 500 && retry_after <= 600) << retry_after;
+    EXPECT_TRUE(ValidPage(r.body));
+    EXPECT_EQ(XPathString(r.body, "string((//p | //h:p)[normalize-space()][1])"),
+              "留言太频繁，请10分钟后再试。");
+    EXPECT_EQ(XPathString(r.body, "string(//input[@name='content']/@value | "
+                                  "//h:textarea[@name='content'])"),
+              "6th");  // the form again, as typed
+  }
+  EXPECT_EQ(std::stoi(Count("select count(*) from wap_lyb where userid=9")), std::stoi(before) + 5);
+  site_->Execute("delete from wap_lyb where userid=9");
+}
+
 TEST_F(PageBehaviour, GuestbookPostsForNoMemberOrWithForeignFieldsStoreNothing) {
   const std::string message = FormEncode({{"lyr", "n"}, {"title", "t"}, {"content", "c"}});
   const struct {

@@ -85,16 +85,19 @@ std::unique_ptr<RateLimiter> MakeMemoryRateLimiter(std::string_view name, std::s
 struct RateLimiters {
   static constexpr std::size_t kLoginFailuresPerName = 5;
   static constexpr std::size_t kLoginFailuresPerAddress = 10;
+  static constexpr std::size_t kGuestbookPostsPerAddress = 5;
 
   // Failed visitor logins per member name of a site within 5 minutes, and per client address
   // within a minute (an operator whose visitors share a gateway's address may allow more).
   explicit RateLimiters(std::size_t per_name = kLoginFailuresPerName,
                         std::size_t per_address = kLoginFailuresPerAddress,
-                        const RateLimiterFactory& make = MakeMemoryRateLimiter)
+                        const RateLimiterFactory& make = MakeMemoryRateLimiter,
+                        std::size_t guestbook_posts = kGuestbookPostsPerAddress)
       : login_by_name(make("login-name", per_name, std::chrono::minutes(5))),
         login_by_address(make("login-address", per_address, std::chrono::minutes(1))),
         owner_by_name(make("owner-name", kLoginFailuresPerName, std::chrono::minutes(5))),
-        owner_by_address(make("owner-address", kLoginFailuresPerAddress, std::chrono::minutes(1))) {}
+        owner_by_address(make("owner-address", kLoginFailuresPerAddress, std::chrono::minutes(1))),
+        guestbook_by_address(make("guestbook-address", guestbook_posts, std::chrono::minutes(10))) {}
 
   std::unique_ptr<RateLimiter> login_by_name;
   std::unique_ptr<RateLimiter> login_by_address;
@@ -102,6 +105,8 @@ struct RateLimiters {
   // minute (fixed: owners do not share a gateway's address as handsets do).
   std::unique_ptr<RateLimiter> owner_by_name;
   std::unique_ptr<RateLimiter> owner_by_address;
+  // Guestbook messages stored per client address within 10 minutes.
+  std::unique_ptr<RateLimiter> guestbook_by_address;
 
   // Failed sign-ins, for the operator's monitoring: visitors' member logins and owners'
   // back-office sign-ins. Relaxed counters; whoever checks a password adds its failures.

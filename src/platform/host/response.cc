@@ -49,6 +49,10 @@ void Response::Redirect(std::string_view url) {
   ended_ = true;
 }
 
+void Response::SetStatus(int status) {
+  if (!ended_) status_ = status;
+}
+
 void Response::Refuse(int status, std::string_view reason) {
   if (ended_) return;
   status_ = status;

@@ -41,6 +41,9 @@ class Response {
   // in place of anything written; headers added so far go with it. Ends the response. Ignored
   // once ended.
   void Refuse(int status, std::string_view reason);
+  // Answers with status `status` (a 4xx) and the page as written, for a refusal the visitor
+  // should see as a page of the site. Ignored once ended.
+  void SetStatus(int status);
 
   bool Ended() const { return ended_; }
   int Status() const { return status_; }
