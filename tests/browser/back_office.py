@@ -2,24 +2,35 @@
 """The back office in a real browser (headless Chromium, 360 px wide, no script needed by the
 pages): an owner is sent to the sign-in form and back, adds, renames, moves and deletes a class
 chosen from the list, sets the call number (a wrong one is explained) that the WML home page then
-dials, changes the password, signs out and in again. Usage: back_office.py PATH/TO/wapsite"""
+dials, changes the password, signs out and in again. Then an owner's journey: sign in, make a news
+class, write an article, add a product with a picture, reply to a visitor's message, sign out; the
+handset pages (home, news list, article, products, guestbook) then show it all, as WML valid against
+the WML 1.1 DTD and as well-formed XHTML, with the texts escaped and the owner's markup kept.
+Usage: back_office.py PATH/TO/wapsite"""
+import html
+import os
+import re
+import struct
 import subprocess
 import sys
 import tempfile
+import urllib.parse
 import urllib.request
+import zlib
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import WebDriverException
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import Select
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 
 def main(wapsite):
     with tempfile.TemporaryDirectory() as tmp:
         root = tmp + "/root"
         subprocess.run([wapsite, "init", root, "--demo"], check=True, stdout=subprocess.DEVNULL)
-        server = subprocess.Popen([wapsite, "serve", "--root", root, "--listen", "127.0.0.1:0"],
-                                  stdout=subprocess.PIPE, text=True)
+        server = subprocess.Popen([wapsite, "serve", "--root", root, "--listen", "127.0.0.1:0",
+                                   "--drain-seconds", "0"], stdout=subprocess.PIPE, text=True)
         options = webdriver.ChromeOptions()
         for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=360,740"):
             options.add_argument(arg)
@@ -27,11 +38,25 @@ def main(wapsite):
         try:
             site = server.stdout.readline().strip().replace("listening on ", "")
             drive(browser, site)
+            news_class = journey(browser, site, tmp)
+            handset_pages_show(site, news_class)
         finally:
             browser.quit()
             server.terminate()
             server.wait()
-    print("browser: sign-in, classes, settings and sign-out passed at 360 px")
+    print("browser: sign-in, classes, settings, sign-out and the owner's journey passed at 360 px")
+
+
+def go(browser, element, submit=False):
+    """Clicks `element` (or submits its form) and waits until the next page has replaced this one
+    and finished loading (errors while the pages change over are waited out)."""
+    browser.execute_script("window.leaving = true")
+    if submit:
+        element.submit()
+    else:
+        element.click()
+    WebDriverWait(browser, 10, ignored_exceptions=(WebDriverException,)).until(
+        lambda b: b.execute_script("return !window.leaving && document.readyState == 'complete'"))
 
 
 def drive(browser, site):
@@ -40,7 +65,7 @@ def drive(browser, site):
     def sign_in(password):
         by_css(By.NAME, "username").send_keys("demo")
         by_css(By.NAME, "password").send_keys(password)
-        by_css(By.CSS_SELECTOR, "form button").click()
+        go(browser, by_css(By.CSS_SELECTOR, "form button"))
 
     def fits():  # nothing wider than the 360 px window
         width = browser.execute_script("return document.documentElement.scrollWidth")
@@ -58,8 +83,8 @@ def drive(browser, site):
     sign_in("wrong")
     assert "用户名或密码不正确" in browser.page_source
     by_css(By.NAME, "password").send_keys("demo")
-    by_css(By.CSS_SELECTOR, "form button").click()
-    assert browser.current_url == site + "/admin/class.asp", browser.current_url
+    go(browser, by_css(By.CSS_SELECTOR, "form button"))
+    assert browser.current_url == site + "/admin/class.asp", (browser.current_url, site)
     fits()
 
     by_css(By.NAME, "classname").send_keys("浏览器栏目")
@@ -67,7 +92,7 @@ def drive(browser, site):
     sortid = by_css(By.NAME, "sortid")
     sortid.clear()
     sortid.send_keys("7")
-    by_css(By.CSS_SELECTOR, "button[value='新建']").click()
+    go(browser, by_css(By.CSS_SELECTOR, "button[value='新建']"))
     row = row_of("浏览器栏目")
     assert row is not None and "新闻列表" in row.text
     name = row.find_element(By.NAME, "edtclassname")
@@ -76,10 +101,11 @@ def drive(browser, site):
     position = row.find_element(By.NAME, "edtsortid")
     position.clear()
     position.send_keys("0")
-    row.find_element(By.CSS_SELECTOR, "button[value='保存']").click()
+    go(browser, row.find_element(By.CSS_SELECTOR, "button[value='保存']"))
     first = browser.find_elements(By.CSS_SELECTOR, "tr.row")[0]
     assert first.find_element(By.NAME, "edtclassname").get_attribute("value") == "改名栏目"
-    row_of("改名栏目").find_element(By.XPATH, ".//form[contains(@action,'act=del')]//button").click()
+    delete = row_of("改名栏目").find_element(By.XPATH, ".//form[contains(@action,'act=del')]//button")
+    go(browser, delete)
     assert row_of("改名栏目") is None
 
     browser.get(site + "/admin/settings.asp")
@@ -87,12 +113,12 @@ def drive(browser, site):
     phone = by_css(By.NAME, "dircall")
     phone.clear()
     phone.send_keys("call me")
-    phone.submit()
+    go(browser, phone, submit=True)
     assert "电话号码只能包含" in browser.page_source
     phone = by_css(By.NAME, "dircall")
     phone.clear()
     phone.send_keys("+86 571-1234")
-    phone.submit()
+    go(browser, phone, submit=True)
     assert "已保存" in browser.page_source
     wml = urllib.request.urlopen(urllib.request.Request(
         site + "/wap/index.asp?userid=1&username=demo&siteid=1",
@@ -102,12 +128,122 @@ def drive(browser, site):
     by_css(By.NAME, "current").send_keys("demo")
     by_css(By.NAME, "password").send_keys("new-pass")
     by_css(By.NAME, "confirm").send_keys("new-pass")
-    by_css(By.NAME, "confirm").submit()
+    go(browser, by_css(By.NAME, "confirm"), submit=True)
     assert "已保存" in browser.page_source
-    by_css(By.CSS_SELECTOR, "nav button").click()
+    go(browser, by_css(By.CSS_SELECTOR, "nav button"))
     assert by_css(By.NAME, "password") is not None
     sign_in("new-pass")
     assert "站点概览" in browser.page_source and "修改密码" in browser.page_source
+
+
+SITE = "userid=1&username=demo&siteid=1"
+WML_DTD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "wml_1.1.dtd")
+CLASS = "春茶<快讯>"
+TITLE = "新茶 & 旧茶"
+TEXT = "明前<龙井>到货 & 包邮"
+PRODUCT = "明前龙井"
+DESCRIPTION = "<b>特级</b>新茶"
+REPLY = "有货，<b>欢迎选购</b>"
+
+
+def png(path, width=48, height=32):
+    """Writes a small RGB PNG (a colour gradient) with the standard library only."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes(v for x in range(width) for v in (x * 5 % 256, y * 8 % 256, 128))
+                    for y in range(height))
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n"
+                  + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                  + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def journey(browser, site, tmp):
+    """The owner's journey in the browser; returns the new news class's id."""
+    by_css = browser.find_element
+    browser.delete_all_cookies()
+    browser.get(site + "/admin/")
+    by_css(By.NAME, "username").send_keys("demo")
+    by_css(By.NAME, "password").send_keys("new-pass")
+    go(browser, by_css(By.CSS_SELECTOR, "form button"))
+    assert "站点概览" in browser.page_source
+
+    # A news class, then an article in it through the class's editor link.
+    browser.get(site + "/admin/class.asp")
+    by_css(By.NAME, "classname").send_keys(CLASS)
+    Select(by_css(By.NAME, "type")).select_by_visible_text("新闻列表")
+    go(browser, by_css(By.CSS_SELECTOR, "button[value='新建']"))
+    row = next(r for r in browser.find_elements(By.CSS_SELECTOR, "tr.row")
+               if r.find_element(By.NAME, "edtclassname").get_attribute("value") == CLASS)
+    go(browser, row.find_element(By.LINK_TEXT, "编辑内容"))
+    cid = re.search(r"cid=(\d+)", browser.current_url).group(1)
+    assert "还没有文章" in browser.page_source
+    by_css(By.NAME, "title").send_keys(TITLE)
+    by_css(By.NAME, "content").send_keys(TEXT)
+    go(browser, by_css(By.CSS_SELECTOR, "fieldset button[type='submit']"))
+    assert "已保存" in browser.page_source and TITLE in by_css(By.CSS_SELECTOR, "tr.row").text
+
+    # A product with a picture, which the editor then shows re-encoded.
+    picture = tmp + "/tea.png"
+    png(picture)
+    browser.get(site + "/admin/products.asp")
+    by_css(By.NAME, "pname").send_keys(PRODUCT)
+    by_css(By.NAME, "pcontent").send_keys(DESCRIPTION)
+    by_css(By.NAME, "picture").send_keys(picture)
+    go(browser, by_css(By.CSS_SELECTOR, "fieldset button[type='submit']"))
+    assert "已保存" in browser.page_source, browser.page_source
+    newest = by_css(By.CSS_SELECTOR, "tr.row")
+    assert PRODUCT in newest.text
+    src = newest.find_element(By.TAG_NAME, "img").get_attribute("src")
+    assert fetch(src, "image/*").startswith(b"\xff\xd8"), src  # stored as a JPEG
+
+    # A visitor leaves a message on the handset page; the owner answers it.
+    message = {"lyr": "访客甲", "title": "问<价>", "content": "龙井 & 碧螺春有货吗"}
+    fetch(site + "/wap/newly.asp?" + SITE, "text/vnd.wap.wml", urllib.parse.urlencode(message).encode())
+    browser.get(site + "/admin/guestbook.asp")
+    message = by_css(By.CSS_SELECTOR, "fieldset")  # the newest first
+    assert "问<价>" in message.text, message.text
+    message.find_element(By.NAME, "hf").send_keys(REPLY)
+    go(browser, message.find_element(By.CSS_SELECTOR, "form button"))
+    assert "已保存" in browser.page_source
+    assert "删除回复" in by_css(By.CSS_SELECTOR, "fieldset").text
+
+    go(browser, by_css(By.CSS_SELECTOR, "nav button"))
+    browser.get(site + "/admin/products.asp")
+    assert "/admin/?back=" in browser.current_url, browser.current_url
+    return cid
+
+
+def fetch(url, accept, body=None):
+    return urllib.request.urlopen(urllib.request.Request(url, body, {"Accept": accept})).read()
+
+
+def xmllint(page, args):
+    checked = subprocess.run(["xmllint", "--noout", "--nonet", *args, "-"], input=page,
+                             capture_output=True)
+    return checked.returncode == 0, checked.stderr.decode(errors="replace")
+
+
+def handset_pages_show(site, cid):
+    pages = [("index", "", [CLASS]), ("newslist", "&id=" + cid, [CLASS, TITLE]),
+             ("productlist", "", [PRODUCT, "<b>特级</b>", "/upfile/p"]),
+             ("lyb", "", ["问<价>", "龙井 & 碧螺春有货吗", "<b>欢迎选购</b>"])]
+    news = fetch(site + "/wap/newslist.asp?" + SITE + "&id=" + cid, "text/vnd.wap.wml").decode()
+    article = re.search(r"shownews\.asp\?[^\"]*?id=(\d+)\"", news).group(1)
+    pages.append(("shownews", "&id=" + article, [CLASS, TEXT]))  # the class names the card
+    for markup, accept, args in (("WML", "text/vnd.wap.wml", ["--dtdvalid", WML_DTD]),
+                                 ("XHTML", "application/xhtml+xml", [])):
+        for name, query, shows in pages:
+            raw = fetch(site + "/wap/" + name + ".asp?" + SITE + query, accept)
+            ok, why = xmllint(raw, args)
+            assert ok, (markup, name, why, raw.decode())
+            text = raw.decode()
+            assert ("<wml>" in text) == (markup == "WML"), (markup, name)
+            # Texts a visitor or owner typed are escaped; the owner's markup arrives as markup.
+            for shown in shows:
+                found = shown in text if "<b>" in shown else shown in html.unescape(text)
+                assert found, (markup, name, shown, text)
+            assert "<价>" not in text and "<龙井>" not in text and "<快讯>" not in text, (markup, name)
 
 
 if __name__ == "__main__":

@@ -1,13 +1,19 @@
 // The back office's editors over HTTP: each kind of row (single content, news, products,
 // guestbook replies, site members) created, changed and deleted by its owner, refused (404,
 // nothing changed) to another owner, over-long texts refused whole; product pictures replaced
-// with their old files removed, banner and logo uploads; the visitors' login with hashed and
-// older plain passwords. The live pages show the changes and stay DTD-valid WML.
+// with their old files removed, banner and logo uploads, a picture that cannot be written
+// changing no row and no file; the visitors' login with hashed and older plain passwords. The live
+// pages show the changes and stay DTD-valid WML.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <boost/crc.hpp>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <random>
 
 #include "support/back_office.h"
 #include "support/demo_pages.h"
@@ -27,6 +33,50 @@ const std::string kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string BigEndian(std::uint32_t n) {
+  return {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+          static_cast<char>(n)};
+}
+
+// An RGB PNG of `width` × `height` pixels of noise, its pixels stored uncompressed; re-encoded as
+// a JPEG 240 px wide it stays large, about 180 bytes a row.
+std::string NoisePng(std::uint32_t width, std::uint32_t height) {
+  std::string pixels;
+  std::mt19937 random(17);
+  for (std::uint32_t row = 0; row < height; ++row) {
+    pixels += '\0';  // no filter
+    for (std::uint32_t i = 0; i < width * 3; ++i) pixels += static_cast<char>(random());
+  }
+  std::string zlib = "\x78\x01";
+  std::uint32_t a = 1, b = 0;  // Adler-32
+  for (const unsigned char c : pixels) a = (a + c) % 65521, b = (b + a) % 65521;
+  for (std::size_t at = 0; at < pixels.size(); at += 65535) {  // stored blocks
+    const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(65535, pixels.size() - at));
+    const std::uint32_t length = n | (~n << 16);
+    zlib += static_cast<char>(at + n == pixels.size());
+    for (int byte = 0; byte < 4; ++byte) zlib += static_cast<char>(length >> (8 * byte));
+    zlib.append(pixels, at, n);
+  }
+  zlib += BigEndian(b << 16 | a);
+  const auto chunk = [](const std::string& kind, const std::string& data) {
+    boost::crc_32_type crc;
+    crc.process_bytes((kind + data).data(), kind.size() + data.size());
+    return BigEndian(static_cast<std::uint32_t>(data.size())) + kind + data + BigEndian(crc.checksum());
+  };
+  return "\x89PNG\r\n\x1a\n" +
+         chunk("IHDR", BigEndian(width) + BigEndian(height) + std::string("\x08\x02\0\0\0", 5)) +
+         chunk("IDAT", zlib) + chunk("IEND", "");
+}
+
+// Every file under `folder`, by path, with its bytes.
+std::map<std::string, std::string> Files(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files[entry.path().string()] = ReadFile(entry.path());
+  }
+  return files;
 }
 
 // A multipart/form-data body of `fields` and, when `picture` is not empty, a file "picture".
@@ -208,6 +258,48 @@ TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
   const HttpResponse list = demo_.Get("/wap/productlist.asp?userid=1&username=demo&siteid=1", kWml);
   EXPECT_TRUE(ValidWml(list.body));
   EXPECT_NE(list.body.find("<i>香</i>"), std::string::npos);
+}
+
+TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile) {
+  // Root writes through any permission, so a file size limit (SIGXFSZ ignored: the write fails
+  // as on a full disk) stops the picture: above the site database and its log, so pages and
+  // rows still change, below the re-encoded picture. /bin/sh counts it in 512-byte blocks.
+  std::uintmax_t database = 0;
+  for (const char* file : {"site.db", "site.db-wal"}) {
+    std::error_code missing;  // on PostgreSQL there is none
+    const std::uintmax_t size = fs::file_size(site_.Path() / "data" / file, missing);
+    if (!missing) database += size;
+  }
+  const std::uintmax_t limit = database + 256 * 1024;
+  const std::uint32_t rows = static_cast<std::uint32_t>(limit / 150 + 1);
+  const std::string picture = NoisePng(240, rows);
+  ServerProcess limited(site_.Path(), {"--max-upload-bytes", std::to_string(picture.size() + 4096)},
+                        "trap '' XFSZ; ulimit -f " + std::to_string(limit / 512) + ";");
+  HttpClient owner(limited.Port());
+  owner.UseCookies(true);
+  const std::string token = SignInOwner(owner, "demo", "demo");
+  const fs::path member = site_.Path() / "waphome" / "demo";
+  const struct {
+    const char* what;
+    Pairs fields;
+    std::string target, check;  // a query whose value must not change (the banner: no audit row)
+  } cases[] = {
+      {"banner", {{"act", "banner"}}, "/admin/settings.asp", "select count(*) from wap_audit"},
+      {"new product", {{"act", "save"}, {"pname", "新茶"}}, "/admin/products.asp",
+       "select count(*)||'/'||max(id) from wap_product"},
+      {"product's picture replaced", {{"act", "save"}, {"id", "1"}, {"pname", "换"}}, "/admin/products.asp",
+       "select pname||'/'||ppic from wap_product where id=1"},
+  };
+  for (const auto& c : cases) {
+    const auto files = Files(member);
+    const std::string row = One(c.check);
+    EXPECT_EQ(Upload(owner, c.target, c.fields, picture, token).status, 500) << c.what;
+    EXPECT_EQ(One(c.check), row) << c.what;
+    EXPECT_TRUE(Files(member) == files) << c.what;  // the old picture whole, no temporary file
+  }
+  // The same change with a small picture goes through: only the picture's write failed.
+  EXPECT_EQ(Upload(owner, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "换"}}, kGif, token).status, 302);
+  EXPECT_FALSE(fs::exists(Upfile("longjing.jpg")));
 }
 
 TEST_F(BackOfficeEditors, VisitorsLogInWithHashedPasswordsAndPlainOnesAreHashedAtTheirNextLogin) {
