@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <thread>
 #include <vector>
 
 #include "backoffice/images/image_type.h"
@@ -19,25 +18,6 @@ namespace backoffice::images {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs first in this process: the threads race to set the library up.
-TEST(EncodePicture, SetsTheLibraryUpOnceWhenThreadsStartAtOnce) {
-  const std::string gif(  // one transparent pixel
-      "GIF89a\x01\0\x01\0\x80\0\0\xFF\xFF\xFF\0\0\0!\xF9\x04\x01\0\0\0\0,\0\0\0\0\x01\0\x01\0\0"
-      "\x02\x02\x44\x01\0;",
-      43);
-  std::vector<std::string> seen(4);
-  {
-    std::vector<std::jthread> threads;
-    for (std::string& s : seen) {
-      threads.emplace_back([&] {
-        const EncodedPicture picture = EncodePicture(gif, PictureUse::kBanner);
-        s = picture.refusal == PictureRefusal::kNone ? picture.bytes.substr(0, 3) : "refused";
-      });
-    }
-  }
-  for (const std::string& s : seen) EXPECT_EQ(s, "\xFF\xD8\xFF");
-}
 
 // A black picture of `width` × `height` (with an alpha band when `alpha`) saved as `suffix`.
 std::string MakePicture(int width, int height, const char* suffix, bool alpha = false) {
