@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <array>
+#include <semaphore>
 #include <stdexcept>
 
 namespace backoffice {
@@ -15,11 +16,27 @@ void RequireSodium() {
   if (sodium_init() < 0) throw std::runtime_error("libsodium cannot be initialised");
 }
 
+// Holds one of the two places for a hash computation (kMemLimit bytes each) while it lives.
+class HashingPlace {
+ public:
+  HashingPlace() { places().acquire(); }
+  ~HashingPlace() { places().release(); }
+  HashingPlace(const HashingPlace&) = delete;
+  HashingPlace& operator=(const HashingPlace&) = delete;
+
+ private:
+  static std::counting_semaphore<2>& places() {
+    static std::counting_semaphore<2> semaphore(2);
+    return semaphore;
+  }
+};
+
 }  // namespace
 
 std::string HashPassword(std::string_view password) {
   RequireSodium();
   std::array<char, crypto_pwhash_STRBYTES> out{};
+  const HashingPlace place;
   if (crypto_pwhash_str_alg(out.data(), password.data(), password.size(), kOpsLimit, kMemLimit,
                             crypto_pwhash_ALG_ARGON2ID13) != 0) {
     throw std::runtime_error("the password could not be hashed (out of memory)");
@@ -32,6 +49,7 @@ bool VerifyPassword(std::string_view hash, std::string_view password) {
   // libsodium wants the hash as a C string.
   const std::string stored(hash);
   if (stored.find('\0') != std::string::npos) return false;
+  const HashingPlace place;
   return crypto_pwhash_str_verify(stored.c_str(), password.data(), password.size()) == 0;
 }
 

@@ -1,6 +1,8 @@
 // Owners' password hashes: Argon2id through libsodium, in libsodium's self-describing string form
 // (algorithm, limits, salt and hash in one text), at least the interactive limits. Plain
-// passwords are only passed through, never kept or logged. Thread-safe.
+// passwords are only passed through, never kept or logged. Thread-safe. Each hash or check takes
+// 64 MiB of memory while it runs, so at most two run at once in a process; a third waits for
+// one of them (a flood of sign-ins costs time, never more memory).
 #pragma once
 
 #include <string>
