@@ -1,7 +1,8 @@
 // The back office's page templates: mustache files an operator may restyle, in the web root's
 // admin/templates/ folder. A page is its own template rendered into layout.html ({{{body}}} there
-// is the page). Values are escaped for HTML unless a template asks otherwise with {{{…}}}. Read
-// anew at each call, so an edited template shows at once. Thread-safe.
+// is the page). Values are escaped for HTML unless a template asks otherwise with {{{…}}}. Parsed
+// templates are kept while their file's modification time and size stay the same, so an edited
+// template shows at the next call. Thread-safe.
 #pragma once
 
 #include <filesystem>
