@@ -24,11 +24,6 @@ namespace {
 using namespace testing_support;
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
@@ -75,7 +70,7 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
   EXPECT_EQ(HttpClient(std::stoi(port[1])).Get("/").status, 404);
 
   EXPECT_EQ(server.Stop(), 0);
-  const std::string log = Read(access), errors = server.Stderr();
+  const std::string log = ReadFile(access), errors = server.Stderr();
   const std::regex combined(R"(127\.0\.0\.1 - - \[\d\d/\w{3}/\d{4}:\d\d:\d\d:\d\d \+0000\] "(GET|POST) \S+ HTTP/1\.1" \d{3} (\d+|-) "[^"]*" "[^"]*"\n)");
   std::size_t lines = 0;
   for (auto it = std::sregex_iterator(log.begin(), log.end(), combined); it != std::sregex_iterator(); ++it) ++lines;

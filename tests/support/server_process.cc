@@ -24,11 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Runs `prefix exec WAPSITE_BIN args…` with /bin/sh, output to dir/out and dir/err (already
 // while `prefix` runs).
 pid_t Spawn(const fs::path& dir, const std::vector<std::string>& args, const std::string& prefix) {
@@ -102,8 +97,8 @@ int ServerProcess::Stop() {
   return *WaitForExit(20s);
 }
 
-std::string ServerProcess::Stdout() const { return Read(output_.path() / "out"); }
-std::string ServerProcess::Stderr() const { return Read(output_.path() / "err"); }
+std::string ServerProcess::Stdout() const { return ReadFile(output_.path() / "out"); }
+std::string ServerProcess::Stderr() const { return ReadFile(output_.path() / "err"); }
 
 bool ServerProcess::WaitForOutput(std::string_view text, std::chrono::milliseconds timeout) const {
   for (auto deadline = std::chrono::steady_clock::now() + timeout;; std::this_thread::sleep_for(10ms)) {
@@ -116,7 +111,7 @@ CommandResult RunWapsite(const std::vector<std::string>& args, const std::string
   TempDir output;
   int status = 0;
   waitpid(Spawn(output.path(), args, prefix), &status, 0);
-  return {ExitCode(status), Read(output.path() / "out"), Read(output.path() / "err")};
+  return {ExitCode(status), ReadFile(output.path() / "out"), ReadFile(output.path() / "err")};
 }
 
 DemoRoot::DemoRoot(fs::path root, std::vector<std::string> init_args) : root_(std::move(root)) {
@@ -164,7 +159,7 @@ void DemoRoot::Execute(std::string_view sql) const {
 }
 
 void DemoRoot::ExecuteFile(const fs::path& path) const {
-  std::istringstream in(Read(path));
+  std::istringstream in(ReadFile(path));
   for (std::string line, statement; std::getline(in, line);) {
     if (line.starts_with("--")) continue;
     statement += line + "\n";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <vips/vips.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <fstream>
@@ -46,15 +47,6 @@ std::string Measure(const std::string& bytes) {
   return seen;
 }
 
-std::uint32_t Crc32(std::string_view bytes) {
-  std::uint32_t crc = 0xFFFFFFFF;
-  for (const unsigned char b : bytes) {
-    crc ^= b;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
-  }
-  return ~crc;
-}
-
 std::string BigEndian(std::uint32_t v, int bytes) {
   std::string out;
   for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -66,7 +58,7 @@ std::string PngBomb() {
   const std::string ihdr =
       "IHDR" + BigEndian(20000, 4) + BigEndian(20000, 4) + std::string("\x08\x02\x00\x00\x00", 5);
   const std::string valid = MakePicture(8, 8, ".png");
-  return valid.substr(0, 8) + BigEndian(13, 4) + ihdr + BigEndian(Crc32(ihdr), 4) +
+  return valid.substr(0, 8) + BigEndian(13, 4) + ihdr + BigEndian(crc32(0, reinterpret_cast<const Bytef*>(ihdr.data()), ihdr.size()), 4) +
          valid.substr(8 + 25);  // the small picture's own pixels and end
 }
 
@@ -89,11 +81,6 @@ std::string JpegWithMetadata() {
   jpeg.insert(2, "\xFF\xE1" + BigEndian(exif.size() + 2, 2) + exif + "\xFF\xFE" +
                      BigEndian(comment.size() + 2, 2) + comment);
   return jpeg;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
@@ -152,7 +139,7 @@ TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
     }
     EXPECT_EQ(refusal, c.refusal);
     EXPECT_EQ(RefusalText(refusal).empty(), refusal == PictureRefusal::kNone);
-    const std::string content = ReadFile(written);
+    const std::string content = testing_support::ReadFile(written);
     EXPECT_EQ(*c.stored ? Measure(content) : content, *c.stored ? c.stored : "old");
     EXPECT_EQ(content.find("SECRET"), std::string::npos);
     EXPECT_EQ(content.find("Exif"), std::string::npos);

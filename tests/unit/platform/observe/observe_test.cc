@@ -58,13 +58,9 @@ TEST(ServerLog, PrefixesPrioritiesAndReopensItsFileAfterRotation) {
     log.Access({.remote = "b", .status = 200});
     EXPECT_EQ(errors.str(), "<3>error " + id + ": boom\n<5>note\n");
   }
-  auto read = [](const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  EXPECT_EQ(read(dir.path() / "access.log.1").substr(0, 2), "a ");
-  EXPECT_EQ(read(file).substr(0, 2), "b ");
-  EXPECT_EQ(read(file).find("a "), std::string::npos);
+  EXPECT_EQ(testing_support::ReadFile(dir.path() / "access.log.1").substr(0, 2), "a ");
+  EXPECT_EQ(testing_support::ReadFile(file).substr(0, 2), "b ");
+  EXPECT_EQ(testing_support::ReadFile(file).find("a "), std::string::npos);
 }
 
 TEST(Metrics, LabelsShallowHostPagesEscapedAndFoldsTheRest) {

@@ -52,8 +52,7 @@ class SiteRoot {
     std::ofstream(Root() / relative, std::ios::binary) << bytes;
   }
   std::string Read(const std::string& relative) const {
-    std::ifstream in(Root() / relative, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return testing_support::ReadFile(Root() / relative);
   }
   data::Connection& Open() {
     if (!connection_.IsOpen()) connection_.Open("Data Source=sqlite:site.db");
