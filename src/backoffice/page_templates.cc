@@ -11,20 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/fs/file_stamp.h"
+
 namespace backoffice {
 namespace {
 
 using Template = kainjow::mustache::mustache;
-
-// What a template file was when it was parsed: its modification time and size.
-struct FileStamp {
-  timespec modified{};
-  off_t size = 0;
-  bool operator==(const FileStamp& other) const {
-    return modified.tv_sec == other.modified.tv_sec &&
-           modified.tv_nsec == other.modified.tv_nsec && size == other.size;
-  }
-};
+using fso::FileStamp;
 
 // Parsed templates ready to render, a few per file. A template object keeps state while it
 // renders, so each render borrows one of its own and gives it back after; a file whose stamp
@@ -41,7 +34,7 @@ class TemplatePool {
     if (stat(file.c_str(), &status) != 0) {
       throw std::runtime_error("cannot read the template " + file.string());
     }
-    const FileStamp stamp{status.st_mtim, status.st_size};
+    const FileStamp stamp = FileStamp::Of(status);
     {
       const std::lock_guard lock(mutex_);
       auto found = idle_.find(file.native());
@@ -57,7 +50,7 @@ class TemplatePool {
   void GiveBack(const std::filesystem::path& file, Borrowed borrowed) {
     const std::lock_guard lock(mutex_);
     Idle& idle = idle_[file.native()];
-    if (!(idle.stamp == borrowed.stamp)) idle = Idle{borrowed.stamp, {}};
+    if (idle.stamp != borrowed.stamp) idle = Idle{borrowed.stamp, {}};
     if (idle.copies.size() < kCopiesPerFile) idle.copies.push_back(std::move(borrowed.tmpl));
   }
 

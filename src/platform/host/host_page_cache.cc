@@ -34,12 +34,11 @@ std::shared_ptr<const HostPage> HostPageCache::Get(const std::filesystem::path& 
   if (ec) {
     throw std::runtime_error("cannot read host page " + key + ": " + ec.message());
   }
-  const Stamp modified{st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-  const std::uintmax_t size = static_cast<std::uintmax_t>(st.st_size);
+  const fso::FileStamp stamp = fso::FileStamp::Of(st);
   {
     std::shared_lock lock(mutex_);
     const auto it = pages_.find(key);
-    if (it != pages_.end() && it->second.modified == modified && it->second.size == size) {
+    if (it != pages_.end() && it->second.stamp == stamp) {
       return it->second.page;
     }
   }
@@ -52,7 +51,7 @@ std::shared_ptr<const HostPage> HostPageCache::Get(const std::filesystem::path& 
   // The stamp taken before reading: if the file changed while it was read, the next request
   // sees a newer stamp and parses again.
   std::unique_lock lock(mutex_);
-  pages_[key] = Entry{modified, size, page};
+  pages_[key] = Entry{stamp, page};
   return page;
 }
 

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/fs/file_stamp.h"
 #include "platform/host/host_page_parser.h"
 
 namespace host {
@@ -30,15 +31,8 @@ class HostPageCache {
                                       std::string_view display_name, const struct stat& status);
 
  private:
-  // A file's modification time as stat(2) gives it.
-  struct Stamp {
-    std::int64_t seconds = 0;
-    std::int64_t nanoseconds = 0;
-    bool operator==(const Stamp&) const = default;
-  };
   struct Entry {
-    Stamp modified;
-    std::uintmax_t size = 0;
+    fso::FileStamp stamp;
     std::shared_ptr<const HostPage> page;
   };
 
