@@ -10,13 +10,11 @@ Usage: back_office.py PATH/TO/wapsite"""
 import html
 import os
 import re
-import struct
 import subprocess
 import sys
 import tempfile
 import urllib.parse
 import urllib.request
-import zlib
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -38,7 +36,7 @@ def main(wapsite):
         try:
             site = server.stdout.readline().strip().replace("listening on ", "")
             drive(browser, site)
-            news_class = journey(browser, site, tmp)
+            news_class = journey(browser, site)
             handset_pages_show(site, news_class)
         finally:
             browser.quit()
@@ -137,7 +135,8 @@ def drive(browser, site):
 
 
 SITE = "userid=1&username=demo&siteid=1"
-WML_DTD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "wml_1.1.dtd")
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
+WML_DTD = os.path.join(DATA, "wml_1.1.dtd")
 CLASS = "春茶<快讯>"
 TITLE = "新茶 & 旧茶"
 TEXT = "明前<龙井>到货 & 包邮"
@@ -146,19 +145,7 @@ DESCRIPTION = "<b>特级</b>新茶"
 REPLY = "有货，<b>欢迎选购</b>"
 
 
-def png(path, width=48, height=32):
-    """Writes a small RGB PNG (a colour gradient) with the standard library only."""
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    rows = b"".join(b"\0" + bytes(v for x in range(width) for v in (x * 5 % 256, y * 8 % 256, 128))
-                    for y in range(height))
-    with open(path, "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n"
-                  + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-                  + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
-
-
-def journey(browser, site, tmp):
+def journey(browser, site):
     """The owner's journey in the browser; returns the new news class's id."""
     by_css = browser.find_element
     browser.delete_all_cookies()
@@ -184,8 +171,7 @@ def journey(browser, site, tmp):
     assert "已保存" in browser.page_source and TITLE in by_css(By.CSS_SELECTOR, "tr.row").text
 
     # A product with a picture, which the editor then shows re-encoded.
-    picture = tmp + "/tea.png"
-    png(picture)
+    picture = os.path.abspath(os.path.join(DATA, "pictures", "gradient_48x32.png"))
     browser.get(site + "/admin/products.asp")
     by_css(By.NAME, "pname").send_keys(PRODUCT)
     by_css(By.NAME, "pcontent").send_keys(DESCRIPTION)
