@@ -94,21 +94,25 @@ int Backup(const std::string& root_arg, const std::string& to) {
 }
 
 int Restore(const std::string& from, const std::string& root_arg, bool force) {
-  const fs::path root = fs::absolute(root_arg);
-  if (fs::exists(root) && !fs::is_empty(root) && !force) {
+  const fs::path root = fs::weakly_canonical(fs::absolute(root_arg));
+  if (fs::exists(root) && fs::is_directory(root) && !fs::is_empty(root) && !force) {
     std::cerr << "wapsite restore: " << root.string()
               << " is not empty; restoring replaces its files: stop its server first and add "
                  "--force\n";
     return 1;
   }
-  const std::size_t files = ExtractTar(from, root);
+  const Restored restored = RestoreWebRoot(from, root);
+  std::cout << "restored " << restored.files << " files into " << root.string() << "\n";
+  if (!restored.previous.empty()) {
+    std::cout << "its previous contents are in " << restored.previous.string()
+              << "; remove that folder once the restored site is checked\n";
+  }
   const data::ConnectionSettings settings = ReadSiteSettings(root);
   const std::optional<std::string> database = SqliteName(root, settings);
   if (database) {
-    // Journals of a database that was there before belong to it, not to the restored one.
+    // Journals that came with the archive belong to no copy of this database.
     for (const char* suffix : {"-wal", "-shm", "-journal"}) fs::remove(root / (*database + suffix));
   }
-  std::cout << "restored " << files << " files into " << root.string() << "\n";
   if (!database) {
     std::cout << PostgresNote(settings, "restore it from its pg_dump with pg_restore") << "\n";
   }
@@ -147,13 +151,18 @@ void AddBackupCommands(CLI::App& app, int& exit_code) {
   });
   CLI::App* restore = app.add_subcommand(
       "restore",
-      "Lay out a web root again from a tar file that 'wapsite backup' wrote. Refuses a folder "
-      "that is not empty unless --force; stop the server of that root first.");
+      "Lay out a web root again from a tar file that 'wapsite backup' wrote: files 0644, "
+      "folders 0755, owned by you. The archive is laid out in a new folder beside the root, "
+      "which takes the root's place only when every entry was written; an archive holding a "
+      "link, a special file or a name outside the root is refused whole. Refuses a folder that "
+      "is not empty unless --force (its contents are then moved aside, not deleted); stop the "
+      "server of that root first.");
   restore->add_option("--from", options->file, "The tar file")
       ->required()
       ->check(CLI::ExistingFile);
   restore->add_option("--root", options->root, "The web root to lay out")->required();
-  restore->add_flag("--force", options->force, "Replace the files of a web root that is not empty");
+  restore->add_flag("--force", options->force,
+                    "Replace a web root that is not empty (its contents are moved beside it)");
   restore->callback([options, &exit_code] {
     Run("restore", exit_code,
         [&] { return Restore(options->file, options->root, options->force); });

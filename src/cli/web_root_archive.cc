@@ -2,9 +2,13 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -21,24 +25,147 @@ using EntryPtr = std::unique_ptr<archive_entry, FreeEntry>;
 struct FreeReader {
   void operator()(archive* a) const noexcept { archive_read_free(a); }
 };
-struct FreeDiskWriter {
-  void operator()(archive* a) const noexcept { archive_write_free(a); }
-};
 
 [[noreturn]] void Fail(archive* a, const std::string& what) {
   const char* detail = archive_error_string(a);
   throw std::runtime_error(what + ": " + (detail ? detail : "unknown error"));
 }
 
-// An entry name that stays below the root: relative, no "..", no empty name.
-bool IsSafeName(const std::string& name) {
+// Why the entry `name` is refused, or nullptr when it is a folder or plain file that stays
+// below the root: relative, no "..", not empty.
+const char* Refusal(archive_entry* entry, const std::string& name) {
+  if (archive_entry_hardlink(entry) != nullptr) return "hard links are not restored";
+  if (archive_entry_symlink(entry) != nullptr || archive_entry_filetype(entry) == AE_IFLNK)
+    return "symbolic links are not restored";
+  const auto type = archive_entry_filetype(entry);
+  if (type != AE_IFREG && type != AE_IFDIR) return "only folders and plain files are restored";
   const fs::path path(name);
-  if (name.empty() || path.is_absolute()) return false;
+  if (name.empty()) return "an entry without a name";
+  if (path.is_absolute()) return "an absolute name (only names below the root are restored)";
   for (const fs::path& part : path) {
-    if (part == "..") return false;
+    if (part == "..") return "a name with \"..\" (only names below the root are restored)";
   }
-  return true;
+  if (type == AE_IFREG && path.lexically_normal().filename().empty())
+    return "a file named like a folder";
+  return nullptr;
 }
+
+void MustChmod(const fs::path& path, mode_t mode) {
+  if (::chmod(path.c_str(), mode) != 0)
+    throw std::runtime_error("cannot set the mode of " + path.string() + ": " +
+                             std::strerror(errno));
+}
+
+// Creates each missing folder of `relative` below `base` as 0755. A part that exists must be a
+// folder (nothing below `base` is ever a symbolic link: none is restored).
+void MakeFolders(const fs::path& base, const fs::path& relative) {
+  fs::path at = base;
+  for (const fs::path& part : relative) {
+    if (part.empty() || part == ".") continue;
+    at /= part;
+    if (::mkdir(at.c_str(), 0755) == 0) {
+      MustChmod(at, 0755);
+    } else if (errno != EEXIST || !fs::is_directory(fs::symlink_status(at))) {
+      throw std::runtime_error("cannot make the folder " + at.string() + ": " +
+                               std::strerror(errno == EEXIST ? ENOTDIR : errno));
+    }
+  }
+}
+
+// Writes the body of the current entry of `in` to the file `target` as 0644 (replacing an
+// earlier entry of the same name), with the entry's modification time.
+void WriteEntryFile(archive* in, archive_entry* entry, const fs::path& target,
+                    const std::string& name) {
+  const int fd =
+      ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) throw std::runtime_error("cannot write " + name + ": " + std::strerror(errno));
+  struct CloseFd {
+    int fd;
+    ~CloseFd() { ::close(fd); }
+  } closer{fd};
+  if (::fchmod(fd, 0644) != 0)
+    throw std::runtime_error("cannot write " + name + ": " + std::strerror(errno));
+  const void* block = nullptr;
+  std::size_t size = 0;
+  la_int64_t offset = 0;
+  int rc;
+  while ((rc = archive_read_data_block(in, &block, &size, &offset)) == ARCHIVE_OK) {
+    const char* bytes = static_cast<const char*>(block);
+    while (size > 0) {
+      const ssize_t wrote = ::pwrite(fd, bytes, size, offset);
+      if (wrote < 0) throw std::runtime_error("cannot write " + name + ": " + std::strerror(errno));
+      bytes += wrote;
+      offset += wrote;
+      size -= static_cast<std::size_t>(wrote);
+    }
+  }
+  if (rc != ARCHIVE_EOF) Fail(in, "cannot read " + name);
+  const la_int64_t length = archive_entry_size(entry);
+  if (length > 0 && ::ftruncate(fd, length) != 0)  // a sparse file's hole at its end
+    throw std::runtime_error("cannot write " + name + ": " + std::strerror(errno));
+  if (archive_entry_mtime_is_set(entry)) {
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT}, {archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)}};
+    ::futimens(fd, times);  // only a nicety: the restore stands without it
+  }
+}
+
+// A new folder beside `root`, named after it, removed with all it holds unless swapped in.
+class NewFolder {
+ public:
+  NewFolder(const fs::path& root, const std::string& what) {
+    path_ = MakeBeside(root, what);
+    MustChmod(path_, 0755);
+  }
+  ~NewFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  NewFolder(const NewFolder&) = delete;
+  NewFolder& operator=(const NewFolder&) = delete;
+  const fs::path& Path() const { return path_; }
+
+  // Puts this folder in the place of `root`; returns where a `root` that held anything went
+  // (empty when nothing did). Throws std::runtime_error, leaving `root` as it was, on failure.
+  fs::path SwapInto(const fs::path& root) {
+    fs::path previous;
+    std::error_code ec;
+    if (fs::exists(root) && !fs::is_empty(root)) {
+      previous = MakeBeside(root, "before-restore");
+      if (::rename(root.c_str(), previous.c_str()) != 0) {
+        const int error = errno;
+        fs::remove(previous, ec);
+        throw std::runtime_error("cannot move " + root.string() +
+                                 " aside: " + std::strerror(error));
+      }
+    }
+    if (::rename(path_.c_str(), root.c_str()) != 0) {
+      const int error = errno;
+      if (!previous.empty()) ::rename(previous.c_str(), root.c_str());
+      throw std::runtime_error("cannot put the restored files in place as " + root.string() + ": " +
+                               std::strerror(error));
+    }
+    path_.clear();
+    return previous;
+  }
+
+ private:
+  // A new empty folder ".NAME.WHAT-XXXXXX" (or "NAME.WHAT-XXXXXX" for kept ones) beside `root`.
+  static fs::path MakeBeside(const fs::path& root, const std::string& what) {
+    const fs::path parent = root.parent_path();
+    fs::create_directories(parent);
+    std::string pattern = (parent / ((what == "restoring" ? "." : "") + root.filename().string() +
+                                     "." + what + "-XXXXXX"))
+                              .string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("cannot make a folder beside " + root.string() + ": " +
+                               std::strerror(errno));
+    }
+    return pattern;
+  }
+
+  fs::path path_;
+};
 
 }  // namespace
 
@@ -119,50 +246,41 @@ void TarWriter::Close() {
   }
 }
 
-std::size_t ExtractTar(const fs::path& path, const fs::path& root) {
+Restored RestoreWebRoot(const fs::path& path, const fs::path& root) {
   std::unique_ptr<archive, FreeReader> in(archive_read_new());
-  std::unique_ptr<archive, FreeDiskWriter> out(archive_write_disk_new());
-  if (!in || !out) throw std::runtime_error("out of memory");
+  if (!in) throw std::runtime_error("out of memory");
   archive_read_support_format_tar(in.get());
   if (archive_read_open_filename(in.get(), path.c_str(), 64 * 1024) != ARCHIVE_OK) {
     Fail(in.get(), "cannot read " + path.string());
   }
-  archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM |
-                                                ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                                                ARCHIVE_EXTRACT_SECURE_NODOTDOT);
-  fs::create_directories(root);
-  std::size_t files = 0;
+  if (fs::exists(fs::symlink_status(root)) && !fs::is_directory(root)) {
+    throw std::runtime_error(root.string() + " is not a folder");
+  }
+  NewFolder fresh(root, "restoring");
+  Restored restored;
   for (;;) {
     archive_entry* entry = nullptr;
     const int rc = archive_read_next_header(in.get(), &entry);
     if (rc == ARCHIVE_EOF) break;
-    if (rc != ARCHIVE_OK) Fail(in.get(), "cannot read " + path.string());
-    const std::string name = archive_entry_pathname(entry);
-    const auto type = archive_entry_filetype(entry);
-    if (!IsSafeName(name) || (type != AE_IFREG && type != AE_IFDIR)) {
-      throw std::runtime_error("refused the archive entry '" + name +
-                               "': only folders and files below the root are restored");
+    if (rc != ARCHIVE_OK && rc != ARCHIVE_WARN) Fail(in.get(), "cannot read " + path.string());
+    const char* raw_name = archive_entry_pathname(entry);
+    const std::string name = raw_name ? raw_name : "";
+    if (const char* why = Refusal(entry, name)) {
+      throw std::runtime_error("refused the archive entry '" + name + "': " + why +
+                               "; nothing was restored");
     }
-    archive_entry_set_pathname(entry, (root / name).c_str());
-    if (archive_write_header(out.get(), entry) != ARCHIVE_OK)
-      Fail(out.get(), "cannot write " + name);
-    const void* block = nullptr;
-    std::size_t size = 0;
-    la_int64_t offset = 0;
-    int data_rc;
-    while ((data_rc = archive_read_data_block(in.get(), &block, &size, &offset)) == ARCHIVE_OK) {
-      if (archive_write_data_block(out.get(), block, size, offset) != ARCHIVE_OK) {
-        Fail(out.get(), "cannot write " + name);
-      }
+    const fs::path relative = fs::path(name).lexically_normal();
+    const fs::path target = fresh.Path() / relative;
+    if (archive_entry_filetype(entry) == AE_IFDIR) {
+      MakeFolders(fresh.Path(), relative);
+    } else {
+      MakeFolders(fresh.Path(), relative.parent_path());
+      WriteEntryFile(in.get(), entry, target, name);
+      ++restored.files;
     }
-    if (data_rc != ARCHIVE_EOF) Fail(in.get(), "cannot read " + name);
-    if (archive_write_finish_entry(out.get()) != ARCHIVE_OK)
-      Fail(out.get(), "cannot write " + name);
-    if (type == AE_IFREG) ++files;
   }
-  if (archive_write_close(out.get()) != ARCHIVE_OK)
-    Fail(out.get(), "cannot finish " + root.string());
-  return files;
+  restored.previous = fresh.SwapInto(root);
+  return restored;
 }
 
 }  // namespace cli

@@ -1,7 +1,9 @@
 // WebRootArchive: a web root as a tar file (POSIX pax, written and read with libarchive).
 // Entries are paths relative to the root, "/" separated; only folders and regular files are
-// kept. Extraction refuses an entry that is absolute, climbs with "..", or would be written
-// through a symbolic link. One thread.
+// kept. Restoring refuses the whole archive at its first entry that is anything else (a hard
+// link in any form, a symbolic link, a device), names an absolute path or climbs with "..";
+// it writes nothing outside a new folder beside the root and swaps that folder in only when
+// every entry was written. One thread.
 #pragma once
 
 #include <sys/stat.h>
@@ -49,9 +51,21 @@ class TarWriter {
   std::unique_ptr<archive, Free> archive_;
 };
 
-// Lays the entries of the tar file `path` out below `root` (created when missing), replacing
-// files of the same names. Throws std::runtime_error on a malformed archive or a refused entry.
-// Returns the number of files written.
-std::size_t ExtractTar(const std::filesystem::path& path, const std::filesystem::path& root);
+// What RestoreWebRoot did.
+struct Restored {
+  std::size_t files = 0;
+  // Where the root's previous contents were moved (beside it); empty when the root was
+  // missing or empty.
+  std::filesystem::path previous;
+};
+
+// Lays the entries of the tar file `path` out as the web root `root`: into a new folder beside
+// `root`, which then takes the place of `root` (a missing or empty `root` is replaced; the
+// contents of one that is not are moved aside, see Restored::previous). Files are written 0644
+// and folders 0755, owned by the running user, whatever modes and owners the archive stores;
+// modification times are kept. Throws std::runtime_error naming the entry and the reason on a
+// malformed archive, a refused entry or a failed write; `root` is then exactly as it was and
+// the new folder is gone. Requires: `root` is absolute.
+Restored RestoreWebRoot(const std::filesystem::path& path, const std::filesystem::path& root);
 
 }  // namespace cli
