@@ -3,6 +3,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "backoffice/handset_preview.h"
 #include "backoffice/office_request.h"
@@ -14,10 +16,27 @@
 #include "wap/framework/url_encode.h"
 
 namespace backoffice {
+namespace {
+
+// What every back-office reply tells the browser, whatever the page writes next: never shown in
+// a frame of any site (no clickjacking of the owner's forms), no guessing of the content type,
+// and nothing loaded but this site's own pictures and style sheets, no script and no plug-in,
+// forms posted only here. Inline styles stay allowed: the layout template, which operators
+// restyle, carries its style sheet inline, and a hash of it would break at their first edit.
+constexpr std::pair<std::string_view, std::string_view> kOfficeHeaders[] = {
+    {"X-Frame-Options", "DENY"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"Content-Security-Policy",
+     "default-src 'self'; script-src 'none'; object-src 'none'; style-src 'self' "
+     "'unsafe-inline'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'"},
+};
+
+}  // namespace
 
 void Office::OnStartPage(host::ScriptingContext& context) {
   context_ = &context;
   page_.emplace(context);
+  for (const auto& [name, value] : kOfficeHeaders) page_->Response().AddHeader(name, value);
   // A failed open has written its message and ended the response; the host page runs nothing
   // more.
   (void)wap::AdminSetUp(*page_);

@@ -121,7 +121,8 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
   EXPECT_NE(bad.body.find("电话号码只能包含"), std::string::npos);
   EXPECT_EQ(demo.Post("/admin/settings.asp", "act=phone&dircall=%2B86+10-1&token=" + token).status, 302);
   EXPECT_EQ(site_.Column("select dircall from wap_setting where userid=1"), std::vector<std::string>{"+86 10-1"});
-  EXPECT_NE(demo.Post("/admin/settings.asp", "act=password&current=x&password=n&confirm=n&token=" + token).body.find("当前密码不正确"), std::string::npos);
+  for (const char* current : {"current=x&", "current=&", ""})  // wrong, empty, left out
+    EXPECT_NE(demo.Post("/admin/settings.asp", "act=password&" + std::string(current) + "password=n&confirm=n&token=" + token).body.find("当前密码不正确"), std::string::npos) << current;
   EXPECT_EQ(demo.Post("/admin/settings.asp", "act=password&current=demo&password=n2&confirm=n2&token=" + token).status, 302);
 
   // Signing out needs the token too, and ends the sign-in.
@@ -130,6 +131,47 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
   EXPECT_EQ(demo.Get("/admin/class.asp").status, 302);
   EXPECT_EQ(demo.Post("/admin/", "username=demo&password=demo").status, 200);  // the old password
   EXPECT_EQ(demo.Post("/admin/", "username=demo&password=n2").status, 302);
+}
+
+// Every back-office reply, a page, a redirect or a refusal, signed in or not, forbids framing and
+// content-type guessing and allows no script and no foreign loads.
+TEST_F(BackOffice, EveryReplyForbidsFramingSniffingAndScripts) {
+  ServerProcess server(site_.Path());
+  HttpClient visitor(server.Port()), demo(server.Port());
+  demo.UseCookies(true);
+  const std::string token = SignInOwner(demo, "demo", "demo");
+  const struct {
+    HttpClient* client;
+    std::string target, form;
+    int status;
+  } replies[] = {
+      {&visitor, "/admin/", "", 200},
+      {&visitor, "/admin/", "username=demo&password=wrong", 200},
+      {&visitor, "/admin/class.asp", "", 302},
+      {&demo, "/admin/", "", 200},
+      {&demo, "/admin/class.asp", "", 200},
+      {&demo, "/admin/contents.asp", "", 404},  // no class given
+      {&demo, "/admin/products.asp", "", 200},
+      {&demo, "/admin/guestbook.asp", "", 200},
+      {&demo, "/admin/members.asp", "", 200},
+      {&demo, "/admin/settings.asp", "", 200},
+      {&demo, "/admin/preview.asp?markup=xhtml&of=index", "", 200},
+      {&demo, "/admin/class.asp", "token=stale", 403},
+      {&demo, "/admin/settings.asp", "act=phone&dircall=%2B86+10-1&token=" + token, 302},
+  };
+  for (const auto& r : replies) {
+    const HttpResponse answer = r.form.empty() ? r.client->Get(r.target) : r.client->Post(r.target, r.form);
+    const std::string what = r.target + " " + r.form;
+    EXPECT_EQ(answer.status, r.status) << what;
+    EXPECT_EQ(answer.Headers("X-Frame-Options"), std::vector<std::string>{"DENY"}) << what;
+    EXPECT_EQ(answer.Headers("X-Content-Type-Options"), std::vector<std::string>{"nosniff"}) << what;
+    const std::vector<std::string> policy = answer.Headers("Content-Security-Policy");
+    ASSERT_EQ(policy.size(), 1u) << what;
+    for (const char* part : {"default-src 'self'", "frame-ancestors 'none'", "script-src 'none'", "form-action 'self'"})
+      EXPECT_NE(policy[0].find(part), std::string::npos) << what << ": " << policy[0];
+  }
+  // The visitors' handset pages are not the back office's.
+  EXPECT_TRUE(visitor.Get("/wap/index.asp?userid=1&username=demo&siteid=1").Headers("X-Frame-Options").empty());
 }
 
 }  // namespace
