@@ -2,6 +2,7 @@
 // installed), the access log file in the combined format without secrets, error lines with the
 // journal's priorities, and a backup taken while visitors post that restores every post.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -98,6 +99,11 @@ TEST(Operations, ABackupTakenDuringAPostFloodRestoresEveryAcknowledgedPost) {
     EXPECT_TRUE(fs::exists(restored / "conn.asp"));
     return;
   }
+  // A reader whose snapshot predates every post: no checkpoint can move the posts out of the
+  // write-ahead log, so a backup that copied the database file alone would miss them.
+  sqlite3* reader = nullptr;
+  ASSERT_EQ(sqlite3_open((site.Path() / "data/site.db").c_str(), &reader), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(reader, "begin; select count(*) from wap_lyb", nullptr, nullptr, nullptr), SQLITE_OK);
   ServerProcess server(site.Path());
   std::mutex mutex;
   std::vector<std::string> acknowledged;
@@ -123,6 +129,9 @@ TEST(Operations, ABackupTakenDuringAPostFloodRestoresEveryAcknowledgedPost) {
   for (auto& poster : posters) poster.join();
   ASSERT_EQ(backup.exit_code, 0) << backup.err;
   EXPECT_GT(after, before) << "the posts went on while the backup ran";
+  EXPECT_GT(fs::file_size(site.Path() / "data/site.db-wal"), 0u);
+  sqlite3_exec(reader, "rollback", nullptr, nullptr, nullptr);
+  sqlite3_close(reader);
 
   const CommandResult refused = RunWapsite({"restore", "--from", tar.string(), "--root", site.Path().string()});
   EXPECT_EQ(refused.exit_code, 1);
