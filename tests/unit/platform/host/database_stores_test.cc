@@ -74,6 +74,24 @@ TEST_F(DatabaseStores, SessionsExpireWhenIdleRenewAndStayWithinTheirAddressShare
   EXPECT_EQ(Rows("wap_sessions") * 10 + Rows("wap_session_values"), 10);
 }
 
+// A request keeps a back-office owner's session for the owners' idle timeout (30 minutes), not
+// the visitors' 20.
+TEST_F(DatabaseStores, ARequestKeepsAnOwnersSessionForTheOwnersIdleTimeout) {
+  const std::string owner = store_.Create("x"), visitor = store_.Create("x");
+  ASSERT_TRUE(store_.Set(owner, "userid", "1"));
+  ASSERT_TRUE(store_.Set(visitor, "memberid", "7"));
+  for (int request = 0; request < 3; ++request) {
+    now_ += minutes(1);
+    ASSERT_TRUE(store_.Load(owner)) << request;  // each request counts as activity
+    ASSERT_TRUE(store_.Load(visitor)) << request;
+  }
+  now_ += minutes(25);  // idle 25 minutes
+  EXPECT_EQ(store_.Load(owner).value_or(SessionStore::Values{})["userid"], "1");
+  EXPECT_EQ(MemberId(visitor), "gone");
+  now_ += minutes(31);
+  EXPECT_FALSE(store_.Load(owner));
+}
+
 TEST_F(DatabaseStores, ALimiterCountsEventsOfOneKeyWithinItsWindow) {
   DatabaseRateLimiter limiter(db_, "login", 2, minutes(1));
   DatabaseRateLimiter other(db_, "post", 2, minutes(1));
