@@ -101,7 +101,9 @@ int Restore(const std::string& from, const std::string& root_arg, bool force) {
                  "--force\n";
     return 1;
   }
-  const Restored restored = RestoreWebRoot(from, root);
+  // A site that could not be served (no readable conn.asp) does not replace the root.
+  const Restored restored =
+      RestoreWebRoot(from, root, [](const fs::path& laid_out) { ReadSiteSettings(laid_out); });
   std::cout << "restored " << restored.files << " files into " << root.string() << "\n";
   if (!restored.previous.empty()) {
     std::cout << "its previous contents are in " << restored.previous.string()

@@ -246,7 +246,8 @@ void TarWriter::Close() {
   }
 }
 
-Restored RestoreWebRoot(const fs::path& path, const fs::path& root) {
+Restored RestoreWebRoot(const fs::path& path, const fs::path& root,
+                        const std::function<void(const fs::path&)>& check) {
   std::unique_ptr<archive, FreeReader> in(archive_read_new());
   if (!in) throw std::runtime_error("out of memory");
   archive_read_support_format_tar(in.get());
@@ -279,6 +280,7 @@ Restored RestoreWebRoot(const fs::path& path, const fs::path& root) {
       ++restored.files;
     }
   }
+  if (check) check(fresh.Path());
   restored.previous = fresh.SwapInto(root);
   return restored;
 }

@@ -65,7 +65,9 @@ struct Restored {
 // and folders 0755, owned by the running user, whatever modes and owners the archive stores;
 // modification times are kept. Throws std::runtime_error naming the entry and the reason on a
 // malformed archive, a refused entry or a failed write; `root` is then exactly as it was and
-// the new folder is gone. Requires: `root` is absolute.
-Restored RestoreWebRoot(const std::filesystem::path& path, const std::filesystem::path& root);
+// the new folder is gone. `check`, when given, runs on the laid-out folder before it takes the
+// place of `root`; what it throws ends the restore the same way. Requires: `root` is absolute.
+Restored RestoreWebRoot(const std::filesystem::path& path, const std::filesystem::path& root,
+                        const std::function<void(const std::filesystem::path&)>& check = {});
 
 }  // namespace cli

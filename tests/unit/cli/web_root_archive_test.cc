@@ -193,6 +193,16 @@ TEST_F(RestoreWebRootTest, RefusesAnArchiveWithALinkASpecialFileOrANameOutsideTh
             "wapsite restore: refused the archive entry 'victim': hard links are not restored; "
             "nothing was restored\n");
   EXPECT_EQ(ReadFile(outside_ / "victim"), "precious");
+  // An archive of no site (no conn.asp to serve it by) does not replace the root either.
+  const auto root_before = Snapshot(root_);
+  fs::remove(tar_);
+  WriteTar(tar_, Format::kPax, {{"wap/index.asp"}});
+  const auto no_site = testing_support::RunWapsite(
+      {"restore", "--from", tar_.string(), "--root", root_.string(), "--force"});
+  EXPECT_EQ(no_site.exit_code, 1);
+  EXPECT_NE(no_site.err.find("conn.asp"), std::string::npos) << no_site.err;
+  EXPECT_EQ(Snapshot(root_), root_before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 3);
 }
 
 TEST_F(RestoreWebRootTest, LaysOutFilesAs0644AndFoldersAs0755OwnedByTheRunningUser) {
