@@ -18,6 +18,7 @@
 #include "platform/host/response.h"
 #include "wap/framework/local_time.h"
 #include "wap/framework/page.h"
+#include "wap/framework/xml_escape.h"
 
 namespace backoffice {
 namespace {
@@ -58,7 +59,14 @@ void Show(OfficeRequest& request, std::string_view error) {
     message.set("hftime", reply_time);
     const std::string reply = refused == id ? request.FormValue("hf") : rows->Field("hf").ToText();
     View field = FieldView(kReply, reply);
-    SetHandsetPages(field, reply, HandsetText::kOwnerMarkup, request.owner->username);
+    // On the live page the reply shares its paragraph with the message.
+    const std::string message_markup =
+        wap::EscapeXmlText(rows->Field("lyr").ToText()) + "：" +
+        wap::EscapeXmlText(rows->Field("title").ToText()) + "<br />" +
+        wap::EscapeXmlText(rows->Field("lytime").ToText()) + "<br /> " +
+        wap::EscapeXmlText(rows->Field("content").ToText()) + "\r\n回复：<br />";
+    SetHandsetPages(field, reply, HandsetText::kOwnerMarkup, request.owner->username,
+                    message_markup);
     message.set("f_reply", field);
     messages.push_back(message);
   }

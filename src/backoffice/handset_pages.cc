@@ -11,7 +11,8 @@
 
 namespace backoffice {
 
-int HandsetPages(std::string_view text, HandsetText how, std::string_view username) {
+int HandsetPages(std::string_view text, HandsetText how, std::string_view username,
+                 std::string_view lead) {
   // The live page's frame around the text, with a class name and ids of the widest usual size.
   const std::string user = wap::EscapeXmlAttribute(username);
   const std::string suffix = "userid=123456&amp;username=" + user + "&amp;siteid=123456";
@@ -27,7 +28,8 @@ int HandsetPages(std::string_view text, HandsetText how, std::string_view userna
   const std::string after = "</p>\r\n<p><a href=\"/wap/index.asp?" + suffix +
                             "&amp;\">首页</a></p>\r\n  </card>\r\n</wml>\r\n";
   const std::string markup =
-      wap::WmlDollars(how == HandsetText::kPlain ? wap::ToCharRefs(text) : wap::OwnerText(text));
+      wap::WmlDollars(std::string(lead) +
+                      (how == HandsetText::kPlain ? wap::ToCharRefs(text) : wap::OwnerText(text)));
   const std::string address = "shownews.asp?" + suffix + "&amp;id=12345";
   const auto parts = wap::SplitPage({before, markup, after, wap::LongPartKind::kText, address},
                                     wap::kDefaultWmlDeckBytes, wap::CompiledWmlBytes);
@@ -39,10 +41,10 @@ bool IsCountRound(const OfficeRequest& request) {
 }
 
 void SetHandsetPages(View& field_view, std::string_view text, HandsetText how,
-                     std::string_view username) {
+                     std::string_view username, std::string_view lead) {
   field_view.set("deck_bytes", std::to_string(wap::kDefaultWmlDeckBytes));
   if (!text.empty()) {
-    field_view.set("handset_pages", std::to_string(HandsetPages(text, how, username)));
+    field_view.set("handset_pages", std::to_string(HandsetPages(text, how, username, lead)));
   }
 }
 

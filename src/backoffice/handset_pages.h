@@ -20,13 +20,15 @@ enum class HandsetText {
 };
 
 // The number of WML decks (1 or more) that `text` takes on its live page of `username`'s site at
-// the default deck limit.
-int HandsetPages(std::string_view text, HandsetText how, std::string_view username);
+// the default deck limit. `lead` is the markup the live page writes in front of the text in the
+// same paragraph (a product's name and picture, a guestbook message before its reply), or "".
+int HandsetPages(std::string_view text, HandsetText how, std::string_view username,
+                 std::string_view lead = "");
 
 // Sets in `field_view` (a FieldView) "handset_pages" (the count, when `text` is not empty) and
 // "deck_bytes" (the default limit).
 void SetHandsetPages(View& field_view, std::string_view text, HandsetText how,
-                     std::string_view username);
+                     std::string_view username, std::string_view lead = "");
 
 // True when the request is an editor form's "count handset pages" round (a POST with the form
 // value "count"): the editor shows the form again with the typed values and their page counts,

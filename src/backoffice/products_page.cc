@@ -24,8 +24,10 @@
 #include "platform/host/response.h"
 #include "platform/host/server.h"
 #include "wap/framework/local_time.h"
+#include "wap/framework/owner_markup.h"
 #include "wap/framework/page.h"
 #include "wap/framework/url_encode.h"
+#include "wap/framework/xml_escape.h"
 
 namespace backoffice {
 namespace {
@@ -114,8 +116,13 @@ void Show(OfficeRequest& request, std::string_view error) {
   }
   view.set("f_name", FieldView(kName, editing ? editing->name : ""));
   View description = FieldView(kDescription, editing ? editing->description : "");
+  // On the live page the description shares its paragraph with the name and the picture.
+  const std::string lead =
+      wap::OwnerText(editing ? editing->name : "") + "<br /><img alt=\"\" src=\"/waphome/" +
+      wap::EscapeXmlAttribute(request.owner->username) + "/upfile/" +
+      wap::EscapeXmlAttribute(editing ? editing->picture : "") + "\" /><br /> ";
   SetHandsetPages(description, editing ? editing->description : "", HandsetText::kOwnerMarkup,
-                  request.owner->username);
+                  request.owner->username, lead);
   view.set("f_description", description);
   SetLiveLinks(view, *request.owner, "productlist", "");
 
