@@ -10,6 +10,7 @@
 #include <string>
 
 #include "backoffice/editor_support.h"
+#include "backoffice/handset_pages.h"
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
@@ -64,8 +65,12 @@ void ShowSingle(OfficeRequest& request, const SiteClass& c, std::string_view err
   view.set("cid", std::to_string(c.id));
   view.set("classname", c.name);
   view.set("single", true);
-  view.set("f_content", FieldView(kSingleText, error.empty() ? (row ? row->content : "")
-                                                             : request.FormValue("content")));
+  const std::string content = error.empty() && !IsCountRound(request)
+                                  ? (row ? row->content : "")
+                                  : request.FormValue("content");
+  View field = FieldView(kSingleText, content);
+  SetHandsetPages(field, content, HandsetText::kPlain, request.owner->username);
+  view.set("f_content", field);
   SetLiveLinks(view, *request.owner, "showcontent",
                "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
   request.Show("contents", c.name, view,
@@ -84,7 +89,7 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
     editing = FindArticle(connection, c.id, *id);
     if (!editing) return NotOwnRow(request);
   }
-  if (!error.empty()) {  // the refused article as it was typed, with its stored time
+  if (!error.empty() || IsCountRound(request)) {  // as typed, with its stored time
     const auto id = IdItem(request, "id");
     const auto stored = id ? FindArticle(connection, c.id, *id) : std::nullopt;
     editing = Article{id.value_or(0), request.FormValue("title"), request.FormValue("content"),
@@ -99,7 +104,10 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
                  "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
   }
   view.set("f_title", FieldView(kNewsTitle, editing ? editing->title : ""));
-  view.set("f_content", FieldView(kNewsText, editing ? editing->content : ""));
+  View content = FieldView(kNewsText, editing ? editing->content : "");
+  SetHandsetPages(content, editing ? editing->content : "", HandsetText::kPlain,
+                  request.owner->username);
+  view.set("f_content", content);
 
   const int page = RequestedPage(request);
   const std::array<data::Param, 3> params = {c.id, std::int64_t{kEditorPageSize},
@@ -193,7 +201,7 @@ void ContentsPage(OfficeRequest& request) {
   const auto cid = IdItem(request, "cid");
   const auto c = cid ? OwnClass(request, *cid) : std::nullopt;
   if (!c) return NotOwnRow(request);
-  if (!request.IsPost()) {
+  if (!request.IsPost() || IsCountRound(request)) {
     c->type == 0 ? ShowSingle(request, *c, "") : ShowNews(request, *c, "");
     return;
   }

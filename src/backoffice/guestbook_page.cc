@@ -8,6 +8,7 @@
 #include <string>
 
 #include "backoffice/editor_support.h"
+#include "backoffice/handset_pages.h"
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
@@ -17,6 +18,7 @@
 #include "platform/host/response.h"
 #include "wap/framework/local_time.h"
 #include "wap/framework/page.h"
+#include "wap/framework/xml_escape.h"
 
 namespace backoffice {
 namespace {
@@ -37,7 +39,8 @@ void Show(OfficeRequest& request, std::string_view error) {
   const std::array<data::Param, 3> params = {request.owner->userid, std::int64_t{kEditorPageSize},
                                              std::int64_t{(page - 1) * kEditorPageSize}};
   // A refused reply stays in its message's field, to be corrected.
-  const auto refused = error.empty() ? std::nullopt : IdItem(request, "id");
+  const auto refused =
+      error.empty() && !IsCountRound(request) ? std::nullopt : IdItem(request, "id");
   ViewList messages;
   for (auto rows = connection.Execute(
            "select id,lyr,title,lytime,content,hf,hftime from wap_lyb where userid=? order by id "
@@ -54,8 +57,17 @@ void Show(OfficeRequest& request, std::string_view error) {
     message.set("content", rows->Field("content").ToText());
     message.set("replied", !reply_time.empty());
     message.set("hftime", reply_time);
-    message.set("f_reply", FieldView(kReply, refused == id ? request.FormValue("hf")
-                                                           : rows->Field("hf").ToText()));
+    const std::string reply = refused == id ? request.FormValue("hf") : rows->Field("hf").ToText();
+    View field = FieldView(kReply, reply);
+    // On the live page the reply shares its paragraph with the message.
+    const std::string message_markup =
+        wap::EscapeXmlText(rows->Field("lyr").ToText()) + "：" +
+        wap::EscapeXmlText(rows->Field("title").ToText()) + "<br />" +
+        wap::EscapeXmlText(rows->Field("lytime").ToText()) + "<br /> " +
+        wap::EscapeXmlText(rows->Field("content").ToText()) + "\r\n回复：<br />";
+    SetHandsetPages(field, reply, HandsetText::kOwnerMarkup, request.owner->username,
+                    message_markup);
+    message.set("f_reply", field);
     messages.push_back(message);
   }
   View view;
@@ -109,6 +121,7 @@ void GuestbookPage(OfficeRequest& request) {
   if (!request.IsPost()) return Show(request, "");
   const auto id = IdItem(request, "id");
   if (!id || !OwnMessage(request, *id)) return NotOwnRow(request);
+  if (IsCountRound(request)) return Show(request, "");
   const std::string error = Change(request, request.FormValue("act"), *id);
   if (!error.empty()) return Show(request, error);
   Saved(request, std::string(kEditor) + "?page=" + std::to_string(RequestedPage(request)));

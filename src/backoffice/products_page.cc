@@ -13,6 +13,7 @@
 #include <string>
 
 #include "backoffice/editor_support.h"
+#include "backoffice/handset_pages.h"
 #include "backoffice/images/site_pictures.h"
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
@@ -23,8 +24,10 @@
 #include "platform/host/response.h"
 #include "platform/host/server.h"
 #include "wap/framework/local_time.h"
+#include "wap/framework/owner_markup.h"
 #include "wap/framework/page.h"
 #include "wap/framework/url_encode.h"
+#include "wap/framework/xml_escape.h"
 
 namespace backoffice {
 namespace {
@@ -99,7 +102,7 @@ void Show(OfficeRequest& request, std::string_view error) {
     editing = FindProduct(connection, userid, *id);
     if (!editing) return NotOwnRow(request);
   }
-  if (!error.empty()) {
+  if (!error.empty() || IsCountRound(request)) {
     const auto id = IdItem(request, "id");
     const auto stored = id ? FindProduct(connection, userid, *id) : std::nullopt;
     editing = Product{id.value_or(0), request.FormValue("pname"), stored ? stored->picture : "",
@@ -112,7 +115,15 @@ void Show(OfficeRequest& request, std::string_view error) {
       view.set("picture", folder + wap::PercentEncode(editing->picture));
   }
   view.set("f_name", FieldView(kName, editing ? editing->name : ""));
-  view.set("f_description", FieldView(kDescription, editing ? editing->description : ""));
+  View description = FieldView(kDescription, editing ? editing->description : "");
+  // On the live page the description shares its paragraph with the name and the picture.
+  const std::string lead =
+      wap::OwnerText(editing ? editing->name : "") + "<br /><img alt=\"\" src=\"/waphome/" +
+      wap::EscapeXmlAttribute(request.owner->username) + "/upfile/" +
+      wap::EscapeXmlAttribute(editing ? editing->picture : "") + "\" /><br /> ";
+  SetHandsetPages(description, editing ? editing->description : "", HandsetText::kOwnerMarkup,
+                  request.owner->username, lead);
+  view.set("f_description", description);
   SetLiveLinks(view, *request.owner, "productlist", "");
 
   const int page = RequestedPage(request);
@@ -208,6 +219,7 @@ void ProductsPage(OfficeRequest& request) {
     old = FindProduct(request.page.Connection(), request.owner->userid, *id);
     if (!old) return NotOwnRow(request);
   }
+  if (IsCountRound(request)) return Show(request, "");
   const std::string act = request.FormValue("act");
   std::string error;
   if (act == "delete") {

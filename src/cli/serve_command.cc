@@ -32,6 +32,7 @@
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
 #include "wap/framework/db_settings.h"
+#include "wap/framework/deck_budget.h"
 #include "platform/observe/journal.h"
 #include "platform/observe/metrics.h"
 
@@ -46,6 +47,8 @@ struct ServeSettings {
   host::HttpServerOptions server;
   std::string listen = server.address + ":" + std::to_string(server.port);
   std::string domain;
+  std::size_t wml_deck_bytes = wap::kDefaultWmlDeckBytes;
+  std::size_t xhtml_page_bytes = wap::kDefaultXhtmlPageBytes;
   std::size_t max_sessions = 100'000;
   std::size_t max_fields = host::kDefaultMaxFields;
   std::size_t login_failures_per_name = host::RateLimiters::kLoginFailuresPerName;
@@ -210,6 +213,9 @@ int Serve(const ServeSettings& settings) {
   host::ServerLog& log = *log_owned;
   host::Application application;
   application.Set("domain", settings.domain);
+  application.Set(std::string(wap::kWmlDeckBytesSetting), std::to_string(settings.wml_deck_bytes));
+  application.Set(std::string(wap::kXhtmlPageBytesSetting),
+                  std::to_string(settings.xhtml_page_bytes));
   data::ConnectionPool connections(root);
   if (!settings.statement_log.empty()) {
     auto statement_log = OpenStatementLog(settings.statement_log, std::ios::trunc);
@@ -339,6 +345,19 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
   serve->add_option("--domain", settings->domain,
                     "The installation address, the application value 'domain' (e.g. "
                     "http://wap.example.com)");
+  serve
+      ->add_option("--wml-deck-bytes", settings->wml_deck_bytes,
+                   "Largest compiled WML deck (WBXML bytes) for a handset that declares no "
+                   "client SDU size (X-WAP-Client-SDU-Size, x-up-devcap-max-pdu); a longer "
+                   "article, description, message or list continues on further decks")
+      ->capture_default_str()
+      ->check(CLI::Range(wap::kSmallestDeckBytes, wap::kLargestDeckBytes));
+  serve
+      ->add_option("--xhtml-page-bytes", settings->xhtml_page_bytes,
+                   "Largest XHTML page (markup bytes); a longer article, description, message "
+                   "or list continues on further pages")
+      ->capture_default_str()
+      ->check(CLI::Range(wap::kSmallestDeckBytes, wap::kLargestDeckBytes));
   serve
       ->add_option("--threads", settings->server.threads,
                    "I/O threads: accept, read and write, and send static files")

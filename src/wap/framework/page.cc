@@ -1,5 +1,6 @@
 #include "wap/framework/page.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <string>
@@ -13,9 +14,11 @@
 #include "platform/host/scripting_context.h"
 #include "platform/host/session.h"
 #include "wap/framework/char_refs.h"
+#include "wap/framework/deck_budget.h"
 #include "wap/framework/owner_markup.h"
 #include "wap/framework/request_filter.h"
 #include "wap/framework/site_query.h"
+#include "wap/framework/whole_number.h"
 #include "wap/framework/wml_dollars.h"
 #include "wap/framework/xml_escape.h"
 
@@ -205,6 +208,37 @@ void Page::AppendHomeLink() {
       .append(kCrLf);
 }
 
+void Page::BeginLongPart(LongPartKind kind, std::string address) {
+  long_part_ = LongPart{kind, std::move(address), buffer_.size()};
+}
+
+void Page::EndLongPart() {
+  if (long_part_) long_part_->end = buffer_.size();
+}
+
+void Page::SplitOverLimit() {
+  if (!long_part_ || long_part_->end == std::string::npos || long_part_->end < long_part_->begin) {
+    return;
+  }
+  const std::size_t limit = PageByteLimit(Request(), Application(), wml_);
+  const PageMeasure measure = wml_ ? PageMeasure(CompiledWmlBytes)
+                                   : PageMeasure([](std::string_view p) { return p.size(); });
+  if (measure(buffer_) <= limit) return;
+  const std::string_view whole = buffer_;
+  const SplittablePage page{
+      .before = whole.substr(0, long_part_->begin),
+      .long_part = whole.substr(long_part_->begin, long_part_->end - long_part_->begin),
+      .after = whole.substr(long_part_->end),
+      .kind = long_part_->kind,
+      .address = long_part_->address};
+  std::vector<std::string> parts = SplitPage(page, limit, measure);
+  const std::optional<std::int64_t> requested =
+      ParseWholeNumber(Request().Item("part").value_or(""));
+  const std::int64_t last = static_cast<std::int64_t>(parts.size());
+  const std::int64_t part = std::clamp<std::int64_t>(requested.value_or(1), 1, last);
+  buffer_ = std::move(parts[static_cast<std::size_t>(part - 1)]);
+}
+
 void Page::EndPage() {
   if (ended_) return;
   ended_ = true;
@@ -213,6 +247,7 @@ void Page::EndPage() {
   } else {
     buffer_.append("  </body>").append(kCrLf).append("</html>").append(kCrLf);
   }
+  SplitOverLimit();
   Response().Write(buffer_);
   CloseDB();
 }

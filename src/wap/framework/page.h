@@ -11,10 +11,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "wap/framework/db_settings.h"
+#include "wap/framework/deck_split.h"
 
 namespace data {
 class Connection;
@@ -93,9 +95,20 @@ class Page {
   // Appends the paragraph linking to the site's home page (/wap/index.asp with the link suffix).
   void AppendHomeLink();
 
+  // Marks what the page appends from BeginLongPart to EndLongPart as its long part: the text or
+  // the list that may be split over several decks when the page is over its limit
+  // (PageByteLimit). `address` is the page's own address with its request values, ready for an
+  // attribute value ("shownews.asp?" + suffix + "&amp;id=5"); a part link appends
+  // "&amp;part=N". At most one long part per page; a page under its limit is written unchanged.
+  // Requires: InitPage ran.
+  void BeginLongPart(LongPartKind kind, std::string address);
+  void EndLongPart();
+
   // Ends the page: the closing lines of the markup, one write of the page buffer to the response
-  // (discarded by the host when the response has ended), CloseDB. Runs once; later calls do
-  // nothing. Safe whatever the page did before, also when InitPage did not complete.
+  // (discarded by the host when the response has ended), CloseDB. A page with a long part that is
+  // over its limit writes the part the request value "part" names (a whole number; absent, below 1
+  // or not a number is the first, beyond the last the last); "part" is read only then. Runs once;
+  // later calls do nothing. Safe whatever the page did before, also when InitPage did not complete.
   void EndPage();
 
   // Expires 0; ExpiresAbsolute now minus one day; header "pragma: no-cache"; header "cache-control:
@@ -113,12 +126,23 @@ class Page {
   void CloseDB() noexcept;
 
  private:
+  // Replaces the page buffer (closing lines included) by the requested part when the page has a
+  // long part and is over its limit.
+  void SplitOverLimit();
+
   host::ScriptingContext& context_;
   bool wml_ = false;
   bool ended_ = false;
   std::size_t card_title_at_ = std::string::npos;  // WML: where the placeholder stands
   std::string buffer_;
   std::string link_suffix_;
+  struct LongPart {
+    LongPartKind kind;
+    std::string address;
+    std::size_t begin;
+    std::size_t end = std::string::npos;
+  };
+  std::optional<LongPart> long_part_;
   DBSettings settings_;
   std::unique_ptr<data::Connection> connection_;
   std::unique_ptr<data::Recordset> recordset_;

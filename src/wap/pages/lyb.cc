@@ -1,5 +1,6 @@
 #include "wap/pages/lyb.h"
 
+#include <optional>
 #include <string>
 
 #include "platform/data/connection.h"
@@ -30,11 +31,16 @@ void GuestbookPage::StartPage(Page& page) {
   page.Buffer().append(new_message_link);
   page.Buffer().append(navigation);
 
+  const std::optional<std::string> requested_page = page.Request().Item("Page");
   for (int shown = 0; shown < rs.PageSize() && !rs.Eof(); ++shown, rs.MoveNext()) {
     // Visitors' texts and the times are escaped; the owner's reply keeps its markup when it
     // passes the owner-markup check. The entry's paragraph closes after its last line.
+    // The message and the reply continue over parts when over the limit.
+    page.Buffer().append("<p>");
+    page.BeginLongPart(LongPartKind::kText,
+                       "lyb.asp?" + page.LinkSuffix() +
+                           (requested_page ? "&amp;Page=" + page.Attribute(*requested_page) : ""));
     page.Buffer()
-        .append("<p>")
         .append(page.Text(rs.Field("lyr").ToText()))
         .append("：")
         .append(page.Text(rs.Field("title").ToText()))
@@ -52,6 +58,7 @@ void GuestbookPage::StartPage(Page& page) {
           .append(page.Text(reply_time))
           .append(")");
     }
+    page.EndLongPart();
     page.Buffer().append("</p>\r\n");
   }
   rs.Close();

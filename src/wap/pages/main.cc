@@ -44,6 +44,8 @@ void HomePage::StartPage(Page& page) {
     }
   }
 
+  // The class lines continue over parts when over the limit.
+  page.BeginLongPart(LongPartKind::kList, "/wap/index.asp?" + page.LinkSuffix());
   data::Recordset& rs = page.Recordset();
   rs.Open("select * from wap_classes where userid=? order by sortid,id", page.Connection(),
           data::Params{userid});
@@ -81,6 +83,7 @@ void HomePage::StartPage(Page& page) {
     p.append(name).append("</a></p>\r\n");
   }
   rs.Close();
+  page.EndLongPart();
 }
 
 }  // namespace wap

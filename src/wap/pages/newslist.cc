@@ -27,6 +27,12 @@ void NewsListPage::StartPage(Page& page) {
   } else {
     page.SetPageTitle(page.CharRefs(rs.Field("classname").ToText()));
     const std::string open_title = ToCharRefs("打开");
+    // The article lines continue over parts when over the limit.
+    page.BeginLongPart(
+        LongPartKind::kList,
+        "/wap/newslist.asp?" + page.LinkSuffix() +
+            "&amp;id=" + page.Attribute(page.Request().Item("id").value_or("")) +
+            "&amp;classname=" + page.CharRefs(page.Request().Item("classname").value_or("")));
     for (; !rs.Eof(); rs.MoveNext()) {
       page.Buffer()
           .append("<p align=\"left\"><a href=\"shownews.asp?")
@@ -39,6 +45,7 @@ void NewsListPage::StartPage(Page& page) {
           .append(page.CharRefs(rs.Field("title").ToText()))
           .append("</a></p>\r\n");
     }
+    page.EndLongPart();
     rs.Close();
   }
   page.AppendHomeLink();

@@ -1,5 +1,6 @@
 #include "wap/pages/productlist.h"
 
+#include <optional>
 #include <string>
 
 #include "platform/data/connection.h"
@@ -24,17 +25,23 @@ void ProductListPage::StartPage(Page& page) {
   page.Buffer().append(navigation);
 
   const std::string username = page.Attribute(page.Request().Item("username").value_or(""));
+  const std::optional<std::string> requested_page = page.Request().Item("Page");
   for (int shown = 0; shown < rs.PageSize() && !rs.Eof(); ++shown, rs.MoveNext()) {
+    // The product's name, picture and description continue over parts when over the limit.
+    page.Buffer().append("<p>");
+    page.BeginLongPart(LongPartKind::kText,
+                       "productlist.asp?" + page.LinkSuffix() +
+                           (requested_page ? "&amp;Page=" + page.Attribute(*requested_page) : ""));
     page.Buffer()
-        .append("<p>")
         .append(page.Owner(rs.Field("pname").ToText()))
         .append("<br /><img alt=\"\" src=\"/waphome/")
         .append(username)
         .append("/upfile/")
         .append(page.Attribute(rs.Field("ppic").ToText()))
         .append("\" /><br /> ")
-        .append(page.Owner(rs.Field("pcontent").ToText()))
-        .append("</p>\r\n");
+        .append(page.Owner(rs.Field("pcontent").ToText()));
+    page.EndLongPart();
+    page.Buffer().append("</p>\r\n");
   }
   rs.Close();
   page.Buffer().append(navigation);

@@ -24,7 +24,15 @@ void ContentPage::StartPage(Page& page) {
     page.SetPageTitle(page.CharRefs(rs.Field("classname").ToText()));
     text = page.CharRefs(rs.Field("content").ToText());
   }
-  page.Buffer().append("<p align=\"left\">").append(text).append("</p>\r\n");
+  page.Buffer().append("<p align=\"left\">");
+  page.BeginLongPart(
+      LongPartKind::kText,
+      "/wap/showcontent.asp?" + page.LinkSuffix() +
+          "&amp;id=" + page.Attribute(page.Request().Item("id").value_or("")) +
+          "&amp;classname=" + page.CharRefs(page.Request().Item("classname").value_or("")));
+  page.Buffer().append(text);
+  page.EndLongPart();
+  page.Buffer().append("</p>\r\n");
   page.AppendHomeLink();
 }
 

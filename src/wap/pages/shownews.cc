@@ -31,10 +31,13 @@ void ArticlePage::StartPage(Page& page) {
           .append(page.CharRefs(added.ToText()))
           .append("</p>\r\n");
     }
-    page.Buffer()
-        .append("<p align=\"left\">")
-        .append(page.CharRefs(rs.Field("content").ToText()))
-        .append("</p>\r\n");
+    page.Buffer().append("<p align=\"left\">");
+    page.BeginLongPart(LongPartKind::kText,
+                       "shownews.asp?" + page.LinkSuffix() +
+                           "&amp;id=" + page.Attribute(page.Request().Item("id").value_or("")));
+    page.Buffer().append(page.CharRefs(rs.Field("content").ToText()));
+    page.EndLongPart();
+    page.Buffer().append("</p>\r\n");
   }
   page.AppendHomeLink();
 }
