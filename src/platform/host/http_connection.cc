@@ -9,6 +9,7 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/asio/write.hpp>
 
+#include "platform/host/http_framing.h"
 #include "platform/host/multipart_form.h"
 #include "platform/host/reply_builder.h"
 
@@ -172,9 +173,7 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
   if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
   if (ec) return Close();  // the connection failed
   const auto& head = parser_->get();
-  if (head.version() >= 11 && head.find(http::field::host) == head.end()) {
-    return SendError(400, "no Host header");
-  }
+  if (const auto refusal = FramingRefusal(head)) return SendError(400, *refusal);
   if (!LimitBody(*parser_, shared_.options)) return SendError(413, "request body too large");
   stream_.expires_at(started_ + shared_.options.read_timeout);
   if (parser_->is_done()) return Answer(parser_->release());
