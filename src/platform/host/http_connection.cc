@@ -160,6 +160,7 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
     return Close();
   }
   method_.clear();
+  client_ = remote_;
   if (!ec) {  // what the access line shows
     const auto& read = parser_->get();
     method_ = Text(read.method_string());
@@ -208,7 +209,8 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
 
 void HttpConnection::Answer(Request request) {
   auto data = std::make_shared<HttpRequestData>(ToRequestData(request));
-  data->remote_address = remote_;
+  client_ = ClientAddress(remote_, data->headers, shared_.options.trusted_proxies);
+  data->remote_address = client_;
   data->local_address = local_address_;
   data->local_port = local_port_;
   const bool keep_alive = request.keep_alive();
@@ -269,7 +271,7 @@ void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t)
                                   std::chrono::steady_clock::now() - started_);
   }
   if (shared_.options.log_access && access_logged_) {
-    shared_.log.Access({.remote = remote_,
+    shared_.log.Access({.remote = client_.empty() ? remote_ : client_,
                         .received = received_,
                         .method = method_,
                         .target = target_,

@@ -124,7 +124,8 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   boost::beast::http::response<boost::beast::http::string_body> response_;
-  std::string remote_;         // the client's address, "-" when unknown
+  std::string remote_;         // the connecting address, "-" when unknown
+  std::string client_;         // the client address of the request at hand (client_address.h)
   std::string local_address_;  // the address and port the client reached; empty and 0 when unknown
   int local_port_ = 0;
   bool idle_ = false;

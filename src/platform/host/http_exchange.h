@@ -18,7 +18,8 @@ struct HttpRequestData {
   std::string target;   // as received: "/wap/index.asp?userid=1"
   HttpHeaders headers;  // in order, names as received; a repeated header appears repeatedly
   std::string body;
-  std::string remote_address;  // the peer's IP address
+  // The client's IP address: the peer's, or the one a trusted gateway names (client_address.h).
+  std::string remote_address;
   std::string local_address;   // the address the request arrived on
   int local_port = 0;
 };

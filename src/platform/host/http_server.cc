@@ -77,6 +77,7 @@ struct HttpServer::Impl {
       std::lock_guard lock(shared.mutex);
       const auto held = shared.per_address.find(address);
       if (held != shared.per_address.end() &&
+          !shared.options.trusted_proxies.Contains(std::string_view(address)) &&
           held->second >= shared.options.max_connections_per_address) {
         socket.close(ec);
         return;
