@@ -365,14 +365,16 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(std::size_t{1}, std::size_t{100'000'000}));
   serve
       ->add_option("--max-connections", settings->server.max_connections,
-                   "Most open connections; when full, a new connection closes an idle one in "
-                   "its place, or gets 503 when none is idle")
+                   "Most open connections; when full, a new connection closes one that has not "
+                   "sent a whole request head (idle or slow; of the address holding most, the "
+                   "oldest) in its place, or gets 503 when none waits. Near full, request heads "
+                   "get a quarter of --head-timeout")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
   serve
       ->add_option("--max-connections-per-address", settings->server.max_connections_per_address,
-                   "Most open connections of one client address; more are closed at once, "
-                   "unread")
+                   "Most open connections of one connecting address (--trusted-proxies are "
+                   "exempt); more are closed at once, unread")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
   serve

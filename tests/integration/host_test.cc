@@ -216,9 +216,10 @@ TEST_F(Host, CutsOffSlowAndIdleClientsAndTurnsAwayConnectionsBeyondTheMaximum) {
     held.push_back(std::make_unique<RawConnection>(server_->Port()));
     held.back()->Send(kGet);
     EXPECT_EQ(held.back()->ReadResponse().status, 200);
-    held.back()->Send("GET /a.txt HTTP/1.1\r\n");  // busy: half-way through a request
+    // Busy: a whole head in, its body half-way (a head still arriving could be evicted).
+    held.back()->Send("POST /hello.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 10\r\n\r\nab");
   }
-  std::this_thread::sleep_for(300ms);  // the server reads those bytes; none is idle now
+  std::this_thread::sleep_for(300ms);  // the server reads those bytes; none waits for a head now
   RawConnection extra = Raw();
   extra.Send(kGet);
   EXPECT_EQ(extra.ReadResponse().status, 503);

@@ -2,12 +2,12 @@
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/write.hpp>
 #include <boost/beast/core/bind_handler.hpp>
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
-#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/write.hpp>
-#include <boost/asio/write.hpp>
 
 #include "platform/host/http_framing.h"
 #include "platform/host/multipart_form.h"
@@ -89,7 +89,7 @@ HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& sh
 HttpConnection::~HttpConnection() {
   if (shared_.metrics != nullptr) shared_.metrics->ConnectionClosed();
   std::lock_guard lock(shared_.mutex);
-  shared_.live.erase(this);
+  if (shared_.live.erase(this) > 0) --shared_.open;
   const auto it = shared_.per_address.find(remote_);
   if (it != shared_.per_address.end() && --it->second == 0) shared_.per_address.erase(it);
 }
@@ -98,6 +98,7 @@ void HttpConnection::Start() {
   {
     std::lock_guard lock(shared_.mutex);
     shared_.live.emplace(this, weak_from_this());
+    ++shared_.open;
     ++shared_.per_address[remote_];
   }
   net::post(stream_.get_executor(),
@@ -110,20 +111,35 @@ void HttpConnection::Shutdown() {
   });
 }
 
+void HttpConnection::Evict() {
+  net::post(stream_.get_executor(), [self = shared_from_this()] {
+    self->stream_.cancel();  // the pending read sees operation_aborted, or OnHead the claim
+  });
+}
+
+std::chrono::milliseconds HttpConnection::HeadTimeout() const {
+  const auto& options = shared_.options;
+  // Under pressure (three quarters of the slots taken) a head has a quarter of the time, so that
+  // slow heads give their slots back sooner; never less than a second unless asked for less.
+  if (shared_.open * 4 < options.max_connections * 3) return options.head_timeout;
+  return std::min(options.head_timeout,
+                  std::max(options.head_timeout / 4, std::chrono::milliseconds(1000)));
+}
+
 void HttpConnection::WaitForRequest() {
   if (shared_.stopping) return Close();
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  waiting_since_ = std::max<std::int64_t>(now, 1);
   if (buffer_.size() > 0) {  // a pipelined request is already here
-    head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+    head_deadline_ = std::chrono::steady_clock::now() + HeadTimeout();
     return ReadRequest();
   }
   idle_ = true;
-  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  idle_since_ = std::max<std::int64_t>(now, 1);
   if (served_) {
     stream_.expires_after(shared_.options.idle_timeout);
   } else {
     // A new connection has the head timeout for its first request head, from its accept on.
-    head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+    head_deadline_ = std::chrono::steady_clock::now() + HeadTimeout();
     stream_.expires_at(head_deadline_);
   }
   stream_.async_read_some(
@@ -134,10 +150,10 @@ void HttpConnection::WaitForRequest() {
 void HttpConnection::OnFirstBytes(beast::error_code ec, std::size_t bytes) {
   idle_ = false;
   // Claimed meanwhile by a new connection that takes this one's place: it closes.
-  if (idle_since_.exchange(0) == 0) return Close();
+  if (waiting_since_ == 0) return Close();
   if (ec) return Close();  // idle timeout, the client closed, or the server stops
   buffer_.commit(bytes);
-  if (served_) head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+  if (served_) head_deadline_ = std::chrono::steady_clock::now() + HeadTimeout();
   ReadRequest();
 }
 
@@ -153,10 +169,14 @@ void HttpConnection::ReadRequest() {
 }
 
 void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
+  // Claimed meanwhile by a new connection that takes this one's place: it closes. Otherwise the
+  // head is in (or failed) and the connection can no longer be evicted.
+  if (waiting_since_.exchange(0) == 0) return Close();
   if (ec == http::error::end_of_stream || ec == net::error::operation_aborted) return Close();
   if (ec == beast::error::timeout) {
-    shared_.log.Note(remote_ + ": request head not received within the head or read timeout; "
-                                "closed");
+    shared_.log.Note(remote_ +
+                     ": request head not received within the head or read timeout; "
+                     "closed");
     return Close();
   }
   method_.clear();
@@ -223,11 +243,11 @@ void HttpConnection::Answer(Request request) {
   net::post(shared_.pages, [self = shared_from_this(), data = std::move(data), keep_alive, head,
                             guard = net::make_work_guard(stream_.get_executor())]() mutable {
     HttpReply reply = self->shared_.handler(*data);
-    net::post(guard.get_executor(), [self = std::move(self), reply = std::move(reply),
-                                     keep_alive, head]() mutable {
-      self->Send(std::move(reply), keep_alive && !self->shared_.stopping && !self->shared_.draining,
-                 head);
-    });
+    net::post(guard.get_executor(),
+              [self = std::move(self), reply = std::move(reply), keep_alive, head]() mutable {
+                self->Send(std::move(reply),
+                           keep_alive && !self->shared_.stopping && !self->shared_.draining, head);
+              });
   });
 }
 

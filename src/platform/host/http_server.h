@@ -21,9 +21,13 @@
 // (client_address.h): the connecting one, or the one a trusted gateway or balancer names.
 //
 // Connections: one connecting address holds at most `max_connections_per_address` (a trusted
-// gateway or balancer any number); a connection beyond is closed at once, unread. At `max_connections`, a new connection closes an idle one
-// (waiting for a request) to take its place; when none is idle, it gets 503 and is closed. The
-// host's own refusals carry the hardening headers of http_exchange.h.
+// gateway or balancer any number); a connection beyond is closed at once, unread. At
+// `max_connections`, a new connection closes one that has not completed a request head (idle, or
+// its head still arriving: slow heads), of the address holding the most connections the one
+// waiting longest, to take its place; when none waits, it gets 503 and is closed. From three
+// quarters of `max_connections` on, a request head has a quarter of `head_timeout` (at least a
+// second, at most `head_timeout`). The host's own refusals carry the hardening headers of
+// http_exchange.h.
 //
 // Stopping (SIGINT or SIGTERM when `handle_signals`, or Stop()): stop accepting, close idle
 // connections, let requests in flight finish and send their replies (with "Connection: close"),
