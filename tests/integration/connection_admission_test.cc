@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <regex>
 #include <thread>
 
 #include "support/demo_pages.h"
@@ -47,6 +48,37 @@ TEST(ConnectionAdmission, SlowHeadsFromSeveralAddressesMakeRoomForANormalClient)
     (from_3[i] ? closed_3 : closed_2) += closed;
   }
   EXPECT_GT(closed_2, closed_3);
+}
+
+TEST(ConnectionAdmission, SlowConnectionsFromOneAddressLeaveTheMetricsListenerScrapable) {
+  TempDir dir;
+  DemoRoot site(dir.path() / "site");
+  ServerProcess server(site.Path(), {"--metrics-listen", "127.0.0.1:0"});
+  std::smatch found;
+  const std::string out = server.Stdout();
+  ASSERT_TRUE(std::regex_search(out, found, std::regex("metrics on http://127.0.0.1:([0-9]+)/metrics"))) << out;
+  const int metrics_port = std::stoi(found[1]);
+  std::vector<std::unique_ptr<RawConnection>> slow;
+  for (int i = 0; i < 16; ++i) {
+    slow.push_back(std::make_unique<RawConnection>(metrics_port, "127.0.0.2"));
+    slow.back()->Send("GET /metrics HTTP/1.1\r\n");
+  }
+  int scraped = 0;
+  for (int i = 0; i < 10; ++i) {
+    for (auto& s : slow) s->Send("X");
+    try {
+      scraped += HttpClient(metrics_port).Get("/metrics").status == 200;
+    } catch (const std::exception&) {
+    }
+  }
+  EXPECT_EQ(scraped, 10);
+  // Only a few of them were let in, and those lose their slots at the head deadline.
+  int closed_at_once = 0;
+  for (auto& s : slow) closed_at_once += s->WaitForClose(10ms);
+  EXPECT_GE(closed_at_once, 12);
+  bool all_closed = true;
+  for (auto& s : slow) all_closed = all_closed && (!s->Send("X") || s->WaitForClose(5s));
+  EXPECT_TRUE(all_closed);
 }
 
 }  // namespace
