@@ -6,6 +6,7 @@
 #include <boost/beast/core/bind_handler.hpp>
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http/error.hpp>
+#include <boost/beast/http/file_body.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 
@@ -256,7 +257,19 @@ void HttpConnection::SendError(int status, std::string_view reason) {
 }
 
 void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
+  std::optional<http::file_body::value_type> file;
+  if (!reply.body_file.empty()) {
+    beast::error_code ec;
+    file.emplace();
+    file->open(reply.body_file.c_str(), beast::file_mode::scan, ec);
+    if (ec) {  // gone since it was looked at
+      HttpReply gone = PlainTextReply(404, "not found");
+      gone.page_label = reply.page_label;
+      return Send(std::move(gone), keep_alive, head);
+    }
+  }
   response_ = {};
+  file_response_.reset();
   response_.version(11);
   response_.result(static_cast<unsigned>(reply.status));
   response_.set(http::field::date, HttpDate(std::chrono::system_clock::now()));
@@ -268,26 +281,35 @@ void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
                                              ": a response header is too large to send");
     return Send(PlainTextReply(500, "internal error (id " + id + ")"), false, false);
   }
-  body_bytes_ = reply.body.size();
+  status_ = reply.status;
+  body_bytes_ = file ? static_cast<std::size_t>(file->size()) : reply.body.size();
   page_label_ = reply.page_label;
   access_logged_ = reply.access_logged;
+  stream_.expires_after(std::max(shared_.options.read_timeout, shared_.options.idle_timeout));
+  auto on_write =
+      beast::bind_front_handler(&HttpConnection::OnWrite, shared_from_this(), keep_alive);
   if (head) {
-    response_.content_length(reply.body.size());  // what a GET would get; no body follows
+    // What a GET would get; no body follows.
+    if (reply.status != 304) response_.content_length(body_bytes_);
+  } else if (file) {
+    // Sent from the file in pieces as the socket takes them.
+    file_response_.emplace();
+    file_response_->base() = std::move(response_.base());
+    file_response_->body() = std::move(*file);
+    file_response_->prepare_payload();
+    file_response_->keep_alive(keep_alive);
+    return http::async_write(stream_, *file_response_, std::move(on_write));
   } else {
     response_.body() = std::move(reply.body);
     response_.prepare_payload();
   }
   response_.keep_alive(keep_alive);
-  stream_.expires_after(std::max(shared_.options.read_timeout, shared_.options.idle_timeout));
-  http::async_write(
-      stream_, response_,
-      beast::bind_front_handler(&HttpConnection::OnWrite, shared_from_this(), keep_alive));
+  http::async_write(stream_, response_, std::move(on_write));
 }
 
 void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t) {
   if (shared_.metrics != nullptr) {
-    shared_.metrics->CountRequest(page_label_, static_cast<int>(response_.result_int()),
-                                  ec ? 0 : body_bytes_,
+    shared_.metrics->CountRequest(page_label_, status_, ec ? 0 : body_bytes_,
                                   std::chrono::steady_clock::now() - started_);
   }
   if (shared_.options.log_access && access_logged_) {
@@ -296,7 +318,7 @@ void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t)
                         .method = method_,
                         .target = target_,
                         .http_version = http_version_,
-                        .status = static_cast<int>(response_.result_int()),
+                        .status = status_,
                         .body_bytes = ec ? 0 : body_bytes_,
                         .referer = referer_,
                         .user_agent = user_agent_});

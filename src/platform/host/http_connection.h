@@ -12,6 +12,7 @@
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/file_body.hpp>
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
@@ -133,6 +134,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   boost::beast::http::response<boost::beast::http::string_body> response_;
+  // The reply being written when its body is sent from a file (HttpReply::body_file).
+  std::optional<boost::beast::http::response<boost::beast::http::file_body>> file_response_;
+  int status_ = 0;             // of the reply being written
   std::string remote_;         // the connecting address, "-" when unknown
   std::string client_;         // the client address of the request at hand (client_address.h)
   std::string local_address_;  // the address and port the client reached; empty and 0 when unknown
