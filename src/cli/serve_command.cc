@@ -61,6 +61,7 @@ struct ServeSettings {
   bool secure_cookies = false;
   std::string access_log = "-";  // "-": standard output
   std::string metrics_listen;    // empty: no metrics
+  std::string trusted_proxies;   // CIDR[,CIDR...]; empty: none
   // Several instances of one site: where sessions and throttling counters live, the drain on
   // SIGTERM, and whether health checks get access lines.
   std::string sessions = "memory";
@@ -183,6 +184,13 @@ int Serve(const ServeSettings& settings) {
   options.head_timeout = Millis(settings.head_timeout);
   options.read_timeout = Millis(settings.read_timeout);
   options.idle_timeout = Millis(settings.idle_timeout);
+  std::string proxies_error;
+  const auto proxies = host::TrustedProxies::Parse(settings.trusted_proxies, proxies_error);
+  if (!proxies) {
+    std::cerr << "wapsite serve: --trusted-proxies: " << proxies_error << "\n";
+    return 2;
+  }
+  options.trusted_proxies = *proxies;
   try {
     ParseListen(settings.listen, options);
   } catch (const std::exception& e) {
@@ -376,14 +384,16 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(std::size_t{1}, std::size_t{100'000'000}));
   serve
       ->add_option("--max-connections", settings->server.max_connections,
-                   "Most open connections; when full, a new connection closes an idle one in "
-                   "its place, or gets 503 when none is idle")
+                   "Most open connections; when full, a new connection closes one that has not "
+                   "sent a whole request head (idle or slow; of the address holding most, the "
+                   "oldest) in its place, or gets 503 when none waits. Near full, request heads "
+                   "get a quarter of --head-timeout")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
   serve
       ->add_option("--max-connections-per-address", settings->server.max_connections_per_address,
-                   "Most open connections of one client address; more are closed at once, "
-                   "unread")
+                   "Most open connections of one connecting address (--trusted-proxies are "
+                   "exempt); more are closed at once, unread")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000}));
   serve
@@ -447,6 +457,18 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                     "Serve /metrics (Prometheus text format) on this ADDR:PORT, apart from the "
                     "site; prints 'metrics on http://ADDR:PORT/metrics' when ready. Off by "
                     "default");
+  serve
+      ->add_option("--trusted-proxies", settings->trusted_proxies,
+                   "CIDR[,CIDR...]: WAP gateways and balancers whose requests name the client "
+                   "they act for: the client address (REMOTE_ADDR, every per-address limit of "
+                   "requests, the access log) is then X-WAP-Network-Client-IP, else the right-most "
+                   "X-Forwarded-For (or Forwarded for=) address that is not itself trusted. From "
+                   "any other address these headers are ignored. Their connections are exempt "
+                   "from --max-connections-per-address. None by default")
+      ->check([](const std::string& value) {
+        std::string error;
+        return host::TrustedProxies::Parse(value, error) ? std::string() : error;
+      });
   serve->add_flag("--secure-cookies", settings->secure_cookies,
                   "Mark the session cookie Secure, for installations behind TLS");
   serve

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "cli/commands.h"
@@ -65,7 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!session.empty() && HeaderValue(request.headers, "Cookie").empty())
       request.headers.emplace_back("Cookie", "WAPSESSIONID=" + session);
     site->errors.str("");
-    const host::HttpReply reply = site->dispatcher->Handle(request);
+    host::HttpReply reply = site->dispatcher->Handle(request);
+    if (!reply.body_file.empty()) {  // a static file: what the connection would send from it
+      std::ifstream file(reply.body_file, std::ios::binary);
+      reply.body.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     const std::string what = request.method + " " + request.target, log = site->errors.str();
     // A back-office page without its session values fails (its cause logged the first time only).
     const bool back_office = request.target.starts_with("/createsite.asp") || request.target.starts_with("/admin/");

@@ -42,7 +42,7 @@ class Host : public ::testing::Test {
     Write(root / "fso.asp", "<%Set fs = Server.CreateObject(\"Scripting.FileSystemObject\")%>fso");
     Write(root / "conn.asp", "<%strSQLServer=\"sqlite:data/site.db\"%>" + std::string(kSecret));
     for (const char* name : {"inc/fso.asp", "inc/siteaddress.txt", ".env", "data/site.db",
-                             "data/site.db-wal", ".git/config"})
+                             "data/site.db-wal", ".git/config", "admin/templates/layout.html"})
       Write(root / name, kSecret);
     fs::create_symlink(dir_->path() / "secret.txt", root / "link.txt");
     server_ = new ServerProcess(root, {"--read-timeout", "1", "--idle-timeout", "2",
@@ -109,7 +109,8 @@ TEST_F(Host, NeverSendsPrivateFilesOrAnythingOutsideTheRoot) {
   const std::string outside = "/" + (dir_->path() / "secret.txt").string();
   HttpClient client = Client();
   for (const std::string& path : std::vector<std::string>{"/conn.asp", "/CONN.ASP", "/inc/fso.asp", "/INC/siteaddress.txt", "/inc/", "/.env",
-        "/.git/config", "/%2egit/config", "/data/site.db", "/Data/site.db-wal", "/%64ata/site.db",
+        "/.git/config", "/admin/templates/layout.html", "/Admin/TEMPLATES/layout.html", "/admin/templates/",
+        "/admin/./templates/layout.html", "/admin/%74emplates/layout.html", "/%2egit/config", "/data/site.db", "/Data/site.db-wal", "/%64ata/site.db",
         "/wap/index.asp/", "/link.txt", "/../secret.txt", "/a/../../secret.txt",
         "/%2e%2e/secret.txt", "/%2E%2E%2Fsecret.txt", "/..%2fsecret.txt", "/..%5csecret.txt",
         "/..\\secret.txt", "/%c0%ae%c0%ae/secret.txt", "/%252e%252e/secret.txt",
@@ -130,6 +131,60 @@ TEST_F(Host, NeverSendsPrivateFilesOrAnythingOutsideTheRoot) {
   EXPECT_EQ(client.Get("/read.asp").body, "read");
   Write(Root() / "read.asp", "<%Response.Write(\"changed\")%>");
   EXPECT_EQ(client.Get("/read.asp").body, "changed");
+}
+
+TEST_F(Host, SendsStaticFilesWithValidatorsAndAnswersConditionalRequests) {
+  Write(Root() / "v.txt", "version 1");
+  HttpClient client = Client();
+  const HttpResponse first = client.Get("/v.txt");
+  ASSERT_EQ(first.status, 200);
+  EXPECT_EQ(first.body, "version 1");
+  EXPECT_EQ(first.Header("X-Content-Type-Options"), "nosniff");
+  const std::string tag = first.Header("ETag").value_or("");
+  const std::string modified = first.Header("Last-Modified").value_or("");
+  ASSERT_TRUE(tag.size() > 2 && tag.front() == '"' && tag.back() == '"') << tag;
+  ASSERT_TRUE(modified.ends_with(" GMT")) << modified;
+  const struct {
+    const char* name;
+    Pairs headers;
+    int status;
+  } cases[] = {
+      {"the tag", {{"If-None-Match", tag}}, 304},
+      {"the tag, weak", {{"If-None-Match", "W/" + tag}}, 304},
+      {"the tag in a list", {{"If-None-Match", "\"other\", " + tag}}, 304},
+      {"any tag", {{"If-None-Match", "*"}}, 304},
+      {"another tag", {{"If-None-Match", "\"other\""}}, 200},
+      {"the modification time", {{"If-Modified-Since", modified}}, 304},
+      {"a later time", {{"If-Modified-Since", "Fri, 01 Jan 2100 00:00:00 GMT"}}, 304},
+      {"an earlier time", {{"If-Modified-Since", "Sun, 06 Nov 1994 08:49:37 GMT"}}, 200},
+      {"a time that is no date", {{"If-Modified-Since", "yesterday"}}, 200},
+      {"another tag wins over the time", {{"If-None-Match", "\"other\""}, {"If-Modified-Since", modified}}, 200},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HttpResponse r = client.Get("/v.txt", c.headers);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.body, c.status == 304 ? "" : "version 1");
+    EXPECT_EQ(r.Header("ETag"), tag);
+  }
+  const HttpResponse head = client.Send("HEAD", "/v.txt", {{"If-None-Match", "\"other\""}}, "");
+  EXPECT_EQ(head.Header("Content-Length"), "9");
+  EXPECT_EQ(head.Header("ETag"), tag);
+  // A changed file has another tag and is sent again.
+  Write(Root() / "v.txt", "version 2");
+  const HttpResponse changed = client.Get("/v.txt", {{"If-None-Match", tag}});
+  EXPECT_EQ(changed.status, 200);
+  EXPECT_EQ(changed.body, "version 2");
+  EXPECT_NE(changed.Header("ETag"), tag);
+  // A large file arrives whole, sent from the file, and the connection serves on.
+  std::string large(3 * 1024 * 1024 + 17, '\0');
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 % 251);
+  Write(Root() / "large.bin", large);
+  const HttpResponse big = client.Get("/large.bin");
+  EXPECT_EQ(big.status, 200);
+  EXPECT_TRUE(big.body == large) << big.body.size();
+  EXPECT_EQ(client.Get("/v.txt").body, "version 2");
+  EXPECT_EQ(client.Connections(), 1);
 }
 
 TEST_F(Host, AnswersPageFailuresWithAGeneric500AndLogsTheDetail) {
@@ -216,9 +271,10 @@ TEST_F(Host, CutsOffSlowAndIdleClientsAndTurnsAwayConnectionsBeyondTheMaximum) {
     held.push_back(std::make_unique<RawConnection>(server_->Port()));
     held.back()->Send(kGet);
     EXPECT_EQ(held.back()->ReadResponse().status, 200);
-    held.back()->Send("GET /a.txt HTTP/1.1\r\n");  // busy: half-way through a request
+    // Busy: a whole head in, its body half-way (a head still arriving could be evicted).
+    held.back()->Send("POST /hello.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 10\r\n\r\nab");
   }
-  std::this_thread::sleep_for(300ms);  // the server reads those bytes; none is idle now
+  std::this_thread::sleep_for(300ms);  // the server reads those bytes; none waits for a head now
   RawConnection extra = Raw();
   extra.Send(kGet);
   EXPECT_EQ(extra.ReadResponse().status, 503);

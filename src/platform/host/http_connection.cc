@@ -2,13 +2,15 @@
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/beast/core/bind_handler.hpp>
-#include <boost/beast/http/error.hpp>
-#include <boost/beast/http/read.hpp>
-#include <boost/beast/core/string.hpp>
-#include <boost/beast/http/write.hpp>
 #include <boost/asio/write.hpp>
+#include <boost/beast/core/bind_handler.hpp>
+#include <boost/beast/core/string.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/file_body.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/write.hpp>
 
+#include "platform/host/http_framing.h"
 #include "platform/host/multipart_form.h"
 #include "platform/host/reply_builder.h"
 
@@ -88,7 +90,7 @@ HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& sh
 HttpConnection::~HttpConnection() {
   if (shared_.metrics != nullptr) shared_.metrics->ConnectionClosed();
   std::lock_guard lock(shared_.mutex);
-  shared_.live.erase(this);
+  if (shared_.live.erase(this) > 0) --shared_.open;
   const auto it = shared_.per_address.find(remote_);
   if (it != shared_.per_address.end() && --it->second == 0) shared_.per_address.erase(it);
 }
@@ -97,6 +99,7 @@ void HttpConnection::Start() {
   {
     std::lock_guard lock(shared_.mutex);
     shared_.live.emplace(this, weak_from_this());
+    ++shared_.open;
     ++shared_.per_address[remote_];
   }
   net::post(stream_.get_executor(),
@@ -109,20 +112,35 @@ void HttpConnection::Shutdown() {
   });
 }
 
+void HttpConnection::Evict() {
+  net::post(stream_.get_executor(), [self = shared_from_this()] {
+    self->stream_.cancel();  // the pending read sees operation_aborted, or OnHead the claim
+  });
+}
+
+std::chrono::milliseconds HttpConnection::HeadTimeout() const {
+  const auto& options = shared_.options;
+  // Under pressure (three quarters of the slots taken) a head has a quarter of the time, so that
+  // slow heads give their slots back sooner; never less than a second unless asked for less.
+  if (shared_.open * 4 < options.max_connections * 3) return options.head_timeout;
+  return std::min(options.head_timeout,
+                  std::max(options.head_timeout / 4, std::chrono::milliseconds(1000)));
+}
+
 void HttpConnection::WaitForRequest() {
   if (shared_.stopping) return Close();
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  waiting_since_ = std::max<std::int64_t>(now, 1);
   if (buffer_.size() > 0) {  // a pipelined request is already here
-    head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+    head_deadline_ = std::chrono::steady_clock::now() + HeadTimeout();
     return ReadRequest();
   }
   idle_ = true;
-  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  idle_since_ = std::max<std::int64_t>(now, 1);
   if (served_) {
     stream_.expires_after(shared_.options.idle_timeout);
   } else {
     // A new connection has the head timeout for its first request head, from its accept on.
-    head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+    head_deadline_ = std::chrono::steady_clock::now() + HeadTimeout();
     stream_.expires_at(head_deadline_);
   }
   stream_.async_read_some(
@@ -133,10 +151,10 @@ void HttpConnection::WaitForRequest() {
 void HttpConnection::OnFirstBytes(beast::error_code ec, std::size_t bytes) {
   idle_ = false;
   // Claimed meanwhile by a new connection that takes this one's place: it closes.
-  if (idle_since_.exchange(0) == 0) return Close();
+  if (waiting_since_ == 0) return Close();
   if (ec) return Close();  // idle timeout, the client closed, or the server stops
   buffer_.commit(bytes);
-  if (served_) head_deadline_ = std::chrono::steady_clock::now() + shared_.options.head_timeout;
+  if (served_) head_deadline_ = std::chrono::steady_clock::now() + HeadTimeout();
   ReadRequest();
 }
 
@@ -152,13 +170,18 @@ void HttpConnection::ReadRequest() {
 }
 
 void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
+  // Claimed meanwhile by a new connection that takes this one's place: it closes. Otherwise the
+  // head is in (or failed) and the connection can no longer be evicted.
+  if (waiting_since_.exchange(0) == 0) return Close();
   if (ec == http::error::end_of_stream || ec == net::error::operation_aborted) return Close();
   if (ec == beast::error::timeout) {
-    shared_.log.Note(remote_ + ": request head not received within the head or read timeout; "
-                                "closed");
+    shared_.log.Note(remote_ +
+                     ": request head not received within the head or read timeout; "
+                     "closed");
     return Close();
   }
   method_.clear();
+  client_ = remote_;
   if (!ec) {  // what the access line shows
     const auto& read = parser_->get();
     method_ = Text(read.method_string());
@@ -172,9 +195,7 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
   if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
   if (ec) return Close();  // the connection failed
   const auto& head = parser_->get();
-  if (head.version() >= 11 && head.find(http::field::host) == head.end()) {
-    return SendError(400, "no Host header");
-  }
+  if (const auto refusal = FramingRefusal(head)) return SendError(400, *refusal);
   if (!LimitBody(*parser_, shared_.options)) return SendError(413, "request body too large");
   stream_.expires_at(started_ + shared_.options.read_timeout);
   if (parser_->is_done()) return Answer(parser_->release());
@@ -209,7 +230,8 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
 
 void HttpConnection::Answer(Request request) {
   auto data = std::make_shared<HttpRequestData>(ToRequestData(request));
-  data->remote_address = remote_;
+  client_ = ClientAddress(remote_, data->headers, shared_.options.trusted_proxies);
+  data->remote_address = client_;
   data->local_address = local_address_;
   data->local_port = local_port_;
   const bool keep_alive = request.keep_alive();
@@ -222,11 +244,11 @@ void HttpConnection::Answer(Request request) {
   net::post(shared_.pages, [self = shared_from_this(), data = std::move(data), keep_alive, head,
                             guard = net::make_work_guard(stream_.get_executor())]() mutable {
     HttpReply reply = self->shared_.handler(*data);
-    net::post(guard.get_executor(), [self = std::move(self), reply = std::move(reply),
-                                     keep_alive, head]() mutable {
-      self->Send(std::move(reply), keep_alive && !self->shared_.stopping && !self->shared_.draining,
-                 head);
-    });
+    net::post(guard.get_executor(),
+              [self = std::move(self), reply = std::move(reply), keep_alive, head]() mutable {
+                self->Send(std::move(reply),
+                           keep_alive && !self->shared_.stopping && !self->shared_.draining, head);
+              });
   });
 }
 
@@ -235,7 +257,19 @@ void HttpConnection::SendError(int status, std::string_view reason) {
 }
 
 void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
+  std::optional<http::file_body::value_type> file;
+  if (!reply.body_file.empty()) {
+    beast::error_code ec;
+    file.emplace();
+    file->open(reply.body_file.c_str(), beast::file_mode::scan, ec);
+    if (ec) {  // gone since it was looked at
+      HttpReply gone = PlainTextReply(404, "not found");
+      gone.page_label = reply.page_label;
+      return Send(std::move(gone), keep_alive, head);
+    }
+  }
   response_ = {};
+  file_response_.reset();
   response_.version(11);
   response_.result(static_cast<unsigned>(reply.status));
   response_.set(http::field::date, HttpDate(std::chrono::system_clock::now()));
@@ -247,35 +281,44 @@ void HttpConnection::Send(HttpReply reply, bool keep_alive, bool head) {
                                              ": a response header is too large to send");
     return Send(PlainTextReply(500, "internal error (id " + id + ")"), false, false);
   }
-  body_bytes_ = reply.body.size();
+  status_ = reply.status;
+  body_bytes_ = file ? static_cast<std::size_t>(file->size()) : reply.body.size();
   page_label_ = reply.page_label;
   access_logged_ = reply.access_logged;
+  stream_.expires_after(std::max(shared_.options.read_timeout, shared_.options.idle_timeout));
+  auto on_write =
+      beast::bind_front_handler(&HttpConnection::OnWrite, shared_from_this(), keep_alive);
   if (head) {
-    response_.content_length(reply.body.size());  // what a GET would get; no body follows
+    // What a GET would get; no body follows.
+    if (reply.status != 304) response_.content_length(body_bytes_);
+  } else if (file) {
+    // Sent from the file in pieces as the socket takes them.
+    file_response_.emplace();
+    file_response_->base() = std::move(response_.base());
+    file_response_->body() = std::move(*file);
+    file_response_->prepare_payload();
+    file_response_->keep_alive(keep_alive);
+    return http::async_write(stream_, *file_response_, std::move(on_write));
   } else {
     response_.body() = std::move(reply.body);
     response_.prepare_payload();
   }
   response_.keep_alive(keep_alive);
-  stream_.expires_after(std::max(shared_.options.read_timeout, shared_.options.idle_timeout));
-  http::async_write(
-      stream_, response_,
-      beast::bind_front_handler(&HttpConnection::OnWrite, shared_from_this(), keep_alive));
+  http::async_write(stream_, response_, std::move(on_write));
 }
 
 void HttpConnection::OnWrite(bool keep_alive, beast::error_code ec, std::size_t) {
   if (shared_.metrics != nullptr) {
-    shared_.metrics->CountRequest(page_label_, static_cast<int>(response_.result_int()),
-                                  ec ? 0 : body_bytes_,
+    shared_.metrics->CountRequest(page_label_, status_, ec ? 0 : body_bytes_,
                                   std::chrono::steady_clock::now() - started_);
   }
   if (shared_.options.log_access && access_logged_) {
-    shared_.log.Access({.remote = remote_,
+    shared_.log.Access({.remote = client_.empty() ? remote_ : client_,
                         .received = received_,
                         .method = method_,
                         .target = target_,
                         .http_version = http_version_,
-                        .status = static_cast<int>(response_.result_int()),
+                        .status = status_,
                         .body_bytes = ec ? 0 : body_bytes_,
                         .referer = referer_,
                         .user_agent = user_agent_});

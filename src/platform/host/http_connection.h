@@ -12,6 +12,7 @@
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/file_body.hpp>
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
@@ -72,12 +73,14 @@ struct ConnectionShared {
   std::atomic<bool> stopping{false};
   std::atomic<bool> draining{false};  // replies close their connections
 
-  // Live connections, for Shutdown on stop and for closing an idle one when the server is full,
+  // Live connections, for Shutdown on stop and for evicting one that waits for a request head
+  // when the server is full,
   // and how many each client address holds; each connection registers itself on Start and leaves
   // in its destructor.
   std::mutex mutex;
   std::unordered_map<const HttpConnection*, std::weak_ptr<HttpConnection>> live;
   std::unordered_map<std::string, std::size_t> per_address;
+  std::atomic<std::size_t> open{0};  // live.size(), readable without the lock
 
   // Runs the handler for requests that may block.
   boost::asio::thread_pool pages;
@@ -93,18 +96,25 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   // Closes the connection if it is idle (waiting for a request); otherwise, when the server
   // stops, it closes after the reply in flight. Thread-safe.
   void Shutdown();
-  // Since when the connection has been idle (steady-clock ticks); 0 when it is not idle.
+  // Since when the connection has been waiting for a request head it has not completely
+  // received (idle, or a head still arriving), in steady-clock ticks; 0 when it is not.
   // Thread-safe.
-  std::int64_t IdleSince() const { return idle_since_; }
-  // True, once, when the connection is still idle since `since`: it is then the caller's to
-  // close with Shutdown, to take its place. Thread-safe.
-  bool ClaimIfIdleSince(std::int64_t since) {
-    return since != 0 && idle_since_.compare_exchange_strong(since, 0);
+  std::int64_t WaitingSince() const { return waiting_since_; }
+  // True, once, when the connection is still waiting for the same head since `since`: it is then
+  // the caller's to close with Evict, to take its place. Thread-safe.
+  bool ClaimIfWaitingSince(std::int64_t since) {
+    return since != 0 && waiting_since_.compare_exchange_strong(since, 0);
   }
+  // Closes a connection claimed with ClaimIfWaitingSince. Thread-safe.
+  void Evict();
+  // The connecting address ("-" when unknown). Thread-safe (set on construction).
+  const std::string& Address() const { return remote_; }
 
  private:
   using Request = boost::beast::http::request<boost::beast::http::string_body>;
 
+  // The head timeout of the next request head: shorter when the server is nearly full.
+  std::chrono::milliseconds HeadTimeout() const;
   void WaitForRequest();
   void OnFirstBytes(boost::beast::error_code ec, std::size_t bytes);
   void ReadRequest();
@@ -124,12 +134,16 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   boost::beast::flat_buffer buffer_;
   std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
   boost::beast::http::response<boost::beast::http::string_body> response_;
-  std::string remote_;         // the client's address, "-" when unknown
+  // The reply being written when its body is sent from a file (HttpReply::body_file).
+  std::optional<boost::beast::http::response<boost::beast::http::file_body>> file_response_;
+  int status_ = 0;             // of the reply being written
+  std::string remote_;         // the connecting address, "-" when unknown
+  std::string client_;         // the client address of the request at hand (client_address.h)
   std::string local_address_;  // the address and port the client reached; empty and 0 when unknown
   int local_port_ = 0;
   bool idle_ = false;
-  std::atomic<std::int64_t> idle_since_{0};  // see IdleSince
-  bool served_ = false;                  // a request was answered on this connection
+  std::atomic<std::int64_t> waiting_since_{0};  // see WaitingSince
+  bool served_ = false;                         // a request was answered on this connection
   std::chrono::steady_clock::time_point head_deadline_;
 
   // For the access line of the reply being written; method_ empty until a head was read.

@@ -18,7 +18,8 @@ struct HttpRequestData {
   std::string target;   // as received: "/wap/index.asp?userid=1"
   HttpHeaders headers;  // in order, names as received; a repeated header appears repeatedly
   std::string body;
-  std::string remote_address;  // the peer's IP address
+  // The client's IP address: the peer's, or the one a trusted gateway names (client_address.h).
+  std::string remote_address;
   std::string local_address;   // the address the request arrived on
   int local_port = 0;
 };
@@ -28,6 +29,10 @@ struct HttpReply {
   // Every header but Content-Length and Connection, which the connection adds.
   HttpHeaders headers;
   std::string body;
+  // When not empty: the body is this file's content instead of `body`, read in pieces as the
+  // connection sends it (its size at opening is the Content-Length; a file that cannot be opened
+  // any more is answered 404).
+  std::string body_file;
   // The metrics label of what answered (observe::Metrics::Page); 0: "other".
   std::size_t page_label = 0;
   bool access_logged = true;  // false: the reply gets no access line (health checks)

@@ -4,6 +4,7 @@
 #include <boost/beast/http/error.hpp>
 
 #include "platform/host/http_connection.h"
+#include "platform/host/http_framing.h"
 
 namespace host {
 
@@ -26,6 +27,12 @@ HttpRequestRead ReadHttpRequest(std::string_view bytes, const HttpServerOptions&
     if (ec) break;
     if (parser.is_header_done() && !limited) {
       limited = true;
+      if (const auto refusal = internal::FramingRefusal(parser.get())) {
+        read.outcome = HttpRequestRead::Outcome::kRefused;
+        read.status = 400;
+        read.reason = std::string(*refusal);
+        return read;
+      }
       if (!internal::LimitBody(parser, limits)) {
         read.outcome = HttpRequestRead::Outcome::kRefused;
         read.status = 413;
@@ -49,12 +56,6 @@ HttpRequestRead ReadHttpRequest(std::string_view bytes, const HttpServerOptions&
   }
   if (!parser.is_done()) return read;
   http::request<http::string_body> request = parser.release();
-  if (request.version() >= 11 && request.find(http::field::host) == request.end()) {
-    read.outcome = HttpRequestRead::Outcome::kRefused;
-    read.status = 400;
-    read.reason = "no Host header";
-    return read;
-  }
   read.outcome = HttpRequestRead::Outcome::kRequest;
   read.request = internal::ToRequestData(request);
   read.consumed = used;

@@ -45,25 +45,26 @@ struct HttpServer::Impl {
         drain_timer(acceptor.get_executor()) {}
 
   void Accept() {
-    acceptor.async_accept(
-        net::make_strand(io), [this](boost::system::error_code ec, tcp::socket socket) {
-          if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
-          if (ec) {
-            // Out of descriptors or similar: try again shortly rather than spin.
-            shared.log.Note("accept failed: " + ec.message());
-            retry_timer.expires_after(std::chrono::milliseconds(100));
-            retry_timer.async_wait([this](boost::system::error_code wait_ec) {
-              if (!wait_ec) Accept();
-            });
-            return;
-          }
-          Admit(std::move(socket));
-          Accept();
-        });
+    acceptor.async_accept(net::make_strand(io),
+                          [this](boost::system::error_code ec, tcp::socket socket) {
+                            if (ec == net::error::operation_aborted || !acceptor.is_open()) return;
+                            if (ec) {
+                              // Out of descriptors or similar: try again shortly rather than spin.
+                              shared.log.Note("accept failed: " + ec.message());
+                              retry_timer.expires_after(std::chrono::milliseconds(100));
+                              retry_timer.async_wait([this](boost::system::error_code wait_ec) {
+                                if (!wait_ec) Accept();
+                              });
+                              return;
+                            }
+                            Admit(std::move(socket));
+                            Accept();
+                          });
   }
 
   // Starts a connection for `socket`, unless its address holds its share already (closed
-  // unread) or the server is full and no idle connection can make room (503).
+  // unread) or the server is full and no connection waiting for a request head can make room
+  // (503).
   void Admit(tcp::socket socket) {
     boost::system::error_code ec;
     const auto remote = socket.remote_endpoint(ec);
@@ -71,35 +72,53 @@ struct HttpServer::Impl {
     // Every connection looked at is kept until the lock is released: dropping the last reference
     // to one takes the lock.
     std::vector<std::shared_ptr<internal::HttpConnection>> seen;
-    std::shared_ptr<internal::HttpConnection> idle;
+    std::shared_ptr<internal::HttpConnection> evicted;
     bool full = false;
     {
       std::lock_guard lock(shared.mutex);
       const auto held = shared.per_address.find(address);
       if (held != shared.per_address.end() &&
+          !shared.options.trusted_proxies.Contains(std::string_view(address)) &&
           held->second >= shared.options.max_connections_per_address) {
         socket.close(ec);
         return;
       }
       full = shared.live.size() >= shared.options.max_connections;
-      if (full) {
-        // The connection idle longest: a kept-alive one before one accepted a moment ago.
-        seen.reserve(shared.live.size());
-        std::int64_t oldest = 0;
-        for (const auto& [key, weak] : shared.live) {
-          seen.push_back(weak.lock());
-          const std::int64_t since = seen.back() ? seen.back()->IdleSince() : 0;
-          if (since != 0 && (oldest == 0 || since < oldest)) {
-            oldest = since;
-            idle = seen.back();
-          }
-        }
-        if (idle && !idle->ClaimIfIdleSince(oldest)) idle.reset();  // it woke meanwhile
-      }
+      if (full) evicted = ClaimOneWaiting(seen);
     }
-    if (full && !idle) return Reject(std::move(socket));
-    if (idle) idle->Shutdown();
+    if (full && !evicted) return Reject(std::move(socket));
+    if (evicted) evicted->Evict();
     std::make_shared<internal::HttpConnection>(std::move(socket), shared)->Start();
+  }
+
+  // Of the connections waiting for a request head (idle, or a head still arriving), the one to
+  // close for a new connection: of the address that holds the most connections, the one that has
+  // waited longest. Claims it and returns it; nullptr when none waits. Keeps each connection it
+  // looks at in `seen`. Requires: shared.mutex held.
+  std::shared_ptr<internal::HttpConnection> ClaimOneWaiting(
+      std::vector<std::shared_ptr<internal::HttpConnection>>& seen) {
+    for (int attempt = 0; attempt < 3; ++attempt) {    // a chosen one may get its head meanwhile
+      seen.reserve(seen.size() + shared.live.size());  // never cleared under the lock
+      std::shared_ptr<internal::HttpConnection> chosen;
+      std::int64_t chosen_since = 0;
+      std::size_t chosen_held = 0;
+      for (const auto& [key, weak] : shared.live) {
+        seen.push_back(weak.lock());
+        const auto& connection = seen.back();
+        const std::int64_t since = connection ? connection->WaitingSince() : 0;
+        if (since == 0) continue;
+        const auto held = shared.per_address.find(connection->Address());
+        const std::size_t count = held == shared.per_address.end() ? 0 : held->second;
+        if (!chosen || count > chosen_held || (count == chosen_held && since < chosen_since)) {
+          chosen = connection;
+          chosen_since = since;
+          chosen_held = count;
+        }
+      }
+      if (!chosen) return nullptr;
+      if (chosen->ClaimIfWaitingSince(chosen_since)) return chosen;
+    }
+    return nullptr;
   }
 
   // Answers 503 without reading the request, then reads and drops what the client sends for a

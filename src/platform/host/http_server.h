@@ -17,10 +17,17 @@
 // `idle_timeout`. A request with "Expect: 100-continue" gets "100 Continue" once its head is
 // accepted (or the refusal of its head instead).
 //
-// Connections: one client address holds at most `max_connections_per_address`; a connection
-// beyond is closed at once, unread. At `max_connections`, a new connection closes an idle one
-// (waiting for a request) to take its place; when none is idle, it gets 503 and is closed. The
-// host's own refusals carry the hardening headers of http_exchange.h.
+// Client address: the handler and the access log see the request's client address
+// (client_address.h): the connecting one, or the one a trusted gateway or balancer names.
+//
+// Connections: one connecting address holds at most `max_connections_per_address` (a trusted
+// gateway or balancer any number); a connection beyond is closed at once, unread. At
+// `max_connections`, a new connection closes one that has not completed a request head (idle, or
+// its head still arriving: slow heads), of the address holding the most connections the one
+// waiting longest, to take its place; when none waits, it gets 503 and is closed. From three
+// quarters of `max_connections` on, a request head has a quarter of `head_timeout` (at least a
+// second, at most `head_timeout`). The host's own refusals carry the hardening headers of
+// http_exchange.h.
 //
 // Stopping (SIGINT or SIGTERM when `handle_signals`, or Stop()): stop accepting, close idle
 // connections, let requests in flight finish and send their replies (with "Connection: close"),
@@ -40,6 +47,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/host/client_address.h"
 #include "platform/host/http_exchange.h"
 #include "platform/host/server_log.h"
 
@@ -59,6 +67,10 @@ struct HttpServerOptions {
   int page_threads = std::max(2, 2 * static_cast<int>(std::thread::hardware_concurrency()));
   std::size_t max_connections = 1024;
   std::size_t max_connections_per_address = 64;
+  // Gateways and balancers that name the client they act for (client_address.h): a request
+  // from one carries that client's address; a connection from one is exempt from
+  // max_connections_per_address.
+  TrustedProxies trusted_proxies;
   std::size_t header_limit = 8 * 1024;
   std::size_t body_limit = 1024 * 1024;
   std::size_t upload_limit = 2 * 1024 * 1024;  // the body of a multipart/form-data POST

@@ -11,7 +11,14 @@ HttpServerOptions ListenerOptions(std::string address, int port) {
   options.address = std::move(address);
   options.port = port;
   options.threads = 1;
+  // Small limits of its own: one address holds a quarter of the slots, and a head that has not
+  // arrived within two seconds (a scraper sends it at once) gives its slot back, so that slow
+  // connections from one address never turn the operator's scrapes away.
   options.max_connections = 16;
+  options.max_connections_per_address = 4;
+  options.head_timeout = std::chrono::milliseconds(2'000);
+  options.read_timeout = std::chrono::milliseconds(5'000);
+  options.idle_timeout = std::chrono::milliseconds(10'000);
   options.handle_signals = false;
   options.log_access = false;
   return options;

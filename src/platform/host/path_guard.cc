@@ -60,6 +60,11 @@ SitePath DecodeSitePath(std::string_view raw_path) {
 
 bool IsNeverServed(const SitePath& path) {
   if (!path.segments.empty() && text::EqualsIgnoreCase(path.segments.front(), "data")) return true;
+  // The back office's page templates: read by its pages, never sent.
+  if (path.segments.size() >= 2 && text::EqualsIgnoreCase(path.segments[0], "admin") &&
+      text::EqualsIgnoreCase(path.segments[1], "templates")) {
+    return true;
+  }
   for (const std::string& segment : path.segments) {
     if (segment.front() == '.' || text::EqualsIgnoreCase(segment, "inc") ||
         text::EqualsIgnoreCase(segment, "conn.asp")) {
@@ -74,7 +79,8 @@ bool IsNeverServed(const SitePath& path) {
 }
 
 bool IsHostPage(const SitePath& path) {
-  return !path.folder && !path.segments.empty() && text::EndsWithIgnoreCase(path.segments.back(), ".asp");
+  return !path.folder && !path.segments.empty() &&
+         text::EndsWithIgnoreCase(path.segments.back(), ".asp");
 }
 
 std::optional<std::filesystem::path> ResolveInRoot(const std::filesystem::path& canonical_root,

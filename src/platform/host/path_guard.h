@@ -34,7 +34,8 @@ SitePath DecodeSitePath(std::string_view raw_path);
 
 // True for site paths that are neither sent nor run: "conn.asp" (any case) anywhere, a folder
 // named "inc" (any case) and anything inside it, any segment starting with ".", the database
-// folder "data" at the top of the web root and anything in it, and database files anywhere
+// folder "data" at the top of the web root and anything in it, the back office's page templates
+// ("admin/templates" at the top, any case, and anything in it), and database files anywhere
 // (".db", ".db-wal", ".db-shm", ".db-journal", ".sqlite", ".sqlite3"). (Host-page
 // sources are never sent either: an ".asp" path runs as a host page instead.)
 bool IsNeverServed(const SitePath& path);

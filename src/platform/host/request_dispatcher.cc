@@ -2,13 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 
 #include "platform/host/host_page_runner.h"
-#include "platform/host/mime_types.h"
 #include "platform/host/path_guard.h"
 #include "platform/host/reply_builder.h"
 #include "platform/host/request.h"
@@ -16,6 +13,7 @@
 #include "platform/host/request_error.h"
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
+#include "platform/host/static_file.h"
 #include "platform/observe/metrics.h"
 
 namespace host {
@@ -64,14 +62,6 @@ std::string FolderLocation(const SitePath& path) {
   }
   location.push_back('/');
   return location;
-}
-
-std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path.string());
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw std::runtime_error("cannot read " + path.string());
-  return content;
 }
 
 // Takes the status of `resolved`, a path ResolveInRoot gave. It does not follow a final symbolic
@@ -159,9 +149,8 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
       HttpReply reply = PlainTextReply(301, "moved permanently");
       const std::size_t question = request.target.find('?');
       reply.headers.emplace_back(
-          "Location", FolderLocation(path) + (question == std::string::npos
-                                                  ? ""
-                                                  : request.target.substr(question)));
+          "Location", FolderLocation(path) +
+                          (question == std::string::npos ? "" : request.target.substr(question)));
       return reply;
     }
     SitePath index = path;
@@ -179,10 +168,12 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
   }
   if (!get_or_head) return MethodNotAllowed("GET, HEAD");
   run.page_label = observe::Metrics::kStatic;
-  HttpReply reply;
-  reply.headers.emplace_back("Content-Type", WithCharset(MimeTypeFor(path.segments.back())));
-  reply.body = ReadWholeFile(*physical);
-  return reply;
+  const StaticFileChoice choice = ChooseStaticFile(request, *physical);
+  struct stat chosen = status;
+  if (choice.file != *physical && (!LookAt(choice.file, chosen) || !S_ISREG(chosen.st_mode))) {
+    return NotFound();
+  }
+  return StaticFileReply(request, choice, chosen);
 }
 
 HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,

@@ -6,12 +6,14 @@
 // Nothing of a page's buffer is sent on error.
 //
 // Routing of the decoded path (see path_guard.h for decoding and refusals):
-//   conn.asp, inc/…, dot-files and dot-folders          → 404, neither sent nor run;
+//   conn.asp, inc/…, admin/templates/…, dot-files and
+//   dot-folders, database files                         → 404, neither sent nor run;
 //   "….asp" (any case)                                  → runs the host page;
 //   a folder with a trailing "/"                        → runs its index.asp (404 without one);
 //   a folder without the trailing "/"                   → 301 to the same path with it, so that
 //                                                         the page's relative links resolve;
-//   any other existing file                             → sent with its MIME type;
+//   any other existing file                             → sent with its MIME type, validators
+//                                                         and 304 (static_file.h);
 //   anything else                                       → 404.
 // Methods: GET, HEAD and POST; POST only for host pages; others get 405. A request for a host page
 // with more than `max_fields` pairs in its query string, form or cookies gets 400 and runs
