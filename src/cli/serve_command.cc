@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "backoffice/images/picture_variant.h"
 #include "backoffice/password_hash.h"
 #include "cli/commands.h"
 #include "cli/config_file.h"
@@ -256,9 +257,14 @@ int Serve(const ServeSettings& settings) {
       return 1;
     }
   }
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, shared->Sessions(),
-                                      connections, log, settings.max_fields, &shared->Limiters(),
-                                      settings.secure_cookies, metrics.get()});
+  host::RequestDispatcher dispatcher(
+      {root, &CreateObjectByName, application, shared->Sessions(), connections, log,
+       settings.max_fields, &shared->Limiters(), settings.secure_cookies, metrics.get(),
+       // A site's pictures: as WBMP for handsets that show only it.
+       [&root](const host::HttpRequestData& r, const std::filesystem::path& file,
+               std::string_view type) {
+         return backoffice::images::PictureVariant(r, root, file, type);
+       }});
   host::HttpServer server(
       options,
       [&dispatcher, &health](const host::HttpRequestData& r) {

@@ -179,9 +179,13 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
   }
   if (!get_or_head) return MethodNotAllowed("GET, HEAD");
   run.page_label = observe::Metrics::kStatic;
+  StaticFile sent{*physical, std::string(MimeTypeFor(path.segments.back())), false};
+  if (services_.static_variant)
+    sent = services_.static_variant(request, *physical, sent.content_type);
   HttpReply reply;
-  reply.headers.emplace_back("Content-Type", WithCharset(MimeTypeFor(path.segments.back())));
-  reply.body = ReadWholeFile(*physical);
+  reply.headers.emplace_back("Content-Type", WithCharset(sent.content_type));
+  if (sent.vary_accept) reply.headers.emplace_back("Vary", "Accept");
+  reply.body = ReadWholeFile(sent.file);
   return reply;
 }
 
