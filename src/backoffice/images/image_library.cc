@@ -34,7 +34,7 @@ void StartLibrary() {
 DecodePool& Decoders() {
   // As the image library itself, one per process: at most two pictures decode at once however
   // many requests upload or ask for them.
-  static DecodePool pool(2, 2);
+  static DecodePool pool(2, 1);
   return pool;
 }
 

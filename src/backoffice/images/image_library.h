@@ -23,12 +23,13 @@ struct Unref {
 using ImagePtr = std::unique_ptr<VipsImage, Unref>;
 
 // How long one picture's decoding and encoding may take before it is stopped.
-inline constexpr std::chrono::seconds kDecodeBudget{3};
+inline constexpr std::chrono::seconds kDecodeBudget{5};
 
 // Sets the library up, once per process. Throws std::runtime_error when it cannot be set up.
 void StartLibrary();
 
-// The process's picture decoders: two threads, and two more pictures waiting at most.
+// The process's picture decoders: two threads, and one more picture waiting at most, so that
+// uploads never hold more than three of the server's page threads (four by default).
 DecodePool& Decoders();
 
 // The picture of `bytes` as `type`, with its header read and no pixel decoded yet; nullptr when
@@ -36,8 +37,10 @@ DecodePool& Decoders();
 ImagePtr OpenHeader(std::string_view bytes, ImageType type);
 
 // Stops the computation of the image it watches once kDecodeBudget has passed since it was made;
-// Exceeded() then says so. Watch the image that is finally written (its computation pulls in
-// every decode). Lives no longer than the image it watches and must outlive its computation.
+// Exceeded() then says so. The library looks at the budget between strips of pixels, so one
+// strip's work (a progressive JPEG decodes whole for its first strip) runs to its end first. Watch
+// the image that is finally written (its computation pulls in every decode). Lives no longer than
+// the image it watches and must outlive its computation.
 class DecodeBudget {
  public:
   explicit DecodeBudget(VipsImage* image);

@@ -2,10 +2,10 @@
 // GIF), a picture of more than kMaxPixels, or a JPEG of more than kMaxScans scans, is refused
 // before any pixel is decoded, and the picture is scaled down (never up) to the size its use allows
 // and written anew without its metadata (EXIF, comments, colour profiles). Decoding runs on the
-// process's decode pool (at most two pictures at once, two more waiting; beyond that an upload is
-// refused as kBusy), and a picture whose decoding and encoding take longer than a few seconds is
-// refused as kTooComplex. The image library is set up on first use, once; EncodePicture may run on
-// several threads at once.
+// process's decode pool (at most two pictures at once, one more waiting; beyond that an upload is
+// refused as kBusy), and a picture whose decoding and encoding take longer than kDecodeBudget (5 s)
+// is refused as kTooComplex. The image library is set up on first use, once; EncodePicture may run
+// on several threads at once.
 #pragma once
 
 #include <cstddef>
