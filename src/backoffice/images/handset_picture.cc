@@ -114,8 +114,11 @@ std::optional<fs::path> HandsetWbmp(const fs::path& picture, int max_width, std:
   }
   vips_error_clear();
   if (width <= 0 || height <= 0) return std::nullopt;
-  const int fitting = WbmpWidthWithin(width, height, max_width, max_bytes);
+  int fitting = WbmpWidthWithin(width, height, max_width, max_bytes);
   if (fitting == 0) return std::nullopt;
+  // Narrower than the picture: a multiple of 8 pixels, so that the widths handsets may ask for
+  // make at most width / 8 files beside each picture.
+  if (fitting < width && fitting >= 8) fitting -= fitting % 8;
   const fs::path wbmp = WbmpPath(picture, fitting);
   if (Current(wbmp, picture, max_bytes)) return wbmp;
   const std::optional<std::string> made = Make(bytes, fitting, max_bytes);

@@ -63,6 +63,13 @@ TEST(HandsetPicture, IsMadeOnceBesideThePictureAndAnewWhenThePictureChanges) {
   ASSERT_TRUE(small);
   EXPECT_LE(fs::file_size(*small), 300u);
   EXPECT_EQ(WbmpWidth(testing_support::ReadFile(*small)), 48);
+
+  // Any screen width a request declares gives one of a few files: multiples of 8 pixels.
+  // (240 × 240 within 1,400 bytes: at most 104 wide.)
+  for (int screen = 1; screen <= 120; ++screen) ASSERT_TRUE(HandsetWbmp(picture, screen, 1400));
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir.path())) files += entry.is_regular_file();
+  EXPECT_EQ(files, 1u + 104 / 8 + 7) << "the picture, 8…104 and 1…7";
 }
 
 TEST(HandsetPicture, NoneForAPictureThatCannotBeDecoded) {
