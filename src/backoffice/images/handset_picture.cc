@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -20,6 +21,9 @@ namespace fs = std::filesystem;
 
 // A picture larger than this is not one the back office stored; it gets no WBMP.
 constexpr std::uintmax_t kMaxPictureBytes = 4 << 20;
+// A request may wait for its WBMP to be made only from a picture of at most this many pixels (the
+// back office stores none wider than 240): the wait holds one of the server's I/O threads.
+constexpr std::int64_t kMaxOnRequestPixels = 1'000'000;
 
 // The bytes of `picture`; "" when it cannot be read or is larger than kMaxPictureBytes.
 std::string ReadPicture(const fs::path& picture) {
@@ -121,6 +125,7 @@ std::optional<fs::path> HandsetWbmp(const fs::path& picture, int max_width, std:
   if (fitting < width && fitting >= 8) fitting -= fitting % 8;
   const fs::path wbmp = WbmpPath(picture, fitting);
   if (Current(wbmp, picture, max_bytes)) return wbmp;
+  if (std::int64_t{width} * height > kMaxOnRequestPixels) return std::nullopt;
   const std::optional<std::string> made = Make(bytes, fitting, max_bytes);
   if (!made) return std::nullopt;
   fso::WriteFileAtomically(wbmp, *made);

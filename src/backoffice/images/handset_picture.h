@@ -27,8 +27,8 @@ void MakeFolderWbmps(const std::filesystem::path& folder);
 // The WBMP file of the picture file `picture` for a screen `max_width` wide and replies of at
 // most `max_bytes` (as wide as the picture, or narrower and a multiple of 8 pixels), made now when
 // there is none yet (or only one older than the picture); std::nullopt when the picture cannot be
-// decoded (damaged, over kMaxPixels, not within the time allowed, the decoders busy) or not even a
-// 1 pixel wide WBMP fits. Throws std::runtime_error when a new WBMP cannot be written. Requires:
+// decoded (damaged, over a megapixel, not within the time allowed, the decoders busy) or not even
+// a 1 pixel wide WBMP fits. Throws std::runtime_error when a new WBMP cannot be written. Requires:
 // `picture` is a regular file in the web root.
 std::optional<std::filesystem::path> HandsetWbmp(const std::filesystem::path& picture,
                                                  int max_width, std::size_t max_bytes);

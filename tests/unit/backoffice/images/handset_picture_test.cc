@@ -93,6 +93,15 @@ TEST(HandsetPicture, NoneForAPictureThatCannotBeDecoded) {
   EXPECT_EQ(files, 1u) << "no WBMP and no temporary file";
 }
 
+TEST(HandsetPicture, ALargePictureHasOneOnlyWhenMadeBeforeTheRequest) {
+  testing_support::TempDir dir;
+  const fs::path picture = dir.path() / "Demo.jpg";
+  Write(picture, Jpeg(1200, 1000));
+  EXPECT_EQ(HandsetWbmp(picture, 96, 1400), std::nullopt) << "too long for a request to wait";
+  MakeFolderWbmps(dir.path());  // as site creation does
+  EXPECT_EQ(HandsetWbmp(picture, 96, 1400), WbmpPath(picture, 96));
+}
+
 TEST(HandsetPicture, ReplacingRemovesTheOldPicturesWbmpsOnly) {
   testing_support::TempDir dir;
   const fs::path picture = dir.path() / "Demo.jpg";
