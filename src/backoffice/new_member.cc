@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "backoffice/call_number.h"
+#include "backoffice/images/handset_picture.h"
 #include "backoffice/owners.h"
 #include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
@@ -81,6 +82,7 @@ std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root
     fso::FileSystemObject files;
     wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
                           member.username);
+    images::MakeFolderWbmps(member_folder);  // the template's banner, for handsets
   }
   transaction.Commit();
   folder.Keep();

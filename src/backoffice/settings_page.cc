@@ -11,6 +11,7 @@
 
 #include "backoffice/call_number.h"
 #include "backoffice/editor_support.h"
+#include "backoffice/images/handset_picture.h"
 #include "backoffice/images/site_pictures.h"
 #include "backoffice/office_request.h"
 #include "backoffice/owners.h"
@@ -129,6 +130,7 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     fso::FileSystemObject files;
     wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
                           request.owner->username);
+    images::MakeFolderWbmps(web_root / "waphome" / request.owner->username);
     request.Audit("更换模板", "waphome/" + request.owner->username);
     return "";
   }

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "backoffice/images/handset_picture.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/site_database.h"
@@ -181,6 +182,7 @@ void AddSiteCommands(CLI::App& app, int& exit_code) {
       fso::FileSystemObject files;
       wap::CreateMemberSite(db.Connection(), files, root, root / "waphome", member->userid,
                             member->username);
+      backoffice::images::MakeFolderWbmps(root / "waphome" / member->username);
       std::cout << "site of " << member->username << " created in "
                 << (std::filesystem::path(member->root) / "waphome" / member->username).string()
                 << "\n";

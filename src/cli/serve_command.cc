@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "backoffice/images/picture_variant.h"
 #include "backoffice/password_hash.h"
 #include "cli/commands.h"
 #include "cli/config_file.h"
@@ -270,9 +271,13 @@ int Serve(const ServeSettings& settings) {
       return 1;
     }
   }
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, shared->Sessions(),
-                                      connections, log, settings.max_fields, &shared->Limiters(),
-                                      settings.secure_cookies, metrics.get()});
+  host::RequestDispatcher dispatcher(
+      {root, &CreateObjectByName, application, shared->Sessions(), connections, log,
+       settings.max_fields, &shared->Limiters(), settings.secure_cookies, metrics.get(),
+       // A site's pictures: as WBMP for handsets that show only it.
+       [&root](const host::HttpRequestData& r, const host::StaticFileChoice& file) {
+         return backoffice::images::PictureVariant(r, root, file);
+       }});
   host::HttpServer server(
       options,
       [&dispatcher, &health](const host::HttpRequestData& r) {

@@ -1,10 +1,14 @@
 // Re-encoding an uploaded picture for handsets: the format is told from the bytes (JPEG, PNG or
-// GIF), a picture of more than kMaxPixels is refused from its header before any pixel is decoded,
-// and the picture is scaled down (never up) to the size its use allows and written anew without
-// its metadata (EXIF, comments, colour profiles). The image library is set up on first use, once;
-// EncodePicture may run on several threads at once.
+// GIF), a picture of more than kMaxPixels, or a JPEG of more than kMaxScans scans, is refused
+// before any pixel is decoded, and the picture is scaled down (never up) to the size its use allows
+// and written anew without its metadata (EXIF, comments, colour profiles). Decoding runs on the
+// process's decode pool (at most two pictures at once, one more waiting; beyond that an upload is
+// refused as kBusy), and a picture whose decoding and encoding take longer than kDecodeBudget (5 s)
+// is refused as kTooComplex. The image library is set up on first use, once; EncodePicture may run
+// on several threads at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,6 +16,9 @@
 namespace backoffice::images {
 
 inline constexpr std::int64_t kMaxPixels = 16'000'000;
+// A progressive JPEG's decoding passes over the whole picture once per scan; ordinary encoders
+// write at most a dozen or so.
+inline constexpr std::size_t kMaxScans = 100;
 
 // What a picture is for, and so its size and format on the site.
 enum class PictureUse {
@@ -26,6 +33,8 @@ enum class PictureRefusal {
   kNotAPicture,    // the bytes are not JPEG, PNG or GIF
   kTooManyPixels,  // width × height over kMaxPixels
   kUnreadable,     // the bytes start as a picture but cannot be decoded
+  kTooComplex,     // a JPEG of more than kMaxScans scans, or not decoded within the time allowed
+  kBusy,           // the decode pool is full; trying again later may succeed
 };
 
 // A one-line reason for the site owner, in the back office's language; "" for kNone.
@@ -33,7 +42,8 @@ std::string_view RefusalText(PictureRefusal refusal);
 
 struct EncodedPicture {
   PictureRefusal refusal = PictureRefusal::kNone;
-  std::string bytes;  // the new file; empty when refused
+  std::string bytes;    // the new file; empty when refused
+  std::string handset;  // its WBMP at the handsets' default width and deck size; may be empty
 };
 
 // `upload` re-encoded for `use`, or the reason it is refused. Never throws but std::bad_alloc and,

@@ -1,5 +1,6 @@
 #include "backoffice/images/site_pictures.h"
 
+#include "backoffice/images/handset_picture.h"
 #include "platform/fs/atomic_write.h"
 #include "platform/host/random_id.h"
 
@@ -8,6 +9,12 @@ namespace {
 
 EncodedPicture Encode(const host::UploadedFile* upload, PictureUse use) {
   return EncodePicture(upload ? std::string_view(upload->bytes) : std::string_view(), use);
+}
+
+// Writes `picture` as `path`, and its WBMP beside it in place of the old picture's.
+void Write(const std::filesystem::path& path, const EncodedPicture& picture) {
+  fso::WriteFileAtomically(path, picture.bytes);
+  ReplaceWbmps(path, picture.handset);
 }
 
 std::filesystem::path UploadFolder(const std::filesystem::path& member_folder) {
@@ -22,7 +29,7 @@ PictureRefusal StoreBanner(const std::filesystem::path& member_folder,
                            const host::UploadedFile* upload) {
   const EncodedPicture picture = Encode(upload, PictureUse::kBanner);
   if (picture.refusal == PictureRefusal::kNone) {
-    fso::WriteFileAtomically(member_folder / "Demo.jpg", picture.bytes);
+    Write(member_folder / "Demo.jpg", picture);
   }
   return picture.refusal;
 }
@@ -31,7 +38,7 @@ PictureRefusal StoreLogo(const std::filesystem::path& member_folder,
                          const host::UploadedFile* upload) {
   const EncodedPicture picture = Encode(upload, PictureUse::kLogo);
   if (picture.refusal == PictureRefusal::kNone) {
-    fso::WriteFileAtomically(UploadFolder(member_folder) / "logo.gif", picture.bytes);
+    Write(UploadFolder(member_folder) / "logo.gif", picture);
   }
   return picture.refusal;
 }
@@ -42,7 +49,7 @@ StoredPicture StoreProductPicture(const std::filesystem::path& member_folder,
   if (picture.refusal != PictureRefusal::kNone) return {picture.refusal, {}};
   // 16 random bytes: a name no other upload gets and no visitor can guess before it is shown.
   std::string name = "p" + host::RandomHex(16) + ".jpg";
-  fso::WriteFileAtomically(UploadFolder(member_folder) / name, picture.bytes);
+  Write(UploadFolder(member_folder) / name, picture);
   return {PictureRefusal::kNone, std::move(name)};
 }
 

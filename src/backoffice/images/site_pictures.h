@@ -2,7 +2,8 @@
 // the banner `Demo.jpg`, the logo `upfile/logo.gif` and the product pictures in `upfile/`. Each
 // upload is judged and re-encoded by EncodePicture first; a refused upload changes no file, and a
 // stored one replaces the old file at once (see fso::WriteFileAtomically), so a failure at any
-// point leaves the old picture. Thread-safe.
+// point leaves the old picture; its WBMP for handsets (see handset_picture.h) replaces the old
+// picture's. Thread-safe.
 //
 // For a back-office page, with `files` = Request().Files():
 //   const PictureRefusal refusal = StoreBanner(member_folder, files.Get("banner"));

@@ -168,7 +168,8 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
   }
   if (!get_or_head) return MethodNotAllowed("GET, HEAD");
   run.page_label = observe::Metrics::kStatic;
-  const StaticFileChoice choice = ChooseStaticFile(request, *physical);
+  StaticFileChoice choice = ChooseStaticFile(request, *physical);
+  if (services_.static_variant) choice = services_.static_variant(request, choice);
   struct stat chosen = status;
   if (choice.file != *physical && (!LookAt(choice.file, chosen) || !S_ISREG(chosen.st_mode))) {
     return NotFound();

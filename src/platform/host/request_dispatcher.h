@@ -12,8 +12,9 @@
 //   a folder with a trailing "/"                        → runs its index.asp (404 without one);
 //   a folder without the trailing "/"                   → 301 to the same path with it, so that
 //                                                         the page's relative links resolve;
-//   any other existing file                             → sent with its MIME type, validators
-//                                                         and 304 (static_file.h);
+//   any other existing file                             → sent with its MIME type, or what
+//                                                         `static_variant` chooses for it, with
+//                                                         validators and 304 (static_file.h);
 //   anything else                                       → 404.
 // Methods: GET, HEAD and POST; POST only for host pages; others get 405. A request for a host page
 // with more than `max_fields` pairs in its query string, form or cookies gets 400 and runs
@@ -33,6 +34,7 @@
 #include "platform/host/server.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
+#include "platform/host/static_variant.h"
 
 namespace data {
 class ConnectionPool;
@@ -55,6 +57,7 @@ struct SiteServices {
   RateLimiters* limiters = nullptr;            // handed to every page; nullptr: none
   bool secure_cookies = false;  // the session cookie also says Secure (behind TLS)
   observe::Metrics* metrics = nullptr;         // labels each reply's page; nullptr: none
+  StaticVariant static_variant;  // chooses what a static file's request gets; empty: the file
 };
 
 class RequestDispatcher {

@@ -1,6 +1,7 @@
 // What a site owner's upload becomes: only bytes that prove to be a JPEG, PNG or GIF of at most
-// 16 megapixels are stored, scaled down for handsets in the format of their use, without metadata;
-// anything else leaves the old picture as it was.
+// 16 megapixels (and, for a JPEG, at most 100 scans) are stored, scaled down for handsets in the
+// format of their use, without metadata, with a WBMP beside them; anything else leaves the old
+// picture as it was.
 #include "backoffice/images/site_pictures.h"
 
 #include <gtest/gtest.h>
@@ -56,9 +57,10 @@ TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
     std::string bytes;
     PictureRefusal refusal;
     const char* stored;
+    const char* wbmp = "";  // the width of its WBMP, as its file name ends
   } cases[] = {
       {"a PNG named .jpg", PictureUse::kBanner, MakePicture(960, 480, ".png"),
-       PictureRefusal::kNone, "JPEG 240x120"},
+       PictureRefusal::kNone, "JPEG 240x120", ".96.wbmp"},
       {"a text file named .gif", PictureUse::kLogo, "GIF or not, this is text",
        PictureRefusal::kNotAPicture, ""},
       {"nothing chosen", PictureUse::kBanner, "", PictureRefusal::kNoFile, ""},
@@ -66,19 +68,22 @@ TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
       {"a JPEG bomb", PictureUse::kProduct, Fixture("jpeg_bomb.jpg"), PictureRefusal::kTooManyPixels, ""},
       {"a tall PNG bomb", PictureUse::kProduct, Fixture("png_tall_bomb.png"), PictureRefusal::kTooManyPixels, ""},
       {"a wide banner within the limit", PictureUse::kBanner, MakePicture(5000, 200, ".jpg"),
-       PictureRefusal::kNone, "JPEG 240x10"},
+       PictureRefusal::kNone, "JPEG 240x10", ".96.wbmp"},
+      {"a scan bomb", PictureUse::kBanner, Fixture("scan_bomb.jpg"), PictureRefusal::kTooComplex, ""},
+      {"a progressive JPEG", PictureUse::kProduct, MakePicture(640, 480, ".jpg[interlace]"),
+       PictureRefusal::kNone, "JPEG 240x180", ".96.wbmp"},
       {"a cut-off JPEG", PictureUse::kBanner, jpeg.substr(0, jpeg.size() / 2),
        PictureRefusal::kUnreadable, ""},
       {"a JPEG with metadata", PictureUse::kBanner, Fixture("jpeg_with_metadata.jpg"), PictureRefusal::kNone,
-       "JPEG 64x48"},
+       "JPEG 64x48", ".64.wbmp"},
       {"a wide transparent logo", PictureUse::kLogo, MakePicture(300, 150, ".png", true),
-       PictureRefusal::kNone, "GIF 96x48"},
+       PictureRefusal::kNone, "GIF 96x48", ".96.wbmp"},
       {"a tall logo", PictureUse::kLogo, MakePicture(50, 200, ".gif"), PictureRefusal::kNone,
-       "GIF 24x96"},
+       "GIF 24x96", ".24.wbmp"},
       {"a small product", PictureUse::kProduct, MakePicture(100, 80, ".gif"), PictureRefusal::kNone,
-       "JPEG 100x80"},
+       "JPEG 100x80", ".96.wbmp"},
       {"a transparent product", PictureUse::kProduct, MakePicture(480, 100, ".png", true),
-       PictureRefusal::kNone, "JPEG 240x50"},
+       PictureRefusal::kNone, "JPEG 240x50", ".96.wbmp"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -112,10 +117,18 @@ TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
     EXPECT_EQ(content.find("SECRET"), std::string::npos);
     EXPECT_EQ(content.find("Exif"), std::string::npos);
     std::size_t files = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(member))
-      files += entry.is_regular_file();
+    std::string wbmps;
+    for (const auto& entry : fs::recursive_directory_iterator(member)) {
+      const std::string name = entry.path().filename().string();
+      if (name.ends_with(".wbmp")) {
+        wbmps += name.substr(name.rfind(".", name.size() - 6));  // its width: ".96.wbmp"
+      } else {
+        files += entry.is_regular_file();
+      }
+    }
     EXPECT_EQ(files, 2u + (c.use == PictureUse::kProduct && refusal == PictureRefusal::kNone))
         << "no temporary file stays";
+    EXPECT_EQ(wbmps, *c.stored ? c.wbmp : "") << "the handsets' copy beside a stored picture";
   }
 }
 
