@@ -52,6 +52,7 @@ struct ServeSettings {
   std::size_t login_failures_per_address = host::RateLimiters::kLoginFailuresPerAddress;
   std::size_t guestbook_rate = host::RateLimiters::kGuestbookPostsPerAddress;
   std::size_t signins_per_address = host::RateLimiters::kSignInsPerAddress;
+  std::size_t guestbook_site_rate = host::RateLimiters::kGuestbookPostsPerSite;
   std::optional<std::size_t> hashing_backlog;  // unset: from the page threads
   double head_timeout = Seconds(server.head_timeout);
   double read_timeout = Seconds(server.read_timeout);
@@ -233,7 +234,7 @@ int Serve(const ServeSettings& settings) {
     shared = std::make_unique<SessionServices>(
         root, connections, settings.sessions == "database", settings.max_sessions,
         settings.login_failures_per_name, settings.login_failures_per_address,
-        settings.guestbook_rate, settings.signins_per_address);
+        settings.guestbook_rate, settings.signins_per_address, settings.guestbook_site_rate);
   } catch (const std::exception& e) {
     std::cerr << "wapsite serve: " << e.what() << "\n";
     return 1;
@@ -389,7 +390,8 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->add_option("--login-failures-per-name", settings->login_failures_per_name,
                    "Failed visitor logins of one member name of a site from one client address "
                    "within 5 minutes; further attempts from there get 429 until the window "
-                   "passes (a name also takes at most 50 failures an hour from all addresses)")
+                   "passes (a name takes at most 10 times this, at least 50, an hour from all "
+                   "addresses)")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
   serve
@@ -400,8 +402,16 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
   serve
       ->add_option("--guestbook-rate", settings->guestbook_rate,
-                   "Guestbook messages one client address may post within 10 minutes; a "
-                   "further post gets 429 and the form again, saying so")
+                   "Guestbook messages one client network (an IPv4 /24, an IPv6 /64) may post "
+                   "within 10 minutes; a further post gets 429 and the form again, saying so")
+      ->capture_default_str()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
+  serve
+      ->add_option("--guestbook-site-rate", settings->guestbook_site_rate,
+                   "Guestbook messages one member site takes within 10 minutes from all "
+                   "visitors; a further post gets 429 and the form again, and the owner's "
+                   "dashboard says when this was last reached")
       ->capture_default_str()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));

@@ -36,7 +36,8 @@ SessionServices::SessionServices(const std::filesystem::path& root, data::Connec
                                  bool in_database, std::size_t max_sessions,
                                  std::size_t login_failures_per_name,
                                  std::size_t login_failures_per_address,
-                                 std::size_t guestbook_posts, std::size_t signins_per_address)
+                                 std::size_t guestbook_posts, std::size_t signins_per_address,
+                                 std::size_t guestbook_site_posts)
     : site_db_{pool, ReadSettings(root, site_failure_)}, in_database_(in_database) {
   host::RateLimiterFactory limiters = host::MakeMemoryRateLimiter;
   if (in_database_) {
@@ -59,7 +60,8 @@ SessionServices::SessionServices(const std::filesystem::path& root, data::Connec
   }
   limiters_ =
       std::make_unique<host::RateLimiters>(login_failures_per_name, login_failures_per_address,
-                                           limiters, guestbook_posts, signins_per_address);
+                                           limiters, guestbook_posts, signins_per_address,
+                                                   guestbook_site_posts);
 }
 
 double SessionServices::LiveSessions() const {

@@ -53,16 +53,24 @@ std::unique_ptr<RateLimiter> MakeMemoryRateLimiter(std::string_view /*name*/, st
   return std::make_unique<MemoryRateLimiter>(limit, window, 20'000);
 }
 
+std::optional<std::chrono::system_clock::time_point> LastReached(RateLimiter& limiter,
+                                                                 std::string_view key,
+                                                                 std::chrono::seconds window) {
+  const auto left = limiter.Blocked(key);
+  if (!left) return std::nullopt;
+  return std::chrono::system_clock::now() - (window - *left);
+}
+
 SignInLimiters::SignInLimiters(std::string_view kind, std::size_t per_name_and_address,
                                std::size_t per_address, const RateLimiterFactory& make)
-    : by_name_and_address(make(std::string(kind) + "-name-address", per_name_and_address,
-                               std::chrono::minutes(5))),
-      by_name(make(std::string(kind) + "-name-hour", kFailuresPerName, std::chrono::hours(1))),
+    : by_name_and_address(
+          make(std::string(kind) + "-name-address", per_name_and_address, std::chrono::minutes(5))),
+      by_name(make(std::string(kind) + "-name-hour",
+                   std::max(kFailuresPerName, 10 * per_name_and_address), std::chrono::hours(1))),
       by_address(make(std::string(kind) + "-address", per_address, std::chrono::minutes(1))) {}
 
 SignInAttempt::SignInAttempt(SignInLimiters* limiters, RateLimiter* signins_by_address,
-                             std::string_view kind, std::string_view name,
-                             std::string_view address)
+                             std::string_view kind, std::string_view name, std::string_view address)
     : limiters_(limiters),
       signins_(signins_by_address),
       name_(name),

@@ -88,11 +88,12 @@ std::unique_ptr<RateLimiter> MakeMemoryRateLimiter(std::string_view name, std::s
 // attacker at one address cannot shut the account's holder out at another.
 struct SignInLimiters {
   static constexpr std::size_t kFailuresPerNameAndAddress = 5;  // within 5 minutes
-  static constexpr std::size_t kFailuresPerName = 50;           // within an hour
-  static constexpr std::size_t kFailuresPerAddress = 10;        // within a minute
+  // Within an hour; 10 times the per name and address limit when that is more.
+  static constexpr std::size_t kFailuresPerName = 50;
+  static constexpr std::size_t kFailuresPerAddress = 10;  // within a minute
 
-  SignInLimiters(std::string_view kind, std::size_t per_name_and_address,
-                 std::size_t per_address, const RateLimiterFactory& make);
+  SignInLimiters(std::string_view kind, std::size_t per_name_and_address, std::size_t per_address,
+                 const RateLimiterFactory& make);
 
   std::unique_ptr<RateLimiter> by_name_and_address;
   std::unique_ptr<RateLimiter> by_name;
@@ -106,6 +107,9 @@ struct RateLimiters {
   static constexpr std::size_t kLoginFailuresPerAddress = SignInLimiters::kFailuresPerAddress;
   static constexpr std::size_t kSignInsPerAddress = 30;  // successful ones, within a minute
   static constexpr std::size_t kGuestbookPostsPerAddress = 5;
+  static constexpr std::size_t kGuestbookPostsPerSite = 60;
+  // How long a site's dashboard remembers that its guestbook ceiling was reached.
+  static constexpr std::chrono::hours kCeilingRemembered{24 * 7};
 
   // Visitors' failed logins per member name of a site and client address within 5 minutes
   // (`per_name`), and per client address within a minute (`per_address`; an operator whose
@@ -115,11 +119,14 @@ struct RateLimiters {
                         std::size_t per_address = kLoginFailuresPerAddress,
                         const RateLimiterFactory& make = MakeMemoryRateLimiter,
                         std::size_t guestbook_posts = kGuestbookPostsPerAddress,
-                        std::size_t signins_per_address = kSignInsPerAddress)
+                        std::size_t signins_per_address = kSignInsPerAddress,
+                        std::size_t guestbook_site_posts = kGuestbookPostsPerSite)
       : visitor_logins("login", per_name, per_address, make),
         owner_signins("owner", kLoginFailuresPerName, kLoginFailuresPerAddress, make),
         signins_by_address(make("signin-address", signins_per_address, std::chrono::minutes(1))),
-        guestbook_by_address(make("guestbook-address", guestbook_posts, std::chrono::minutes(10))) {}
+        guestbook_by_prefix(make("guestbook-prefix", guestbook_posts, std::chrono::minutes(10))),
+        guestbook_by_site(make("guestbook-site", guestbook_site_posts, std::chrono::minutes(10))),
+        guestbook_ceiling_reached(make("guestbook-ceiling", 1, kCeilingRemembered)) {}
 
   SignInLimiters visitor_logins;
   // Owners' back-office sign-ins (fixed limits: owners do not share a gateway's address as
@@ -128,9 +135,20 @@ struct RateLimiters {
   // Successful sign-ins of either kind per client address within a minute: each costs a
   // password hash (keys "owner ADDRESS" and "visitor ADDRESS").
   std::unique_ptr<RateLimiter> signins_by_address;
-  // Guestbook messages stored per client address within 10 minutes.
-  std::unique_ptr<RateLimiter> guestbook_by_address;
+  // Guestbook messages stored per client address prefix (AddressPrefix) and per site (key: the
+  // site's userid) within 10 minutes.
+  std::unique_ptr<RateLimiter> guestbook_by_prefix;
+  std::unique_ptr<RateLimiter> guestbook_by_site;
+  // One event per site (key: its userid) each time a post found the site's ceiling reached; its
+  // latest is remembered for kCeilingRemembered (see LastReached).
+  std::unique_ptr<RateLimiter> guestbook_ceiling_reached;
 };
+
+// When the event of `key` in `limiter` (a limiter of one event per key within `window`) last
+// happened; std::nullopt when not within the window.
+std::optional<std::chrono::system_clock::time_point> LastReached(RateLimiter& limiter,
+                                                                 std::string_view key,
+                                                                 std::chrono::seconds window);
 
 // The limits of one sign-in attempt of `name` (already qualified: a member name is prefixed by
 // its site) from `address`. Not thread-safe; one attempt, one thread. Null limiters: no limits.

@@ -37,7 +37,7 @@ void MemberLoginPage::StartPage(Page& page) {
                              page.Request().ServerVariable("REMOTE_ADDR"));
   if (const auto wait = limits.Blocked()) {
     page.Response().AddHeader("Retry-After", std::to_string(wait->count()));
-    page.Response().Refuse(429, "too many failed logins; try again later");
+    page.Response().Refuse(429, "too many logins; try again later");
     return;
   }
 
