@@ -9,8 +9,10 @@
 #include "backoffice/same_origin.h"
 #include "backoffice/sign_in.h"
 #include "backoffice/site_classes.h"
+#include "platform/host/rate_limiter.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
+#include "wap/framework/local_time.h"
 #include "wap/framework/page.h"
 #include "wap/framework/url_encode.h"
 
@@ -23,7 +25,8 @@ constexpr int kAuditShown = 20;
 // plain path under /admin/ is followed, so the form cannot send an owner to another site.
 std::string AfterSignIn(const std::string& back) {
   if (!back.starts_with("/admin/") || back.find("//") != std::string::npos ||
-      back.find_first_of("\\?#\"<> ") != std::string::npos || back.find("..") != std::string::npos) {
+      back.find_first_of("\\?#\"<> ") != std::string::npos ||
+      back.find("..") != std::string::npos) {
     return "/admin/";
   }
   for (const char c : back) {
@@ -47,21 +50,20 @@ void SignIn(OfficeRequest& request, const std::string& back) {
     return;
   }
   const SignInCheck check =
-      CheckSignIn(request.page.Connection(), request.page.Limiters(),
-                  request.FormValue("username"), request.FormValue("password"),
-                  request.Address());
+      CheckSignIn(request.page.Connection(), request.page.Limiters(), request.FormValue("username"),
+                  request.FormValue("password"), request.Address());
   if (check.outcome == SignInCheck::Outcome::kThrottled) {
     request.page.Response().AddHeader("Retry-After", std::to_string(check.retry_after.count()));
-    request.page.Response().Refuse(429, "too many failed sign-ins; try again later");
+    request.page.Response().Refuse(429, "too many sign-ins; try again later");
     return;
   }
   if (check.outcome == SignInCheck::Outcome::kRefused) {
     ShowSignIn(request, back, "用户名或密码不正确。");
     return;
   }
-  request.owner = OwnerSession(request.page.Session())
-                      .SignIn(check.owner->userid, check.owner->username,
-                              OwnerSession::Clock::now());
+  request.owner =
+      OwnerSession(request.page.Session())
+          .SignIn(check.owner->userid, check.owner->username, OwnerSession::Clock::now());
   request.Audit("登录", "");
   request.page.Response().Redirect(AfterSignIn(back));
 }
@@ -95,6 +97,13 @@ void ShowDashboard(OfficeRequest& request) {
         {"time", e.time}, {"address", e.address}, {"action", e.action}, {"target", e.target}});
   }
   view.set("changes", changes);
+  if (host::RateLimiters* limiters = request.page.Limiters()) {
+    if (const auto reached =
+            host::LastReached(*limiters->guestbook_ceiling_reached, std::to_string(owner.userid),
+                              host::RateLimiters::kCeilingRemembered)) {
+      view.set("guestbook_ceiling", wap::LocalTime(*reached));
+    }
+  }
   view.set("has_changes", !changes.empty());
   request.Show("dashboard", "站点概览", view);
 }

@@ -3,8 +3,9 @@
 #include <sodium.h>
 
 #include <array>
-#include <semaphore>
 #include <stdexcept>
+
+#include "backoffice/hashing_queue.h"
 
 namespace backoffice {
 namespace {
@@ -16,31 +17,34 @@ void RequireSodium() {
   if (sodium_init() < 0) throw std::runtime_error("libsodium cannot be initialised");
 }
 
-// Holds one of the two places for a hash computation (kMemLimit bytes each) while it lives.
-class HashingPlace {
- public:
-  HashingPlace() { places().acquire(); }
-  ~HashingPlace() { places().release(); }
-  HashingPlace(const HashingPlace&) = delete;
-  HashingPlace& operator=(const HashingPlace&) = delete;
+// The process's hashing threads: two places of kMemLimit bytes each.
+HashingQueue& Queue() {
+  static HashingQueue queue(2, 2);
+  return queue;
+}
 
- private:
-  static std::counting_semaphore<2>& places() {
-    static std::counting_semaphore<2> semaphore(2);
-    return semaphore;
-  }
-};
+// Runs `job` on the hashing queue; throws HashingBusy when it is full.
+void OnQueue(const std::function<void()>& job) {
+  if (!Queue().Run(job)) throw HashingBusy();
+}
 
 }  // namespace
+
+HashingBusy::HashingBusy()
+    : host::ServiceUnavailable("too many sign-ins at once; try again shortly",
+                               std::chrono::seconds(1)) {}
+
+void SetHashingBacklog(std::size_t waiting) { Queue().SetMaxWaiting(waiting); }
 
 std::string HashPassword(std::string_view password) {
   RequireSodium();
   std::array<char, crypto_pwhash_STRBYTES> out{};
-  const HashingPlace place;
-  if (crypto_pwhash_str_alg(out.data(), password.data(), password.size(), kOpsLimit, kMemLimit,
-                            crypto_pwhash_ALG_ARGON2ID13) != 0) {
-    throw std::runtime_error("the password could not be hashed (out of memory)");
-  }
+  int result = -1;
+  OnQueue([&] {
+    result = crypto_pwhash_str_alg(out.data(), password.data(), password.size(), kOpsLimit,
+                                   kMemLimit, crypto_pwhash_ALG_ARGON2ID13);
+  });
+  if (result != 0) throw std::runtime_error("the password could not be hashed (out of memory)");
   return std::string(out.data());
 }
 
@@ -49,8 +53,11 @@ bool VerifyPassword(std::string_view hash, std::string_view password) {
   // libsodium wants the hash as a C string.
   const std::string stored(hash);
   if (stored.find('\0') != std::string::npos) return false;
-  const HashingPlace place;
-  return crypto_pwhash_str_verify(stored.c_str(), password.data(), password.size()) == 0;
+  bool matches = false;
+  OnQueue([&] {
+    matches = crypto_pwhash_str_verify(stored.c_str(), password.data(), password.size()) == 0;
+  });
+  return matches;
 }
 
 bool NeedsRehash(std::string_view hash) {
@@ -59,14 +66,10 @@ bool NeedsRehash(std::string_view hash) {
   return crypto_pwhash_str_needs_rehash(stored.c_str(), kOpsLimit, kMemLimit) != 0;
 }
 
-const std::string& DummyHash() {
-  static const std::string dummy = [] {
-    RequireSodium();
-    std::array<unsigned char, 32> random{};
-    randombytes_buf(random.data(), random.size());
-    return HashPassword(std::string_view(reinterpret_cast<const char*>(random.data()), random.size()));
-  }();
-  return dummy;
+std::string_view StandInHash() {
+  // Made once with HashPassword's limits from 32 random bytes that were then thrown away.
+  return "$argon2id$v=19$m=65536,t=2,p=1$kZe2N3VwkWgWi+kwZypHqQ$"
+         "ylvC5Sk3WHtKvAQZUeq6pAasoiRLX/1aJ8APqkkhEbc";
 }
 
 }  // namespace backoffice

@@ -1,6 +1,5 @@
 #include "backoffice/sign_in.h"
 
-#include <algorithm>
 #include <string>
 
 #include "backoffice/password_hash.h"
@@ -11,26 +10,19 @@ namespace backoffice {
 SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limiters,
                         std::string_view username, std::string_view password,
                         std::string_view address) {
-  const std::string name_key(username);
-  if (limiters != nullptr) {
-    const auto by_name = limiters->owner_by_name->Blocked(name_key);
-    const auto by_address = limiters->owner_by_address->Blocked(address);
-    if (by_name || by_address) {
-      return {SignInCheck::Outcome::kThrottled, std::nullopt,
-              std::max(by_name.value_or(std::chrono::seconds(0)),
-                       by_address.value_or(std::chrono::seconds(0)))};
-    }
+  host::SignInAttempt attempt(limiters != nullptr ? &limiters->owner_signins : nullptr,
+                              limiters != nullptr ? limiters->signins_by_address.get() : nullptr,
+                              "owner", username, address);
+  if (const auto wait = attempt.Blocked()) {
+    return {SignInCheck::Outcome::kThrottled, std::nullopt, *wait};
   }
   std::optional<Owner> owner = username.empty() ? std::nullopt : FindOwner(connection, username);
-  const bool matches = VerifyPassword(owner ? owner->password_hash : DummyHash(), password);
+  const bool matches = VerifyPassword(owner ? owner->password_hash : StandInHash(), password);
   if (!owner || !matches || owner->disabled) {
-    if (limiters != nullptr) {
-      limiters->owner_by_name->Record(name_key);
-      limiters->owner_by_address->Record(address);
-    }
+    attempt.Failed();
     return {};
   }
-  if (limiters != nullptr) limiters->owner_by_name->Reset(name_key);
+  attempt.Succeeded();
   if (NeedsRehash(owner->password_hash)) {
     owner->password_hash = HashPassword(password);
     SetPasswordHash(connection, owner->userid, owner->password_hash);

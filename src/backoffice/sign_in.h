@@ -1,7 +1,8 @@
 // Checking an owner's sign-in: name and password against the owners' table, with the failures
-// limited per name and per client address through the server's rate limiters (none when the host
-// keeps none). An unknown name, a wrong password and a disabled account are one outcome, reached
-// in about the same time: an unknown name is verified against a dummy hash. A hash made with
+// limited per name and address, per name and per client address, and the successful sign-ins per
+// address, through the server's rate limiters (none when the host keeps none; see
+// host::SignInAttempt). An unknown name, a wrong password and a disabled account are one outcome,
+// reached in about the same time: an unknown name is verified against a stand-in hash. A hash made with
 // older limits is replaced on a successful sign-in. One connection, one thread; the limiters are
 // shared by all threads.
 #pragma once
@@ -29,8 +30,9 @@ struct SignInCheck {
 };
 
 // Checks `username` and `password` from client `address`. A throttled attempt is not verified
-// and not counted; a refused one is counted for the name and the address; a successful one
-// clears the name's count and records the sign-in time. Throws what the database throws.
+// and not counted; a refused one is counted (and in the owners' failure count); a successful one
+// clears the failures of the name at this address and records the sign-in time. Throws what the
+// database throws, and HashingBusy when the hashing queue is full.
 SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limiters,
                         std::string_view username, std::string_view password,
                         std::string_view address);

@@ -55,6 +55,9 @@ struct ServeSettings {
   std::size_t login_failures_per_name = host::RateLimiters::kLoginFailuresPerName;
   std::size_t login_failures_per_address = host::RateLimiters::kLoginFailuresPerAddress;
   std::size_t guestbook_rate = host::RateLimiters::kGuestbookPostsPerAddress;
+  std::size_t signins_per_address = host::RateLimiters::kSignInsPerAddress;
+  std::size_t guestbook_site_rate = host::RateLimiters::kGuestbookPostsPerSite;
+  std::optional<std::size_t> hashing_backlog;  // unset: from the page threads
   double head_timeout = Seconds(server.head_timeout);
   double read_timeout = Seconds(server.read_timeout);
   double idle_timeout = Seconds(server.idle_timeout);
@@ -97,10 +100,10 @@ std::unique_ptr<observe::Metrics> NewMetrics(SessionServices& shared,
   const char* const failures_help =
       "Failed sign-ins: visitors' member logins, owners' back office.";
   metrics->AddReading(failures, Type::kCounter, failures_help,
-                      [&limiters] { return double(limiters.visitor_login_failures.load()); },
+                      [&limiters] { return double(limiters.visitor_logins.failures.load()); },
                       {"kind", "visitor"});
   metrics->AddReading(failures, Type::kCounter, failures_help,
-                      [&limiters] { return double(limiters.owner_signin_failures.load()); },
+                      [&limiters] { return double(limiters.owner_signins.failures.load()); },
                       {"kind", "owner"});
   return metrics;
 }
@@ -179,8 +182,6 @@ int Serve(const ServeSettings& settings) {
     std::cerr << "wapsite serve: " << *refusal << "\n";
     return 1;
   }
-  // Made now, not at the first sign-in of an unknown name, whose answer would take longer.
-  (void)backoffice::DummyHash();
   host::HttpServerOptions options = settings.server;
   options.head_timeout = Millis(settings.head_timeout);
   options.read_timeout = Millis(settings.read_timeout);
@@ -203,6 +204,12 @@ int Serve(const ServeSettings& settings) {
   std::signal(SIGPIPE, SIG_IGN);
   // Before any thread starts: the signal watcher below alone receives the stop and reload signals.
   BlockWatchedSignals();
+  // After the signals are blocked: this starts the hashing threads.
+  // Sign-ins waiting for a hashing thread hold page threads: at most half of them, counting
+  // the two that hash; a sign-in beyond gets 503 at once.
+  const auto page_threads = static_cast<std::size_t>(settings.server.page_threads);
+  backoffice::SetHashingBacklog(settings.hashing_backlog.value_or(
+      page_threads / 2 > 2 ? page_threads / 2 - 2 : 0));
   options.handle_signals = false;
   // One write per access line costs a system call per request; a busy server whose output goes
   // to a file or a pipe writes them in batches instead. On a terminal each line shows at once.
@@ -242,7 +249,7 @@ int Serve(const ServeSettings& settings) {
     shared = std::make_unique<SessionServices>(
         root, connections, settings.sessions == "database", settings.max_sessions,
         settings.login_failures_per_name, settings.login_failures_per_address,
-        settings.guestbook_rate);
+        settings.guestbook_rate, settings.signins_per_address, settings.guestbook_site_rate);
   } catch (const std::exception& e) {
     std::cerr << "wapsite serve: " << e.what() << "\n";
     return 1;
@@ -415,8 +422,10 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(std::size_t{1024}, std::size_t{1'000'000'000}));
   serve
       ->add_option("--login-failures-per-name", settings->login_failures_per_name,
-                   "Failed visitor logins of one member name of a site within 5 minutes; "
-                   "further attempts get 429 until the window passes")
+                   "Failed visitor logins of one member name of a site from one client address "
+                   "within 5 minutes; further attempts from there get 429 until the window "
+                   "passes (a name takes at most 10 times this, at least 50, an hour from all "
+                   "addresses)")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
   serve
@@ -427,11 +436,32 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
   serve
       ->add_option("--guestbook-rate", settings->guestbook_rate,
-                   "Guestbook messages one client address may post within 10 minutes; a "
-                   "further post gets 429 and the form again, saying so")
+                   "Guestbook messages one client network (an IPv4 /24, an IPv6 /64) may post "
+                   "within 10 minutes; a further post gets 429 and the form again, saying so")
       ->capture_default_str()
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
       ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
+  serve
+      ->add_option("--guestbook-site-rate", settings->guestbook_site_rate,
+                   "Guestbook messages one member site takes within 10 minutes from all "
+                   "visitors; a further post gets 429 and the form again, and the owner's "
+                   "dashboard says when this was last reached")
+      ->capture_default_str()
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
+  serve
+      ->add_option("--signins-per-address", settings->signins_per_address,
+                   "Successful sign-ins (owners' and visitors', each counted apart) from one "
+                   "client address within a minute; further ones get 429 until the window "
+                   "passes")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1'000'000'000}));
+  serve
+      ->add_option("--hashing-backlog", settings->hashing_backlog,
+                   "Sign-ins (password checks) that may wait for one of the two hashing "
+                   "threads, each holding a page thread; one more gets 503 with Retry-After at "
+                   "once. Default: half the page threads, less the two hashing")
+      ->check(CLI::Range(std::size_t{0}, std::size_t{1024}));
   serve
       ->add_option("--head-timeout", settings->head_timeout,
                    "Seconds a request head may take to arrive, in all: from the connection's "

@@ -22,7 +22,8 @@ class SessionServices {
   // its session tables do not answer.
   SessionServices(const std::filesystem::path& root, data::ConnectionPool& pool, bool in_database,
                   std::size_t max_sessions, std::size_t login_failures_per_name,
-                  std::size_t login_failures_per_address, std::size_t guestbook_posts);
+                  std::size_t login_failures_per_address, std::size_t guestbook_posts,
+                  std::size_t signins_per_address, std::size_t guestbook_site_posts);
   SessionServices(const SessionServices&) = delete;
   SessionServices& operator=(const SessionServices&) = delete;
 

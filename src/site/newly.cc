@@ -8,6 +8,7 @@
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
+#include "platform/host/address_prefix.h"
 #include "platform/host/application.h"
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request.h"
@@ -16,8 +17,8 @@
 #include "platform/text/ascii.h"
 #include "platform/text/utf8.h"
 #include "site/form_support.h"
-#include "wap/framework/local_time.h"
 #include "wap/framework/char_refs.h"
+#include "wap/framework/local_time.h"
 #include "wap/framework/site_query.h"
 #include "wap/framework/whole_number.h"
 
@@ -151,11 +152,17 @@ void NewMessagePage::StartPage(wap::Page& page) {
     if (problem.empty() && guestbook.size() > host::Response::kMaxLocation) {
       throw host::RequestError("the site values are too long");
     }
-    host::RateLimiter* const rate =
-        page.Limiters() != nullptr ? page.Limiters()->guestbook_by_address.get() : nullptr;
-    const std::string address = page.Request().ServerVariable("REMOTE_ADDR");
-    if (problem.empty() && rate != nullptr) {
-      if (const auto wait = rate->Blocked(address)) {
+    // Posts are limited per address prefix (one client may hold many addresses) and per site.
+    host::RateLimiters* const limiters = page.Limiters();
+    const std::string prefix = host::AddressPrefix(page.Request().ServerVariable("REMOTE_ADDR"));
+    const std::string site_key = std::to_string(userid);
+    if (problem.empty() && limiters != nullptr) {
+      auto wait = limiters->guestbook_by_prefix->Blocked(prefix);
+      if (!wait) {
+        wait = limiters->guestbook_by_site->Blocked(site_key);
+        if (wait) limiters->guestbook_ceiling_reached->Record(site_key);
+      }
+      if (wait) {
         // The form again, with what was typed, saying when a message may be posted.
         const auto minutes = (wait->count() + 59) / 60;
         page.Response().SetStatus(429);
@@ -167,7 +174,10 @@ void NewMessagePage::StartPage(wap::Page& page) {
       page.Connection().Execute(
           "insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)",
           data::Params{userid, typed[0], typed[1], typed[2], wap::LocalTimeNow()});
-      if (rate != nullptr) rate->Record(address);
+      if (limiters != nullptr) {
+        limiters->guestbook_by_prefix->Record(prefix);
+        limiters->guestbook_by_site->Record(site_key);
+      }
       page.Response().Redirect(guestbook);
       return;
     }

@@ -111,6 +111,7 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
   const auto log_path = dir.path() / "statements.log";
   ServerProcess server(
       site.Path(), {"--statement-log", log_path.string(), "--login-failures-per-name", "1000000",
+                    "--signins-per-address", "1000000",
                     "--login-failures-per-address", "1000000"});
   std::vector<HttpClient> clients;
   for (int i = 0; i < 3; ++i) clients.emplace_back(server.Port()).UseCookies(true);

@@ -44,6 +44,7 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
   } requests[] = {
       {"/wap/index.asp?userid=1&username=demo&siteid=1", "", "", 200},
       {"/wap/checklogin.asp?Userid=1&token=T0KEN", "username=demo&password=WR0NG", "", 200},
+      {"/admin/", "username=demo&password=WR0NG", "", 200},
       {"/wap/login.asp?userid=1&password=PA55", "", "http://x/a.asp?WAPSESSIONID=SESS1D", 200},
       {"/broken.asp", "", "", 500}, {"/missing.gif", "", "", 404}, {"/a.txt", "", "", 200},
   };
@@ -65,7 +66,8 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
                            "wapsite_http_request_duration_seconds_count{page=\"/wap/index.asp\"} 1\n",
                            "wapsite_http_response_body_bytes_total{page=\"static\"} 4\n",
                            "wapsite_http_open_connections 1\n", "wapsite_db_connections_in_use 0\n",
-                           "wapsite_signin_failures_total{kind=\"visitor\"} 1\n", "wapsite_build_info{version="})
+                           "wapsite_signin_failures_total{kind=\"visitor\"} 1\n",
+                           "wapsite_signin_failures_total{kind=\"owner\"} 1\n", "wapsite_build_info{version="})
     EXPECT_NE(scrape.body.find(line), std::string::npos) << line << scrape.body;
   EXPECT_EQ(scrape.body.find("demo"), std::string::npos);  // no member in any label
   EXPECT_EQ(HttpClient(std::stoi(port[1])).Get("/").status, 404);

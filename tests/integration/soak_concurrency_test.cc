@@ -42,7 +42,8 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
   DemoRoot site(dir.path() / "site");
   ServerProcess server(
       site.Path(), {"--threads", "4", "--domain", "http://m.example", "--login-failures-per-name",
-                    "1000000", "--login-failures-per-address", "1000000", "--metrics-listen",
+                    "1000000", "--login-failures-per-address", "1000000", "--signins-per-address",
+                    "1000000", "--hashing-backlog", "64", "--metrics-listen",
                     "127.0.0.1:0"});
   std::smatch metrics;  // scraped while the readers run
   const std::string started = server.Stdout();

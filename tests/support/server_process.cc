@@ -59,7 +59,8 @@ ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args
   // SIGTERM stops at once unless a test asks for a drain, and the guestbook takes any number of
   // messages unless a test asks for its limit (the last value of an option holds).
   args.insert(args.begin(), {"serve", "--root", root.string(), "--listen", "127.0.0.1:0",
-                             "--drain-seconds", "0", "--guestbook-rate", "1000000"});
+                             "--drain-seconds", "0", "--guestbook-rate", "1000000",
+                             "--guestbook-site-rate", "1000000"});
   pid_ = Spawn(output_.path(), args, prefix);
   const std::regex listening("listening on http://[^:]+:([0-9]+)");
   for (auto deadline = std::chrono::steady_clock::now() + 30s; port_ == 0;) {

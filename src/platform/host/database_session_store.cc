@@ -8,18 +8,18 @@
 #include "platform/host/random_id.h"
 
 namespace host {
-namespace {
-
-bool IsLoginName(std::string_view name) { return name == "memberid" || name == "userid"; }
-
-}  // namespace
-
 DatabaseSessionStore::DatabaseSessionStore(const SiteDb& db, std::size_t max_per_address,
-                                           std::chrono::seconds idle_timeout)
+                                           std::chrono::seconds idle_timeout, SignInKinds kinds)
     : db_(db),
       max_per_address_(std::max<std::size_t>(max_per_address, 1)),
       idle_seconds_(idle_timeout.count()),
+      kinds_(std::move(kinds)),
       sweeper_(db) {}
+
+bool DatabaseSessionStore::IsKindKey(std::string_view name) const {
+  return std::any_of(kinds_.begin(), kinds_.end(),
+                     [name](const SignInKind& kind) { return kind.key == name; });
+}
 
 std::string DatabaseSessionStore::Create(std::string_view address) {
   sweeper_.SweepIfDue();
@@ -73,10 +73,8 @@ std::optional<SessionStore::Values> DatabaseSessionStore::Load(std::string_view 
   }
   rows->Close();
   if (now - last_seen >= kTouchEvery.count()) {
-    const auto owner = values.find("userid");
     db->Execute("UPDATE wap_sessions SET last_seen = ?, expires = ? WHERE id_hash = ?",
-                data::Params{now, now + IdleSeconds(owner != values.end() && !owner->second.empty()),
-                             hash});
+                data::Params{now, now + IdleSeconds(RankOf(kinds_, values)), hash});
   }
   return values;
 }
@@ -93,20 +91,22 @@ bool DatabaseSessionStore::Set(std::string_view id, std::string_view name, std::
       data::Params{hash, std::string(name), value, hash, now});
   if (stored->Eof()) return false;
   stored->Close();
-  if (IsLoginName(name)) {
-    // Whether the session is a signed-in visitor's, for the flood rule of Create.
-    const auto values = db->Execute(
-        "SELECT count(*) FROM wap_session_values WHERE id_hash = ? "
-        "AND name IN ('memberid', 'userid') AND value <> ''",
-        data::Params{hash});
-    const std::int64_t signed_in = values->Field(std::size_t{0}).ToInteger().value_or(0) > 0;
-    values->Close();
-    // A back-office owner's session stays for the owners' longer idle timeout from now on.
-    const std::int64_t expires = now + IdleSeconds(name == "userid" && !value.empty());
+  if (IsKindKey(name)) {
+    // The session's standing, for the flood rule of Create, from all its values now.
+    Values values;
+    auto rows = db->Execute("SELECT name, value FROM wap_session_values WHERE id_hash = ?",
+                            data::Params{hash});
+    for (; !rows->Eof(); rows->MoveNext()) {
+      values[rows->Field(std::size_t{0}).ToText()] = rows->Field(std::size_t{1}).ToText();
+    }
+    rows->Close();
+    const std::size_t rank = RankOf(kinds_, values);
+    // A session of a kind that idles longer stays for that longer timeout from now on.
+    const std::int64_t expires = now + IdleSeconds(rank);
     db->Execute(
         "UPDATE wap_sessions SET signed_in = ?, "
         "expires = CASE WHEN expires < ? THEN ? ELSE expires END WHERE id_hash = ?",
-        data::Params{signed_in, expires, expires, hash});
+        data::Params{static_cast<std::int64_t>(rank), expires, expires, hash});
   }
   return true;
 }

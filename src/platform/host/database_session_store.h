@@ -9,7 +9,9 @@
 // minute, looked for on every Create and Load.
 //
 // Floods: each client address holds at most `max_per_address` live sessions; creating one more
-// first deletes that address's longest idle ones, anonymous before signed-in. Thread-safe.
+// first deletes that address's longest idle ones of the lowest standing (RankOf the application's
+// sign-in kinds, kept in the session row's signed_in column): anonymous ones first, the last
+// kind's last. Thread-safe.
 #pragma once
 
 #include <algorithm>
@@ -26,8 +28,11 @@ class DatabaseSessionStore : public SessionStore {
   static constexpr std::chrono::seconds kTouchEvery{30};
 
   // `db` must outlive the store.
+  // A signed-in session idles for its kind's `idle` (see SignInKind) when that is longer than
+  // `idle_timeout`.
   DatabaseSessionStore(const SiteDb& db, std::size_t max_per_address,
-                       std::chrono::seconds idle_timeout = std::chrono::minutes(20));
+                       std::chrono::seconds idle_timeout = std::chrono::minutes(20),
+                       SignInKinds kinds = {});
 
   // All throw DataError when the database fails.
   std::string Create(std::string_view address) override;
@@ -38,12 +43,15 @@ class DatabaseSessionStore : public SessionStore {
  private:
   const SiteDb& db_;
   const std::size_t max_per_address_;
-  // The idle timeout of a session, longer for a back-office owner's (kOwnerIdleTimeout).
-  std::int64_t IdleSeconds(bool owner) const {
-    return owner ? std::max<std::int64_t>(idle_seconds_, kOwnerIdleTimeout.count()) : idle_seconds_;
+  // The idle timeout of a session of standing `rank`.
+  std::int64_t IdleSeconds(std::size_t rank) const {
+    return rank == 0 ? idle_seconds_
+                     : std::max<std::int64_t>(idle_seconds_, kinds_[rank - 1].idle.count());
   }
+  bool IsKindKey(std::string_view name) const;
 
   const std::int64_t idle_seconds_;
+  const SignInKinds kinds_;
   SiteTablesSweeper sweeper_;
 };
 

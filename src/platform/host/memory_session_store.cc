@@ -8,11 +8,13 @@
 namespace host {
 
 MemorySessionStore::MemorySessionStore(std::size_t max_sessions, std::chrono::seconds idle_timeout,
-                                       Clock clock, std::size_t address_percent)
+                                       Clock clock, std::size_t address_percent, SignInKinds kinds)
     : max_sessions_(std::max<std::size_t>(max_sessions, 1)),
       max_per_address_(std::max<std::size_t>(max_sessions_ * address_percent / 100, 1)),
       idle_timeout_(idle_timeout),
-      clock_(std::move(clock)) {}
+      clock_(std::move(clock)),
+      kinds_(std::move(kinds)),
+      by_rank_(kinds_.size() + 1) {}
 
 std::chrono::steady_clock::time_point MemorySessionStore::Now() const {
   return clock_ ? clock_() : std::chrono::steady_clock::now();
@@ -36,11 +38,11 @@ void MemorySessionStore::Insert(std::string id, Entry entry) {
 }
 
 void MemorySessionStore::DropExpired(std::chrono::steady_clock::time_point now) {
-  // Each list runs from the longest idle, so the sessions past the list's longest timeout are a
-  // prefix; FindLive drops a signed-in visitor's session that its shorter timeout has ended.
-  for (Ids* list : {&anonymous_, &signed_in_}) {
-    const auto timeout =
-        list == &anonymous_ ? idle_timeout_ : std::max(idle_timeout_, kOwnerIdleTimeout);
+  // Each list runs from the longest idle and has one timeout, so its expired sessions are a
+  // prefix.
+  for (std::size_t rank = 0; rank < by_rank_.size(); ++rank) {
+    const auto timeout = IdleTimeoutOf(rank);
+    Ids* list = &by_rank_[rank];
     while (!list->empty()) {
       const auto it = sessions_.find(list->front());
       if (now - it->second.last_active < timeout) break;
@@ -54,7 +56,7 @@ MemorySessionStore::Entry* MemorySessionStore::FindLive(std::string_view id) {
   DropExpired(now);
   const auto it = sessions_.find(std::string(id));
   if (it == sessions_.end()) return nullptr;
-  if (now - it->second.last_active >= IdleTimeoutOf(it->second)) {
+  if (now - it->second.last_active >= IdleTimeoutOf(it->second.rank)) {
     Erase(it);
     return nullptr;
   }
@@ -83,7 +85,12 @@ std::string MemorySessionStore::Create(std::string_view address) {
     EraseId(own->second.front());
   }
   while (sessions_.size() >= max_sessions_) {
-    EraseId(!anonymous_.empty() ? anonymous_.front() : signed_in_.front());
+    for (const Ids& list : by_rank_) {
+      if (!list.empty()) {
+        EraseId(list.front());
+        break;
+      }
+    }
   }
   std::string id = NewId();
   Entry entry;
@@ -105,11 +112,9 @@ bool MemorySessionStore::Set(std::string_view id, std::string_view name, std::st
   Entry* entry = FindLive(id);
   if (entry == nullptr) return false;
   entry->values[text::AsciiLower(name)] = std::move(value);
-  const auto owner = entry->values.find("userid");
-  entry->owner = owner != entry->values.end() && !owner->second.empty();
-  if (const bool signed_in = HoldsLogin(entry->values); signed_in != entry->signed_in) {
+  if (const std::size_t rank = RankOf(kinds_, entry->values); rank != entry->rank) {
     Ids& from = ActivityList(*entry);
-    entry->signed_in = signed_in;
+    entry->rank = rank;
     Ids& to = ActivityList(*entry);
     to.splice(to.end(), from, entry->order);
   }
@@ -125,8 +130,7 @@ std::optional<std::string> MemorySessionStore::Renew(std::string_view id) {
   entry.values = std::move(old->second.values);
   entry.last_active = old->second.last_active;
   entry.address = old->second.address;
-  entry.signed_in = old->second.signed_in;
-  entry.owner = old->second.owner;
+  entry.rank = old->second.rank;
   Erase(old);
   Insert(new_id, std::move(entry));
   return new_id;

@@ -53,4 +53,59 @@ std::unique_ptr<RateLimiter> MakeMemoryRateLimiter(std::string_view /*name*/, st
   return std::make_unique<MemoryRateLimiter>(limit, window, 20'000);
 }
 
+std::optional<std::chrono::system_clock::time_point> LastReached(RateLimiter& limiter,
+                                                                 std::string_view key,
+                                                                 std::chrono::seconds window) {
+  const auto left = limiter.Blocked(key);
+  if (!left) return std::nullopt;
+  return std::chrono::system_clock::now() - (window - *left);
+}
+
+SignInLimiters::SignInLimiters(std::string_view kind, std::size_t per_name_and_address,
+                               std::size_t per_address, const RateLimiterFactory& make)
+    : by_name_and_address(
+          make(std::string(kind) + "-name-address", per_name_and_address, std::chrono::minutes(5))),
+      by_name(make(std::string(kind) + "-name-hour",
+                   std::max(kFailuresPerName, 10 * per_name_and_address), std::chrono::hours(1))),
+      by_address(make(std::string(kind) + "-address", per_address, std::chrono::minutes(1))) {}
+
+SignInAttempt::SignInAttempt(SignInLimiters* limiters, RateLimiter* signins_by_address,
+                             std::string_view kind, std::string_view name, std::string_view address)
+    : limiters_(limiters),
+      signins_(signins_by_address),
+      name_(name),
+      address_(address),
+      signin_key_(std::string(kind) + ' ' + std::string(address)) {
+  // The address first: a name of any length cannot push it out of the compared bytes.
+  name_and_address_.append(address).push_back('\0');
+  name_and_address_.append(name);
+}
+
+std::optional<std::chrono::seconds> SignInAttempt::Blocked() const {
+  std::optional<std::chrono::seconds> longest;
+  const auto consider = [&longest](std::optional<std::chrono::seconds> wait) {
+    if (wait && (!longest || *wait > *longest)) longest = wait;
+  };
+  if (limiters_ != nullptr) {
+    consider(limiters_->by_name_and_address->Blocked(name_and_address_));
+    consider(limiters_->by_name->Blocked(name_));
+    consider(limiters_->by_address->Blocked(address_));
+  }
+  if (signins_ != nullptr) consider(signins_->Blocked(signin_key_));
+  return longest;
+}
+
+void SignInAttempt::Failed() {
+  if (limiters_ == nullptr) return;
+  limiters_->failures.fetch_add(1, std::memory_order_relaxed);
+  limiters_->by_name_and_address->Record(name_and_address_);
+  limiters_->by_name->Record(name_);
+  limiters_->by_address->Record(address_);
+}
+
+void SignInAttempt::Succeeded() {
+  if (limiters_ != nullptr) limiters_->by_name_and_address->Reset(name_and_address_);
+  if (signins_ != nullptr) signins_->Record(signin_key_);
+}
+
 }  // namespace host

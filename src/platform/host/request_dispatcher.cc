@@ -13,6 +13,7 @@
 #include "platform/host/request_error.h"
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
+#include "platform/host/service_unavailable.h"
 #include "platform/host/static_file.h"
 #include "platform/observe/metrics.h"
 
@@ -91,6 +92,8 @@ HttpReply RequestDispatcher::Answer(const HttpRequestData& request) {
   HttpReply reply;
   try {
     reply = Route(request, run);
+  } catch (const ServiceUnavailable& e) {
+    reply = Busy(request, run, e);
   } catch (const RequestError& e) {
     reply = Failure(request, run, 400, e.what());
   } catch (const std::exception& e) {
@@ -131,6 +134,15 @@ HttpReply RequestDispatcher::Failure(const HttpRequestData& request, PageRun& ru
   }
   const std::string id = services_.log.Error(where + ": " + std::string(detail));
   return PlainTextReply(500, "internal error (id " + id + ")");
+}
+
+HttpReply RequestDispatcher::Busy(const HttpRequestData& request, PageRun& run,
+                                  const ServiceUnavailable& busy) {
+  if (run.response.Ended()) return Failure(request, run, 503, busy.what());
+  HttpReply reply = PlainTextReply(503, busy.what());
+  reply.headers.emplace_back("Retry-After",
+                             std::to_string(std::max<long long>(busy.RetryAfter().count(), 1)));
+  return reply;
 }
 
 HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run) {

@@ -1,6 +1,8 @@
 // RequestDispatcher: answers one HTTP request of the web root: runs a host page, sends a static
 // file, or refuses. This is the one place where failures become statuses:
 //   RequestError                → 400, its one-line reason as a plain-text body;
+//   ServiceUnavailable          → 503 with Retry-After, its one-line reason (a full hashing
+//                                 queue: the client may ask again shortly);
 //   any other exception         → 500, "internal error (id ID)", the detail with ID on the log;
 //   after the response ended    → the ended response as it stands; the failure is only logged.
 // Nothing of a page's buffer is sent on error.
@@ -33,6 +35,7 @@
 #include "platform/host/request_builder.h"
 #include "platform/host/server.h"
 #include "platform/host/server_log.h"
+#include "platform/host/service_unavailable.h"
 #include "platform/host/session_store.h"
 #include "platform/host/static_variant.h"
 
@@ -84,6 +87,7 @@ class RequestDispatcher {
                     const std::string& folder, PageRun& run);
   HttpReply Failure(const HttpRequestData& request, PageRun& run, int status,
                     std::string_view detail);
+  HttpReply Busy(const HttpRequestData& request, PageRun& run, const ServiceUnavailable& busy);
 
   SiteServices services_;
   HostPageCache pages_;

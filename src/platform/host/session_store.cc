@@ -3,17 +3,13 @@
 #include "platform/text/ascii.h"
 
 namespace host {
-namespace {
-
-bool NonEmpty(const std::map<std::string, std::string>& values, const std::string& name) {
-  const auto it = values.find(name);
-  return it != values.end() && !it->second.empty();
-}
-
-}  // namespace
-
-bool HoldsLogin(const std::map<std::string, std::string>& values) {
-  return NonEmpty(values, "memberid") || NonEmpty(values, "userid");
+std::size_t RankOf(const SignInKinds& kinds, const std::map<std::string, std::string>& values) {
+  std::size_t rank = 0;
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    const auto it = values.find(kinds[i].key);
+    if (it != values.end() && !it->second.empty()) rank = i + 1;
+  }
+  return rank;
 }
 
 RequestSession::RequestSession(SessionStore& store, std::optional<std::string> cookie_id,

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/host/session.h"
 
@@ -28,9 +29,16 @@ namespace host {
 
 // The name of the session cookie.
 inline constexpr std::string_view kSessionCookieName = "WAPSESSIONID";
-// How long a session of a signed-in back-office owner (one that holds "userid") may stay idle,
-// when that is longer than the store's own idle timeout.
-inline constexpr std::chrono::seconds kOwnerIdleTimeout = std::chrono::minutes(30);
+// What the application tells a store about its sign-ins: a session holding a non-empty value
+// under `key` (lower-case) is signed in, and may stay idle for `idle` when that is longer than
+// the store's own idle timeout. The store knows no names of its own.
+struct SignInKind {
+  std::string key;
+  std::chrono::seconds idle{0};
+};
+// Kinds in the order a full store gives them up: anonymous sessions first, then those of the
+// first kind, …, those of the last kind last.
+using SignInKinds = std::vector<SignInKind>;
 
 // Storage of sessions by id. Implementations are thread-safe. Every operation on a live session
 // counts as activity (restarts its idle timeout); a session idle for longer than the store's
@@ -53,9 +61,9 @@ class SessionStore {
   virtual std::optional<std::string> Renew(std::string_view id) = 0;
 };
 
-// The rule that marks a session as a signed-in visitor's: it holds a non-empty login value, the
-// member login's "memberid" or the back office's "userid". `values` are keyed by lower-case name.
-bool HoldsLogin(const std::map<std::string, std::string>& values);
+// The standing of a session holding `values` (keyed by lower-case name): 0 when it holds no
+// kind's key with a non-empty value, else 1 + the index in `kinds` of the last kind it holds.
+std::size_t RankOf(const SignInKinds& kinds, const std::map<std::string, std::string>& values);
 
 // The Session of one request. Thread-safe (a page could hand it to helper threads), though one
 // request normally uses it on one thread.

@@ -4,8 +4,10 @@
 
 namespace wap {
 
-std::string LocalTimeNow() {
-  const std::time_t now = std::time(nullptr);
+std::string LocalTimeNow() { return LocalTime(std::chrono::system_clock::now()); }
+
+std::string LocalTime(std::chrono::system_clock::time_point when) {
+  const std::time_t now = std::chrono::system_clock::to_time_t(when);
   std::tm local{};
   localtime_r(&now, &local);
   char text[32];

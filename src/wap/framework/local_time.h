@@ -1,11 +1,15 @@
 // The local time as the site's rows store times. Thread-safe.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace wap {
 
 // Now, in the server's local time zone, as YYYY-MM-DD HH:MM:SS.
 std::string LocalTimeNow();
+
+// `when` in the same form.
+std::string LocalTime(std::chrono::system_clock::time_point when);
 
 }  // namespace wap

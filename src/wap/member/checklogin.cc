@@ -23,52 +23,21 @@
 #include "wap/member/home_address.h"
 
 namespace wap {
-namespace {
-
-// The failed-login limits of one attempt: its member name on its site, and its client address.
-class LoginLimits {
- public:
-  LoginLimits(host::RateLimiters* limiters, std::int64_t owner, std::string_view name,
-              std::string address)
-      : limiters_(limiters), name_key_(std::to_string(owner) + ":"), address_(std::move(address)) {
-    name_key_.append(name);
-  }
-
-  // Seconds until this attempt may be checked; std::nullopt when it may be now.
-  std::optional<std::chrono::seconds> Blocked() const {
-    if (limiters_ == nullptr) return std::nullopt;
-    const auto by_name = limiters_->login_by_name->Blocked(name_key_);
-    const auto by_address = limiters_->login_by_address->Blocked(address_);
-    if (by_name && by_address) return std::max(*by_name, *by_address);
-    return by_name ? by_name : by_address;
-  }
-  void Failed() {
-    if (limiters_ == nullptr) return;
-    limiters_->visitor_login_failures.fetch_add(1, std::memory_order_relaxed);
-    limiters_->login_by_name->Record(name_key_);
-    limiters_->login_by_address->Record(address_);
-  }
-  void Succeeded() {
-    if (limiters_ != nullptr) limiters_->login_by_name->Reset(name_key_);
-  }
-
- private:
-  host::RateLimiters* limiters_;
-  std::string name_key_;
-  std::string address_;
-};
-
-}  // namespace
 
 void MemberLoginPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   const std::string name = page.Request().Form().Get("username").value_or("");
   const std::string password = page.Request().Form().Get("password").value_or("");
   const std::int64_t owner = RequireWholeNumber(page.Request().Item("Userid"), "Userid");
-  LoginLimits limits(page.Limiters(), owner, name, page.Request().ServerVariable("REMOTE_ADDR"));
+  // A member name counts on its own site only.
+  host::RateLimiters* limiters = page.Limiters();
+  host::SignInAttempt limits(limiters != nullptr ? &limiters->visitor_logins : nullptr,
+                             limiters != nullptr ? limiters->signins_by_address.get() : nullptr,
+                             "visitor", std::to_string(owner) + ":" + name,
+                             page.Request().ServerVariable("REMOTE_ADDR"));
   if (const auto wait = limits.Blocked()) {
     page.Response().AddHeader("Retry-After", std::to_string(wait->count()));
-    page.Response().Refuse(429, "too many failed logins; try again later");
+    page.Response().Refuse(429, "too many logins; try again later");
     return;
   }
 
@@ -83,13 +52,20 @@ void MemberLoginPage::StartPage(Page& page) {
   if (comparable) {
     rs.Open("select * from web_member where m_Name=? And m_id=? order by id", page.Connection(),
             data::Params{name, owner});
+    bool checked = false;
     for (; !rs.Eof() && !member; rs.MoveNext()) {
       stored = rs.Field("m_password").ToText();
+      checked = checked || backoffice::IsPasswordHash(stored);
       if (backoffice::MatchesStoredPassword(stored, password)) {
         member.emplace(rs.Field("id").ToText(), rs.Field("m_name").ToText());
       }
     }
     rs.Close();
+    // A name with no hashed password costs what a known one does, so that the time of the
+    // answer does not tell which names exist.
+    if (!checked) (void)backoffice::VerifyPassword(backoffice::StandInHash(), password);
+  } else {
+    (void)backoffice::VerifyPassword(backoffice::StandInHash(), password);
   }
   if (!member) {
     limits.Failed();

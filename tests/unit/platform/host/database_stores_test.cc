@@ -2,6 +2,8 @@
 // idle expiry, renewal, the cap per address, the sweep, and the sliding window of a limiter.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <fstream>
 
 #include "platform/data/recordset.h"
@@ -40,7 +42,8 @@ class DatabaseStores : public ::testing::Test {
   data::ConnectionPool pool_{dir_.path()};
   std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
   SiteDb db_{pool_, {"sqlite:site.db", "", "", ""}, [this] { return now_; }};
-  DatabaseSessionStore store_{db_, 3};
+  // Standings as the application gives them: visitors first, owners last and idle longer.
+  DatabaseSessionStore store_{db_, 3, minutes(20), {{"memberid", minutes(20)}, {"userid", minutes(30)}}};
 };
 
 TEST_F(DatabaseStores, SessionsExpireWhenIdleRenewAndStayWithinTheirAddressShare) {
@@ -90,6 +93,22 @@ TEST_F(DatabaseStores, ARequestKeepsAnOwnersSessionForTheOwnersIdleTimeout) {
   EXPECT_EQ(MemberId(visitor), "gone");
   now_ += minutes(31);
   EXPECT_FALSE(store_.Load(owner));
+}
+
+TEST_F(DatabaseStores, AnAddressAtItsShareGivesUpVisitorsBeforeOwners) {
+  DatabaseSessionStore store(db_, 3, minutes(20), {{"memberid", minutes(20)}, {"userid", minutes(30)}});
+  const std::string owner = store.Create("x");
+  ASSERT_TRUE(store.Set(owner, "userid", "1"));
+  std::vector<std::string> members;
+  for (int i = 0; i < 4; ++i) {
+    now_ += seconds(1);
+    members.push_back(store.Create("x"));
+    ASSERT_TRUE(store.Set(members.back(), "memberid", std::to_string(i)));
+  }
+  EXPECT_TRUE(store.Load(owner).has_value());
+  EXPECT_FALSE(store.Load(members[0]).has_value());
+  EXPECT_FALSE(store.Load(members[1]).has_value());
+  EXPECT_TRUE(store.Load(members[3]).has_value());
 }
 
 TEST_F(DatabaseStores, ALimiterCountsEventsOfOneKeyWithinItsWindow) {

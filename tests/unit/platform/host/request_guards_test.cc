@@ -3,6 +3,8 @@
 // cannot push signed-in visitors out of. The rest is tested over HTTP in tests/integration.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <string>
 
 #include "platform/host/path_guard.h"
@@ -57,7 +59,8 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
 
 TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   std::chrono::steady_clock::time_point now{};
-  MemorySessionStore store(3, minutes(20), [&] { return now; }, 100);
+  const SignInKinds kinds = {{"memberid", minutes(20)}, {"userid", minutes(30)}};
+  MemorySessionStore store(3, minutes(20), [&] { return now; }, 100, kinds);
   const auto value = [&store](const std::string& id) {  // "gone" when the session is not live
     const auto values = store.Load(id);
     return values ? values->contains("memberid") ? values->at("memberid") : "" : "gone";
@@ -88,12 +91,31 @@ TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   EXPECT_TRUE(store.Load(e).has_value());
   now += minutes(30);
   EXPECT_FALSE(store.Load(e).has_value());
-  MemorySessionStore shared(100, minutes(20), {}, 10);  // one address: 10, signed in or not
+  MemorySessionStore shared(100, minutes(20), {}, 10, kinds);  // one address: 10, signed in or not
   const std::string other = shared.Create("10.0.0.1");
   std::vector<std::string> own;
   for (int i = 0; i < 30; ++i) shared.Set(own.emplace_back(shared.Create("10.0.0.2")), "userid", "1");
   EXPECT_EQ(shared.Size(), 11u);
   EXPECT_TRUE(shared.Load(other) && shared.Load(own[20]) && !shared.Load(own[19]));
+}
+
+TEST(Sessions, AFullStoreGivesUpAnonymousThenEachSignInKindInTheOrderGiven) {
+  const SignInKinds kinds = {{"memberid", minutes(20)}, {"userid", minutes(30)}};
+  std::chrono::steady_clock::time_point now{};
+  MemorySessionStore store(20, minutes(20), [&] { return now; }, 10, kinds);
+  const std::string owner = store.Create("10.0.0.1");
+  ASSERT_TRUE(store.Set(owner, "userid", "1"));
+  std::vector<std::string> members;
+  for (int i = 0; i < 22; ++i) {  // 11 addresses, all active after the owner
+    now += std::chrono::seconds(1);
+    const std::string id = store.Create("10.0.1." + std::to_string(i / 2));
+    ASSERT_TRUE(store.Set(id, "memberid", std::to_string(i)));
+    members.push_back(id);
+  }
+  EXPECT_TRUE(store.Load(owner).has_value());
+  EXPECT_FALSE(store.Load(members[0]).has_value());  // the longest idle member went
+  EXPECT_TRUE(store.Load(members[21]).has_value());
+  EXPECT_EQ(store.Size(), 20u);
 }
 
 }  // namespace
