@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -60,6 +61,11 @@ ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args
   // messages unless a test asks for its limit (the last value of an option holds).
   args.insert(args.begin(), {"serve", "--root", root.string(), "--listen", "127.0.0.1:0",
                              "--drain-seconds", "0", "--guestbook-rate", "1000000"});
+  // WAPSITE_PAGE_CACHE_MB: the page cache's size for every server a test starts (0: the same
+  // tests with the cache off); a test's own --page-cache-mb, given later, holds.
+  if (const char* cache_mb = std::getenv("WAPSITE_PAGE_CACHE_MB"); cache_mb != nullptr && *cache_mb) {
+    args.insert(args.begin() + 9, {"--page-cache-mb", cache_mb});
+  }
   pid_ = Spawn(output_.path(), args, prefix);
   const std::regex listening("listening on http://[^:]+:([0-9]+)");
   for (auto deadline = std::chrono::steady_clock::now() + 30s; port_ == 0;) {

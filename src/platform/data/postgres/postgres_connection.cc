@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -259,6 +260,36 @@ class PostgresConnection final : public NativeConnection {
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY) {
       throw Failure(result.get());
     }
+  }
+
+  bool Notifies() const override { return true; }
+
+  std::vector<std::string> AwaitNotifications(std::chrono::milliseconds timeout) override {
+    std::vector<std::string> payloads;
+    const auto take = [&] {
+      while (PGnotify* notify = PQnotifies(conn_.get())) {
+        payloads.emplace_back(notify->extra != nullptr ? notify->extra : "");
+        PQfreemem(notify);
+      }
+    };
+    take();
+    if (!payloads.empty()) return payloads;
+    const int socket = PQsocket(conn_.get());
+    if (socket < 0 || PQstatus(conn_.get()) != CONNECTION_OK) {
+      failed_ = true;
+      throw DataError("the connection to the database server is lost");
+    }
+    pollfd waiting{socket, POLLIN, 0};
+    const int ready = ::poll(&waiting, 1, static_cast<int>(timeout.count()));
+    if (ready < 0 && errno != EINTR) throw DataError("cannot wait on the database server");
+    if (ready > 0) {
+      if (PQconsumeInput(conn_.get()) == 0 || PQstatus(conn_.get()) != CONNECTION_OK) {
+        failed_ = true;
+        throw DataError(CleanMessage(PQerrorMessage(conn_.get())));
+      }
+      take();
+    }
+    return payloads;
   }
 
   bool ResetForReuse() noexcept override {
