@@ -118,7 +118,7 @@ INSERT INTO wap_sweeps (name, next_run) VALUES ('expired', 0) ON CONFLICT DO NOT
 
 -- Change signals: each change of a member site's row announces its member (userid), so that
 -- every instance serving the site drops the pages it kept of that member.
-CREATE FUNCTION wap_announce_change() RETURNS trigger LANGUAGE plpgsql AS $$
+CREATE OR REPLACE FUNCTION wap_announce_change() RETURNS trigger LANGUAGE plpgsql AS $$
 DECLARE
   old_member bigint;
   new_member bigint;
@@ -140,19 +140,19 @@ BEGIN
   RETURN NULL;
 END;
 $$;
-CREATE TRIGGER wap_classes_changed AFTER INSERT OR UPDATE OR DELETE ON wap_classes
+CREATE OR REPLACE TRIGGER wap_classes_changed AFTER INSERT OR UPDATE OR DELETE ON wap_classes
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_contents_changed AFTER INSERT OR UPDATE OR DELETE ON wap_contents
+CREATE OR REPLACE TRIGGER wap_contents_changed AFTER INSERT OR UPDATE OR DELETE ON wap_contents
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_setting_changed AFTER INSERT OR UPDATE OR DELETE ON wap_setting
+CREATE OR REPLACE TRIGGER wap_setting_changed AFTER INSERT OR UPDATE OR DELETE ON wap_setting
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER web_member_changed AFTER INSERT OR UPDATE OR DELETE ON web_member
+CREATE OR REPLACE TRIGGER web_member_changed AFTER INSERT OR UPDATE OR DELETE ON web_member
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_product_changed AFTER INSERT OR UPDATE OR DELETE ON wap_product
+CREATE OR REPLACE TRIGGER wap_product_changed AFTER INSERT OR UPDATE OR DELETE ON wap_product
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_lyb_changed AFTER INSERT OR UPDATE OR DELETE ON wap_lyb
+CREATE OR REPLACE TRIGGER wap_lyb_changed AFTER INSERT OR UPDATE OR DELETE ON wap_lyb
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_owners_changed AFTER INSERT OR UPDATE OR DELETE ON wap_owners
+CREATE OR REPLACE TRIGGER wap_owners_changed AFTER INSERT OR UPDATE OR DELETE ON wap_owners
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
 
 -- The schema's version; `wapsite upgrade` brings an older database up to it.

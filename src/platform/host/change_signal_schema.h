@@ -15,70 +15,70 @@
 
 namespace host {
 
-// The statements that add the signals to a database of schema version 3; the schema files hold
-// the same.
+// The statements that add the signals to a database of schema version 3 (idempotent; PostgreSQL
+// 14 or later); the schema files hold the same.
 inline constexpr std::string_view kChangeSignalsSqlite = R"sql(
-CREATE TABLE wap_changes (
+CREATE TABLE IF NOT EXISTS wap_changes (
   seq    INTEGER PRIMARY KEY AUTOINCREMENT,
   userid INTEGER
 );
-CREATE TRIGGER wap_changes_kept AFTER INSERT ON wap_changes BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_changes_kept AFTER INSERT ON wap_changes BEGIN
   DELETE FROM wap_changes WHERE seq <= NEW.seq - 1000;
 END;
-CREATE TRIGGER wap_classes_ins AFTER INSERT ON wap_classes BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_classes_ins AFTER INSERT ON wap_classes BEGIN
   INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
-CREATE TRIGGER wap_classes_upd AFTER UPDATE ON wap_classes BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_classes_upd AFTER UPDATE ON wap_classes BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid);
   INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
-CREATE TRIGGER wap_classes_del AFTER DELETE ON wap_classes BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_classes_del AFTER DELETE ON wap_classes BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
-CREATE TRIGGER wap_contents_ins AFTER INSERT ON wap_contents BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_contents_ins AFTER INSERT ON wap_contents BEGIN
   INSERT INTO wap_changes (userid) VALUES ((SELECT userid FROM wap_classes WHERE id = NEW.cid)); END;
-CREATE TRIGGER wap_contents_upd AFTER UPDATE ON wap_contents BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_contents_upd AFTER UPDATE ON wap_contents BEGIN
   INSERT INTO wap_changes (userid) VALUES ((SELECT userid FROM wap_classes WHERE id = OLD.cid));
   INSERT INTO wap_changes (userid) SELECT (SELECT userid FROM wap_classes WHERE id = NEW.cid)
     WHERE NEW.cid IS NOT OLD.cid; END;
-CREATE TRIGGER wap_contents_del AFTER DELETE ON wap_contents BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_contents_del AFTER DELETE ON wap_contents BEGIN
   INSERT INTO wap_changes (userid) VALUES ((SELECT userid FROM wap_classes WHERE id = OLD.cid)); END;
-CREATE TRIGGER wap_setting_ins AFTER INSERT ON wap_setting BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_setting_ins AFTER INSERT ON wap_setting BEGIN
   INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
-CREATE TRIGGER wap_setting_upd AFTER UPDATE ON wap_setting BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_setting_upd AFTER UPDATE ON wap_setting BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid);
   INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
-CREATE TRIGGER wap_setting_del AFTER DELETE ON wap_setting BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_setting_del AFTER DELETE ON wap_setting BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
-CREATE TRIGGER web_member_ins AFTER INSERT ON web_member BEGIN
+CREATE TRIGGER IF NOT EXISTS web_member_ins AFTER INSERT ON web_member BEGIN
   INSERT INTO wap_changes (userid) VALUES (NEW.m_id); END;
-CREATE TRIGGER web_member_upd AFTER UPDATE ON web_member BEGIN
+CREATE TRIGGER IF NOT EXISTS web_member_upd AFTER UPDATE ON web_member BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.m_id);
   INSERT INTO wap_changes (userid) SELECT NEW.m_id WHERE NEW.m_id IS NOT OLD.m_id; END;
-CREATE TRIGGER web_member_del AFTER DELETE ON web_member BEGIN
+CREATE TRIGGER IF NOT EXISTS web_member_del AFTER DELETE ON web_member BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.m_id); END;
-CREATE TRIGGER wap_product_ins AFTER INSERT ON wap_product BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_product_ins AFTER INSERT ON wap_product BEGIN
   INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
-CREATE TRIGGER wap_product_upd AFTER UPDATE ON wap_product BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_product_upd AFTER UPDATE ON wap_product BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid);
   INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
-CREATE TRIGGER wap_product_del AFTER DELETE ON wap_product BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_product_del AFTER DELETE ON wap_product BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
-CREATE TRIGGER wap_lyb_ins AFTER INSERT ON wap_lyb BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_lyb_ins AFTER INSERT ON wap_lyb BEGIN
   INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
-CREATE TRIGGER wap_lyb_upd AFTER UPDATE ON wap_lyb BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_lyb_upd AFTER UPDATE ON wap_lyb BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid);
   INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
-CREATE TRIGGER wap_lyb_del AFTER DELETE ON wap_lyb BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_lyb_del AFTER DELETE ON wap_lyb BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
-CREATE TRIGGER wap_owners_ins AFTER INSERT ON wap_owners BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_owners_ins AFTER INSERT ON wap_owners BEGIN
   INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
-CREATE TRIGGER wap_owners_upd AFTER UPDATE ON wap_owners BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_owners_upd AFTER UPDATE ON wap_owners BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid);
   INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
-CREATE TRIGGER wap_owners_del AFTER DELETE ON wap_owners BEGIN
+CREATE TRIGGER IF NOT EXISTS wap_owners_del AFTER DELETE ON wap_owners BEGIN
   INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
 )sql";
 
 inline constexpr std::string_view kChangeSignalsPostgres = R"sql(
-CREATE FUNCTION wap_announce_change() RETURNS trigger LANGUAGE plpgsql AS $$
+CREATE OR REPLACE FUNCTION wap_announce_change() RETURNS trigger LANGUAGE plpgsql AS $$
 DECLARE
   old_member bigint;
   new_member bigint;
@@ -100,19 +100,19 @@ BEGIN
   RETURN NULL;
 END;
 $$;
-CREATE TRIGGER wap_classes_changed AFTER INSERT OR UPDATE OR DELETE ON wap_classes
+CREATE OR REPLACE TRIGGER wap_classes_changed AFTER INSERT OR UPDATE OR DELETE ON wap_classes
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_contents_changed AFTER INSERT OR UPDATE OR DELETE ON wap_contents
+CREATE OR REPLACE TRIGGER wap_contents_changed AFTER INSERT OR UPDATE OR DELETE ON wap_contents
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_setting_changed AFTER INSERT OR UPDATE OR DELETE ON wap_setting
+CREATE OR REPLACE TRIGGER wap_setting_changed AFTER INSERT OR UPDATE OR DELETE ON wap_setting
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER web_member_changed AFTER INSERT OR UPDATE OR DELETE ON web_member
+CREATE OR REPLACE TRIGGER web_member_changed AFTER INSERT OR UPDATE OR DELETE ON web_member
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_product_changed AFTER INSERT OR UPDATE OR DELETE ON wap_product
+CREATE OR REPLACE TRIGGER wap_product_changed AFTER INSERT OR UPDATE OR DELETE ON wap_product
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_lyb_changed AFTER INSERT OR UPDATE OR DELETE ON wap_lyb
+CREATE OR REPLACE TRIGGER wap_lyb_changed AFTER INSERT OR UPDATE OR DELETE ON wap_lyb
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
-CREATE TRIGGER wap_owners_changed AFTER INSERT OR UPDATE OR DELETE ON wap_owners
+CREATE OR REPLACE TRIGGER wap_owners_changed AFTER INSERT OR UPDATE OR DELETE ON wap_owners
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
 )sql";
 

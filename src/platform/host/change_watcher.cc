@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <optional>
+#include <stdexcept>
 #include <exception>
 #include <string>
 #include <vector>
@@ -74,6 +75,7 @@ void ChangeWatcher::OpenSqlite() {
     sqlite_ = data::OpenNativeConnection(settings_, base_folder_);
     data_version_ = FirstInteger(*sqlite_, "PRAGMA data_version");
     last_seq_ = FirstInteger(*sqlite_, "select max(seq) from wap_changes");
+    if (!sqlite_->ResetForReuse()) throw std::runtime_error("cannot end the first reads");
     cache_.EverythingChanged();
     live_.store(true, std::memory_order_release);
     if (reported_) log_.Note("page cache: following the database's changes again");
@@ -119,12 +121,21 @@ void ChangeWatcher::Poll() {
   }
   try {
     const std::int64_t version = FirstInteger(*sqlite_, "PRAGMA data_version");
-    if (version == data_version_) return;
-    data_version_ = version;
-    ReadSqliteChanges();
+    if (version != data_version_) {
+      data_version_ = version;
+      ReadSqliteChanges();
+    }
   } catch (const std::exception& e) {
     sqlite_.reset();
     Lost(e.what());
+    return;
+  }
+  // Every statement ended, so that no read transaction holds an old snapshot until the next
+  // poll; a database file replaced since it was opened (a restore) is opened again, and then
+  // every kept page goes.
+  if (!sqlite_->ResetForReuse() || !sqlite_->StillUsable()) {
+    sqlite_.reset();
+    OpenSqlite();
   }
 }
 
