@@ -272,8 +272,10 @@ int Serve(const ServeSettings& settings) {
       return 1;
     }
   }
+  // The watcher also lets PostgreSQL connections keep paging's counts and key lists, so it runs
+  // with the cache off too.
   std::unique_ptr<host::ChangeWatcher> changes;
-  if (page_cache.Enabled()) {
+  {
     try {
       changes = std::make_unique<host::ChangeWatcher>(ReadSiteSettings(root), root, page_cache,
                                                       log);

@@ -77,9 +77,11 @@ class PageCache : public ::testing::Test {
       std::this_thread::sleep_for(20ms);
     }
   }
-  // Reads `target` until a read is answered from the cache (the page is kept).
+  // Reads `target` until a read is answered from the cache (the page is kept). On PostgreSQL the
+  // cache is used once the server listens for changes, which it starts doing as it starts.
   void Warm(const std::string& target) {
-    for (int i = 0; i < 5; ++i) {
+    for (const auto deadline = std::chrono::steady_clock::now() + 5s;
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
       const double hits = Metric(metrics_port_, "wapsite_page_cache_hits_total");
       Get(server_->Port(), target);
       if (Metric(metrics_port_, "wapsite_page_cache_hits_total") > hits) return;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/data/change_epoch.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/native_connection.h"
 #include "platform/host/rendered_page_cache.h"
@@ -58,6 +59,7 @@ ChangeWatcher::~ChangeWatcher() {
     }
     stop_signal_.notify_all();
     listener_.join();
+    data::SetChangesFollowed(false);
   }
 }
 
@@ -151,11 +153,13 @@ void ChangeWatcher::Listen() {
         connection->RunScript("LISTEN wap_changes");
         // Whatever changed while no one listened is unknown.
         cache_.EverythingChanged();
+        data::SetChangesFollowed(true);
         live_.store(true, std::memory_order_release);
         if (reported_) log_.Note("page cache: following the database's changes again");
         reported_ = false;
       }
       for (const std::string& payload : connection->AwaitNotifications(kListenWait)) {
+        data::BumpChangeEpoch();
         std::int64_t userid = 0;
         bool told = !payload.empty() && payload.size() < 19;
         for (const char c : payload) {
@@ -173,6 +177,7 @@ void ChangeWatcher::Listen() {
       }
     } catch (const std::exception& e) {
       connection.reset();
+      data::SetChangesFollowed(false);
       Lost(e.what());
       pause = true;
     }

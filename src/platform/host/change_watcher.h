@@ -8,7 +8,9 @@
 //     told or rows were missed. So a change committed before a request arrives is seen by it.
 //   PostgreSQL: a thread of its own listens on channel "wap_changes" and hands each payload to
 //     the cache as it arrives (within a few milliseconds of the commit); Poll does nothing. A lost
-//     connection drops the whole cache and is opened again (every second until it answers).
+//     connection drops the whole cache and is opened again (every second until it answers). The
+//     same signal moves the data layer's change epoch (data/change_epoch.h), so that PostgreSQL
+//     connections keep the counts and key lists of paging as SQLite's do.
 // While the watcher cannot vouch for the cache (not yet listening, connection lost, a database
 // without the signals), Live() is false and the cache must be neither read nor filled.
 //

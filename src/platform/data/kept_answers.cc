@@ -1,4 +1,4 @@
-#include "platform/data/sqlite/kept_answers.h"
+#include "platform/data/kept_answers.h"
 
 namespace data {
 
