@@ -15,6 +15,7 @@
 
 #include "platform/fs/file_handles.h"
 #include "platform/fs/wildcard.h"
+#include "platform/host/page_reads.h"
 
 namespace fso {
 namespace {
@@ -22,7 +23,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // `path` with every "\" turned into "/", the only separator the disk knows.
+// Every operation passes its paths through here. A page whose run looks at the file system depends
+// on files the page cache does not watch: such a run is never kept (host/page_reads.h).
 std::string DiskPath(std::string_view path) {
+  if (host::PageReads* reads = host::PageReads::Current()) {
+    reads->MarkUncacheable("used the file system");
+  }
   std::string disk(path);
   for (char& c : disk) {
     if (c == '\\') c = '/';
