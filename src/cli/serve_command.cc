@@ -1,8 +1,8 @@
 // `wapsite serve`: serves a web root over HTTP until SIGINT or SIGTERM; SIGHUP reloads (see the
 // command's description). Its options may come from a configuration file (--config).
-#include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -17,10 +17,10 @@
 #include "cli/commands.h"
 #include "cli/config_file.h"
 #include "cli/schema_upgrade.h"
-#include "cli/site_database.h"
 #include "cli/service_notifier.h"
-#include "cli/signal_watcher.h"
 #include "cli/session_services.h"
+#include "cli/signal_watcher.h"
+#include "cli/site_database.h"
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
 #include "platform/host/change_watcher.h"
@@ -33,9 +33,9 @@
 #include "platform/host/request_dispatcher.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
-#include "wap/framework/db_settings.h"
 #include "platform/observe/journal.h"
 #include "platform/observe/metrics.h"
+#include "wap/framework/db_settings.h"
 
 namespace cli {
 namespace {
@@ -277,8 +277,8 @@ int Serve(const ServeSettings& settings) {
   std::unique_ptr<host::ChangeWatcher> changes;
   {
     try {
-      changes = std::make_unique<host::ChangeWatcher>(ReadSiteSettings(root), root, page_cache,
-                                                      log);
+      changes =
+          std::make_unique<host::ChangeWatcher>(ReadSiteSettings(root), root, page_cache, log);
     } catch (const std::exception& e) {
       log.Note(std::string("page cache: off: ") + e.what());
     }

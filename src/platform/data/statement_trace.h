@@ -57,8 +57,7 @@ std::unique_ptr<ResultRows> TraceStatement(StatementTrace& trace, std::string_vi
                                            std::span<const Param> params,
                                            std::unique_ptr<ResultRows> rows);
 // The same for a statement whose answer is kept integers (no rows to look at).
-void TraceKeptStatement(StatementTrace& trace, std::string_view sql,
-                        std::span<const Param> params);
+void TraceKeptStatement(StatementTrace& trace, std::string_view sql, std::span<const Param> params);
 
 // The index of the placeholder of the statement's "where userid=?" / "and userid=?" condition,
 // or -1 when it has none (or holds an "or", which could widen it). Exposed for tests.

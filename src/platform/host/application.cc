@@ -19,7 +19,8 @@ std::optional<std::string> Application::Get(std::string_view name) const {
 }
 
 void Application::Set(std::string_view name, std::string value) {
-  if (PageReads* reads = PageReads::Current()) reads->MarkUncacheable("stored an application value");
+  if (PageReads* reads = PageReads::Current())
+    reads->MarkUncacheable("stored an application value");
   std::unique_lock lock(mutex_);
   values_[text::AsciiLower(name)] = std::move(value);
 }

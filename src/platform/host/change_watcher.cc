@@ -2,9 +2,9 @@
 
 #include <array>
 #include <chrono>
+#include <exception>
 #include <optional>
 #include <stdexcept>
-#include <exception>
 #include <string>
 #include <vector>
 

@@ -53,9 +53,9 @@ class ChangeWatcher {
   bool Live() const { return live_.load(std::memory_order_acquire); }
 
  private:
-  void OpenSqlite();                 // requires mutex_
-  void ReadSqliteChanges();          // requires mutex_; throws DataError
-  void Listen();                     // the PostgreSQL thread
+  void OpenSqlite();                  // requires mutex_
+  void ReadSqliteChanges();           // requires mutex_; throws DataError
+  void Listen();                      // the PostgreSQL thread
   void Lost(const std::string& why);  // not live; everything dropped; logged once per loss
 
   const data::ConnectionSettings settings_;

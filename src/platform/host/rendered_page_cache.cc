@@ -65,9 +65,8 @@ HttpReply RenderedPageCache::Answer(const Entry& entry,
   reply.status = entry.status;
   reply.headers = entry.headers;
   if (entry.expires_offset) {
-    const auto at = reply.headers.begin() +
-                    static_cast<std::ptrdiff_t>(std::min(entry.expires_position,
-                                                         reply.headers.size()));
+    const auto at = reply.headers.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                entry.expires_position, reply.headers.size()));
     reply.headers.emplace(at, "Expires", HttpDate(now + *entry.expires_offset));
   }
   reply.body = entry.body;
@@ -151,9 +150,8 @@ void RenderedPageCache::Store(const std::string& page_key, const std::vector<Val
     }
   }
   std::vector<Shape>& shapes = shapes_[page_key];
-  const bool known = std::any_of(shapes.begin(), shapes.end(), [&](const Shape& shape) {
-    return SameShape(shape.reads, reads);
-  });
+  const bool known = std::any_of(shapes.begin(), shapes.end(),
+                                 [&](const Shape& shape) { return SameShape(shape.reads, reads); });
   if (!known) {
     if (shapes.size() >= kMaxShapesPerPage) return;
     Shape shape;
@@ -196,4 +194,3 @@ RenderedPageCache::Stats RenderedPageCache::GetStats() const {
 }
 
 }  // namespace host
-

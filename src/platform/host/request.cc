@@ -40,7 +40,8 @@ std::optional<std::string> Request::FindServerVariable(std::string_view name) co
 
 std::string Request::ServerVariable(std::string_view name) const {
   std::optional<std::string> found = FindServerVariable(name);
-  if (PageReads* reads = PageReads::Current()) reads->Note(ReadSource::kServerVariable, name, found);
+  if (PageReads* reads = PageReads::Current())
+    reads->Note(ReadSource::kServerVariable, name, found);
   return found.value_or(std::string());
 }
 

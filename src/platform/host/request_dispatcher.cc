@@ -11,9 +11,9 @@
 
 #include "platform/data/statement_trace.h"
 #include "platform/host/host_page_runner.h"
+#include "platform/host/mime_types.h"
 #include "platform/host/page_cache_support.h"
 #include "platform/host/page_reads.h"
-#include "platform/host/mime_types.h"
 #include "platform/host/path_guard.h"
 #include "platform/host/reply_builder.h"
 #include "platform/host/request.h"
@@ -224,9 +224,13 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   data::StatementTrace trace;
   RecordingSession recording_session(*run.session);
   Server server(services_.web_root, folder, services_.objects);
-  ScriptingContext context{services_.application, page_request, run.response,
+  ScriptingContext context{services_.application,
+                           page_request,
+                           run.response,
                            keep ? static_cast<Session&>(recording_session) : *run.session,
-                           server, services_.connections, services_.limiters};
+                           server,
+                           services_.connections,
+                           services_.limiters};
   const auto rendered_at = std::chrono::system_clock::now();
   {
     const PageReads::Scope record_reads(keep ? &reads : nullptr);
@@ -241,13 +245,11 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
                              ": the page set a response header that is "
                              "not valid (a line break or control character)");
   if (keep && !reads.Uncacheable() && !trace.wrote && !new_cookie) {
-    const bool sets_cookie =
-        std::any_of(reply->headers.begin(), reply->headers.end(), [](const auto& header) {
-          return text::EqualsIgnoreCase(header.first, "Set-Cookie");
-        });
+    const bool sets_cookie = std::any_of(
+        reply->headers.begin(), reply->headers.end(),
+        [](const auto& header) { return text::EqualsIgnoreCase(header.first, "Set-Cookie"); });
     if (!sets_cookie) {
-      cache->Store(page_key, reads.Reads(), trace, changes_before, *reply, rendered_at,
-                   expires_at);
+      cache->Store(page_key, reads.Reads(), trace, changes_before, *reply, rendered_at, expires_at);
     }
   }
   return std::move(*reply);
