@@ -116,6 +116,45 @@ CREATE TABLE IF NOT EXISTS wap_sweeps (
 );
 INSERT INTO wap_sweeps (name, next_run) VALUES ('expired', 0) ON CONFLICT DO NOTHING;
 
+-- Change signals: each change of a member site's row announces its member (userid), so that
+-- every instance serving the site drops the pages it kept of that member.
+CREATE OR REPLACE FUNCTION wap_announce_change() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+  old_member bigint;
+  new_member bigint;
+BEGIN
+  IF TG_TABLE_NAME = 'wap_contents' THEN
+    IF TG_OP <> 'INSERT' THEN SELECT userid INTO old_member FROM wap_classes WHERE id = OLD.cid; END IF;
+    IF TG_OP <> 'DELETE' THEN SELECT userid INTO new_member FROM wap_classes WHERE id = NEW.cid; END IF;
+  ELSIF TG_TABLE_NAME = 'web_member' THEN
+    IF TG_OP <> 'INSERT' THEN old_member := OLD.m_id; END IF;
+    IF TG_OP <> 'DELETE' THEN new_member := NEW.m_id; END IF;
+  ELSE
+    IF TG_OP <> 'INSERT' THEN old_member := OLD.userid; END IF;
+    IF TG_OP <> 'DELETE' THEN new_member := NEW.userid; END IF;
+  END IF;
+  IF TG_OP <> 'INSERT' THEN PERFORM pg_notify('wap_changes', coalesce(old_member::text, '')); END IF;
+  IF TG_OP <> 'DELETE' AND (TG_OP = 'INSERT' OR new_member IS DISTINCT FROM old_member) THEN
+    PERFORM pg_notify('wap_changes', coalesce(new_member::text, ''));
+  END IF;
+  RETURN NULL;
+END;
+$$;
+CREATE OR REPLACE TRIGGER wap_classes_changed AFTER INSERT OR UPDATE OR DELETE ON wap_classes
+  FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
+CREATE OR REPLACE TRIGGER wap_contents_changed AFTER INSERT OR UPDATE OR DELETE ON wap_contents
+  FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
+CREATE OR REPLACE TRIGGER wap_setting_changed AFTER INSERT OR UPDATE OR DELETE ON wap_setting
+  FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
+CREATE OR REPLACE TRIGGER web_member_changed AFTER INSERT OR UPDATE OR DELETE ON web_member
+  FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
+CREATE OR REPLACE TRIGGER wap_product_changed AFTER INSERT OR UPDATE OR DELETE ON wap_product
+  FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
+CREATE OR REPLACE TRIGGER wap_lyb_changed AFTER INSERT OR UPDATE OR DELETE ON wap_lyb
+  FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
+CREATE OR REPLACE TRIGGER wap_owners_changed AFTER INSERT OR UPDATE OR DELETE ON wap_owners
+  FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
+
 -- The schema's version; `wapsite upgrade` brings an older database up to it.
 CREATE TABLE wapsite_schema (version integer NOT NULL);
-INSERT INTO wapsite_schema (version) VALUES (3);
+INSERT INTO wapsite_schema (version) VALUES (4);

@@ -116,6 +116,66 @@ CREATE TABLE IF NOT EXISTS wap_sweeps (
 );
 INSERT INTO wap_sweeps (name, next_run) VALUES ('expired', 0) ON CONFLICT DO NOTHING;
 
+-- Change signals: each change of a member site's row announces its member (userid), so that
+-- every instance serving the site drops the pages it kept of that member.
+CREATE TABLE IF NOT EXISTS wap_changes (
+  seq    INTEGER PRIMARY KEY AUTOINCREMENT,
+  userid INTEGER
+);
+CREATE TRIGGER IF NOT EXISTS wap_changes_kept AFTER INSERT ON wap_changes BEGIN
+  DELETE FROM wap_changes WHERE seq <= NEW.seq - 1000;
+END;
+CREATE TRIGGER IF NOT EXISTS wap_classes_ins AFTER INSERT ON wap_classes BEGIN
+  INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_classes_upd AFTER UPDATE ON wap_classes BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid);
+  INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
+CREATE TRIGGER IF NOT EXISTS wap_classes_del AFTER DELETE ON wap_classes BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_contents_ins AFTER INSERT ON wap_contents BEGIN
+  INSERT INTO wap_changes (userid) VALUES ((SELECT userid FROM wap_classes WHERE id = NEW.cid)); END;
+CREATE TRIGGER IF NOT EXISTS wap_contents_upd AFTER UPDATE ON wap_contents BEGIN
+  INSERT INTO wap_changes (userid) VALUES ((SELECT userid FROM wap_classes WHERE id = OLD.cid));
+  INSERT INTO wap_changes (userid) SELECT (SELECT userid FROM wap_classes WHERE id = NEW.cid)
+    WHERE NEW.cid IS NOT OLD.cid; END;
+CREATE TRIGGER IF NOT EXISTS wap_contents_del AFTER DELETE ON wap_contents BEGIN
+  INSERT INTO wap_changes (userid) VALUES ((SELECT userid FROM wap_classes WHERE id = OLD.cid)); END;
+CREATE TRIGGER IF NOT EXISTS wap_setting_ins AFTER INSERT ON wap_setting BEGIN
+  INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_setting_upd AFTER UPDATE ON wap_setting BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid);
+  INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
+CREATE TRIGGER IF NOT EXISTS wap_setting_del AFTER DELETE ON wap_setting BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
+CREATE TRIGGER IF NOT EXISTS web_member_ins AFTER INSERT ON web_member BEGIN
+  INSERT INTO wap_changes (userid) VALUES (NEW.m_id); END;
+CREATE TRIGGER IF NOT EXISTS web_member_upd AFTER UPDATE ON web_member BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.m_id);
+  INSERT INTO wap_changes (userid) SELECT NEW.m_id WHERE NEW.m_id IS NOT OLD.m_id; END;
+CREATE TRIGGER IF NOT EXISTS web_member_del AFTER DELETE ON web_member BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.m_id); END;
+CREATE TRIGGER IF NOT EXISTS wap_product_ins AFTER INSERT ON wap_product BEGIN
+  INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_product_upd AFTER UPDATE ON wap_product BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid);
+  INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
+CREATE TRIGGER IF NOT EXISTS wap_product_del AFTER DELETE ON wap_product BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_lyb_ins AFTER INSERT ON wap_lyb BEGIN
+  INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_lyb_upd AFTER UPDATE ON wap_lyb BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid);
+  INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
+CREATE TRIGGER IF NOT EXISTS wap_lyb_del AFTER DELETE ON wap_lyb BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_owners_ins AFTER INSERT ON wap_owners BEGIN
+  INSERT INTO wap_changes (userid) VALUES (NEW.userid); END;
+CREATE TRIGGER IF NOT EXISTS wap_owners_upd AFTER UPDATE ON wap_owners BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid);
+  INSERT INTO wap_changes (userid) SELECT NEW.userid WHERE NEW.userid IS NOT OLD.userid; END;
+CREATE TRIGGER IF NOT EXISTS wap_owners_del AFTER DELETE ON wap_owners BEGIN
+  INSERT INTO wap_changes (userid) VALUES (OLD.userid); END;
+
 -- The schema's version; `wapsite upgrade` brings an older database up to it.
 CREATE TABLE wapsite_schema (version INTEGER NOT NULL);
-INSERT INTO wapsite_schema (version) VALUES (3);
+INSERT INTO wapsite_schema (version) VALUES (4);

@@ -10,6 +10,7 @@
 #include "platform/data/recordset.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
+#include "platform/host/change_signal_schema.h"
 #include "platform/host/site_tables.h"
 
 namespace cli {
@@ -45,6 +46,8 @@ constexpr Step kSteps[] = {
     // The host's tables of sessions and throttling counters shared by several instances; the same
     // statements on both engines.
     {3, host::kSiteTablesUpgrade.data(), host::kSiteTablesUpgrade.data()},
+    // Change signals: triggers announce the member of every changed row of a site.
+    {4, host::kChangeSignalsSqlite.data(), host::kChangeSignalsPostgres.data()},
 };
 static_assert(std::size(kSteps) + 1 == kSchemaVersion, "one step per version after the first");
 

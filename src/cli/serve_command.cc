@@ -1,8 +1,8 @@
 // `wapsite serve`: serves a web root over HTTP until SIGINT or SIGTERM; SIGHUP reloads (see the
 // command's description). Its options may come from a configuration file (--config).
-#include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -18,24 +18,26 @@
 #include "cli/commands.h"
 #include "cli/config_file.h"
 #include "cli/schema_upgrade.h"
-#include "cli/site_database.h"
 #include "cli/service_notifier.h"
-#include "cli/signal_watcher.h"
 #include "cli/session_services.h"
+#include "cli/signal_watcher.h"
+#include "cli/site_database.h"
 #include "platform/data/connection_pool.h"
 #include "platform/host/application.h"
+#include "platform/host/change_watcher.h"
 #include "platform/host/health_checks.h"
 #include "platform/host/http_server.h"
 #include "platform/host/metrics_listener.h"
 #include "platform/host/rate_limiter.h"
+#include "platform/host/rendered_page_cache.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
 #include "platform/host/server_log.h"
 #include "platform/host/session_store.h"
-#include "wap/framework/db_settings.h"
-#include "wap/framework/deck_budget.h"
 #include "platform/observe/journal.h"
 #include "platform/observe/metrics.h"
+#include "wap/framework/db_settings.h"
+#include "wap/framework/deck_budget.h"
 
 namespace cli {
 namespace {
@@ -71,6 +73,8 @@ struct ServeSettings {
   std::string sessions = "memory";
   double drain_seconds = 5;
   bool log_health = false;
+  // Rendered visitor pages kept between requests, in MiB; 0: none.
+  std::size_t page_cache_mb = 32;
 };
 
 // The metrics of a serving server: its own counts and readings of its parts.
@@ -262,11 +266,23 @@ int Serve(const ServeSettings& settings) {
     note << "draining: /readyz answers 503; stopping in " << settings.drain_seconds << " s";
     log.Note(note.str());
   };
+  // Kept pages, and the watcher that drops them when the site's rows change.
+  host::RenderedPageCache page_cache(settings.page_cache_mb * 1024 * 1024);
   // Metrics, when asked for: counted by the server, served on a listener of their own.
   std::unique_ptr<observe::Metrics> metrics;
   std::unique_ptr<host::MetricsListener> metrics_listener;
   if (!settings.metrics_listen.empty()) {
     metrics = NewMetrics(*shared, connections);
+    using Type = observe::Metrics::Type;
+    metrics->AddReading("wapsite_page_cache_hits_total", Type::kCounter,
+                        "Visitor pages answered from the page cache.",
+                        [&page_cache] { return double(page_cache.GetStats().hits); });
+    metrics->AddReading("wapsite_page_cache_misses_total", Type::kCounter,
+                        "Visitor pages looked for in the page cache and run.",
+                        [&page_cache] { return double(page_cache.GetStats().misses); });
+    metrics->AddReading("wapsite_page_cache_bytes", Type::kGauge,
+                        "Memory counted to the pages kept in the page cache.",
+                        [&page_cache] { return double(page_cache.GetStats().bytes); });
     host::HttpServerOptions at;
     try {
       ParseListen(settings.metrics_listen, at);
@@ -278,13 +294,26 @@ int Serve(const ServeSettings& settings) {
       return 1;
     }
   }
-  host::RequestDispatcher dispatcher(
-      {root, &CreateObjectByName, application, shared->Sessions(), connections, log,
-       settings.max_fields, &shared->Limiters(), settings.secure_cookies, metrics.get(),
-       // A site's pictures: as WBMP for handsets that show only it.
-       [&root](const host::HttpRequestData& r, const host::StaticFileChoice& file) {
-         return backoffice::images::PictureVariant(r, root, file);
-       }});
+  // The watcher also lets PostgreSQL connections keep paging's counts and key lists, so it runs
+  // with the cache off too.
+  std::unique_ptr<host::ChangeWatcher> changes;
+  {
+    try {
+      changes =
+          std::make_unique<host::ChangeWatcher>(ReadSiteSettings(root), root, page_cache, log);
+    } catch (const std::exception& e) {
+      log.Note(std::string("page cache: off: ") + e.what());
+    }
+  }
+  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, shared->Sessions(),
+                                      connections, log, settings.max_fields, &shared->Limiters(),
+                                      settings.secure_cookies, metrics.get(),
+                                      // A site's pictures: as WBMP for handsets that show only it.
+                                      [&root](const host::HttpRequestData& r,
+                                              const host::StaticFileChoice& file) {
+                                        return backoffice::images::PictureVariant(r, root, file);
+                                      },
+                                      &page_cache, changes.get()});
   host::HttpServer server(
       options,
       [&dispatcher, &health](const host::HttpRequestData& r) {
@@ -321,6 +350,7 @@ int Serve(const ServeSettings& settings) {
       }
     }
     wap::ForgetDBSettings(application);
+    page_cache.EverythingChanged();
     connections.CloseIdle();
     log.Note("reloaded: log files reopened, conn.asp is read again");
     notifier.Ready(status);
@@ -388,6 +418,12 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                    "Threads that run host pages (a page waiting on its database holds one)")
       ->capture_default_str()
       ->check(CLI::Range(1, 1024));
+  serve
+      ->add_option("--page-cache-mb", settings->page_cache_mb,
+                   "Memory for rendered visitor pages kept between requests (MiB; 0: none); a "
+                   "kept page is dropped as soon as a row of its member's site changes")
+      ->capture_default_str()
+      ->check(CLI::Range(std::size_t{0}, std::size_t{65'536}));
   serve
       ->add_option("--max-sessions", settings->max_sessions,
                    "Most live sessions; when full, the longest idle go first, those of "

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -61,6 +62,11 @@ ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args
   args.insert(args.begin(), {"serve", "--root", root.string(), "--listen", "127.0.0.1:0",
                              "--drain-seconds", "0", "--guestbook-rate", "1000000",
                              "--guestbook-site-rate", "1000000"});
+  // WAPSITE_PAGE_CACHE_MB: the page cache's size for every server a test starts (0: the same
+  // tests with the cache off); a test's own --page-cache-mb, given later, holds.
+  if (const char* cache_mb = std::getenv("WAPSITE_PAGE_CACHE_MB"); cache_mb != nullptr && *cache_mb) {
+    args.insert(args.begin() + 11, {"--page-cache-mb", cache_mb});
+  }
   pid_ = Spawn(output_.path(), args, prefix);
   const std::regex listening("listening on http://[^:]+:([0-9]+)");
   for (auto deadline = std::chrono::steady_clock::now() + 30s; port_ == 0;) {
@@ -160,11 +166,23 @@ void DemoRoot::Execute(std::string_view sql) const {
 }
 
 void DemoRoot::ExecuteFile(const fs::path& path) const {
+  // A statement ends with a line ending in ";", except inside a "$$" body (PostgreSQL functions)
+  // or a BEGIN … END body (SQLite triggers), which end with their own "$$;" or "END;".
+  auto complete = [](const std::string& statement, const std::string& line) {
+    if (!line.ends_with(";")) return false;
+    std::size_t dollars = 0;
+    for (auto at = statement.find("$$"); at != std::string::npos; at = statement.find("$$", at + 2))
+      ++dollars;
+    if (dollars % 2 != 0) return false;
+    const bool trigger_body = statement.starts_with("CREATE TRIGGER") &&
+                              statement.find(" BEGIN\n") != std::string::npos;
+    return !trigger_body || line.ends_with("END;");
+  };
   std::istringstream in(ReadFile(path));
   for (std::string line, statement; std::getline(in, line);) {
     if (line.starts_with("--")) continue;
     statement += line + "\n";
-    if (line.ends_with(";")) Execute(std::exchange(statement, ""));
+    if (complete(statement, line)) Execute(std::exchange(statement, ""));
   }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/data/data_error.h"
 #include "platform/data/native_connection.h"
 #include "platform/data/recordset.h"
+#include "platform/data/statement_trace.h"
 
 namespace data {
 namespace {
@@ -72,6 +73,9 @@ std::unique_ptr<ResultRows> Connection::Run(std::string_view sql,
   NativeConnection& native = Native();
   pool_.LogStatement(sql, params);
   const StatementErrorCount count(pool_);
+  if (StatementTrace* trace = StatementTrace::Current()) {
+    return TraceStatement(*trace, sql, params, native.Run(sql, params));
+  }
   return native.Run(sql, params);
 }
 
@@ -81,6 +85,7 @@ std::shared_ptr<const std::vector<std::int64_t>> Connection::KeptIntegers(
   if (!native.KeepsAnswers()) return nullptr;
   pool_.LogStatement(sql, params);
   const StatementErrorCount count(pool_);
+  if (StatementTrace* trace = StatementTrace::Current()) TraceKeptStatement(*trace, sql, params);
   return native.KeptIntegers(sql, params);
 }
 
@@ -93,6 +98,7 @@ void Connection::ExecuteScript(std::string_view script) {
   NativeConnection& native = Native();
   pool_.LogStatement(script);
   const StatementErrorCount count(pool_);
+  if (StatementTrace* trace = StatementTrace::Current()) trace->wrote = true;
   native.RunScript(script);
 }
 

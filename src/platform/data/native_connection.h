@@ -6,6 +6,7 @@
 // ResultRows are used on that same thread. Not thread-safe.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -72,6 +73,15 @@ class NativeConnection {
   virtual std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(
       std::string_view /*sql*/, std::span<const Param> /*params*/) {
     return nullptr;
+  }
+
+  // Whether AwaitNotifications answers on this engine (PostgreSQL's LISTEN/NOTIFY).
+  virtual bool Notifies() const { return false; }
+  // Waits up to `timeout` for notifications on the channels this connection listens to (a
+  // "LISTEN channel" run with RunScript) and returns their payloads in the order sent; empty when
+  // none came. Throws DataError when the connection is lost. Requires: Notifies().
+  virtual std::vector<std::string> AwaitNotifications(std::chrono::milliseconds /*timeout*/) {
+    return {};
   }
 
   // The statement that starts a transaction on this engine.

@@ -15,6 +15,7 @@
 
 #include "platform/fs/file_handles.h"
 #include "platform/fs/wildcard.h"
+#include "platform/host/page_reads.h"
 
 namespace fso {
 namespace {
@@ -22,7 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // `path` with every "\" turned into "/", the only separator the disk knows.
+// Every operation passes its paths through here. A page whose run reads or changes files depends
+// on files the page cache does not watch: such a run is never kept (host/page_reads.h). Only
+// FileExists and FolderExists are recorded as reads instead (by the path and the answer).
 std::string DiskPath(std::string_view path) {
+  if (host::PageReads* reads = host::PageReads::Current()) {
+    reads->MarkUncacheable("used the file system");
+  }
   std::string disk(path);
   for (char& c : disk) {
     if (c == '\\') c = '/';
@@ -95,12 +102,31 @@ void CopyOneFile(const std::string& from, const std::string& to, bool overwrite)
 }  // namespace
 
 bool FileSystemObject::FileExists(std::string_view path) const {
-  struct stat st {};
-  return ::stat(DiskPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::string disk;
+  {
+    const host::PageReads::Scope recorded_below(nullptr);
+    disk = DiskPath(path);
+  }
+  const bool exists = host::FileExistsNow(disk);
+  if (host::PageReads* reads = host::PageReads::Current()) {
+    reads->Note(host::ReadSource::kFileExists, disk,
+                exists ? std::optional<std::string>("1") : std::nullopt);
+  }
+  return exists;
 }
 
 bool FileSystemObject::FolderExists(std::string_view path) const {
-  return IsFolder(DiskPath(path));
+  std::string disk;
+  {
+    const host::PageReads::Scope recorded_below(nullptr);
+    disk = DiskPath(path);
+  }
+  const bool exists = host::FolderExistsNow(disk);
+  if (host::PageReads* reads = host::PageReads::Current()) {
+    reads->Note(host::ReadSource::kFolderExists, disk,
+                exists ? std::optional<std::string>("1") : std::nullopt);
+  }
+  return exists;
 }
 
 void FileSystemObject::CreateFolder(std::string_view path) const {

@@ -39,7 +39,13 @@ Collection Collection::ParseUrlEncoded(std::string_view text) {
   return Collection(std::string(text), std::move(pairs));
 }
 
+void Collection::NoteWhole() const {
+  if (!source_) return;
+  if (PageReads* reads = PageReads::Current()) reads->Note(*source_, {}, text_, /*whole=*/true);
+}
+
 std::vector<std::string> Collection::Keys() const {
+  NoteWhole();
   std::vector<std::string> keys;
   keys.reserve(fields_.size());
   for (const Field& field : fields_) keys.push_back(field.name);
@@ -47,10 +53,15 @@ std::vector<std::string> Collection::Keys() const {
 }
 
 std::optional<std::string> Collection::Get(std::string_view name) const {
-  if (fields_.empty()) return std::nullopt;
-  const auto it = by_name_.find(text::AsciiLower(name));
-  if (it == by_name_.end()) return std::nullopt;
-  return fields_[it->second].value;
+  std::optional<std::string> value;
+  if (!fields_.empty()) {
+    const auto it = by_name_.find(text::AsciiLower(name));
+    if (it != by_name_.end()) value = fields_[it->second].value;
+  }
+  if (source_) {
+    if (PageReads* reads = PageReads::Current()) reads->Note(*source_, name, value);
+  }
+  return value;
 }
 
 }  // namespace host

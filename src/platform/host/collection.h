@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/host/page_reads.h"
+
 namespace host {
 
 class Collection {
@@ -28,9 +30,19 @@ class Collection {
   // empty value.
   static Collection ParseUrlEncoded(std::string_view text);
 
+  // Which request collection this is, for the reads a running page records (page_reads.h);
+  // an untagged collection records nothing.
+  void TagForReads(ReadSource source) { source_ = source; }
+
   // The whole text; empty when the collection is empty.
-  const std::string& Text() const { return text_; }
-  bool Empty() const { return pairs_.empty(); }
+  const std::string& Text() const {
+    NoteWhole();
+    return text_;
+  }
+  bool Empty() const {
+    NoteWhole();
+    return pairs_.empty();
+  }
 
   // The distinct names in order of first appearance, as first spelled.
   std::vector<std::string> Keys() const;
@@ -39,9 +51,15 @@ class Collection {
   // std::nullopt when the name is absent; a present empty value is "".
   std::optional<std::string> Get(std::string_view name) const;
 
-  const std::vector<Pair>& Pairs() const { return pairs_; }
+  const std::vector<Pair>& Pairs() const {
+    NoteWhole();
+    return pairs_;
+  }
 
  private:
+  // Records, for a tagged collection, that the running page depends on all of it.
+  void NoteWhole() const;
+
   // One distinct name (ASCII letters folded to lower case): its first spelling and its values
   // joined by ", ".
   struct Field {
@@ -53,6 +71,7 @@ class Collection {
   std::vector<Pair> pairs_;
   std::vector<Field> fields_;                              // in order of first appearance
   std::unordered_map<std::string, std::size_t> by_name_;  // folded name → index in fields_
+  std::optional<ReadSource> source_;
 };
 
 }  // namespace host

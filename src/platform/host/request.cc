@@ -10,12 +10,28 @@ Request::Request(Collection query_string, Collection form, Collection cookies,
       form_(std::move(form)),
       cookies_(std::move(cookies)),
       server_variables_(std::move(server_variables)),
-      files_(std::move(files)) {}
+      files_(std::move(files)) {
+  query_string_.TagForReads(ReadSource::kQueryString);
+  form_.TagForReads(ReadSource::kForm);
+  cookies_.TagForReads(ReadSource::kCookie);
+}
 
 std::optional<std::string> Request::Item(std::string_view name) const {
-  if (auto v = query_string_.Get(name)) return v;
-  if (auto v = form_.Get(name)) return v;
-  if (auto v = cookies_.Get(name)) return v;
+  // The item as a whole is what the page read; the collections' own lookups are not recorded.
+  PageReads* const recording = PageReads::Current();
+  std::optional<std::string> found;
+  {
+    const PageReads::Scope pause(nullptr);
+    found = query_string_.Get(name);
+    if (!found) found = form_.Get(name);
+    if (!found) found = cookies_.Get(name);
+    if (!found) found = FindServerVariable(name);
+  }
+  if (recording != nullptr) recording->Note(ReadSource::kItem, name, found);
+  return found;
+}
+
+std::optional<std::string> Request::FindServerVariable(std::string_view name) const {
   for (const auto& [key, value] : server_variables_) {
     if (text::EqualsIgnoreCase(key, name)) return value;
   }
@@ -23,10 +39,10 @@ std::optional<std::string> Request::Item(std::string_view name) const {
 }
 
 std::string Request::ServerVariable(std::string_view name) const {
-  for (const auto& [key, value] : server_variables_) {
-    if (text::EqualsIgnoreCase(key, name)) return value;
-  }
-  return {};
+  std::optional<std::string> found = FindServerVariable(name);
+  if (PageReads* reads = PageReads::Current())
+    reads->Note(ReadSource::kServerVariable, name, found);
+  return found.value_or(std::string());
 }
 
 }  // namespace host

@@ -1,6 +1,7 @@
 // Request: what one HTTP request offers a page: the query string, the form, the cookies, the
 // server variables and, for a multipart/form-data form, its uploaded files. Built by the host (or a
-// test) before the page runs and read-only afterwards.
+// test) before the page runs and read-only afterwards. While a page's reads are recorded
+// (page_reads.h), every lookup a page makes through it is recorded, absent values included.
 #pragma once
 
 #include <optional>
@@ -37,6 +38,8 @@ class Request {
   // "REQUEST_METHOD", "SCRIPT_NAME", "QUERY_STRING", "REMOTE_ADDR", "SERVER_NAME", "SERVER_PORT",
   // "CONTENT_TYPE", "CONTENT_LENGTH". Empty text when absent.
   std::string ServerVariable(std::string_view name) const;
+  // The same, std::nullopt when absent; not recorded as a page's read (page_reads.h).
+  std::optional<std::string> FindServerVariable(std::string_view name) const;
 
  private:
   Collection query_string_;

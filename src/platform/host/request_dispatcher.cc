@@ -2,10 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 
+#include "platform/data/statement_trace.h"
 #include "platform/host/host_page_runner.h"
+#include "platform/host/mime_types.h"
+#include "platform/host/page_cache_support.h"
+#include "platform/host/page_reads.h"
 #include "platform/host/path_guard.h"
 #include "platform/host/reply_builder.h"
 #include "platform/host/request.h"
@@ -16,6 +21,7 @@
 #include "platform/host/service_unavailable.h"
 #include "platform/host/static_file.h"
 #include "platform/observe/metrics.h"
+#include "platform/text/ascii.h"
 
 namespace host {
 
@@ -198,16 +204,58 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   Request page_request = BuildRequest(request, virtual_path, services_.max_fields);
   run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName),
                       request.remote_address);
+
+  RenderedPageCache* const cache = services_.page_cache;
+  bool keep = cache != nullptr && cache->Enabled() && services_.changes != nullptr &&
+              MayKeepPage(request.method, virtual_path);
+  if (keep) {
+    services_.changes->Poll();
+    keep = services_.changes->Live();
+  }
+  std::string page_key;
+  std::uint64_t changes_before = 0;
+  if (keep) {
+    page_key = HostPageKey(physical, status);
+    const auto now = std::chrono::system_clock::now();
+    if (auto kept = cache->Find(
+            page_key, RequestValues(page_request, *run.session, services_.application), now)) {
+      return std::move(*kept);
+    }
+    changes_before = cache->ChangeCount();
+  }
+
+  PageReads reads;
+  data::StatementTrace trace;
+  RecordingSession recording_session(*run.session);
   Server server(services_.web_root, folder, services_.objects);
-  ScriptingContext context{services_.application, page_request, run.response,
-                           *run.session,          server,       services_.connections,
+  ScriptingContext context{services_.application,
+                           page_request,
+                           run.response,
+                           keep ? static_cast<Session&>(recording_session) : *run.session,
+                           server,
+                           services_.connections,
                            services_.limiters};
-  RunHostPage(*page, context, [&](std::string_view detail) { services_.log.Note(detail); });
-  auto reply = ReplyFromResponse(run.response, run.session->NewCookieId());
+  const auto rendered_at = std::chrono::system_clock::now();
+  {
+    const PageReads::Scope record_reads(keep ? &reads : nullptr);
+    const data::StatementTrace::Scope record_statements(keep ? &trace : nullptr);
+    RunHostPage(*page, context, [&](std::string_view detail) { services_.log.Note(detail); });
+  }
+  const std::optional<std::string> new_cookie = run.session->NewCookieId();
+  const auto expires_at = run.response.ExpiresAt();
+  auto reply = ReplyFromResponse(run.response, new_cookie);
   if (!reply)
     throw std::runtime_error(virtual_path +
                              ": the page set a response header that is "
                              "not valid (a line break or control character)");
+  if (keep && !reads.Uncacheable() && !trace.wrote && !new_cookie) {
+    const bool sets_cookie = std::any_of(
+        reply->headers.begin(), reply->headers.end(),
+        [](const auto& header) { return text::EqualsIgnoreCase(header.first, "Set-Cookie"); });
+    if (!sets_cookie) {
+      cache->Store(page_key, reads.Reads(), trace, changes_before, *reply, rendered_at, expires_at);
+    }
+  }
   return std::move(*reply);
 }
 

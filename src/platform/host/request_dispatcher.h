@@ -22,6 +22,11 @@
 // with more than `max_fields` pairs in its query string, form or cookies gets 400 and runs
 // nothing.
 //
+// Kept pages (SiteServices::page_cache): a GET or HEAD of a host page outside /admin/ is answered
+// from the cache when a kept page matches every value the page would read (rendered_page_cache.h);
+// otherwise the page runs with its reads recorded and its reply is kept unless the run wrote (to
+// the database, a session or application value), set a cookie, or failed.
+//
 // Thread-safe: several threads call Handle at once; a host page runs start to end on the calling
 // thread.
 #pragma once
@@ -29,9 +34,11 @@
 #include <filesystem>
 
 #include "platform/host/application.h"
+#include "platform/host/change_watcher.h"
 #include "platform/host/host_page_cache.h"
 #include "platform/host/http_exchange.h"
 #include "platform/host/rate_limiter.h"
+#include "platform/host/rendered_page_cache.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/server.h"
 #include "platform/host/server_log.h"
@@ -61,6 +68,10 @@ struct SiteServices {
   bool secure_cookies = false;  // the session cookie also says Secure (behind TLS)
   observe::Metrics* metrics = nullptr;         // labels each reply's page; nullptr: none
   StaticVariant static_variant;  // chooses what a static file's request gets; empty: the file
+  // Rendered visitor pages kept between requests, and what tells it of the database's changes;
+  // the cache is used only with both set and while the watcher is live. nullptr: none.
+  RenderedPageCache* page_cache = nullptr;
+  ChangeWatcher* changes = nullptr;
 };
 
 class RequestDispatcher {

@@ -9,6 +9,7 @@
 #include "platform/data/connection_settings.h"
 #include "platform/data/recordset.h"
 #include "platform/host/application.h"
+#include "platform/host/page_reads.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
@@ -117,7 +118,13 @@ host::Request& Page::Request() const { return context_.request; }
 host::Response& Page::Response() const { return context_.response; }
 host::Session& Page::Session() const { return context_.session; }
 host::Server& Page::Server() const { return context_.server; }
-host::RateLimiters* Page::Limiters() const { return context_.limiters; }
+host::RateLimiters* Page::Limiters() const {
+  // A page that counts attempts must run on every request: it is never kept by the page cache.
+  if (host::PageReads* reads = host::PageReads::Current()) {
+    reads->MarkUncacheable("consulted a rate limiter");
+  }
+  return context_.limiters;
+}
 
 std::string Page::CharRefs(std::string_view utf8) const {
   return wml_ ? WmlDollars(ToCharRefs(utf8)) : ToCharRefs(utf8);

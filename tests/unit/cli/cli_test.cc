@@ -113,7 +113,7 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
       {member({"passwd", "shop", "--password-stdin"}), "n3w\n", 0, "password of shop set\n", ""},
       {member({"disable", "shop"}), nullptr, 0, "shop disabled\n", ""},
       {member({"list"}), nullptr, 0, "\n2\tshop\t", ""},
-      {{"upgrade", "--root", root}, nullptr, 0, "up to date (schema version 3)", ""},
+      {{"upgrade", "--root", root}, nullptr, 0, "up to date (schema version 4)", ""},
   };
   for (const auto& s : steps) {
     const std::string prefix = s.input ? "printf '" + std::string(s.input) + "' |" : "";
@@ -148,9 +148,9 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_NE(refused.err.find("wapsite upgrade --root " + root), std::string::npos) << refused.err;
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
-            "upgraded the site database from schema version 1 to 3\n");
+            "upgraded the site database from schema version 1 to 4\n");
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
-            "the site database is up to date (schema version 3)\n");
+            "the site database is up to date (schema version 4)\n");
   // The existing sites' owners are added with their numbers; their rows and files stay.
   const std::string banner = (dir.path() / "root/waphome/demo/Demo.jpg").string();
   std::filesystem::resize_file(banner, 10);

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -12,7 +13,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/data/change_epoch.h"
 #include "platform/data/data_error.h"
+#include "platform/data/kept_answers.h"
+#include "platform/text/ascii.h"
 
 namespace data {
 namespace {
@@ -20,6 +24,8 @@ namespace {
 constexpr const char* kConnectTimeoutSeconds = "5";
 // Most statements a connection keeps prepared on the server.
 constexpr std::size_t kPreparedPerConnection = 256;
+// The most integers of paging answers one connection keeps (as on SQLite).
+constexpr std::size_t kKeptIntegers = 64 * 1024;
 
 // Type oids of the built-in types (pg_type.dat).
 constexpr Oid kBoolOid = 16;
@@ -223,6 +229,11 @@ class PostgresConnection final : public NativeConnection {
   explicit PostgresConnection(ConnPtr conn) : conn_(std::move(conn)) {}
 
   std::unique_ptr<ResultRows> Run(std::string_view sql, std::span<const Param> params) override {
+    if (MayChangeSiteRows(sql)) {
+      // This process sees its own change at once (the other instances by its notification).
+      answers_.Clear();
+      BumpChangeEpoch();
+    }
     const WireParams wire(params);
     ResultPtr result;
     if (PQtransactionStatus(conn_.get()) == PQTRANS_IDLE) {
@@ -253,12 +264,71 @@ class PostgresConnection final : public NativeConnection {
   }
 
   void RunScript(std::string_view script) override {
+    answers_.Clear();
+    BumpChangeEpoch();
     const std::string text(script);
     ResultPtr result(PQexec(conn_.get(), text.c_str()));
     const auto status = PQresultStatus(result.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY) {
       throw Failure(result.get());
     }
+  }
+
+  // Answers are kept only while a listener follows the database's changes (change_epoch.h) and
+  // only outside a transaction; they hold while the change epoch is the one read before the
+  // statement ran.
+  bool KeepsAnswers() const override { return ChangesFollowed(); }
+  std::shared_ptr<const std::vector<std::int64_t>> KeptIntegers(
+      std::string_view sql, std::span<const Param> params) override {
+    const bool keep = ChangesFollowed() && PQtransactionStatus(conn_.get()) == PQTRANS_IDLE;
+    const std::uint64_t epoch = ChangeEpoch();
+    if (keep) {
+      if (epoch != answers_epoch_) {
+        answers_.Clear();
+        answers_epoch_ = epoch;
+      }
+      if (auto found = answers_.Find(sql, params)) return found;
+    }
+    auto answer = std::make_shared<std::vector<std::int64_t>>();
+    {
+      const std::unique_ptr<ResultRows> rows = Run(sql, params);
+      if (rows->ColumnCount() == 0) throw DataError("the statement returned no columns");
+      for (std::size_t row = 0; rows->MoveTo(row); ++row) {
+        answer->push_back(rows->Get(0).ToInteger().value_or(0));
+      }
+    }
+    if (keep && ChangeEpoch() == epoch) answers_.Keep(sql, params, answer);
+    return answer;
+  }
+
+  bool Notifies() const override { return true; }
+
+  std::vector<std::string> AwaitNotifications(std::chrono::milliseconds timeout) override {
+    std::vector<std::string> payloads;
+    const auto take = [&] {
+      while (PGnotify* notify = PQnotifies(conn_.get())) {
+        payloads.emplace_back(notify->extra != nullptr ? notify->extra : "");
+        PQfreemem(notify);
+      }
+    };
+    take();
+    if (!payloads.empty()) return payloads;
+    const int socket = PQsocket(conn_.get());
+    if (socket < 0 || PQstatus(conn_.get()) != CONNECTION_OK) {
+      failed_ = true;
+      throw DataError("the connection to the database server is lost");
+    }
+    pollfd waiting{socket, POLLIN, 0};
+    const int ready = ::poll(&waiting, 1, static_cast<int>(timeout.count()));
+    if (ready < 0 && errno != EINTR) throw DataError("cannot wait on the database server");
+    if (ready > 0) {
+      if (PQconsumeInput(conn_.get()) == 0 || PQstatus(conn_.get()) != CONNECTION_OK) {
+        failed_ = true;
+        throw DataError(CleanMessage(PQerrorMessage(conn_.get())));
+      }
+      take();
+    }
+    return payloads;
   }
 
   bool ResetForReuse() noexcept override {
@@ -341,8 +411,26 @@ class PostgresConnection final : public NativeConnection {
     return result;
   }
 
+  // Whether `sql` may write a member site's rows: anything but a select, except statements on the
+  // host's own tables (sessions, throttling), which no kept answer reads.
+  static bool MayChangeSiteRows(std::string_view sql) {
+    std::size_t start = 0;
+    while (start < sql.size() && (sql[start] == ' ' || sql[start] == '\n' || sql[start] == '\t' ||
+                                  sql[start] == '\r' || sql[start] == '(')) {
+      ++start;
+    }
+    if (text::StartsWithIgnoreCase(sql.substr(start), "select")) return false;
+    const std::string lower = text::AsciiLower(sql);
+    for (const std::string_view table : {"wap_session", "wap_throttle", "wap_sweeps"}) {
+      if (lower.find(table) != std::string::npos) return false;
+    }
+    return true;
+  }
+
   ConnPtr conn_;
   bool failed_ = false;
+  KeptAnswers answers_{kKeptIntegers};
+  std::uint64_t answers_epoch_ = 0;
   // Prepared statements by SQL text and value types. The server may hold more than the map (one forgotten after
   // a failure stays there); all of them go when there are kPreparedPerConnection.
   std::unordered_map<std::string, std::string> prepared_;

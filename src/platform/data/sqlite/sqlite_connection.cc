@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/data/data_error.h"
-#include "platform/data/sqlite/kept_answers.h"
+#include "platform/data/kept_answers.h"
 #include "platform/data/sqlite/statement_cache.h"
 
 namespace data {

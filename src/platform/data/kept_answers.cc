@@ -1,9 +1,8 @@
-#include "platform/data/sqlite/kept_answers.h"
+#include "platform/data/kept_answers.h"
 
 namespace data {
 
-KeptAnswers::Integers KeptAnswers::Find(std::string_view sql,
-                                        std::span<const Param> params) const {
+KeptAnswers::Integers KeptAnswers::Find(std::string_view sql, std::span<const Param> params) const {
   if (answers_.empty()) return nullptr;
   const auto it = answers_.find(Key(std::string(sql), Params(params.begin(), params.end())));
   return it != answers_.end() ? it->second : nullptr;

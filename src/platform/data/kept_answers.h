@@ -1,4 +1,4 @@
-// KeptAnswers: the integer columns of read-only statements that one SQLite connection has read,
+// KeptAnswers: the integer columns of read-only statements that one connection has read,
 // keyed by statement text and bound values, so that a count or a list of keys read again while the
 // database is unchanged costs a lookup instead of a scan. It holds answers only; whether they are
 // still true is the connection's business (it clears them when the database may have changed).
