@@ -45,9 +45,10 @@ class ProductDatabase {
     c.Open(kConnection);
     const bool pg = PgConnection() != nullptr;
     if (pg) {
-      c.ExecuteScript("DROP TABLE IF EXISTS wap_product, wap_lyb, web_member, wap_setting CASCADE;"
-                      "DROP VIEW IF EXISTS v_wap_contents;"
-                      "DROP TABLE IF EXISTS wap_contents, wap_classes CASCADE");
+      c.ExecuteScript(
+          "DROP TABLE IF EXISTS wap_product, wap_lyb, web_member, wap_setting CASCADE;"
+          "DROP VIEW IF EXISTS v_wap_contents;"
+          "DROP TABLE IF EXISTS wap_contents, wap_classes CASCADE");
     }
     std::ifstream schema(std::filesystem::path(WAPSITE_SOURCE_DIR) / "schema" /
                          (pg ? "postgres.sql" : "sqlite.sql"));
@@ -57,11 +58,11 @@ class ProductDatabase {
               std::to_string(kProducts) +
               ") INSERT INTO wap_product (userid, pname, ppic, pcontent, addtime) "
               "SELECT 2, '产品' || i, 'p' || i || '.jpg', '第' || i || "
-              "'号产品：明前特级，色绿香郁，味甘形美，每罐二百五十克，产地直供，欢迎选购。', "
-              +
+              "'号产品：明前特级，色绿香郁，味甘形美，每罐二百五十克，产地直供，欢迎选购。', " +
               std::string(pg ? "timestamp " : "") + "'2024-05-01 09:00:00' FROM n");
-    c.Execute("INSERT INTO wap_product (userid, pname, ppic, pcontent, addtime) "
-              "SELECT 3, pname, ppic, pcontent, addtime FROM wap_product WHERE id <= 6");
+    c.Execute(
+        "INSERT INTO wap_product (userid, pname, ppic, pcontent, addtime) "
+        "SELECT 3, pname, ppic, pcontent, addtime FROM wap_product WHERE id <= 6");
     c.CommitTrans();
     if (pg) c.Execute("VACUUM ANALYZE wap_product");  // as autovacuum leaves a settled table
   }

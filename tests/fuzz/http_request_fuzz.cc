@@ -34,7 +34,8 @@ static struct Site {
 }* site = nullptr;
 
 static std::string HeaderValue(const host::HttpHeaders& headers, const char* name) {
-  for (const auto& [key, value] : headers) if (strcasecmp(key.c_str(), name) == 0) return value;
+  for (const auto& [key, value] : headers)
+    if (strcasecmp(key.c_str(), name) == 0) return value;
   return "";
 }
 
@@ -46,11 +47,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::atexit([] { site->dispatcher.reset(), site->pool.reset(), fs::remove_all(site->folder); });
   cli::InitOptions options{.root = site->folder / "root", .demo = true};
   cli::InitWebRoot(options);
-  std::ofstream(options.root / "signin.asp") << "<%Session(\"userid\") = \"1\" : Session(\"UserName\") = \"fuzz\"%>";
+  std::ofstream(options.root / "signin.asp")
+      << "<%Session(\"userid\") = \"1\" : Session(\"UserName\") = \"fuzz\"%>";
   const fs::path root = fs::canonical(options.root);
   site->pool = std::make_unique<data::ConnectionPool>(root);
-  site->dispatcher = std::make_unique<host::RequestDispatcher>(
-      host::SiteServices{root, &cli::CreateObjectByName, site->application, site->sessions, *site->pool, site->log});
+  site->dispatcher = std::make_unique<host::RequestDispatcher>(host::SiteServices{
+      root, &cli::CreateObjectByName, site->application, site->sessions, *site->pool, site->log});
   return 0;
 }
 
@@ -73,20 +75,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string what = request.method + " " + request.target, log = site->errors.str();
     // A back-office page without its session values fails (its cause logged the first time only).
-    const bool back_office = request.target.starts_with("/createsite.asp") || request.target.starts_with("/admin/");
-    fuzz::Check(reply.status != 500 || log.find("the session's userid is missing") != std::string::npos ||
-                    log.find("refused the member name ''") != std::string::npos || (back_office && log.empty()),
+    const bool back_office =
+        request.target.starts_with("/createsite.asp") || request.target.starts_with("/admin/");
+    fuzz::Check(reply.status != 500 ||
+                    log.find("the session's userid is missing") != std::string::npos ||
+                    log.find("refused the member name ''") != std::string::npos ||
+                    (back_office && log.empty()),
                 "a 500 answer", what + "\n  " + log);
     for (const auto& [name, value] : reply.headers) {
-      for (const unsigned char c : name + value) fuzz::Check(c >= 0x20 && c != 0x7F, "a control character in a reply header", name + value);
+      for (const unsigned char c : name + value)
+        fuzz::Check(c >= 0x20 && c != 0x7F, "a control character in a reply header", name + value);
     }
     const std::string type = HeaderValue(reply.headers, "Content-Type");
-    if (reply.status == 200 && (type.starts_with("text/vnd.wap.wml") || type.starts_with("text/html")) && reply.body.starts_with("<?xml")) {
-      fuzz::Check(fuzz::ParseXml(reply.body) != nullptr, "a page that is not well-formed", what + "\n" + reply.body);
+    if (reply.status == 200 &&
+        (type.starts_with("text/vnd.wap.wml") || type.starts_with("text/html")) &&
+        reply.body.starts_with("<?xml")) {
+      fuzz::Check(fuzz::ParseXml(reply.body) != nullptr, "a page that is not well-formed",
+                  what + "\n" + reply.body);
     }
     // A page echoing a request value escapes its quotes: neither text can come from the request.
     fuzz::Check(reply.body.find(std::string_view("SQLite format 3\0", 16)) == std::string::npos &&
-                    reply.body.find("strSQLServer=\"sqlite:") == std::string::npos, "the database or its settings were sent", what);
+                    reply.body.find("strSQLServer=\"sqlite:") == std::string::npos,
+                "the database or its settings were sent", what);
     const std::string cookie = HeaderValue(reply.headers, "Set-Cookie");
     if (cookie.starts_with("WAPSESSIONID=")) session = cookie.substr(13, cookie.find(';') - 13);
   }

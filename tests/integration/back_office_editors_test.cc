@@ -27,9 +27,10 @@ namespace fs = std::filesystem;
 
 const Pairs kWml = {{"Accept", "text/vnd.wap.wml"}};
 // A 1×1 GIF, as small as a picture gets.
-const std::string kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00"
-                       "\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
-                       43);
+const std::string kGif(
+    "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00"
+    "\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+    43);
 
 // An RGB PNG of `width` × `height` pixels of noise, written by the picture library without
 // compression; re-encoded as a JPEG 240 px wide it stays large, about 180 bytes a row.
@@ -38,11 +39,12 @@ std::string NoisePng(int width, int height) {
   std::mt19937 random(17);
   for (unsigned char& p : pixels) p = static_cast<unsigned char>(random());
   EXPECT_EQ(VIPS_INIT("test"), 0);
-  VipsImage* image = vips_image_new_from_memory(pixels.data(), pixels.size(), width, height, 3,
-                                                VIPS_FORMAT_UCHAR);
+  VipsImage* image =
+      vips_image_new_from_memory(pixels.data(), pixels.size(), width, height, 3, VIPS_FORMAT_UCHAR);
   void* buffer = nullptr;
   std::size_t length = 0;
-  EXPECT_EQ(vips_image_write_to_buffer(image, ".png", &buffer, &length, "compression", 0, nullptr), 0);
+  EXPECT_EQ(vips_image_write_to_buffer(image, ".png", &buffer, &length, "compression", 0, nullptr),
+            0);
   std::string png(static_cast<const char*>(buffer), length);
   g_free(buffer);
   g_object_unref(image);
@@ -62,11 +64,14 @@ std::map<std::string, std::string> Files(const fs::path& folder) {
 std::string Multipart(const Pairs& fields, const std::string& picture) {
   std::string body;
   for (const auto& [name, value] : fields) {
-    body += "--XyZ\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+    body +=
+        "--XyZ\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
   }
   if (!picture.empty()) {
-    body += "--XyZ\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"a.jpg\"\r\n"
-            "Content-Type: image/jpeg\r\n\r\n" + picture + "\r\n";
+    body +=
+        "--XyZ\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"a.jpg\"\r\n"
+        "Content-Type: image/jpeg\r\n\r\n" +
+        picture + "\r\n";
   }
   return body + "--XyZ--\r\n";
 }
@@ -74,8 +79,11 @@ std::string Multipart(const Pairs& fields, const std::string& picture) {
 class BackOfficeEditors : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(RunWapsite({"member", "add", "--root", site_.Path().string(), "shop",
-                          "--password-stdin"}, "echo shop-pw |").out, "2\n");
+    ASSERT_EQ(
+        RunWapsite({"member", "add", "--root", site_.Path().string(), "shop", "--password-stdin"},
+                   "echo shop-pw |")
+            .out,
+        "2\n");
     demo_.UseCookies(true);
     shop_.UseCookies(true);
     token_ = SignInOwner(demo_, "demo", "demo");
@@ -104,12 +112,20 @@ class BackOfficeEditors : public testing::Test {
 
 TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefusedWhole) {
   for (const char* type : {"1", "0"}) {
-    ASSERT_EQ(shop_.Post("/admin/class.asp", FormEncode({{"submit", "新建"}, {"classname", type}, {"type", type}, {"token", shop_token_}})).status, 302);
+    ASSERT_EQ(shop_
+                  .Post("/admin/class.asp", FormEncode({{"submit", "新建"},
+                                                        {"classname", type},
+                                                        {"type", type},
+                                                        {"token", shop_token_}}))
+                  .status,
+              302);
   }
   const std::string shop_news = One("select id from wap_classes where userid=2 and type=1");
   const std::string shop_single = One("select id from wap_classes where userid=2 and type=0");
   const std::string long_title(101, 'x'), long_reply = std::string(500, 'x') + "长";
-  const std::string article = "select title||'/'||(select count(*) from wap_contents where cid=2) from wap_contents where cid=2 order by id desc limit 1";
+  const std::string article =
+      "select title||'/'||(select count(*) from wap_contents where cid=2) from wap_contents where "
+      "cid=2 order by id desc limit 1";
   const struct {
     const char* what;
     bool by_demo;
@@ -118,46 +134,154 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
     int status;
     std::string check, expected;  // a query and its first value afterwards
   } cases[] = {
-      {"single content edited", true, "/admin/contents.asp?cid=1", {{"act", "save"}, {"content", "新的介绍"}}, 302,
-       "select content from wap_contents where cid=1", "新的介绍"},
-      {"another owner's class", false, "/admin/contents.asp?cid=1", {{"act", "save"}, {"content", "x"}}, 404,
-       "select content from wap_contents where cid=1", "新的介绍"},
-      {"first text of a single-content class", false, "/admin/contents.asp?cid=" + shop_single, {{"act", "save"}, {"content", "店"}}, 302,
-       "select content||count(*) from wap_contents where cid=" + shop_single + " group by content", "店1"},
-      {"news written", true, "/admin/contents.asp?cid=2", {{"act", "save"}, {"title", "Z新闻"}, {"content", "正文"}}, 302, article, "Z新闻/4"},
-      {"news title over its limit", true, "/admin/contents.asp?cid=2", {{"act", "save"}, {"title", long_title}}, 200, article, "Z新闻/4"},
-      {"news edited", true, "/admin/contents.asp?cid=2", {{"act", "save"}, {"id", "3"}, {"title", "改过"}}, 302,
-       "select title from wap_contents where id=3", "改过"},
-      {"another owner's article in one's own class", false, "/admin/contents.asp?cid=" + shop_news, {{"act", "delete"}, {"id", "3"}}, 404,
-       "select title from wap_contents where id=3", "改过"},
-      {"article of another class", true, "/admin/contents.asp?cid=3", {{"act", "delete"}, {"id", "3"}}, 404,
-       "select title from wap_contents where id=3", "改过"},
-      {"news deleted", true, "/admin/contents.asp?cid=2", {{"act", "delete"}, {"id", "3"}}, 302,
-       "select count(*) from wap_contents where id=3", "0"},
-      {"reply written", true, "/admin/guestbook.asp", {{"act", "reply"}, {"id", "3"}, {"hf", "<b>有货</b>"}}, 302,
-       "select hf||case when hftime is null then '' else '@' end from wap_lyb where id=3", "<b>有货</b>@"},
-      {"reply over its limit", true, "/admin/guestbook.asp", {{"act", "reply"}, {"id", "3"}, {"hf", long_reply}}, 200,
-       "select hf from wap_lyb where id=3", "<b>有货</b>"},
-      {"another owner replies", false, "/admin/guestbook.asp", {{"act", "reply"}, {"id", "3"}, {"hf", "x"}}, 404,
-       "select hf from wap_lyb where id=3", "<b>有货</b>"},
-      {"reply removed", true, "/admin/guestbook.asp", {{"act", "unreply"}, {"id", "1"}}, 302,
-       "select coalesce(hf,'~')||case when hftime is null then '~' else '@' end from wap_lyb where id=1", "~~"},
-      {"another owner deletes a message", false, "/admin/guestbook.asp", {{"act", "delete"}, {"id", "4"}}, 404,
-       "select count(*) from wap_lyb where id=4", "1"},
-      {"message deleted", true, "/admin/guestbook.asp", {{"act", "delete"}, {"id", "4"}}, 302,
-       "select count(*) from wap_lyb where id=4", "0"},
-      {"another owner deletes a product", false, "/admin/products.asp", {{"act", "delete"}, {"id", "2"}}, 404,
-       "select count(*) from wap_product where id=2", "1"},
-      {"product name over its limit", true, "/admin/products.asp", {{"act", "save"}, {"id", "2"}, {"pname", std::string(51, 'x')}}, 200,
-       "select pname from wap_product where id=2", "安溪铁观音"},
-      {"member added", true, "/admin/members.asp", {{"act", "add"}, {"m_name", "neo"}, {"password", "neo-pw"}}, 302,
-       "select substr(m_password,1,10) from web_member where m_name='neo'", "$argon2id$"},
-      {"member name taken", true, "/admin/members.asp", {{"act", "add"}, {"m_name", "neo"}, {"password", "x"}}, 200,
-       "select count(*) from web_member where m_name='neo'", "1"},
-      {"another owner's member", false, "/admin/members.asp", {{"act", "delete"}, {"id", "1"}}, 404,
-       "select count(*) from web_member where id=1", "1"},
-      {"member removed", true, "/admin/members.asp", {{"act", "delete"}, {"id", "1"}}, 302,
-       "select count(*) from web_member where id=1", "0"},
+      {"single content edited",
+       true,
+       "/admin/contents.asp?cid=1",
+       {{"act", "save"}, {"content", "新的介绍"}},
+       302,
+       "select content from wap_contents where cid=1",
+       "新的介绍"},
+      {"another owner's class",
+       false,
+       "/admin/contents.asp?cid=1",
+       {{"act", "save"}, {"content", "x"}},
+       404,
+       "select content from wap_contents where cid=1",
+       "新的介绍"},
+      {"first text of a single-content class",
+       false,
+       "/admin/contents.asp?cid=" + shop_single,
+       {{"act", "save"}, {"content", "店"}},
+       302,
+       "select content||count(*) from wap_contents where cid=" + shop_single + " group by content",
+       "店1"},
+      {"news written",
+       true,
+       "/admin/contents.asp?cid=2",
+       {{"act", "save"}, {"title", "Z新闻"}, {"content", "正文"}},
+       302,
+       article,
+       "Z新闻/4"},
+      {"news title over its limit",
+       true,
+       "/admin/contents.asp?cid=2",
+       {{"act", "save"}, {"title", long_title}},
+       200,
+       article,
+       "Z新闻/4"},
+      {"news edited",
+       true,
+       "/admin/contents.asp?cid=2",
+       {{"act", "save"}, {"id", "3"}, {"title", "改过"}},
+       302,
+       "select title from wap_contents where id=3",
+       "改过"},
+      {"another owner's article in one's own class",
+       false,
+       "/admin/contents.asp?cid=" + shop_news,
+       {{"act", "delete"}, {"id", "3"}},
+       404,
+       "select title from wap_contents where id=3",
+       "改过"},
+      {"article of another class",
+       true,
+       "/admin/contents.asp?cid=3",
+       {{"act", "delete"}, {"id", "3"}},
+       404,
+       "select title from wap_contents where id=3",
+       "改过"},
+      {"news deleted",
+       true,
+       "/admin/contents.asp?cid=2",
+       {{"act", "delete"}, {"id", "3"}},
+       302,
+       "select count(*) from wap_contents where id=3",
+       "0"},
+      {"reply written",
+       true,
+       "/admin/guestbook.asp",
+       {{"act", "reply"}, {"id", "3"}, {"hf", "<b>有货</b>"}},
+       302,
+       "select hf||case when hftime is null then '' else '@' end from wap_lyb where id=3",
+       "<b>有货</b>@"},
+      {"reply over its limit",
+       true,
+       "/admin/guestbook.asp",
+       {{"act", "reply"}, {"id", "3"}, {"hf", long_reply}},
+       200,
+       "select hf from wap_lyb where id=3",
+       "<b>有货</b>"},
+      {"another owner replies",
+       false,
+       "/admin/guestbook.asp",
+       {{"act", "reply"}, {"id", "3"}, {"hf", "x"}},
+       404,
+       "select hf from wap_lyb where id=3",
+       "<b>有货</b>"},
+      {"reply removed",
+       true,
+       "/admin/guestbook.asp",
+       {{"act", "unreply"}, {"id", "1"}},
+       302,
+       "select coalesce(hf,'~')||case when hftime is null then '~' else '@' end from wap_lyb where "
+       "id=1",
+       "~~"},
+      {"another owner deletes a message",
+       false,
+       "/admin/guestbook.asp",
+       {{"act", "delete"}, {"id", "4"}},
+       404,
+       "select count(*) from wap_lyb where id=4",
+       "1"},
+      {"message deleted",
+       true,
+       "/admin/guestbook.asp",
+       {{"act", "delete"}, {"id", "4"}},
+       302,
+       "select count(*) from wap_lyb where id=4",
+       "0"},
+      {"another owner deletes a product",
+       false,
+       "/admin/products.asp",
+       {{"act", "delete"}, {"id", "2"}},
+       404,
+       "select count(*) from wap_product where id=2",
+       "1"},
+      {"product name over its limit",
+       true,
+       "/admin/products.asp",
+       {{"act", "save"}, {"id", "2"}, {"pname", std::string(51, 'x')}},
+       200,
+       "select pname from wap_product where id=2",
+       "安溪铁观音"},
+      {"member added",
+       true,
+       "/admin/members.asp",
+       {{"act", "add"}, {"m_name", "neo"}, {"password", "neo-pw"}},
+       302,
+       "select substr(m_password,1,10) from web_member where m_name='neo'",
+       "$argon2id$"},
+      {"member name taken",
+       true,
+       "/admin/members.asp",
+       {{"act", "add"}, {"m_name", "neo"}, {"password", "x"}},
+       200,
+       "select count(*) from web_member where m_name='neo'",
+       "1"},
+      {"another owner's member",
+       false,
+       "/admin/members.asp",
+       {{"act", "delete"}, {"id", "1"}},
+       404,
+       "select count(*) from web_member where id=1",
+       "1"},
+      {"member removed",
+       true,
+       "/admin/members.asp",
+       {{"act", "delete"}, {"id", "1"}},
+       302,
+       "select count(*) from web_member where id=1",
+       "0"},
   };
   for (const auto& c : cases) {
     HttpClient& client = c.by_demo ? demo_ : shop_;
@@ -180,7 +304,9 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
   // The handset pages show the changes, as valid WML; the editors' previews show the signed-in
   // owner's page in either markup, whatever site the query names.
   const std::string site = "userid=1&username=demo&siteid=1";
-  const struct { std::string page, query, shows; } live[] = {
+  const struct {
+    std::string page, query, shows;
+  } live[] = {
       {"showcontent", "&id=1&classname=x", "新的介绍"},
       {"newslist", "&id=2&classname=x", "Z新闻"},
       {"lyb", "&Page=3", "有货"},  // one message a page: 6, 5, 3
@@ -189,7 +315,8 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
     const HttpResponse r = demo_.Get("/wap/" + l.page + ".asp?" + site + l.query, kWml);
     EXPECT_TRUE(ValidWml(r.body)) << l.page;
     EXPECT_NE(XPathString(r.body, "string(/)").find(l.shows), std::string::npos) << l.page;
-    const HttpResponse wml = demo_.Get("/admin/preview.asp?markup=wml&of=" + l.page + l.query + "&userid=2");
+    const HttpResponse wml =
+        demo_.Get("/admin/preview.asp?markup=wml&of=" + l.page + l.query + "&userid=2");
     EXPECT_EQ(wml.body, r.body) << l.page;
     EXPECT_EQ(wml.Header("Content-Type"), "text/plain; charset=utf-8");
     const HttpResponse xhtml = demo_.Get("/admin/preview.asp?markup=xhtml&of=" + l.page + l.query);
@@ -206,7 +333,8 @@ TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
   EXPECT_EQ(Upload(demo_, "/admin/settings.asp", {{"act", "banner"}}, kGif, token_).status, 302);
   const std::string stored_banner = ReadFile(banner);
   EXPECT_TRUE(stored_banner.starts_with("\xff\xd8")) << "a JPEG";
-  const HttpResponse lying = Upload(demo_, "/admin/settings.asp", {{"act", "banner"}}, "<?php x ?>", token_);
+  const HttpResponse lying =
+      Upload(demo_, "/admin/settings.asp", {{"act", "banner"}}, "<?php x ?>", token_);
   EXPECT_NE(lying.body.find("原有图片未改变"), std::string::npos);
   EXPECT_EQ(ReadFile(banner), stored_banner);
   EXPECT_EQ(Upload(demo_, "/admin/settings.asp", {{"act", "logo"}}, kGif, token_).status, 302);
@@ -216,22 +344,42 @@ TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
   // replacement refused with the row and file as they were, deleted with its file.
   const std::string picture_of_1 = "select ppic from wap_product where id=1";
   const auto newest = [&] { return One("select max(id) from wap_product where userid=1"); };
-  EXPECT_NE(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"pname", "新茶"}}, "", token_).body.find("请选择产品图片"), std::string::npos);
-  ASSERT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"pname", "新茶"}, {"pcontent", "<i>香</i>"}}, kGif, token_).status, 302);
+  EXPECT_NE(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"pname", "新茶"}}, "", token_)
+                .body.find("请选择产品图片"),
+            std::string::npos);
+  ASSERT_EQ(Upload(demo_, "/admin/products.asp",
+                   {{"act", "save"}, {"pname", "新茶"}, {"pcontent", "<i>香</i>"}}, kGif, token_)
+                .status,
+            302);
   const std::string added = newest();
   EXPECT_TRUE(fs::exists(Upfile(One("select ppic from wap_product where id=" + added))));
   ASSERT_TRUE(fs::exists(Upfile("longjing.jpg")));
-  EXPECT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "龙井"}}, kGif, token_).status, 302);
+  EXPECT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "龙井"}},
+                   kGif, token_)
+                .status,
+            302);
   const std::string replaced = One(picture_of_1);
   EXPECT_TRUE(replaced.starts_with("p") && fs::exists(Upfile(replaced))) << replaced;
   EXPECT_FALSE(fs::exists(Upfile("longjing.jpg")));
-  const HttpResponse refused = Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "换"}}, "GIF8 not really", token_);
+  const HttpResponse refused =
+      Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "换"}},
+             "GIF8 not really", token_);
   EXPECT_NE(refused.body.find("原有图片未改变"), std::string::npos);
   EXPECT_EQ(One("select pname||'/'||ppic from wap_product where id=1"), "龙井/" + replaced);
-  EXPECT_EQ(Upload(shop_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "x"}}, kGif, shop_token_).status, 404);
-  EXPECT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "龙井2"}}, "", token_).status, 302);
+  EXPECT_EQ(Upload(shop_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "x"}},
+                   kGif, shop_token_)
+                .status,
+            404);
+  EXPECT_EQ(Upload(demo_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "龙井2"}},
+                   "", token_)
+                .status,
+            302);
   EXPECT_EQ(One(picture_of_1), replaced);  // no new picture: the old one stays
-  EXPECT_EQ(demo_.Post("/admin/products.asp", FormEncode({{"act", "delete"}, {"id", "1"}, {"token", token_}})).status, 302);
+  EXPECT_EQ(demo_
+                .Post("/admin/products.asp",
+                      FormEncode({{"act", "delete"}, {"id", "1"}, {"token", token_}}))
+                .status,
+            302);
   EXPECT_FALSE(fs::exists(Upfile(replaced)));
 
   const HttpResponse list = demo_.Get("/wap/productlist.asp?userid=1&username=demo&siteid=1", kWml);
@@ -264,9 +412,13 @@ TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile
     std::string target, check;  // a query whose value must not change (the banner: no audit row)
   } cases[] = {
       {"banner", {{"act", "banner"}}, "/admin/settings.asp", "select count(*) from wap_audit"},
-      {"new product", {{"act", "save"}, {"pname", "新茶"}}, "/admin/products.asp",
+      {"new product",
+       {{"act", "save"}, {"pname", "新茶"}},
+       "/admin/products.asp",
        "select count(*)||'/'||max(id) from wap_product"},
-      {"product's picture replaced", {{"act", "save"}, {"id", "1"}, {"pname", "换"}}, "/admin/products.asp",
+      {"product's picture replaced",
+       {{"act", "save"}, {"id", "1"}, {"pname", "换"}},
+       "/admin/products.asp",
        "select pname||'/'||ppic from wap_product where id=1"},
   };
   for (const auto& c : cases) {
@@ -277,23 +429,40 @@ TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile
     EXPECT_TRUE(Files(member) == files) << c.what;  // the old picture whole, no temporary file
   }
   // The same change with a small picture goes through: only the picture's write failed.
-  EXPECT_EQ(Upload(owner, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "换"}}, kGif, token).status, 302);
+  EXPECT_EQ(Upload(owner, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "换"}},
+                   kGif, token)
+                .status,
+            302);
   EXPECT_FALSE(fs::exists(Upfile("longjing.jpg")));
 }
 
 TEST_F(BackOfficeEditors, VisitorsLogInWithHashedPasswordsAndPlainOnesAreHashedAtTheirNextLogin) {
-  ASSERT_EQ(demo_.Post("/admin/members.asp", FormEncode({{"act", "add"}, {"m_name", "neo"}, {"password", "neo-pw"}, {"token", token_}})).status, 302);
+  ASSERT_EQ(
+      demo_
+          .Post("/admin/members.asp",
+                FormEncode(
+                    {{"act", "add"}, {"m_name", "neo"}, {"password", "neo-pw"}, {"token", token_}}))
+          .status,
+      302);
   const std::string target = "/wap/checklogin.asp?userid=1&username=demo&siteid=1";
   const std::string stored = "select m_password from web_member where m_name='member'";
   // The demo's member "member" has the plain password of an older installation.
-  const struct { const char* name; const char* password; int status; const char* stored; } logins[] = {
-      {"member", "wap12", 200, "wap123"}, {"member", "wap123", 302, "$argon2id$"},
+  const struct {
+    const char* name;
+    const char* password;
+    int status;
+    const char* stored;
+  } logins[] = {
+      {"member", "wap12", 200, "wap123"},      {"member", "wap123", 302, "$argon2id$"},
       {"member", "wap123", 302, "$argon2id$"}, {"member", "wap12", 200, "$argon2id$"},
-      {"neo", "neo-pw", 302, "$argon2id$"}, {"neo", "neo-p", 200, "$argon2id$"}, {"neo", "", 200, "$argon2id$"},
+      {"neo", "neo-pw", 302, "$argon2id$"},    {"neo", "neo-p", 200, "$argon2id$"},
+      {"neo", "", 200, "$argon2id$"},
   };
   for (const auto& l : logins) {
     HttpClient visitor(server_.Port());
-    const HttpResponse r = visitor.Post(target, FormEncode({{"username", l.name}, {"password", l.password}, {"Userid", "1"}}), kWml);
+    const HttpResponse r = visitor.Post(
+        target, FormEncode({{"username", l.name}, {"password", l.password}, {"Userid", "1"}}),
+        kWml);
     EXPECT_EQ(r.status, l.status) << l.name << " " << l.password;
     if (r.status == 200) {
       EXPECT_TRUE(ValidWml(r.body));

@@ -1,8 +1,9 @@
 // The back office over HTTP: the sign-in (one answer for every refusal, throttling, the cookie),
 // the guard of changing requests (form token, Origin), and owners kept to their own rows.
+#include "support/back_office.h"
+
 #include <gtest/gtest.h>
 
-#include "support/back_office.h"
 #include "support/demo_pages.h"
 #include "support/server_process.h"
 
@@ -13,11 +14,18 @@ using namespace testing_support;
 class BackOffice : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(RunWapsite({"member", "add", "--root", site_.Path().string(), "shop",
-                          "--password-stdin"}, "echo shop-pw |").out, "2\n");
-    ASSERT_EQ(RunWapsite({"member", "add", "--root", site_.Path().string(), "gone",
-                          "--password-stdin"}, "echo gone-pw |").exit_code, 0);
-    ASSERT_EQ(RunWapsite({"member", "disable", "--root", site_.Path().string(), "gone"}).exit_code, 0);
+    ASSERT_EQ(
+        RunWapsite({"member", "add", "--root", site_.Path().string(), "shop", "--password-stdin"},
+                   "echo shop-pw |")
+            .out,
+        "2\n");
+    ASSERT_EQ(
+        RunWapsite({"member", "add", "--root", site_.Path().string(), "gone", "--password-stdin"},
+                   "echo gone-pw |")
+            .exit_code,
+        0);
+    ASSERT_EQ(RunWapsite({"member", "disable", "--root", site_.Path().string(), "gone"}).exit_code,
+              0);
   }
   std::string DemoClass(const std::string& id) const {
     const auto rows = site_.Column("select classname||'/'||sortid from wap_classes where id=" + id);
@@ -35,7 +43,10 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
   const HttpResponse form = browser.Get("/admin/");
   EXPECT_NE(form.body.find("name=\"password\""), std::string::npos);
   EXPECT_TRUE(form.Headers("Set-Cookie").empty());  // nothing stored, no session
-  const struct { const char* name; const char* password; } refused[] = {
+  const struct {
+    const char* name;
+    const char* password;
+  } refused[] = {
       {"demo", "wrong"}, {"nobody", "demo"}, {"gone", "gone-pw"}, {"", ""}, {"DEMO", "demo"}};
   std::string first_body;
   for (const auto& r : refused) {
@@ -46,25 +57,34 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
     EXPECT_TRUE(answer.Headers("Set-Cookie").empty()) << r.name;
   }
   // A foreign Origin is refused before the password is looked at.
-  EXPECT_EQ(browser.Post("/admin/", "username=demo&password=demo", {{"Origin", "http://evil.example"}}).status, 403);
+  EXPECT_EQ(
+      browser.Post("/admin/", "username=demo&password=demo", {{"Origin", "http://evil.example"}})
+          .status,
+      403);
 
-  const HttpResponse in = browser.Post("/admin/", "username=demo&password=demo&back=%2Fadmin%2Fsettings.asp");
+  const HttpResponse in =
+      browser.Post("/admin/", "username=demo&password=demo&back=%2Fadmin%2Fsettings.asp");
   EXPECT_EQ(in.status, 302);
   EXPECT_EQ(in.Header("Location"), "/admin/settings.asp");
   const std::string cookie = in.Header("Set-Cookie").value_or("");
-  EXPECT_TRUE(cookie.starts_with("WAPSESSIONID=") && cookie.ends_with("; Path=/; HttpOnly; SameSite=Lax; Secure")) << cookie;
+  EXPECT_TRUE(cookie.starts_with("WAPSESSIONID=") &&
+              cookie.ends_with("; Path=/; HttpOnly; SameSite=Lax; Secure"))
+      << cookie;
   EXPECT_NE(browser.Get("/admin/").body.find("站点概览"), std::string::npos);
 
   // 5 failures for one name within 5 minutes hold the name (even with its password); 10 from
   // one address within a minute hold the address. A fresh server counts from nothing.
   ServerProcess fresh(site_.Path());
   HttpClient guesser(fresh.Port());
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(guesser.Post("/admin/", "username=shop&password=x").status, 200);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(guesser.Post("/admin/", "username=shop&password=x").status, 200);
   const HttpResponse held = guesser.Post("/admin/", "username=shop&password=shop-pw");
   EXPECT_EQ(held.status, 429);
   EXPECT_GT(std::stoi(held.Header("Retry-After").value_or("0")), 0);
   EXPECT_EQ(guesser.Post("/admin/", "username=demo&password=demo").status, 302);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(guesser.Post("/admin/", "username=x" + std::to_string(i) + "&password=x").status, 200);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(guesser.Post("/admin/", "username=x" + std::to_string(i) + "&password=x").status,
+              200);
   EXPECT_EQ(HttpClient(fresh.Port()).Post("/admin/", "username=demo&password=demo").status, 429);
 }
 
@@ -72,7 +92,8 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
   ServerProcess server(site_.Path());
   HttpClient signed_out(server.Port());
   for (const char* path : {"/admin/class.asp", "/admin/settings.asp"}) {
-    const HttpResponse r = signed_out.Post(path, "submit=%E6%96%B0%E5%BB%BA&classname=x&type=1&sortid=1");
+    const HttpResponse r =
+        signed_out.Post(path, "submit=%E6%96%B0%E5%BB%BA&classname=x&type=1&sortid=1");
     EXPECT_EQ(r.status, 302) << path;
     EXPECT_EQ(r.Header("Location"), "/admin/?back=" + PercentEncode(path)) << path;
   }
@@ -83,7 +104,8 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
   const std::string shop_token = SignInOwner(shop, "shop", "shop-pw");
   ASSERT_EQ(token.size(), 32u);
   ASSERT_NE(token, shop_token);
-  const std::string rename = "submit=%E4%BF%9D%E5%AD%98&id=1&edtclassname=Renamed&edtsortid=9&token=";
+  const std::string rename =
+      "submit=%E4%BF%9D%E5%AD%98&id=1&edtclassname=Renamed&edtsortid=9&token=";
   const std::string origin = "http://127.0.0.1";  // the test client's Host names no port
   const struct {
     const char* what;
@@ -94,22 +116,75 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
     std::string class1;  // class 1 afterwards
   } cases[] = {
       {"no token", &demo, "/admin/class.asp", rename, {}, 403, "关于我们/1"},
-      {"another owner's token", &demo, "/admin/class.asp", rename + shop_token, {}, 403, "关于我们/1"},
-      {"a foreign origin", &demo, "/admin/class.asp", rename + token, {{"Origin", "http://evil.example"}}, 403, "关于我们/1"},
-      {"another port", &demo, "/admin/class.asp", rename + token, {{"Origin", "http://127.0.0.1:1"}}, 403, "关于我们/1"},
-      {"delete by query string alone", &demo, "/admin/class.asp?act=del&id=1", "", {}, 403, "关于我们/1"},
+      {"another owner's token",
+       &demo,
+       "/admin/class.asp",
+       rename + shop_token,
+       {},
+       403,
+       "关于我们/1"},
+      {"a foreign origin",
+       &demo,
+       "/admin/class.asp",
+       rename + token,
+       {{"Origin", "http://evil.example"}},
+       403,
+       "关于我们/1"},
+      {"another port",
+       &demo,
+       "/admin/class.asp",
+       rename + token,
+       {{"Origin", "http://127.0.0.1:1"}},
+       403,
+       "关于我们/1"},
+      {"delete by query string alone",
+       &demo,
+       "/admin/class.asp?act=del&id=1",
+       "",
+       {},
+       403,
+       "关于我们/1"},
       {"site creation without token", &demo, "/createsite.asp", "x=1", {}, 403, "关于我们/1"},
-      {"another owner renames", &shop, "/admin/class.asp", rename + shop_token, {}, 302, "关于我们/1"},
-      {"another owner deletes", &shop, "/admin/class.asp?act=del&id=1", "token=" + shop_token, {}, 302, "关于我们/1"},
-      {"the owner, same origin", &demo, "/admin/class.asp", rename + token, {{"Origin", origin}}, 302, "Renamed/9"},
-      {"the owner deletes", &demo, "/admin/class.asp?act=del&id=1", "token=" + token, {}, 302, "deleted"},
+      {"another owner renames",
+       &shop,
+       "/admin/class.asp",
+       rename + shop_token,
+       {},
+       302,
+       "关于我们/1"},
+      {"another owner deletes",
+       &shop,
+       "/admin/class.asp?act=del&id=1",
+       "token=" + shop_token,
+       {},
+       302,
+       "关于我们/1"},
+      {"the owner, same origin",
+       &demo,
+       "/admin/class.asp",
+       rename + token,
+       {{"Origin", origin}},
+       302,
+       "Renamed/9"},
+      {"the owner deletes",
+       &demo,
+       "/admin/class.asp?act=del&id=1",
+       "token=" + token,
+       {},
+       302,
+       "deleted"},
   };
   for (const auto& c : cases) {
-    const HttpResponse r = c.form.empty() ? c.client->Get(c.target, c.headers) : c.client->Post(c.target, c.form, c.headers);
+    const HttpResponse r = c.form.empty() ? c.client->Get(c.target, c.headers)
+                                          : c.client->Post(c.target, c.form, c.headers);
     EXPECT_EQ(r.status, c.status) << c.what;
     EXPECT_EQ(DemoClass("1"), c.class1) << c.what;
   }
-  EXPECT_EQ(demo.Post("/admin/class.asp", "submit=%E6%96%B0%E5%BB%BA&classname=%3Cscript%3E&type=1&sortid=1&token=" + token).status, 302);
+  EXPECT_EQ(
+      demo.Post("/admin/class.asp",
+                "submit=%E6%96%B0%E5%BB%BA&classname=%3Cscript%3E&type=1&sortid=1&token=" + token)
+          .status,
+      302);
   EXPECT_NE(demo.Get("/admin/class.asp").body.find("value=\"&lt;script&gt;\""), std::string::npos);
   const std::string dashboard = demo.Get("/admin/").body;
   EXPECT_EQ(dashboard.find("<script>"), std::string::npos);
@@ -117,13 +192,23 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
   EXPECT_EQ(dashboard.find("shop"), std::string::npos);  // another owner's audit rows stay theirs
 
   // Settings: a bad number is explained and not stored; the password needs the current one.
-  const HttpResponse bad = demo.Post("/admin/settings.asp", "act=phone&dircall=call+me&token=" + token);
+  const HttpResponse bad =
+      demo.Post("/admin/settings.asp", "act=phone&dircall=call+me&token=" + token);
   EXPECT_NE(bad.body.find("电话号码只能包含"), std::string::npos);
-  EXPECT_EQ(demo.Post("/admin/settings.asp", "act=phone&dircall=%2B86+10-1&token=" + token).status, 302);
-  EXPECT_EQ(site_.Column("select dircall from wap_setting where userid=1"), std::vector<std::string>{"+86 10-1"});
+  EXPECT_EQ(demo.Post("/admin/settings.asp", "act=phone&dircall=%2B86+10-1&token=" + token).status,
+            302);
+  EXPECT_EQ(site_.Column("select dircall from wap_setting where userid=1"),
+            std::vector<std::string>{"+86 10-1"});
   for (const char* current : {"current=x&", "current=&", ""})  // wrong, empty, left out
-    EXPECT_NE(demo.Post("/admin/settings.asp", "act=password&" + std::string(current) + "password=n&confirm=n&token=" + token).body.find("当前密码不正确"), std::string::npos) << current;
-  EXPECT_EQ(demo.Post("/admin/settings.asp", "act=password&current=demo&password=n2&confirm=n2&token=" + token).status, 302);
+    EXPECT_NE(demo.Post("/admin/settings.asp", "act=password&" + std::string(current) +
+                                                   "password=n&confirm=n&token=" + token)
+                  .body.find("当前密码不正确"),
+              std::string::npos)
+        << current;
+  EXPECT_EQ(demo.Post("/admin/settings.asp",
+                      "act=password&current=demo&password=n2&confirm=n2&token=" + token)
+                .status,
+            302);
 
   // Signing out needs the token too, and ends the sign-in.
   EXPECT_EQ(demo.Post("/admin/signout.asp", "token=x").status, 403);
@@ -160,18 +245,23 @@ TEST_F(BackOffice, EveryReplyForbidsFramingSniffingAndScripts) {
       {&demo, "/admin/settings.asp", "act=phone&dircall=%2B86+10-1&token=" + token, 302},
   };
   for (const auto& r : replies) {
-    const HttpResponse answer = r.form.empty() ? r.client->Get(r.target) : r.client->Post(r.target, r.form);
+    const HttpResponse answer =
+        r.form.empty() ? r.client->Get(r.target) : r.client->Post(r.target, r.form);
     const std::string what = r.target + " " + r.form;
     EXPECT_EQ(answer.status, r.status) << what;
     EXPECT_EQ(answer.Headers("X-Frame-Options"), std::vector<std::string>{"DENY"}) << what;
-    EXPECT_EQ(answer.Headers("X-Content-Type-Options"), std::vector<std::string>{"nosniff"}) << what;
+    EXPECT_EQ(answer.Headers("X-Content-Type-Options"), std::vector<std::string>{"nosniff"})
+        << what;
     const std::vector<std::string> policy = answer.Headers("Content-Security-Policy");
     ASSERT_EQ(policy.size(), 1u) << what;
-    for (const char* part : {"default-src 'self'", "frame-ancestors 'none'", "script-src 'none'", "form-action 'self'"})
+    for (const char* part : {"default-src 'self'", "frame-ancestors 'none'", "script-src 'none'",
+                             "form-action 'self'"})
       EXPECT_NE(policy[0].find(part), std::string::npos) << what << ": " << policy[0];
   }
   // The visitors' handset pages are not the back office's.
-  EXPECT_TRUE(visitor.Get("/wap/index.asp?userid=1&username=demo&siteid=1").Headers("X-Frame-Options").empty());
+  EXPECT_TRUE(visitor.Get("/wap/index.asp?userid=1&username=demo&siteid=1")
+                  .Headers("X-Frame-Options")
+                  .empty());
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ int PostFrom(int port, const char* from, const std::string& headers) {
 TEST(ClientAddress, HandsetsBehindATrustedGatewayAreLimitedEachOnItsOwn) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
-  ServerProcess server(site.Path(), {"--trusted-proxies", "127.0.0.2/32,::1", "--guestbook-rate", "3"});
+  ServerProcess server(site.Path(),
+                       {"--trusted-proxies", "127.0.0.2/32,::1", "--guestbook-rate", "3"});
   const std::string first = "X-WAP-Network-Client-IP: 203.0.113.5\r\n";
   const std::string second = "X-WAP-Network-Client-IP: 198.51.100.7\r\n";
   const std::string balanced = "X-Forwarded-For: 6.6.6.6, 192.0.2.44\r\n";
@@ -44,7 +45,8 @@ TEST(ClientAddress, HandsetsBehindATrustedGatewayAreLimitedEachOnItsOwn) {
   const std::string untrusted_handsets[] = {"X-WAP-Network-Client-IP: 203.0.113.9\r\n",
                                             "X-Forwarded-For: 203.0.113.10\r\n",
                                             "Forwarded: for=203.0.113.11\r\n", ""};
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(PostFrom(server.Port(), "127.0.0.3", untrusted_handsets[i]), 302) << i;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(PostFrom(server.Port(), "127.0.0.3", untrusted_handsets[i]), 302) << i;
   for (const std::string& headers : untrusted_handsets) {
     EXPECT_EQ(PostFrom(server.Port(), "127.0.0.3", headers), 429) << headers;
   }
@@ -55,7 +57,8 @@ TEST(ClientAddress, HandsetsBehindATrustedGatewayAreLimitedEachOnItsOwn) {
 TEST(ClientAddress, ATrustedGatewayIsExemptFromThePerAddressConnectionLimit) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
-  ServerProcess server(site.Path(), {"--trusted-proxies", "127.0.0.2", "--max-connections-per-address", "2"});
+  ServerProcess server(site.Path(),
+                       {"--trusted-proxies", "127.0.0.2", "--max-connections-per-address", "2"});
   std::vector<std::unique_ptr<RawConnection>> gateway, other;
   for (int i = 0; i < 6; ++i) {
     gateway.push_back(std::make_unique<RawConnection>(server.Port(), "127.0.0.2"));
@@ -74,7 +77,8 @@ TEST(ClientAddress, ATrustedGatewayIsExemptFromThePerAddressConnectionLimit) {
 
 TEST(ClientAddress, ABadTrustedProxiesListIsRefusedAtStart) {
   TempDir dir;
-  const CommandResult result = RunWapsite({"serve", "--root", dir.path().string(), "--trusted-proxies", "10.0.0.0/33"});
+  const CommandResult result =
+      RunWapsite({"serve", "--root", dir.path().string(), "--trusted-proxies", "10.0.0.0/33"});
   EXPECT_NE(result.exit_code, 0);
   EXPECT_NE(result.err.find("10.0.0.0/33"), std::string::npos) << result.err;
 }

@@ -18,13 +18,15 @@ using namespace std::chrono_literals;
 TEST(ConnectionAdmission, SlowHeadsFromSeveralAddressesMakeRoomForANormalClient) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
-  ServerProcess server(site.Path(), {"--max-connections", "8", "--head-timeout", "60", "--read-timeout", "60"});
+  ServerProcess server(site.Path(),
+                       {"--max-connections", "8", "--head-timeout", "60", "--read-timeout", "60"});
   // Slow heads fill every slot from two addresses, a byte at a time, and keep coming back.
   std::vector<std::unique_ptr<RawConnection>> slow;
   std::vector<bool> from_3;  // two of every three come from 127.0.0.2
   auto open_slow = [&](int i) {
     from_3.push_back(i % 3 == 0);
-    slow.push_back(std::make_unique<RawConnection>(server.Port(), from_3.back() ? "127.0.0.3" : "127.0.0.2"));
+    slow.push_back(
+        std::make_unique<RawConnection>(server.Port(), from_3.back() ? "127.0.0.3" : "127.0.0.2"));
     slow.back()->Send("GET / HTTP/1.1\r\n");
   };
   for (int i = 0; i < 8; ++i) open_slow(i);
@@ -56,7 +58,9 @@ TEST(ConnectionAdmission, SlowConnectionsFromOneAddressLeaveTheMetricsListenerSc
   ServerProcess server(site.Path(), {"--metrics-listen", "127.0.0.1:0"});
   std::smatch found;
   const std::string out = server.Stdout();
-  ASSERT_TRUE(std::regex_search(out, found, std::regex("metrics on http://127.0.0.1:([0-9]+)/metrics"))) << out;
+  ASSERT_TRUE(
+      std::regex_search(out, found, std::regex("metrics on http://127.0.0.1:([0-9]+)/metrics")))
+      << out;
   const int metrics_port = std::stoi(found[1]);
   std::vector<std::unique_ptr<RawConnection>> slow;
   for (int i = 0; i < 16; ++i) {

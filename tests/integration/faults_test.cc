@@ -24,7 +24,8 @@ using namespace std::chrono_literals;
 // The kinds of answer the reading pages give now, in order; with `kind`, that kind for each.
 std::string Answers(int port, const std::string& kind = "") {
   std::string kinds;
-  for (std::size_t i = 0; i < kReadingPages; ++i) kinds += (kind.empty() ? Classify(HttpClient(port).Get(kDemoPages[i].Target())) : kind) + " ";
+  for (std::size_t i = 0; i < kReadingPages; ++i)
+    kinds += (kind.empty() ? Classify(HttpClient(port).Get(kDemoPages[i].Target())) : kind) + " ";
   return kinds;
 }
 
@@ -44,17 +45,23 @@ TEST_F(Faults, ASqliteFileRemovedFailsOpenDbUntilItIsBack) {
   EXPECT_EQ(Answers(server.Port()).find("page"), std::string::npos) << Answers(server.Port());
   EXPECT_NE(Answers(server.Port()).find("opendb"), std::string::npos);
   fs::copy_file(dir_.path() / "backup.db", data / "site.db");
-  ASSERT_EQ(RunWapsite({"class", "add", "--root", root_.string(), "--userid", "1", "--name", "Restored", "--type", "1", "--sortid", "-1"}).exit_code, 0);
+  ASSERT_EQ(RunWapsite({"class", "add", "--root", root_.string(), "--userid", "1", "--name",
+                        "Restored", "--type", "1", "--sortid", "-1"})
+                .exit_code,
+            0);
   EXPECT_EQ(Answers(server.Port()), Answers(0, "page"));
   // The home page's first class is the one added to the copy put back.
-  EXPECT_NE(HttpClient(server.Port()).Get(kDemoPages[0].Target()).body.find("&#x52;&#x65;&#x73;"), std::string::npos);
+  EXPECT_NE(HttpClient(server.Port()).Get(kDemoPages[0].Target()).body.find("&#x52;&#x65;&#x73;"),
+            std::string::npos);
 }
 
 // Pages waiting on the lock hold every page thread, and still the I/O threads answer static files.
 TEST_F(Faults, ASqliteLockHoldsUpWritersBoundedlyAndReadersAndFilesNotAtAll) {
   ServerProcess server(root_, {"--threads", "1", "--page-threads", "3"});
   const auto post = [&](const std::string& name) {
-    return Classify(HttpClient(server.Port()).Post(kDemoPages[10].Target(), FormEncode({{"lyr", name}, {"title", "t"}, {"content", "c"}})));
+    return Classify(HttpClient(server.Port())
+                        .Post(kDemoPages[10].Target(),
+                              FormEncode({{"lyr", name}, {"title", "t"}, {"content", "c"}})));
   };
   {
     data::ConnectionPool pool(root_);  // another process's lock, as an operator's BEGIN EXCLUSIVE
@@ -63,12 +70,14 @@ TEST_F(Faults, ASqliteLockHoldsUpWritersBoundedlyAndReadersAndFilesNotAtAll) {
     locker.Execute("BEGIN EXCLUSIVE");
     locker.Execute("update wap_classes set sortid=sortid where id=1");
     EXPECT_EQ(post("Locked out"), "500");
-    const CommandResult added = RunWapsite({"class", "add", "--root", root_.string(), "--userid", "1", "--name", "L", "--type", "1", "--sortid", "9"});
+    const CommandResult added = RunWapsite({"class", "add", "--root", root_.string(), "--userid",
+                                            "1", "--name", "L", "--type", "1", "--sortid", "9"});
     EXPECT_EQ(added.exit_code, 1);
     EXPECT_NE(added.err.find("database is locked"), std::string::npos) << added.err;
     EXPECT_EQ(Answers(server.Port()), Answers(0, "page"));
     std::vector<std::future<std::string>> waiting;
-    for (int i = 0; i < 3; ++i) waiting.push_back(std::async(std::launch::async, post, "Waited " + std::to_string(i)));
+    for (int i = 0; i < 3; ++i)
+      waiting.push_back(std::async(std::launch::async, post, "Waited " + std::to_string(i)));
     std::this_thread::sleep_for(300ms);  // every page thread now waits on the lock
     EXPECT_EQ(HttpClient(server.Port()).Get("/waphome/demo/style.css").status, 200);
     for (auto& answer : waiting) EXPECT_EQ(answer.wait_for(0s), std::future_status::timeout);
@@ -85,7 +94,8 @@ TEST_F(Faults, AClassDeleteThatFailsHalfWayDeletesNothing) {
   data::ConnectionPool pool(root_);
   data::Connection db(pool);
   db.Open("Provider=SQLOLEDB.1;Data Source=sqlite:data/site.db;Initial Catalog=site");
-  db.Execute("CREATE TRIGGER kept BEFORE DELETE ON wap_classes BEGIN SELECT RAISE(ABORT, 'kept'); END");
+  db.Execute(
+      "CREATE TRIGGER kept BEFORE DELETE ON wap_classes BEGIN SELECT RAISE(ABORT, 'kept'); END");
   const auto contents = [&] {
     data::Recordset rows;
     rows.Open("select count(*) from wap_contents where cid=2", db);
@@ -93,17 +103,23 @@ TEST_F(Faults, AClassDeleteThatFailsHalfWayDeletesNothing) {
   };
   const std::string before = contents();
   EXPECT_NE(before, "0");
-  EXPECT_EQ(RunWapsite({"class", "delete", "--root", root_.string(), "--userid", "1", "--id", "2"}).exit_code, 1);
+  EXPECT_EQ(RunWapsite({"class", "delete", "--root", root_.string(), "--userid", "1", "--id", "2"})
+                .exit_code,
+            1);
   EXPECT_EQ(contents(), before);  // the contents' delete was rolled back with the class's
 }
 
 TEST(FaultsPostgres, AServerStoppedFailsOpenDbUntilItIsBack) {
   if (std::getenv("WAPSITE_PG") == nullptr) GTEST_SKIP() << "WAPSITE_PG is not set";
   TempDir dir;  // the server runs as postgres when the tests run as root: it must reach its folder
-  fs::permissions(dir.path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
-  const std::string pg = (dir.path() / "pg").string(), scripts = std::string(WAPSITE_SOURCE_DIR) + "/scripts/pg";
-  const std::string pg_ctl = std::string(geteuid() == 0 ? "runuser -u postgres -- " : "") +
-                             (std::getenv("PG_BIN") ? std::getenv("PG_BIN") : "/usr/lib/postgresql/15/bin") + "/pg_ctl -D " + pg + "/data ";
+  fs::permissions(dir.path(), fs::perms::others_exec | fs::perms::group_exec,
+                  fs::perm_options::add);
+  const std::string pg = (dir.path() / "pg").string(),
+                    scripts = std::string(WAPSITE_SOURCE_DIR) + "/scripts/pg";
+  const std::string pg_ctl =
+      std::string(geteuid() == 0 ? "runuser -u postgres -- " : "") +
+      (std::getenv("PG_BIN") ? std::getenv("PG_BIN") : "/usr/lib/postgresql/15/bin") +
+      "/pg_ctl -D " + pg + "/data ";
   ASSERT_EQ(std::system((scripts + " start " + pg + " >" + pg + ".conn 2>/dev/null").c_str()), 0);
   std::string connection;
   std::getline(std::ifstream(pg + ".conn"), connection);
@@ -134,7 +150,8 @@ TEST_F(Faults, ClientsHangingUpHurtNoOneAndSigtermFinishesTheAnswersInFlight) {
     reset.Send(big);
     line.Send("GET /wap/index.asp?userid=1&user");
     head.Send("GET " + kDemoPages[0].Target() + " HTTP/1.1\r\nHost: x\r\nAcce");
-    body.Send("POST " + kDemoPages[10].Target() + " HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\nlyr=a&");
+    body.Send("POST " + kDemoPages[10].Target() +
+              " HTTP/1.1\r\nHost: x\r\nContent-Length: 1000\r\n\r\nlyr=a&");
     unread.Send("GET " + kDemoPages[0].Target() + " HTTP/1.1\r\nHost: x\r\n\r\n");
     std::this_thread::sleep_for(100ms);
     reset.Reset();

@@ -24,8 +24,8 @@ std::string Chinese(int characters) {
 int ShownCount(const std::string& html) {
   const std::regex count("约分 (\\d+) 页显示");
   int largest = 0;
-  for (auto it = std::sregex_iterator(html.begin(), html.end(), count); it != std::sregex_iterator();
-       ++it) {
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), count);
+       it != std::sregex_iterator(); ++it) {
     largest = std::max(largest, std::stoi((*it)[1]));
   }
   return largest;
@@ -73,8 +73,9 @@ TEST_F(HandsetPages, ACountRoundShowsTheTypedTextsCountSavesNothingAndMatchesThe
   ASSERT_EQ(Post("/admin/contents.asp?cid=1", {{"act", "save"}, {"content", text}}).status, 302);
   HttpClient handset(server_.Port());
   const std::string live =
-      handset.Get("/wap/showcontent.asp?userid=1&username=demo&siteid=1&id=1&classname=x",
-                  {{"Accept", "text/vnd.wap.wml"}})
+      handset
+          .Get("/wap/showcontent.asp?userid=1&username=demo&siteid=1&id=1&classname=x",
+               {{"Accept", "text/vnd.wap.wml"}})
           .body;
   std::smatch m;
   ASSERT_TRUE(std::regex_search(live, m, std::regex("1/(\\d+)")));
@@ -93,8 +94,9 @@ TEST_F(HandsetPages, ProductAndReplyEditorsCountTheirTexts) {
   EXPECT_EQ(One("select pname from wap_product where id=2"), product);
 
   const std::string reply = One("select coalesce(hf,'') from wap_lyb where id=3");
-  const HttpResponse counted = Post(
-      "/admin/guestbook.asp", {{"act", "reply"}, {"id", "3"}, {"hf", Chinese(500)}, {"count", "1"}});
+  const HttpResponse counted =
+      Post("/admin/guestbook.asp",
+           {{"act", "reply"}, {"id", "3"}, {"hf", Chinese(500)}, {"count", "1"}});
   ASSERT_EQ(counted.status, 200);
   EXPECT_GT(ShownCount(counted.body), 1);
   EXPECT_EQ(One("select coalesce(hf,'') from wap_lyb where id=3"), reply);

@@ -102,13 +102,21 @@ TEST_F(HandsetPictures, GatewaysGetAWbmpWithinTheirScreenAndReplySizeBrowsersThe
     std::size_t max_bytes;
   } cases[] = {
       {"a gateway", {{"Accept", kGateway}}, "image/vnd.wap.wbmp", 96, 1400},
-      {"a small screen", {{"Accept", kGateway}, {"UA-Pixels", "64x80"}}, "image/vnd.wap.wbmp", 64,
+      {"a small screen",
+       {{"Accept", kGateway}, {"UA-Pixels", "64x80"}},
+       "image/vnd.wap.wbmp",
+       64,
        1400},
       {"a small reply size",
        {{"Accept", kGateway}, {"UA-Pixels", "240x320"}, {"X-WAP-Client-SDU-Size", "300"}},
-       "image/vnd.wap.wbmp", 240, 300},
-      {"a bad reply size", {{"Accept", kGateway}, {"X-WAP-Client-SDU-Size", "lots"}},
-       "image/vnd.wap.wbmp", 96, 1400},
+       "image/vnd.wap.wbmp",
+       240,
+       300},
+      {"a bad reply size",
+       {{"Accept", kGateway}, {"X-WAP-Client-SDU-Size", "lots"}},
+       "image/vnd.wap.wbmp",
+       96,
+       1400},
       {"a browser", {{"Accept", kBrowser}}, "image/jpeg", 0, 0},
       {"no Accept", {}, "image/jpeg", 0, 0},
   };
@@ -133,7 +141,8 @@ TEST_F(HandsetPictures, GatewaysGetAWbmpWithinTheirScreenAndReplySizeBrowsersThe
   // A picture that cannot be decoded goes as it is; files that are not a site's pictures carry
   // no Vary.
   std::ofstream(site_.Path() / "waphome/demo/upfile/broken.jpg") << "\xFF\xD8\xFF garbage";
-  const HttpResponse broken = visitor_.Get("/waphome/demo/upfile/broken.jpg", {{"Accept", kGateway}});
+  const HttpResponse broken =
+      visitor_.Get("/waphome/demo/upfile/broken.jpg", {{"Accept", kGateway}});
   EXPECT_EQ(broken.Header("Content-Type"), "image/jpeg");
   EXPECT_EQ(broken.Header("Vary"), "Accept");
   std::ofstream(site_.Path() / "elsewhere.jpg") << ReadFile(site_.Path() / "waphome/demo/Demo.jpg");
@@ -143,8 +152,11 @@ TEST_F(HandsetPictures, GatewaysGetAWbmpWithinTheirScreenAndReplySizeBrowsersThe
 }
 
 TEST_F(HandsetPictures, ANewSiteHasItsBannersWbmp) {
-  ASSERT_EQ(RunWapsite({"member", "add", "--root", site_.Path().string(), "shop",
-                        "--password-stdin"}, "echo shop-pw |").out, "2\n");
+  ASSERT_EQ(
+      RunWapsite({"member", "add", "--root", site_.Path().string(), "shop", "--password-stdin"},
+                 "echo shop-pw |")
+          .out,
+      "2\n");
   bool found = false;
   for (const auto& entry : fs::directory_iterator(site_.Path() / "waphome" / "shop")) {
     const std::string name = entry.path().filename().string();

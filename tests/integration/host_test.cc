@@ -30,12 +30,15 @@ class Host : public ::testing::Test {
     dir_ = new TempDir;
     const fs::path root = Root();
     Write(dir_->path() / "secret.txt", kSecret);
-    for (const char* name : {"a.gif", "a.png", "a.wbmp", "a.wml", "a.txt", "a.bin", "s/style.css"}) Write(root / name, "text");
+    for (const char* name : {"a.gif", "a.png", "a.wbmp", "a.wml", "a.txt", "a.bin", "s/style.css"})
+      Write(root / name, "text");
     Write(root / "Demo.jpg", std::string("\xFF\xD8\xFF\x00jpeg", 8));
     Write(root / "hello.asp", "<%@ LANGUAGE=\"VBSCRIPT\" %>A<% Response.Write(\"B\") %>C");
-    Write(root / "wap" / "index.asp", "<%Response.Write(\"wap index\") ' " + std::string(kSecret) + "%>");
-    Write(root / "waphome" / "abc" / "index.asp",
-          "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"http://x/wap/index.asp?userid=12\")\r\n%>");
+    Write(root / "wap" / "index.asp",
+          "<%Response.Write(\"wap index\") ' " + std::string(kSecret) + "%>");
+    Write(
+        root / "waphome" / "abc" / "index.asp",
+        "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"http://x/wap/index.asp?userid=12\")\r\n%>");
     Write(root / "broken.asp", "line 1\n<%\nResponse.Write(\"ok\")\nDim secret_detail\n%>");
     Write(root / "unknown.asp", "<%Set p = Server.CreateObject(\"nolib.noclass\")%>");
     Write(root / "store.asp", "<%Session(\"memberid\") = \"7\"%>stored");
@@ -72,17 +75,21 @@ TEST_F(Host, AnswersFilesAndPagesWithTheirStatusTypeAndBody) {
   } rows[] = {
       {"GET", "/Demo.jpg", 200, "image/jpeg", std::string("\xFF\xD8\xFF\x00jpeg", 8)},
       {"GET", "/s/style.css", 200, "text/css; charset=utf-8", "text"},
-      {"GET", "/a.gif", 200, "image/gif", "text"}, {"GET", "/a.png", 200, "image/png", "text"},
+      {"GET", "/a.gif", 200, "image/gif", "text"},
+      {"GET", "/a.png", 200, "image/png", "text"},
       {"GET", "/a.wbmp", 200, "image/vnd.wap.wbmp", "text"},
       {"GET", "/a.wml", 200, "text/vnd.wap.wml; charset=utf-8", "text"},
       {"GET", "/a.txt", 200, "text/plain; charset=utf-8", "text"},
       {"GET", "/a.bin", 200, "application/octet-stream", "text"},
-      {"GET", "/missing.gif", 404, "", "-"}, {"POST", "/a.txt", 405, "", "-"}, {"DELETE", "/a.txt", 405, "", "-"},
+      {"GET", "/missing.gif", 404, "", "-"},
+      {"POST", "/a.txt", 405, "", "-"},
+      {"DELETE", "/a.txt", 405, "", "-"},
       {"HEAD", "/a.txt", 200, "text/plain; charset=utf-8", ""},
       {"GET", "/hello.asp", 200, "text/html; charset=utf-8", "ABC"},
       {"HEAD", "/hello.asp", 200, "text/html; charset=utf-8", ""},
       {"POST", "/hello.asp", 200, "", "ABC"},
-      {"GET", "/wap/", 200, "", "wap index"}, {"GET", "/waphome/abc/index.asp", 302, "", ""},
+      {"GET", "/wap/", 200, "", "wap index"},
+      {"GET", "/waphome/abc/index.asp", 302, "", ""},
       {"GET", "/waphome/", 404, "", "-"},  // a folder without index.asp
       {"GET", "/fso.asp", 200, "", "fso"},
   };
@@ -100,7 +107,8 @@ TEST_F(Host, AnswersFilesAndPagesWithTheirStatusTypeAndBody) {
   }
   EXPECT_EQ(client.Get("/hello.asp").Header("Content-Length"), "3");
   EXPECT_EQ(client.Send("HEAD", "/a.txt", {}, "").Header("Content-Length"), "4");
-  EXPECT_EQ(client.Get("/waphome/abc/index.asp").Header("Location"), "http://x/wap/index.asp?userid=12");
+  EXPECT_EQ(client.Get("/waphome/abc/index.asp").Header("Location"),
+            "http://x/wap/index.asp?userid=12");
   EXPECT_EQ(client.Get("/wap?userid=1").Header("Location"), "/wap/?userid=1");
   EXPECT_EQ(client.Connections(), 1);  // all on one kept-alive connection
 }
@@ -108,13 +116,37 @@ TEST_F(Host, AnswersFilesAndPagesWithTheirStatusTypeAndBody) {
 TEST_F(Host, NeverSendsPrivateFilesOrAnythingOutsideTheRoot) {
   const std::string outside = "/" + (dir_->path() / "secret.txt").string();
   HttpClient client = Client();
-  for (const std::string& path : std::vector<std::string>{"/conn.asp", "/CONN.ASP", "/inc/fso.asp", "/INC/siteaddress.txt", "/inc/", "/.env",
-        "/.git/config", "/admin/templates/layout.html", "/Admin/TEMPLATES/layout.html", "/admin/templates/",
-        "/admin/./templates/layout.html", "/admin/%74emplates/layout.html", "/%2egit/config", "/data/site.db", "/Data/site.db-wal", "/%64ata/site.db",
-        "/wap/index.asp/", "/link.txt", "/../secret.txt", "/a/../../secret.txt",
-        "/%2e%2e/secret.txt", "/%2E%2E%2Fsecret.txt", "/..%2fsecret.txt", "/..%5csecret.txt",
-        "/..\\secret.txt", "/%c0%ae%c0%ae/secret.txt", "/%252e%252e/secret.txt",
-        "/a.txt%00/../../secret.txt", "//..//secret.txt", outside, "http://x/../secret.txt"}) {
+  for (const std::string& path : std::vector<std::string>{"/conn.asp",
+                                                          "/CONN.ASP",
+                                                          "/inc/fso.asp",
+                                                          "/INC/siteaddress.txt",
+                                                          "/inc/",
+                                                          "/.env",
+                                                          "/.git/config",
+                                                          "/admin/templates/layout.html",
+                                                          "/Admin/TEMPLATES/layout.html",
+                                                          "/admin/templates/",
+                                                          "/admin/./templates/layout.html",
+                                                          "/admin/%74emplates/layout.html",
+                                                          "/%2egit/config",
+                                                          "/data/site.db",
+                                                          "/Data/site.db-wal",
+                                                          "/%64ata/site.db",
+                                                          "/wap/index.asp/",
+                                                          "/link.txt",
+                                                          "/../secret.txt",
+                                                          "/a/../../secret.txt",
+                                                          "/%2e%2e/secret.txt",
+                                                          "/%2E%2E%2Fsecret.txt",
+                                                          "/..%2fsecret.txt",
+                                                          "/..%5csecret.txt",
+                                                          "/..\\secret.txt",
+                                                          "/%c0%ae%c0%ae/secret.txt",
+                                                          "/%252e%252e/secret.txt",
+                                                          "/a.txt%00/../../secret.txt",
+                                                          "//..//secret.txt",
+                                                          outside,
+                                                          "http://x/../secret.txt"}) {
     const HttpResponse r = client.Get(path);
     EXPECT_TRUE(r.status == 400 || r.status == 404) << path << " → " << r.status;
     EXPECT_EQ(r.body.find(kSecret), std::string::npos) << path;
@@ -158,7 +190,9 @@ TEST_F(Host, SendsStaticFilesWithValidatorsAndAnswersConditionalRequests) {
       {"a later time", {{"If-Modified-Since", "Fri, 01 Jan 2100 00:00:00 GMT"}}, 304},
       {"an earlier time", {{"If-Modified-Since", "Sun, 06 Nov 1994 08:49:37 GMT"}}, 200},
       {"a time that is no date", {{"If-Modified-Since", "yesterday"}}, 200},
-      {"another tag wins over the time", {{"If-None-Match", "\"other\""}, {"If-Modified-Since", modified}}, 200},
+      {"another tag wins over the time",
+       {{"If-None-Match", "\"other\""}, {"If-Modified-Since", modified}},
+       200},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -238,7 +272,8 @@ TEST_F(Host, KeepsAliveAnswersPipelinedRequestsAndClosesWhenAsked) {
 TEST_F(Host, RefusesOversizedAndMalformedRequestsClosingOnlyThatConnection) {
   RawConnection idle = Raw();  // another client, kept open throughout
   const std::pair<std::string, std::vector<int>> cases[] = {
-      {"GET /a.txt HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(10'000, 'a') + "\r\n\r\n", {431, 400}},
+      {"GET /a.txt HTTP/1.1\r\nHost: x\r\nX-Big: " + std::string(10'000, 'a') + "\r\n\r\n",
+       {431, 400}},
       {"POST /hello.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 2000000\r\n\r\n", {413}},
       {"GET /a.txt HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", {400}},
       {"NOT HTTP AT ALL\r\n\r\n", {400}},
@@ -248,7 +283,8 @@ TEST_F(Host, RefusesOversizedAndMalformedRequestsClosingOnlyThatConnection) {
     RawConnection raw = Raw();
     raw.Send(request);
     const int status = raw.ReadResponse().status;
-    EXPECT_TRUE(std::count(statuses.begin(), statuses.end(), status)) << request.substr(0, 40) << " → " << status;
+    EXPECT_TRUE(std::count(statuses.begin(), statuses.end(), status))
+        << request.substr(0, 40) << " → " << status;
     EXPECT_TRUE(raw.WaitForClose(10s)) << request.substr(0, 40);
   }
   EXPECT_TRUE(idle.Send(kGet));
@@ -280,7 +316,8 @@ TEST_F(Host, CutsOffSlowAndIdleClientsAndTurnsAwayConnectionsBeyondTheMaximum) {
   EXPECT_EQ(extra.ReadResponse().status, 503);
   held.clear();
   int status = 0;  // the slots come free as the server notices the closes
-  for (auto deadline = std::chrono::steady_clock::now() + 10s; status != 200 && std::chrono::steady_clock::now() < deadline;) {
+  for (auto deadline = std::chrono::steady_clock::now() + 10s;
+       status != 200 && std::chrono::steady_clock::now() < deadline;) {
     RawConnection again = Raw();
     status = (again.Send(kGet), again.ReadResponse().status);
   }

@@ -4,9 +4,8 @@
 // normal client on 127.0.0.1 keeps at least 99% of its answers while an attack goes on.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include "support/demo_pages.h"
@@ -33,8 +32,14 @@ TEST_F(HostileClients, ANormalClientIsAnsweredThroughFloodsFromAnotherAddress) {
     bool trickle;       // then a byte every 100 ms
   } attacks[] = {
       {"idle connections", {"--max-connections", "100"}, "", false},
-      {"idle keep-alives", {"--max-connections", "100", "--max-connections-per-address", "1000"}, kHome, false},
-      {"slow heads", {"--max-connections", "100", "--head-timeout", "1"}, "GET / HTTP/1.1\r\nHost: x\r\n", true},
+      {"idle keep-alives",
+       {"--max-connections", "100", "--max-connections-per-address", "1000"},
+       kHome,
+       false},
+      {"slow heads",
+       {"--max-connections", "100", "--head-timeout", "1"},
+       "GET / HTTP/1.1\r\nHost: x\r\n",
+       true},
   };
   for (const auto& attack : attacks) {
     SCOPED_TRACE(attack.name);
@@ -64,15 +69,18 @@ TEST_F(HostileClients, ANormalClientIsAnsweredThroughFloodsFromAnotherAddress) {
 }
 
 TEST_F(HostileClients, OneAddressHoldsOnlyItsShareAndSlowHeadsAreCutOff) {
-  ServerProcess server(site_.Path(), {"--max-connections-per-address", "8", "--head-timeout", "1", "--read-timeout", "30"});
+  ServerProcess server(site_.Path(), {"--max-connections-per-address", "8", "--head-timeout", "1",
+                                      "--read-timeout", "30"});
   std::vector<std::unique_ptr<RawConnection>> held;
-  for (int i = 0; i < 20; ++i) held.push_back(std::make_unique<RawConnection>(server.Port(), "127.0.0.2"));
+  for (int i = 0; i < 20; ++i)
+    held.push_back(std::make_unique<RawConnection>(server.Port(), "127.0.0.2"));
   int closed_at_once = 0;
   for (int i = 8; i < 20; ++i) closed_at_once += held[i]->WaitForClose(500ms);
   EXPECT_EQ(closed_at_once, 12);
   held[0]->Send("GET / HTTP/1.1\r\n");  // a head trickled a byte at a time: cut at the head timeout
   bool closed = false;
-  for (int i = 0; i < 40 && !closed; ++i) closed = !held[0]->Send("X") || held[0]->WaitForClose(100ms);
+  for (int i = 0; i < 40 && !closed; ++i)
+    closed = !held[0]->Send("X") || held[0]->WaitForClose(100ms);
   EXPECT_TRUE(closed);
 }
 
@@ -102,7 +110,8 @@ TEST_F(HostileClients, TheHostsOwnRepliesRefuseToBeMisused) {
   EXPECT_EQ(no_host.Header("Content-Security-Policy"), "default-src 'none'");
 
   // "Expect: 100-continue" is answered once the head is accepted, or refused by the head alone.
-  const std::string post = "POST " + kDemoPages[10].Target() + " HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\n"
+  const std::string post = "POST " + kDemoPages[10].Target() +
+                           " HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\n"
                            "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: ";
   RawConnection expect(server.Port()), too_big(server.Port());
   expect.Send(post + "5\r\n\r\n");
@@ -124,7 +133,8 @@ TEST_F(HostileClients, TheHostsOwnRepliesRefuseToBeMisused) {
   EXPECT_EQ(server.Stop(), 0);
   const std::string errors = "\n" + server.Stderr();
   int error_lines = 0;
-  for (std::size_t at = 0; (at = errors.find("\nerror ", at)) != std::string::npos; ++at) ++error_lines;
+  for (std::size_t at = 0; (at = errors.find("\nerror ", at)) != std::string::npos; ++at)
+    ++error_lines;
   EXPECT_LE(error_lines, 2) << errors;
 }
 

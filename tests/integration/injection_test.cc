@@ -28,14 +28,44 @@ struct Payload {
 
 std::vector<Payload> Payloads() {
   std::vector<Payload> p;
-  for (const char *text :
-       {"'", "\"", "\\'", "\\", "' OR '1'='1", "'||(select m_password from web_member)||'",
-        "1 or 1=1", "-1 or 1=1", "1e3", "0x10", "1.5", " 2 ", "+1", "32768", "-32769",
-        "99999999999999999999", "", " ", "1--", "1/**/or/**/1=1", "1; DROP TABLE wap_classes; --",
-        "'; delete from web_member; --", "1;update web_member set m_password='x'",
-        "1\n;delete from wap_lyb", "x'\r\n--", "' UNION SELECT m_password FROM web_member --",
-        "select", ";", "and", "*", "%", "declare", "Truncate", "select ", "it's", "首页'",
-        "＇ OR ＇1＇=＇1", "\xF0\x9F\x98\x80'"}) {
+  for (const char *text : {"'",
+                           "\"",
+                           "\\'",
+                           "\\",
+                           "' OR '1'='1",
+                           "'||(select m_password from web_member)||'",
+                           "1 or 1=1",
+                           "-1 or 1=1",
+                           "1e3",
+                           "0x10",
+                           "1.5",
+                           " 2 ",
+                           "+1",
+                           "32768",
+                           "-32769",
+                           "99999999999999999999",
+                           "",
+                           " ",
+                           "1--",
+                           "1/**/or/**/1=1",
+                           "1; DROP TABLE wap_classes; --",
+                           "'; delete from web_member; --",
+                           "1;update web_member set m_password='x'",
+                           "1\n;delete from wap_lyb",
+                           "x'\r\n--",
+                           "' UNION SELECT m_password FROM web_member --",
+                           "select",
+                           ";",
+                           "and",
+                           "*",
+                           "%",
+                           "declare",
+                           "Truncate",
+                           "select ",
+                           "it's",
+                           "首页'",
+                           "＇ OR ＇1＇=＇1",
+                           "\xF0\x9F\x98\x80'"}) {
     p.push_back({text});
   }
   p.push_back({std::string("1\0' or '1'='1", 13)});
@@ -63,14 +93,20 @@ std::vector<Page> Pages(const std::string &own_class, const std::string &token1,
   for (const DemoPage &page : kDemoPages) pages.push_back({page, 0});
   pages.push_back({{"/admin/class.asp",
                     {},
-                    {{"submit", "新建"}, {"classname", "Tea"}, {"type", "1"}, {"sortid", "0"}, {"token", token1}}},
+                    {{"submit", "新建"},
+                     {"classname", "Tea"},
+                     {"type", "1"},
+                     {"sortid", "0"},
+                     {"token", token1}}},
                    1});
-  pages.push_back(
-      {{"/admin/class.asp",
-        {},
-        {{"submit", "保存"}, {"edtclassname", "Re"}, {"edtsortid", "1"}, {"id", own_class},
-         {"token", token1}}},
-       1});
+  pages.push_back({{"/admin/class.asp",
+                    {},
+                    {{"submit", "保存"},
+                     {"edtclassname", "Re"},
+                     {"edtsortid", "1"},
+                     {"id", own_class},
+                     {"token", token1}}},
+                   1});
   pages.push_back({{"/admin/class.asp", {{"act", "del"}, {"id", "999"}}, {{"token", token1}}}, 1});
   pages.push_back({{"/createsite.asp", kDemoSite, {{"token", token2}}}, 2});
   return pages;
@@ -106,20 +142,24 @@ std::map<std::string, std::vector<std::string>> Dump(const DemoRoot &site) {
 TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
-  ASSERT_EQ(RunWapsite({"member", "add", "--root", site.Path().string(), "other",
-                        "--password-stdin"}, "echo other-pw |").out, "2\n");
+  ASSERT_EQ(
+      RunWapsite({"member", "add", "--root", site.Path().string(), "other", "--password-stdin"},
+                 "echo other-pw |")
+          .out,
+      "2\n");
   const auto log_path = dir.path() / "statements.log";
   ServerProcess server(
       site.Path(), {"--statement-log", log_path.string(), "--login-failures-per-name", "1000000",
-                    "--signins-per-address", "1000000",
-                    "--login-failures-per-address", "1000000"});
+                    "--signins-per-address", "1000000", "--login-failures-per-address", "1000000"});
   std::vector<HttpClient> clients;
   for (int i = 0; i < 3; ++i) clients.emplace_back(server.Port()).UseCookies(true);
   const std::string tokens[] = {"", SignInOwner(clients[1], "other", "other-pw"),
                                 SignInOwner(clients[2], "demo", "demo")};
   ASSERT_EQ(clients[1]
-                .Post("/admin/class.asp", FormEncode({{"submit", "新建"}, {"classname", "Own"},
-                                                      {"type", "1"}, {"token", tokens[1]}}))
+                .Post("/admin/class.asp", FormEncode({{"submit", "新建"},
+                                                      {"classname", "Own"},
+                                                      {"type", "1"},
+                                                      {"token", tokens[1]}}))
                 .status,
             302);
   const std::string own_class = site.Column("select id from wap_classes where userid=2").at(0);
@@ -155,7 +195,10 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
 
   // The member's first login replaces its plain password by a hash, once; the pages below run
   // the statements of every later login.
-  ASSERT_EQ(HttpClient(server.Port()).Post("/wap/checklogin.asp?userid=1", "username=member&password=wap123&Userid=1").status, 302);
+  ASSERT_EQ(HttpClient(server.Port())
+                .Post("/wap/checklogin.asp?userid=1", "username=member&password=wap123&Userid=1")
+                .status,
+            302);
   const std::vector<Page> pages = Pages(own_class, tokens[1], tokens[2]);
   std::vector<std::set<std::string>> ordinary;  // by page
   for (const Page &p : pages) {

@@ -121,9 +121,9 @@ TEST_F(LongPages, ALongProductDescriptionAndReplyKeepTheirMarkupAcrossDecks) {
     // Within 3,000 bytes the whole entry fits on one deck.
     const auto parts = Parts("/wap/lyb.asp?" + kSite, limit, kWml, declared);
     EXPECT_EQ(parts.size() > 1, limit == 1400);
-    EXPECT_EQ(Joined(parts, "//p[contains(., '/') or contains(., '回复')]"),
-              "访客：问题2024-05-06 07:08:09 " + message + "\n回复：" + reply +
-                  "(2024-05-07 08:09:10)");
+    EXPECT_EQ(
+        Joined(parts, "//p[contains(., '/') or contains(., '回复')]"),
+        "访客：问题2024-05-06 07:08:09 " + message + "\n回复：" + reply + "(2024-05-07 08:09:10)");
   }
 }
 
@@ -134,14 +134,13 @@ TEST_F(LongPages, FortyClassesAndSixtyArticlesContinueOverDecksEachListedOnce) {
     for (const auto& part : Parts("/wap/index.asp?" + kSite, limit, kWml, declared)) {
       for (auto& n : XPathStrings(part, "//p[@align='left']/a")) names.push_back(n);
     }
-    for (const auto& part : Parts("/wap/newslist.asp?" + kSite + "&id=2002&classname=n", limit,
-                                  kWml, declared)) {
+    for (const auto& part :
+         Parts("/wap/newslist.asp?" + kSite + "&id=2002&classname=n", limit, kWml, declared)) {
       for (auto& t : XPathStrings(part, "//p[@align='left']/a")) titles.push_back(t);
     }
     EXPECT_EQ(names, site_->Column("select classname from wap_classes where userid=20 order by "
                                    "sortid, id"));
-    EXPECT_EQ(titles,
-              site_->Column("select title from wap_contents where cid=2002 order by id"));
+    EXPECT_EQ(titles, site_->Column("select title from wap_contents where cid=2002 order by id"));
   }
 }
 

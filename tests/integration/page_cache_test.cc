@@ -60,8 +60,8 @@ class PageCache : public ::testing::Test {
     site_ = std::make_unique<DemoRoot>(dir_.path() / "site");
     site_->Execute("INSERT INTO wap_setting (userid, dircall, templeteid) VALUES (2, 'two', 1)");
     server_ = std::make_unique<ServerProcess>(
-        site_->Path(), std::vector<std::string>{"--page-cache-mb", "32", "--metrics-listen",
-                                                "127.0.0.1:0"});
+        site_->Path(),
+        std::vector<std::string>{"--page-cache-mb", "32", "--metrics-listen", "127.0.0.1:0"});
     std::smatch m;
     const std::string out = server_->Stdout();
     ASSERT_TRUE(std::regex_search(out, m, std::regex("metrics on http://127.0.0.1:([0-9]+)/")));
@@ -120,9 +120,10 @@ TEST_F(PageCache, APageReadAfterAChangeShowsItWhoeverMadeTheChange) {
          owner.UseCookies(true);
          const std::string token = SignInOwner(owner, "demo", "demo");
          ASSERT_EQ(owner
-                       .Post("/admin/contents.asp?cid=2",
-                             FormEncode({{"act", "save"}, {"title", marker}, {"content", "c"},
-                                         {"token", token}}))
+                       .Post("/admin/contents.asp?cid=2", FormEncode({{"act", "save"},
+                                                                      {"title", marker},
+                                                                      {"content", "c"},
+                                                                      {"token", token}}))
                        .status,
                    302);
        }},

@@ -7,7 +7,6 @@
 
 #include <regex>
 
-
 #include "support/http_client.h"
 #include "support/markup_check.h"
 #include "support/server_process.h"
@@ -331,8 +330,8 @@ TEST_F(PageBehaviour, NewMessagesAreStoredAsTypedOrShownAgainWithTheProblem) {
                     "not null)"),
               "0");
     // Stored in the form the site keeps its times in.
-    EXPECT_TRUE(std::regex_match(newest("lytime"),
-                                 std::regex(R"(20\d\d-\d\d-\d\d \d\d:\d\d:\d\d)")));
+    EXPECT_TRUE(
+        std::regex_match(newest("lytime"), std::regex(R"(20\d\d-\d\d-\d\d \d\d:\d\d:\d\d)")));
     // The guestbook shows it first, as typed; a handset shows "$$" of a WML page as "$".
     std::string shown =
         XPathString(Fetch("/wap/lyb.asp?" + site).body, "string(//p[br]/text()[1])");
@@ -385,17 +384,19 @@ TEST_F(PageBehaviour, OneAddressPostsFiveMessagesInTenMinutesThenIsToldToWait) {
     ASSERT_EQ(HttpClient(server.Port()).Post(target, form).status, 302) << i;
   }
   for (const char *accept : {kWml, kXhtml}) {
-    const HttpResponse r = HttpClient(server.Port())
-                               .Post(target, FormEncode({{"lyr", "n"}, {"title", "t"}, {"content", "6th"}}),
-                                     {{"Accept", accept}});
+    const HttpResponse r =
+        HttpClient(server.Port())
+            .Post(target, FormEncode({{"lyr", "n"}, {"title", "t"}, {"content", "6th"}}),
+                  {{"Accept", accept}});
     EXPECT_EQ(r.status, 429);
     const int retry_after = std::stoi(r.Header("Retry-After").value_or("0"));
     EXPECT_TRUE(retry_after > 500 && retry_after <= 600) << retry_after;
     EXPECT_TRUE(ValidPage(r.body));
     EXPECT_EQ(XPathString(r.body, "string((//p | //h:p)[normalize-space()][1])"),
               "留言太频繁，请10分钟后再试。");
-    EXPECT_EQ(XPathString(r.body, "string(//input[@name='content']/@value | "
-                                  "//h:textarea[@name='content'])"),
+    EXPECT_EQ(XPathString(r.body,
+                          "string(//input[@name='content']/@value | "
+                          "//h:textarea[@name='content'])"),
               "6th");  // the form again, as typed
   }
   EXPECT_EQ(std::stoi(Count("select count(*) from wap_lyb where userid=9")), std::stoi(before) + 5);

@@ -21,7 +21,8 @@ using namespace testing_support;
 
 std::set<std::string> Listing(const fs::path& folder) {
   std::set<std::string> names;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) names.insert(fs::relative(entry.path(), folder).string());
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    names.insert(fs::relative(entry.path(), folder).string());
   return names;
 }
 
@@ -38,7 +39,8 @@ TEST(SiteCreation, OutcomesFromTheCommandLineAndTheBackOffice) {
   office.UseCookies(true);
   fs::remove_all(root / "waphome/demo");
   // Signed out: sent to the sign-in form, nothing made.
-  EXPECT_EQ(office.Post("/createsite.asp", "").Header("Location"), "/admin/?back=%2Fadmin%2Fsettings.asp");
+  EXPECT_EQ(office.Post("/createsite.asp", "").Header("Location"),
+            "/admin/?back=%2Fadmin%2Fsettings.asp");
   EXPECT_FALSE(fs::exists(root / "waphome/demo"));
   const std::string token = SignInOwner(office, "demo", "demo");
   EXPECT_EQ(office.Post("/createsite.asp", "token=" + token).status, 200);
@@ -48,15 +50,22 @@ TEST(SiteCreation, OutcomesFromTheCommandLineAndTheBackOffice) {
   std::vector<std::tuple<const char*, std::function<void()>, std::string>> obstacles = {
       {"nothing in the way", [] {}, ""},
       {"a file at the member folder", [&] { write(shop); }, ""},
-      {"a file at the upload folder", [&] { fs::create_directory(shop), write(shop / "upfile"); }, ""},
+      {"a file at the upload folder", [&] { fs::create_directory(shop), write(shop / "upfile"); },
+       ""},
       {"a folder at the entry page", [&] { fs::create_directories(shop / "index.asp"); }, ""},
       // SIGXFSZ ignored: the write reports the limit, as a full disk does.
       {"a file size limit below the template's picture", [] {}, "trap '' XFSZ; ulimit -f 1;"},
   };
   if (geteuid() != 0) {  // permissions do not stop root
-    obstacles.emplace_back("a read-only waphome", [&] { fs::permissions(root / "waphome", fs::perms::owner_write, fs::perm_options::remove); }, "");
+    obstacles.emplace_back(
+        "a read-only waphome",
+        [&] {
+          fs::permissions(root / "waphome", fs::perms::owner_write, fs::perm_options::remove);
+        },
+        "");
   }
-  const std::vector<std::string> create = {"site", "create", "--root", root.string(), "--userid", "1", "--username", "shop"};
+  const std::vector<std::string> create = {"site",     "create", "--root",     root.string(),
+                                           "--userid", "1",      "--username", "shop"};
   for (const auto& [what, set_up, limits] : obstacles) {
     SCOPED_TRACE(what);
     set_up();
@@ -65,10 +74,14 @@ TEST(SiteCreation, OutcomesFromTheCommandLineAndTheBackOffice) {
     if (std::string_view(what) != "nothing in the way") {
       EXPECT_EQ(failed.exit_code, 1) << failed.err;
       EXPECT_EQ(failed.out, "");
-      EXPECT_TRUE(failed.err.starts_with("wapsite site create: ") && failed.err.find('\n') == failed.err.size() - 1) << failed.err;
+      EXPECT_TRUE(failed.err.starts_with("wapsite site create: ") &&
+                  failed.err.find('\n') == failed.err.size() - 1)
+          << failed.err;
       EXPECT_FALSE(fs::is_regular_file(shop / "index.asp"));
-      const std::set<std::string> made = {"waphome/shop", "waphome/shop/upfile", "waphome/shop/style.css", "waphome/shop/Demo.jpg"};
-      for (const std::string& name : Listing(root)) EXPECT_TRUE(before.count(name) || made.count(name)) << name;  // no temporary file
+      const std::set<std::string> made = {"waphome/shop", "waphome/shop/upfile",
+                                          "waphome/shop/style.css", "waphome/shop/Demo.jpg"};
+      for (const std::string& name : Listing(root))
+        EXPECT_TRUE(before.count(name) || made.count(name)) << name;  // no temporary file
       fs::permissions(root / "waphome", fs::perms::owner_write, fs::perm_options::add);
       fs::remove_all(shop);
       EXPECT_EQ(RunWapsite(create).exit_code, 0);

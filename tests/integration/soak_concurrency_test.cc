@@ -3,14 +3,14 @@
 // session of its own, while the back office adds and deletes classes from its
 // host page and from the command line. Every answer is exactly what the same
 // request got alone (the home page up to the soak's own classes, which come and
-// go); no request fails, while the metrics are scraped and hostile clients from another address flood fields, logouts and
-// connections. Runs on the engine WAPSITE_ENGINE names, and under
+// go); no request fails, while the metrics are scraped and hostile clients from another address
+// flood fields, logouts and connections. Runs on the engine WAPSITE_ENGINE names, and under
 // ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <regex>
 #include <set>
@@ -43,8 +43,7 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
   ServerProcess server(
       site.Path(), {"--threads", "4", "--domain", "http://m.example", "--login-failures-per-name",
                     "1000000", "--login-failures-per-address", "1000000", "--signins-per-address",
-                    "1000000", "--hashing-backlog", "64", "--metrics-listen",
-                    "127.0.0.1:0"});
+                    "1000000", "--hashing-backlog", "64", "--metrics-listen", "127.0.0.1:0"});
   std::smatch metrics;  // scraped while the readers run
   const std::string started = server.Stdout();
   ASSERT_TRUE(std::regex_search(started, metrics, std::regex("metrics on http://[^:]+:([0-9]+)")));
@@ -103,9 +102,9 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
       --readers_running;
     });
   }
-  // Hostile clients from another address while the readers run: a form of too many fields, anonymous
-  // logouts (which must make no session, so no reader's is pushed out), and more idle connections
-  // than one address may hold. The readers above must not notice.
+  // Hostile clients from another address while the readers run: a form of too many fields,
+  // anonymous logouts (which must make no session, so no reader's is pushed out), and more idle
+  // connections than one address may hold. The readers above must not notice.
   std::thread attacker([&] {
     std::string fields;
     for (int i = 0; i < 5000; ++i) fields += "f" + std::to_string(i) + "=1&";
@@ -134,8 +133,11 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
     EXPECT_EQ(HttpClient(std::stoi(metrics[1])).Get("/metrics").status, 200);
     const std::string name = "soak" + std::to_string(cycle);
     const bool page_adds = cycle % 2 == 0;
-    const Pairs form = {
-        {"classname", name}, {"type", "1"}, {"sortid", "30000"}, {"submit", "新建"}, {"token", token}};
+    const Pairs form = {{"classname", name},
+                        {"type", "1"},
+                        {"sortid", "30000"},
+                        {"submit", "新建"},
+                        {"token", token}};
     EXPECT_TRUE(page_adds ? office.Post("/admin/class.asp", FormEncode(form)).status == 302
                           : RunWapsite({"class", "add", "--root", root, "--userid", "1", "--name",
                                         name, "--type", "1", "--sortid", "30000"})
@@ -149,9 +151,10 @@ TEST(Soak, ManyClientsOverThePagesWhileClassesComeAndGo) {
          homes_with_soak_class == seen && readers_running > 0;)
       std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(
-        page_adds ? RunWapsite({"class", "delete", "--root", root, "--userid", "1", "--id", ids[0]})
-                            .exit_code == 0
-                  : office.Post("/admin/class.asp?act=del&id=" + ids[0], "token=" + token).status == 302);
+        page_adds
+            ? RunWapsite({"class", "delete", "--root", root, "--userid", "1", "--id", ids[0]})
+                      .exit_code == 0
+            : office.Post("/admin/class.asp?act=del&id=" + ids[0], "token=" + token).status == 302);
   }
   for (auto &t : readers) t.join();
   attacker.join();

@@ -14,7 +14,8 @@ std::string FormToken(const std::string& html) {
 
 std::string SignInOwner(HttpClient& client, std::string_view name, std::string_view password) {
   const HttpResponse signed_in = client.Post(
-      "/admin/", FormEncode({{"username", std::string(name)}, {"password", std::string(password)}}));
+      "/admin/",
+      FormEncode({{"username", std::string(name)}, {"password", std::string(password)}}));
   if (signed_in.status != 302) {
     ADD_FAILURE() << "sign-in of " << name << ": " << signed_in.status;
     return "";

@@ -59,7 +59,8 @@ HttpResponse RawConnection::ReadResponse(bool head_request, Ms timeout) {
     boost::beast::error_code ec;
     if (!buffer_.empty()) {
       buffer_.erase(0, parser.put(boost::asio::buffer(buffer_), ec));
-      if (ec && ec != http::error::need_more) throw std::runtime_error("bad response: " + ec.message());
+      if (ec && ec != http::error::need_more)
+        throw std::runtime_error("bad response: " + ec.message());
       if (parser.is_done() || (!ec && !buffer_.empty())) continue;
     }
     const ssize_t n = Receive(fd_, buffer_, deadline);
@@ -98,7 +99,8 @@ std::optional<std::string> HttpResponse::Header(std::string_view name) const {
   return all.empty() ? std::nullopt : std::optional(all[0]);
 }
 
-HttpResponse HttpClient::Post(std::string_view target, std::string_view form, const Pairs& headers) {
+HttpResponse HttpClient::Post(std::string_view target, std::string_view form,
+                              const Pairs& headers) {
   Pairs all = {{"Content-Type", "application/x-www-form-urlencoded"}};
   all.insert(all.end(), headers.begin(), headers.end());
   return Send("POST", target, all, form);
@@ -106,10 +108,13 @@ HttpResponse HttpClient::Post(std::string_view target, std::string_view form, co
 
 HttpResponse HttpClient::Send(std::string_view method, std::string_view target,
                               const Pairs& headers, std::string_view body) {
-  std::string bytes = std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
-  if (!body.empty() || method == "POST") bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  std::string bytes =
+      std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+  if (!body.empty() || method == "POST")
+    bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   std::string cookie;
-  for (const auto& [name, value] : cookies_) cookie += (cookie.empty() ? "" : "; ") + name + "=" + value;
+  for (const auto& [name, value] : cookies_)
+    cookie += (cookie.empty() ? "" : "; ") + name + "=" + value;
   if (!cookie.empty()) bytes += "Cookie: " + cookie + "\r\n";
   for (const auto& [name, value] : headers) bytes += name + ": " + value + "\r\n";
   bytes += "\r\n" + std::string(body);
@@ -126,7 +131,8 @@ HttpResponse HttpClient::Send(std::string_view method, std::string_view target,
       if (!retry) throw;
     }
   }
-  for (const std::string& set : use_cookies_ ? r.Headers("Set-Cookie") : std::vector<std::string>{}) {
+  for (const std::string& set :
+       use_cookies_ ? r.Headers("Set-Cookie") : std::vector<std::string>{}) {
     const std::string name = set.substr(0, set.find('='));
     std::erase_if(cookies_, [&](const auto& c) { return c.first == name; });
     cookies_.emplace_back(name, set.substr(name.size() + 1, set.find(';') - name.size() - 1));

@@ -24,7 +24,7 @@ using Ms = std::chrono::milliseconds;
 struct HttpResponse {
   int status = 0;
   Pairs headers;
-  std::string body;  // de-chunked
+  std::string body;                                               // de-chunked
   std::vector<std::string> Headers(std::string_view name) const;  // any letter case
   std::optional<std::string> Header(std::string_view name) const;
 };

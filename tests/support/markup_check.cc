@@ -22,7 +22,9 @@ namespace {
 template <auto Free>
 struct Deleter {
   template <class T>
-  void operator()(T* p) const noexcept { Free(p); }
+  void operator()(T* p) const noexcept {
+    Free(p);
+  }
 };
 using Doc = std::unique_ptr<xmlDoc, Deleter<xmlFreeDoc>>;
 
@@ -87,7 +89,8 @@ auto Evaluate(std::string_view body, std::string_view expression, Use use) {
     return Failure("the DOCTYPE does not name the WML 1.1 DTD", errors.text, body);
   }
   const std::string path = std::string(WAPSITE_SOURCE_DIR) + "/tests/data/wml_1.1.dtd";
-  const std::unique_ptr<xmlDtd, Deleter<xmlFreeDtd>> dtd(xmlParseDTD(nullptr, BAD_CAST path.c_str()));
+  const std::unique_ptr<xmlDtd, Deleter<xmlFreeDtd>> dtd(
+      xmlParseDTD(nullptr, BAD_CAST path.c_str()));
   const std::unique_ptr<xmlValidCtxt, Deleter<xmlFreeValidCtxt>> valid(xmlNewValidCtxt());
   if (!dtd || !valid) return Failure("cannot read " + path, errors.text, body);
   valid->error = valid->warning = nullptr;  // the messages go to `errors`
@@ -98,7 +101,8 @@ auto Evaluate(std::string_view body, std::string_view expression, Use use) {
 }
 
 ::testing::AssertionResult ValidPage(std::string_view body) {
-  return body.find("<!DOCTYPE wml ") != std::string_view::npos ? ValidWml(body) : WellFormedXml(body);
+  return body.find("<!DOCTYPE wml ") != std::string_view::npos ? ValidWml(body)
+                                                               : WellFormedXml(body);
 }
 
 std::vector<std::string> XPathStrings(std::string_view body, std::string_view expression) {
@@ -113,7 +117,8 @@ std::vector<std::string> XPathStrings(std::string_view body, std::string_view ex
 }
 
 std::string XPathString(std::string_view body, std::string_view expression) {
-  return Evaluate(body, expression, [](xmlXPathObject& r) { return Owned(xmlXPathCastToString(&r)); });
+  return Evaluate(body, expression,
+                  [](xmlXPathObject& r) { return Owned(xmlXPathCastToString(&r)); });
 }
 
 ::testing::AssertionResult MatchesGolden(std::string_view name, std::string_view actual) {
@@ -128,9 +133,9 @@ std::string XPathString(std::string_view body, std::string_view expression) {
   std::size_t at = 0;
   while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
   const std::size_t from = at > 60 ? at - 60 : 0;
-  return ::testing::AssertionFailure()
-         << path << (in ? "" : " is missing") << ": differs at byte " << at << "\n  golden: "
-         << expected.substr(from, 120) << "\n  got:    " << actual.substr(from, 120);
+  return ::testing::AssertionFailure() << path << (in ? "" : " is missing") << ": differs at byte "
+                                       << at << "\n  golden: " << expected.substr(from, 120)
+                                       << "\n  got:    " << actual.substr(from, 120);
 }
 
 }  // namespace testing_support

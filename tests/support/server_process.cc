@@ -10,8 +10,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "platform/data/connection.h"
@@ -43,7 +43,9 @@ pid_t Spawn(const fs::path& dir, const std::vector<std::string>& args, const std
   return pid;
 }
 
-int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+int ExitCode(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 // Runs `sql` outside a transaction as the user of `connection` (CREATE and DROP DATABASE).
 void RunOn(const std::string& connection, const std::string& sql) {
@@ -59,12 +61,13 @@ ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args
                              const std::string& prefix) {
   // SIGTERM stops at once unless a test asks for a drain, and the guestbook takes any number of
   // messages unless a test asks for its limit (the last value of an option holds).
-  args.insert(args.begin(), {"serve", "--root", root.string(), "--listen", "127.0.0.1:0",
-                             "--drain-seconds", "0", "--guestbook-rate", "1000000",
-                             "--guestbook-site-rate", "1000000"});
+  args.insert(args.begin(),
+              {"serve", "--root", root.string(), "--listen", "127.0.0.1:0", "--drain-seconds", "0",
+               "--guestbook-rate", "1000000", "--guestbook-site-rate", "1000000"});
   // WAPSITE_PAGE_CACHE_MB: the page cache's size for every server a test starts (0: the same
   // tests with the cache off); a test's own --page-cache-mb, given later, holds.
-  if (const char* cache_mb = std::getenv("WAPSITE_PAGE_CACHE_MB"); cache_mb != nullptr && *cache_mb) {
+  if (const char* cache_mb = std::getenv("WAPSITE_PAGE_CACHE_MB");
+      cache_mb != nullptr && *cache_mb) {
     args.insert(args.begin() + 11, {"--page-cache-mb", cache_mb});
   }
   pid_ = Spawn(output_.path(), args, prefix);
@@ -81,7 +84,8 @@ ServerProcess::ServerProcess(const fs::path& root, std::vector<std::string> args
 }
 
 ServerProcess::~ServerProcess() {
-  if (const int code = Stop(); code != 0) ADD_FAILURE() << "wapsite serve exited " << code << ":\n" << Stderr();
+  if (const int code = Stop(); code != 0)
+    ADD_FAILURE() << "wapsite serve exited " << code << ":\n" << Stderr();
 }
 
 void ServerProcess::Signal(int signal) {
@@ -108,7 +112,8 @@ std::string ServerProcess::Stdout() const { return ReadFile(output_.path() / "ou
 std::string ServerProcess::Stderr() const { return ReadFile(output_.path() / "err"); }
 
 bool ServerProcess::WaitForOutput(std::string_view text, std::chrono::milliseconds timeout) const {
-  for (auto deadline = std::chrono::steady_clock::now() + timeout;; std::this_thread::sleep_for(10ms)) {
+  for (auto deadline = std::chrono::steady_clock::now() + timeout;;
+       std::this_thread::sleep_for(10ms)) {
     if ((Stdout() + Stderr()).find(text) != std::string::npos) return true;
     if (std::chrono::steady_clock::now() > deadline) return false;
   }
@@ -132,7 +137,8 @@ DemoRoot::DemoRoot(fs::path root, std::vector<std::string> init_args) : root_(st
   connection_string_ = "Provider=SQLOLEDB.1;Data Source=sqlite:data/site.db;Initial Catalog=site";
   if (name == "postgres") {
     data::ConnectionSettings settings = data::ParseConnectionString(admin);
-    settings.database = "wapsite_it_" + std::to_string(getpid()) + "_" + std::to_string(std::random_device()());
+    settings.database =
+        "wapsite_it_" + std::to_string(getpid()) + "_" + std::to_string(std::random_device()());
     RunOn(admin, "CREATE DATABASE " + settings.database);
     database_ = settings.database;
     connection_string_ = data::BuildConnectionString(settings);
@@ -147,7 +153,8 @@ DemoRoot::DemoRoot(fs::path root, std::vector<std::string> init_args) : root_(st
 
 DemoRoot::~DemoRoot() {
   pool_.reset();
-  if (!database_.empty()) RunOn(std::getenv("WAPSITE_PG"), "DROP DATABASE " + database_ + " WITH (FORCE)");
+  if (!database_.empty())
+    RunOn(std::getenv("WAPSITE_PG"), "DROP DATABASE " + database_ + " WITH (FORCE)");
 }
 
 std::vector<std::string> DemoRoot::Column(std::string_view sql) const {
@@ -155,7 +162,8 @@ std::vector<std::string> DemoRoot::Column(std::string_view sql) const {
   db.Open(connection_string_);
   std::vector<std::string> values;
   data::Recordset rows;
-  for (rows.Open(sql, db); !rows.Eof(); rows.MoveNext()) values.push_back(rows.Field(std::size_t{0}).ToText());
+  for (rows.Open(sql, db); !rows.Eof(); rows.MoveNext())
+    values.push_back(rows.Field(std::size_t{0}).ToText());
   return values;
 }
 
@@ -174,8 +182,8 @@ void DemoRoot::ExecuteFile(const fs::path& path) const {
     for (auto at = statement.find("$$"); at != std::string::npos; at = statement.find("$$", at + 2))
       ++dollars;
     if (dollars % 2 != 0) return false;
-    const bool trigger_body = statement.starts_with("CREATE TRIGGER") &&
-                              statement.find(" BEGIN\n") != std::string::npos;
+    const bool trigger_body =
+        statement.starts_with("CREATE TRIGGER") && statement.find(" BEGIN\n") != std::string::npos;
     return !trigger_body || line.ends_with("END;");
   };
   std::istringstream in(ReadFile(path));

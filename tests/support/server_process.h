@@ -44,7 +44,8 @@ class ServerProcess {
   std::string Stdout() const;
   std::string Stderr() const;
   // Waits until standard output or error contains `text`; false when it did not in time.
-  bool WaitForOutput(std::string_view text, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+  bool WaitForOutput(std::string_view text,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
  private:
   TempDir output_;
@@ -67,8 +68,8 @@ class DemoRoot {
   const std::filesystem::path& Path() const { return root_; }
   bool Postgres() const { return !database_.empty(); }
   std::vector<std::string> Column(std::string_view sql) const;  // first column, as text
-  void Execute(std::string_view sql) const;                      // throws data::DataError
-  void ExecuteFile(const std::filesystem::path& path) const;     // statements end with ";\n"
+  void Execute(std::string_view sql) const;                     // throws data::DataError
+  void ExecuteFile(const std::filesystem::path& path) const;    // statements end with ";\n"
 
  private:
   std::filesystem::path root_;

@@ -18,8 +18,8 @@ std::size_t XmlToWbxmlBytes(std::string_view deck) {
     std::ofstream file(in, std::ios::binary);
     file.write(deck.data(), static_cast<std::streamsize>(deck.size()));
   }
-  const std::string command = "xml2wbxml -v 1.1 -o '" + out.string() + "' '" + in.string() +
-                              "' >/dev/null 2>&1";
+  const std::string command =
+      "xml2wbxml -v 1.1 -o '" + out.string() + "' '" + in.string() + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0 || !std::filesystem::exists(out)) {
     throw std::runtime_error("xml2wbxml failed (is libwbxml2-utils installed?)");
   }

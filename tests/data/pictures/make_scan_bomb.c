@@ -1,13 +1,12 @@
 /* Makes scan_bomb.jpg: a valid progressive colour JPEG of 4000 x 4000 pixels with 2,080 scans. One
  * DC scan, then every AC coefficient of every component is sent on its own, first its top bit
- * (Al = 10) and then each lower bit in a refinement scan: 3 x 63 x 11 scans. The picture is one flat
- * colour, so each scan is a few dozen bytes, yet a decoder passes over all its blocks once per scan.
- *   cc make_scan_bomb.c -ljpeg -o /tmp/make_scan_bomb && /tmp/make_scan_bomb > scan_bomb.jpg
+ * (Al = 10) and then each lower bit in a refinement scan: 3 x 63 x 11 scans. The picture is one
+ * flat colour, so each scan is a few dozen bytes, yet a decoder passes over all its blocks once per
+ * scan. cc make_scan_bomb.c -ljpeg -o /tmp/make_scan_bomb && /tmp/make_scan_bomb > scan_bomb.jpg
  */
+#include <jpeglib.h>
 #include <stdio.h>
 #include <stdlib.h>
-
-#include <jpeglib.h>
 
 enum { kSide = 4000, kTopBit = 10 };
 

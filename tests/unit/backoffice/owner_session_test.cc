@@ -21,8 +21,8 @@ TEST(OwnerSession, LastsHalfAnHourIdleAndTwelveHoursInAll) {
       {{minutes(30)}, false},
       {{minutes(25), minutes(25), minutes(25)}, true},
       {{minutes(29), minutes(29)}, true},
-      {std::vector<minutes>(24, minutes(29)), true},    // 11 h 36 min
-      {std::vector<minutes>(25, minutes(29)), false},   // 12 h 5 min
+      {std::vector<minutes>(24, minutes(29)), true},   // 11 h 36 min
+      {std::vector<minutes>(25, minutes(29)), false},  // 12 h 5 min
   };
   for (const auto& c : cases) {
     host::LocalSession session;

@@ -6,7 +6,11 @@ namespace backoffice {
 namespace {
 
 TEST(SameOrigin, TheOriginMustNameTheHostsNameAndPort) {
-  const struct { const char* origin; const char* host; bool same; } cases[] = {
+  const struct {
+    const char* origin;
+    const char* host;
+    bool same;
+  } cases[] = {
       {"http://a.example", "a.example", true},
       {"http://a.example:80", "a.example", true},
       {"https://a.example", "a.example:443", true},
@@ -23,7 +27,8 @@ TEST(SameOrigin, TheOriginMustNameTheHostsNameAndPort) {
       {"http://a.example", "", false},
       {"http://a.example:", "a.example", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(OriginMatchesHost(c.origin, c.host), c.same) << c.origin << " " << c.host;
+  for (const auto& c : cases)
+    EXPECT_EQ(OriginMatchesHost(c.origin, c.host), c.same) << c.origin << " " << c.host;
 }
 
 }  // namespace

@@ -16,7 +16,10 @@
 namespace cli {
 namespace {
 
-struct Answer { int code = 0; std::string out, err; };
+struct Answer {
+  int code = 0;
+  std::string out, err;
+};
 
 // Runs `wapsite ARGS…` as main() does.
 Answer Wapsite(const std::vector<std::string>& args) {
@@ -43,34 +46,55 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
   testing_support::TempDir dir;
   const std::string root = (dir.path() / "root").string(), other = (dir.path() / "other").string();
   const auto add = [&](const std::string& name) -> std::vector<std::string> {
-    return {"class", "add", "--root", root, "--userid", "12", "--type", "2", "--sortid", "-3", "--name", name};
+    return {"class",  "add", "--root",   root, "--userid", "12",
+            "--type", "2",   "--sortid", "-3", "--name",   name};
   };
   const struct {
     std::vector<std::string> args;
     int code;
     std::string out, err;  // a part of each; "" for nothing at all
   } steps[] = {
-      {{"init", root, "--demo"}, 0, "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n", ""},
+      {{"init", root, "--demo"},
+       0,
+       "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n",
+       ""},
       {{"init", root}, 1, "", "--force"},
       {{"init", other, "--postgres", "Data Source=db;Initial Catalog="}, 2, "", "wapsite init: "},
       {add(" It's new "), 0, " added\n", ""},
       {{"init", root, "--force"}, 0, "laid out " + root, ""},  // the database starts again
-      {{"class", "rename", "--root", root, "--userid", "12", "--id", "7", "--name", "X",
-        "--sortid", "1"}, 1, "", "wapsite class rename: member 12 has no class 7; nothing renamed\n"},
+      {{"class", "rename", "--root", root, "--userid", "12", "--id", "7", "--name", "X", "--sortid",
+        "1"},
+       1,
+       "",
+       "wapsite class rename: member 12 has no class 7; nothing renamed\n"},
       {add("x"), 0, "class 1 added\n", ""},  // the id rename and delete take
-      {{"class", "rename", "--root", root, "--userid", "12", "--id", "1", "--name", "X",
-        "--sortid", "1"}, 0, "class 1 renamed\n", ""},
-      {{"class", "delete", "--root", root, "--userid", "13", "--id", "1"}, 1, "",
+      {{"class", "rename", "--root", root, "--userid", "12", "--id", "1", "--name", "X", "--sortid",
+        "1"},
+       0,
+       "class 1 renamed\n",
+       ""},
+      {{"class", "delete", "--root", root, "--userid", "13", "--id", "1"},
+       1,
+       "",
        "wapsite class delete: member 13 has no class 1; nothing deleted\n"},
-      {{"class", "delete", "--root", root, "--userid", "12", "--id", "1"}, 0,
-       "class 1 deleted with its contents\n", ""},
+      {{"class", "delete", "--root", root, "--userid", "12", "--id", "1"},
+       0,
+       "class 1 deleted with its contents\n",
+       ""},
       {{"class", "add", "--root", root, "--userid", "1 or 1=1", "--name", "x", "--type", "1",
-        "--sortid", "1"}, 2, "", "--userid: must be a whole number, not '1 or 1=1'"},
+        "--sortid", "1"},
+       2,
+       "",
+       "--userid: must be a whole number, not '1 or 1=1'"},
       {add(" '' "), 2, "", "--name: is empty once outer blanks and apostrophes are removed"},
       {{"class", "delete", "--root", root, "--userid", "1", "--id", "40000"}, 2, "", "--id: "},
-      {{"site", "create", "--root", root, "--userid", "9", "--username", "../x"}, 2, "",
+      {{"site", "create", "--root", root, "--userid", "9", "--username", "../x"},
+       2,
+       "",
        "--username: must be a plain folder name, not '../x'"},
-      {{"site", "create", "--root", root, "--userid", "9", "--username", "shop"}, 1, "",
+      {{"site", "create", "--root", root, "--userid", "9", "--username", "shop"},
+       1,
+       "",
        "wapsite site create: no file matches"},  // no template root files without the demo
   };
   for (const auto& s : steps) {
@@ -78,9 +102,11 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
     const std::string line = testing::PrintToString(s.args);
     EXPECT_EQ(a.code, s.code) << line << "\n" << a.err;
     EXPECT_TRUE(s.out.empty() ? a.out.empty() : a.out.find(s.out) != std::string::npos)
-        << line << "\n" << a.out;
+        << line << "\n"
+        << a.out;
     EXPECT_TRUE(s.err.empty() ? a.err.empty() : a.err.find(s.err) != std::string::npos)
-        << line << "\n" << a.err;
+        << line << "\n"
+        << a.err;
   }
   EXPECT_FALSE(std::filesystem::exists(other));  // usage errors come before any file
 }
@@ -101,12 +127,19 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
     int code;
     std::string out, err;  // a part of each; "" for nothing at all
   } steps[] = {
-      {{"init", root, "--demo"}, nullptr, 0, "demo owner: sign in at /admin/ as demo with the password demo", ""},
-      {member({"add", "shop", "--password-stdin", "--dircall", "+86 10-1"}), "s3cret\r\n", 0, "2\n", ""},
+      {{"init", root, "--demo"},
+       nullptr,
+       0,
+       "demo owner: sign in at /admin/ as demo with the password demo",
+       ""},
+      {member({"add", "shop", "--password-stdin", "--dircall", "+86 10-1"}), "s3cret\r\n", 0, "2\n",
+       ""},
       {member({"add", "shop", "--password-stdin"}), "x\n", 1, "", "already an owner named 'shop'"},
       {member({"add", "../x", "--password-stdin"}), "x\n", 2, "", "plain folder name"},
-      {member({"add", "x", "--password-stdin", "--dircall", "call me"}), "x\n", 1, "", "call number"},
-      {member({"add", "x", "--password-stdin", "--templeteid", "9"}), "x\n", 1, "", "wapTemplete/9"},
+      {member({"add", "x", "--password-stdin", "--dircall", "call me"}), "x\n", 1, "",
+       "call number"},
+      {member({"add", "x", "--password-stdin", "--templeteid", "9"}), "x\n", 1, "",
+       "wapTemplete/9"},
       {member({"add", "x", "--password-stdin"}), "\n", 1, "", "no password"},
       {member({"add", "x"}), "x\n", 2, "", "--password-stdin is required"},
       {member({"passwd", "nobody", "--password-stdin"}), "x\n", 1, "", "no owner named 'nobody'"},
@@ -121,9 +154,11 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
     const std::string line = testing::PrintToString(s.args);
     EXPECT_EQ(a.exit_code, s.code) << line << "\n" << a.err;
     EXPECT_TRUE(s.out.empty() ? a.out.empty() : a.out.find(s.out) != std::string::npos)
-        << line << "\n" << a.out;
+        << line << "\n"
+        << a.out;
     EXPECT_TRUE(s.err.empty() ? a.err.empty() : a.err.find(s.err) != std::string::npos)
-        << line << "\n" << a.err;
+        << line << "\n"
+        << a.err;
   }
   const auto list = testing_support::RunWapsite(member({"list"})).out;
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2) << list;  // demo and shop only
@@ -134,7 +169,8 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   const std::filesystem::path address = dir.path() / "root/inc/siteaddress.txt";
   const std::string address_text = testing_support::ReadFile(address);
   std::ofstream(address) << "http://x/%>\n";
-  const auto half = testing_support::RunWapsite(member({"add", "half", "--password-stdin"}), "echo pw |");
+  const auto half =
+      testing_support::RunWapsite(member({"add", "half", "--password-stdin"}), "echo pw |");
   EXPECT_EQ(half.exit_code, 1) << half.out;
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "root/waphome/half"));
   EXPECT_EQ(testing_support::RunWapsite(member({"list"})).out.find("half"), std::string::npos);
@@ -142,9 +178,13 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
 
   // A database made before owners were kept: serve refuses it until upgrade has run, once.
   const std::string db = (dir.path() / "root/data/site.db").string();
-  ASSERT_EQ(std::system(("sqlite3 " + db + " 'drop table wap_owners; drop table wap_audit; "
-                         "drop table wapsite_schema'").c_str()), 0);
-  const auto refused = testing_support::RunWapsite({"serve", "--root", root, "--listen", "127.0.0.1:0"});
+  ASSERT_EQ(std::system(("sqlite3 " + db +
+                         " 'drop table wap_owners; drop table wap_audit; "
+                         "drop table wapsite_schema'")
+                            .c_str()),
+            0);
+  const auto refused =
+      testing_support::RunWapsite({"serve", "--root", root, "--listen", "127.0.0.1:0"});
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_NE(refused.err.find("wapsite upgrade --root " + root), std::string::npos) << refused.err;
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
@@ -154,9 +194,15 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   // The existing sites' owners are added with their numbers; their rows and files stay.
   const std::string banner = (dir.path() / "root/waphome/demo/Demo.jpg").string();
   std::filesystem::resize_file(banner, 10);
-  EXPECT_EQ(testing_support::RunWapsite(member({"add", "demo", "--userid", "1", "--password-stdin"}), "echo pw |").out, "1\n");
+  EXPECT_EQ(testing_support::RunWapsite(
+                member({"add", "demo", "--userid", "1", "--password-stdin"}), "echo pw |")
+                .out,
+            "1\n");
   EXPECT_EQ(std::filesystem::file_size(banner), 10u);
-  EXPECT_NE(testing_support::RunWapsite(member({"add", "again", "--userid", "1", "--password-stdin"}), "echo pw |").err.find("site 1 already has an owner"), std::string::npos);
+  EXPECT_NE(testing_support::RunWapsite(
+                member({"add", "again", "--userid", "1", "--password-stdin"}), "echo pw |")
+                .err.find("site 1 already has an owner"),
+            std::string::npos);
   EXPECT_EQ(testing_support::RunWapsite(member({"list"})).out.substr(0, 7), "1\tdemo\t");
 }
 

@@ -18,7 +18,7 @@ TEST(HandsetRequest, WbmpOnlyForRequestsThatAcceptItAndNotThePicturesType) {
       {"image/vnd.wap.wbmp, image/jpeg", false},
       {"image/vnd.wap.wbmp, image/*;q=0.5", false},
       {"image/vnd.wap.wbmp, */*", false},
-      {"image/vnd.wap.wbmp, image/jpeg;q=0", true},   // the own type refused outright
+      {"image/vnd.wap.wbmp, image/jpeg;q=0", true},  // the own type refused outright
       {"image/vnd.wap.wbmp;q=0.0, text/vnd.wap.wml", false},
       {"image/vnd.wap.wbmp;q=0.001", true},
       {"text/vnd.wap.wml, image/gif", false},

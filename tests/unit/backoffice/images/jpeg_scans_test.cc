@@ -36,16 +36,22 @@ TEST(CountJpegScans, FindsEveryScanAndNothingInsideTheirData) {
       {"not a JPEG", "GIF89a", 0},
       {"nothing after the start", kSoi, 0},
       {"one scan", kSoi + tables + kScanHeader + "data" + kEoi, 1},
-      {"stuffed bytes and restarts in the data", kSoi + tables + kScanHeader +
-           "a\xFF\x00" "b\xFF\xD0" "c\xFF\xD7" + kScanHeader + "\xFF\x00" + kEoi, 2},
+      {"stuffed bytes and restarts in the data",
+       kSoi + tables + kScanHeader +
+           "a\xFF\x00"
+           "b\xFF\xD0"
+           "c\xFF\xD7" +
+           kScanHeader + "\xFF\x00" + kEoi,
+       2},
       {"fill bytes before a marker", kSoi + "\xFF\xFF\xFF"s + kScanHeader.substr(1) + kEoi, 1},
       {"a scan's marker inside a comment", kSoi + Segment('\xFE', "\xFF\xDA\x00\x02"s) + kEoi, 0},
       {"nothing counts after the end", kSoi + kScanHeader + kEoi + kScanHeader, 1},
       {"a segment running past the end", kSoi + kScanHeader + "\xFF\xDA\x7F\xFF"s, 1},
       {"a length under two", kSoi + "\xFF\xDA\x00\x01"s + kScanHeader, 0},
       {"cut inside a length", kSoi + kScanHeader + "\xFF\xDA\x00"s, 1},
-      {"the scan bomb", testing_support::ReadFile(std::filesystem::path(WAPSITE_SOURCE_DIR) /
-                                                  "tests/data/pictures/scan_bomb.jpg"),
+      {"the scan bomb",
+       testing_support::ReadFile(std::filesystem::path(WAPSITE_SOURCE_DIR) /
+                                 "tests/data/pictures/scan_bomb.jpg"),
        101},
   };
   for (const auto& c : cases) {

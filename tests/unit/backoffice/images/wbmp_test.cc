@@ -46,7 +46,8 @@ TEST(Wbmp, GraysKeepTheirToneWhenDithered) {
   for (const int gray : {64, 128, 192}) {
     const std::string wbmp = EncodeWbmp(Flat(64, 64, static_cast<std::uint8_t>(gray)));
     std::size_t white = 0;
-    for (const char byte : wbmp.substr(4)) white += std::bitset<8>(static_cast<unsigned char>(byte)).count();
+    for (const char byte : wbmp.substr(4))
+      white += std::bitset<8>(static_cast<unsigned char>(byte)).count();
     EXPECT_NEAR(white / (64.0 * 64.0), gray / 255.0, 0.03) << gray;
   }
 }
@@ -57,12 +58,12 @@ TEST(Wbmp, WidthIsBoundByTheScreenThePictureAndTheBytes) {
     std::size_t max_bytes;
     int chosen;
   } cases[] = {
-      {240, 120, 96, 1400, 96},  // the screen bounds it
-      {50, 50, 96, 1400, 50},    // never wider than the picture
+      {240, 120, 96, 1400, 96},    // the screen bounds it
+      {50, 50, 96, 1400, 50},      // never wider than the picture
       {240, 120, 240, 1400, 146},  // 19 bytes a row × 73 rows + 5 of header; 147 needs 74 rows
-      {96, 2000, 96, 1400, 22},  // a tall picture: 3 bytes × 458 rows + 4; 23 needs 479 rows
-      {96, 96, 96, 300, 48},     // the least reply size: 6 × 48 + 4
-      {4000, 1, 4096, 2, 0},     // not even the header fits
+      {96, 2000, 96, 1400, 22},    // a tall picture: 3 bytes × 458 rows + 4; 23 needs 479 rows
+      {96, 96, 96, 300, 48},       // the least reply size: 6 × 48 + 4
+      {4000, 1, 4096, 2, 0},       // not even the header fits
   };
   for (const auto& c : cases) {
     const int chosen = WbmpWidthWithin(c.width, c.height, c.max_width, c.max_bytes);

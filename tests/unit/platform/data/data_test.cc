@@ -68,11 +68,14 @@ INSTANTIATE_TEST_SUITE_P(Engines, Engine, ::testing::Values("sqlite", "postgres"
 
 TEST_P(Engine, BoundValuesArriveUnchangedAndOnlyBarePlaceholdersTakeThem) {
   const std::string t = Table("id bigint, txt text");
-  const Param rows[][2] = {{std::int64_t{1}, "it's ? -- '' \"x\""}, {std::int64_t{2}, "新闻"},
-                           {std::int64_t{3}, Param()}, {std::int64_t{-9000000000}, ""}};
+  const Param rows[][2] = {{std::int64_t{1}, "it's ? -- '' \"x\""},
+                           {std::int64_t{2}, "新闻"},
+                           {std::int64_t{3}, Param()},
+                           {std::int64_t{-9000000000}, ""}};
   for (const auto& r : rows) conn_.Execute("insert into " + t + " values (?, ?)", r);
   for (const auto& r : rows) {
-    auto rs = conn_.Execute("select txt, '?' as \"a?\" /* ? */ from " + t + " where id = ? -- ?", std::span(r, 1));
+    auto rs = conn_.Execute("select txt, '?' as \"a?\" /* ? */ from " + t + " where id = ? -- ?",
+                            std::span(r, 1));
     const auto* text = std::get_if<std::string>(&r[1]);
     EXPECT_EQ(rs->Field("TXT"), text ? Value(*text) : Value()) << DescribeParams(r);
     EXPECT_EQ(rs->Field("a?").ToText(), "?");
@@ -87,8 +90,9 @@ TEST_P(Engine, BoundValuesArriveUnchangedAndOnlyBarePlaceholdersTakeThem) {
 }
 
 TEST_P(Engine, EveryPageStartsOnItsRowAndWalkingCrossesPages) {
-  const struct { int rows, page_size, pages; } cases[] = {
-      {0, 10, 0}, {1, 10, 1}, {10, 10, 1}, {11, 10, 2}, {25, 7, 4}, {30, 1, 30}};
+  const struct {
+    int rows, page_size, pages;
+  } cases[] = {{0, 10, 0}, {1, 10, 1}, {10, 10, 1}, {11, 10, 2}, {25, 7, 4}, {30, 1, 30}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.rows) + " rows, " + std::to_string(c.page_size) + " a page");
     const std::string t = Table("id integer primary key, name text", c.rows);
@@ -132,7 +136,8 @@ TEST_P(Engine, PagesOfAnyStatementHoldTheRowsSteppingReaches) {
         "select name, count(*) from " + t + " group by name order by name"}) {
     SCOPED_TRACE(sql);
     std::vector<Value> stepped;
-    for (auto all = conn_.Execute(sql); !all->Eof(); all->MoveNext()) stepped.push_back(all->Field(0));
+    for (auto all = conn_.Execute(sql); !all->Eof(); all->MoveNext())
+      stepped.push_back(all->Field(0));
     Recordset rs;
     rs.Open(sql, conn_);
     rs.SetPageSize(1);
@@ -151,17 +156,20 @@ TEST_P(Engine, PagesOfAnyStatementHoldTheRowsSteppingReaches) {
 TEST_P(Engine, KeyedPagesHoldTheRowsReadWholeAndFollowEveryCommittedChange) {
   const std::string t = Table("id integer primary key, name text", 40);
   const Params values{std::int64_t{30}, std::int64_t{5}};
-  for (const std::string& sql : {"select * from " + t + " where id > ? or id < ? order by id desc",
-                                 "select name, id from " + t + " where id > ? or id < ? order by id"}) {
+  for (const std::string& sql :
+       {"select * from " + t + " where id > ? or id < ? order by id desc",
+        "select name, id from " + t + " where id > ? or id < ? order by id"}) {
     std::vector<std::int64_t> whole, paged;
-    for (auto all = conn_.Execute(sql, values); !all->Eof(); all->MoveNext()) whole.push_back(*all->Field("id").ToInteger());
+    for (auto all = conn_.Execute(sql, values); !all->Eof(); all->MoveNext())
+      whole.push_back(*all->Field("id").ToInteger());
     Recordset rs;
     rs.Open(sql, conn_, values);
     rs.SetPageSize(3);
     rs.SetAbsolutePage(4);
     for (int page = 1; page <= rs.PageCount(); ++page) {
       rs.SetAbsolutePage(page);
-      for (int i = 0; i < 3 && !rs.Eof(); ++i, rs.MoveNext()) paged.push_back(*rs.Field("id").ToInteger());
+      for (int i = 0; i < 3 && !rs.Eof(); ++i, rs.MoveNext())
+        paged.push_back(*rs.Field("id").ToInteger());
     }
     EXPECT_EQ(paged, whole) << sql;
   }
@@ -196,18 +204,25 @@ TEST_P(Engine, ValuesKeepTheirKindNullIsNotEmptyAndTimesReadAsText) {
   EXPECT_THROW(name->Field("nam"), DataError);
   EXPECT_THROW(name->Field(1), DataError);
   std::vector<std::pair<std::string, Value>> cases = {
-      {"''", Value(std::string())}, {"0", Value(std::int64_t{0})}, {"1.5", Value(1.5)},
-      {"'text'", Value(std::string("text"))}, {"count(*) from " + t, Value(std::int64_t{2})}};
+      {"''", Value(std::string())},
+      {"0", Value(std::int64_t{0})},
+      {"1.5", Value(1.5)},
+      {"'text'", Value(std::string("text"))},
+      {"count(*) from " + t, Value(std::int64_t{2})}};
   if (OnPostgres()) {
     conn_.Execute("set timezone = 'Asia/Shanghai'");
-    cases.insert(cases.end(),
-                 {{"2::int2", Value(std::int64_t{2})}, {"2.25::float4", Value(2.25)},
-                  {"12.5::numeric", Value(12.5)}, {"'NaN'::numeric", Value(std::string("NaN"))},
-                  {"true", Value(std::int64_t{1})}, {"false", Value(std::int64_t{0})},
-                  {"'2024-03-05 07:08:09.75'::timestamp", Value(std::string("2024-03-05 07:08:09"))},
-                  {"'2023-12-31 23:59:58'::timestamp(0)", Value(std::string("2023-12-31 23:59:58"))},
-                  {"'2024-03-05 07:08:09.5+08'::timestamptz", Value(std::string("2024-03-05 07:08:09"))},
-                  {"'2024-03-05'::date", Value(std::string("2024-03-05"))}});
+    cases.insert(
+        cases.end(),
+        {{"2::int2", Value(std::int64_t{2})},
+         {"2.25::float4", Value(2.25)},
+         {"12.5::numeric", Value(12.5)},
+         {"'NaN'::numeric", Value(std::string("NaN"))},
+         {"true", Value(std::int64_t{1})},
+         {"false", Value(std::int64_t{0})},
+         {"'2024-03-05 07:08:09.75'::timestamp", Value(std::string("2024-03-05 07:08:09"))},
+         {"'2023-12-31 23:59:58'::timestamp(0)", Value(std::string("2023-12-31 23:59:58"))},
+         {"'2024-03-05 07:08:09.5+08'::timestamptz", Value(std::string("2024-03-05 07:08:09"))},
+         {"'2024-03-05'::date", Value(std::string("2024-03-05"))}});
   } else {
     cases.push_back({"x'414243'", Value(std::string("ABC"))});
   }
@@ -228,7 +243,9 @@ TEST_P(Engine, TransactionsCommitOrLeaveNothingAndNoFailureReachesTheNextBorrowe
   for (const bool fail : {false, true}) {  // closing inside a transaction rolls it back
     conn_.BeginTrans();
     conn_.Execute("insert into " + t + " values (4, 'c')");
-    if (fail) { EXPECT_THROW(conn_.Execute("insert into " + t + " values (1, 'dup')"), DataError); }
+    if (fail) {
+      EXPECT_THROW(conn_.Execute("insert into " + t + " values (1, 'dup')"), DataError);
+    }
     conn_.Close();
     conn_.Open(cs_);
     EXPECT_EQ(Count(t), 2);
@@ -253,9 +270,16 @@ TEST_P(Engine, EngineErrorsDescribeTheFaultWithoutTheStatement) {
       {"select 1; select 2", ""}};
   for (const auto& [sql, mentions] : cases) {
     std::string what;
-    try { Recordset rs; rs.Open(sql, conn_); rs.Eof(); } catch (const DataError& e) { what = e.what(); }
+    try {
+      Recordset rs;
+      rs.Open(sql, conn_);
+      rs.Eof();
+    } catch (const DataError& e) {
+      what = e.what();
+    }
     EXPECT_TRUE(!what.empty() && what.find(mentions) != what.npos) << sql << ": " << what;
-    for (const char* leak : {"where id", "from ", "ERROR", "LINE 1", "\n"}) EXPECT_EQ(what.find(leak), what.npos) << what;
+    for (const char* leak : {"where id", "from ", "ERROR", "LINE 1", "\n"})
+      EXPECT_EQ(what.find(leak), what.npos) << what;
   }
   // Statements are kept prepared: a table that changed shape shows its new shape.
   const std::string sql = "select * from " + t + " order by id";
@@ -277,16 +301,20 @@ TEST_P(Engine, ThePoolHandsBackTheLastReturnedConnectionAndNeverADiscardedOne) {
 }
 
 TEST(Settings, ConnectionStringsServerAddressesAndTheTextAndWholeNumberFormsOfValues) {
-  EXPECT_EQ(ParseConnectionString("Provider=SQLOLEDB.1;data source=db,6543;USER ID=;Password=p=w rd;Initial Catalog=site"),
-            (ConnectionSettings{"db,6543", "", "p=w rd", "site"}));
+  EXPECT_EQ(
+      ParseConnectionString(
+          "Provider=SQLOLEDB.1;data source=db,6543;USER ID=;Password=p=w rd;Initial Catalog=site"),
+      (ConnectionSettings{"db,6543", "", "p=w rd", "site"}));
   EXPECT_EQ(ParseServerAddress("db , 5433").port, 5433);
   EXPECT_EQ(ParseServerAddress("localhost").port, 5432);
   for (const char* bad : {"", ",5432", "db,", "db,0", "db,65536", "db,54x", "db,1,2"}) {
     EXPECT_THROW(ParseServerAddress(bad), DataError) << bad;
   }
   const std::tuple<Value, const char*, std::optional<std::int64_t>> cases[] = {
-      {Value(), "", std::nullopt}, {Value(std::int64_t{-42}), "-42", -42},
-      {Value(0.1), "0.1", std::nullopt}, {Value(15.0), "15", std::nullopt},
+      {Value(), "", std::nullopt},
+      {Value(std::int64_t{-42}), "-42", -42},
+      {Value(0.1), "0.1", std::nullopt},
+      {Value(15.0), "15", std::nullopt},
       {Value(std::string("9223372036854775807")), "9223372036854775807", INT64_MAX},
       {Value(std::string("9223372036854775808")), "9223372036854775808", std::nullopt}};
   for (const auto& [value, text, integer] : cases) {

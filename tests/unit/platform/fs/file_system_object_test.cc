@@ -1,5 +1,5 @@
-// The file-system object as host pages and site creation (which tests its copies) use it: wildcards,
-// text files read line by line, CRLF lines written, and every failure an exception.
+// The file-system object as host pages and site creation (which tests its copies) use it:
+// wildcards, text files read line by line, CRLF lines written, and every failure an exception.
 #include "platform/fs/file_system_object.h"
 
 #include <gtest/gtest.h>
@@ -27,18 +27,23 @@ class Fso : public ::testing::Test {
 
 TEST_F(Fso, WildcardsMatchCharactersAndTheStemOfDotStar) {
   const std::tuple<const char*, const char*, bool> cases[] = {
-      {"*.*", "README", true}, {"*.*", ".hidden", true}, {"*.txt", "a.TXT", false},
-      {"*.txt", "a.txt.bak", false}, {"a*b*c", "aXbYbZc", true}, {"a*b*c", "aXbYbZ", false},
-      {"?.gif", "页.gif", true}, {"??.gif", "页.gif", false}, {"?.gif", "ab.gif", false},
-      {"a.*", "a", true}, {"a.*", "ab", false}, {"logo.gif", "logo.gifx", false}};
+      {"*.*", "README", true},    {"*.*", ".hidden", true},
+      {"*.txt", "a.TXT", false},  {"*.txt", "a.txt.bak", false},
+      {"a*b*c", "aXbYbZc", true}, {"a*b*c", "aXbYbZ", false},
+      {"?.gif", "页.gif", true},  {"??.gif", "页.gif", false},
+      {"?.gif", "ab.gif", false}, {"a.*", "a", true},
+      {"a.*", "ab", false},       {"logo.gif", "logo.gifx", false}};
   for (const auto& [pattern, name, match] : cases)
     EXPECT_EQ(fso::MatchesWildcard(pattern, name), match) << pattern << " " << name;
 }
 
 TEST_F(Fso, ReadsLinesEndedByLfCrLfOrCrAndBytesUnchanged) {
-  const std::pair<std::string, std::vector<std::string>> cases[] = {
-      {"a\nb\n", {"a", "b"}}, {"a\r\n\r\nb", {"a", "", "b"}}, {"a\rb\r", {"a", "b"}},
-      {"a\n\rb", {"a", "", "b"}}, {"", {}}, {"no end", {"no end"}}};
+  const std::pair<std::string, std::vector<std::string>> cases[] = {{"a\nb\n", {"a", "b"}},
+                                                                    {"a\r\n\r\nb", {"a", "", "b"}},
+                                                                    {"a\rb\r", {"a", "b"}},
+                                                                    {"a\n\rb", {"a", "", "b"}},
+                                                                    {"", {}},
+                                                                    {"no end", {"no end"}}};
   for (const auto& [bytes, expected] : cases) {
     Put("lines.txt", bytes);
     auto stream = fso_.OpenTextFile(P("lines.txt"));

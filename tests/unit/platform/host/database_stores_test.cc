@@ -2,9 +2,8 @@
 // idle expiry, renewal, the cap per address, the sweep, and the sliding window of a limiter.
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include <fstream>
+#include <vector>
 
 #include "platform/data/recordset.h"
 #include "platform/host/database_rate_limiter.h"
@@ -43,7 +42,8 @@ class DatabaseStores : public ::testing::Test {
   std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
   SiteDb db_{pool_, {"sqlite:site.db", "", "", ""}, [this] { return now_; }};
   // Standings as the application gives them: visitors first, owners last and idle longer.
-  DatabaseSessionStore store_{db_, 3, minutes(20), {{"memberid", minutes(20)}, {"userid", minutes(30)}}};
+  DatabaseSessionStore store_{
+      db_, 3, minutes(20), {{"memberid", minutes(20)}, {"userid", minutes(30)}}};
 };
 
 TEST_F(DatabaseStores, SessionsExpireWhenIdleRenewAndStayWithinTheirAddressShare) {
@@ -96,7 +96,8 @@ TEST_F(DatabaseStores, ARequestKeepsAnOwnersSessionForTheOwnersIdleTimeout) {
 }
 
 TEST_F(DatabaseStores, AnAddressAtItsShareGivesUpVisitorsBeforeOwners) {
-  DatabaseSessionStore store(db_, 3, minutes(20), {{"memberid", minutes(20)}, {"userid", minutes(30)}});
+  DatabaseSessionStore store(db_, 3, minutes(20),
+                             {{"memberid", minutes(20)}, {"userid", minutes(30)}});
   const std::string owner = store.Create("x");
   ASSERT_TRUE(store.Set(owner, "userid", "1"));
   std::vector<std::string> members;

@@ -16,16 +16,24 @@ namespace ps = page_statement;
 std::vector<std::string> Parse(std::string_view source) {
   std::vector<std::string> out;
   for (const auto& s : ParseHostPage(source, "/t.asp").statements) {
-    out.push_back(std::to_string(s.line) + " " + std::visit([](const auto& a) -> std::string {
-      using T = std::decay_t<decltype(a)>;
-      if constexpr (std::is_same_v<T, ps::Text>) return "text[" + a.text + "]";
-      if constexpr (std::is_same_v<T, ps::CreateObject>) return a.variable + "=" + a.prog_id;
-      if constexpr (std::is_same_v<T, ps::Call>) return "call " + a.variable + "." + a.method;
-      if constexpr (std::is_same_v<T, ps::Redirect>) return "redirect[" + a.url + "]";
-      if constexpr (std::is_same_v<T, ps::Write>) return "write[" + a.text + "]";
-      if constexpr (std::is_same_v<T, ps::SetSession>) return "session " + a.name + "=" + a.value;
-      if constexpr (std::is_same_v<T, ps::SetApplication>) return "app " + a.name + "=" + a.value;
-    }, s.action));
+    out.push_back(std::to_string(s.line) + " " +
+                  std::visit(
+                      [](const auto& a) -> std::string {
+                        using T = std::decay_t<decltype(a)>;
+                        if constexpr (std::is_same_v<T, ps::Text>) return "text[" + a.text + "]";
+                        if constexpr (std::is_same_v<T, ps::CreateObject>)
+                          return a.variable + "=" + a.prog_id;
+                        if constexpr (std::is_same_v<T, ps::Call>)
+                          return "call " + a.variable + "." + a.method;
+                        if constexpr (std::is_same_v<T, ps::Redirect>)
+                          return "redirect[" + a.url + "]";
+                        if constexpr (std::is_same_v<T, ps::Write>) return "write[" + a.text + "]";
+                        if constexpr (std::is_same_v<T, ps::SetSession>)
+                          return "session " + a.name + "=" + a.value;
+                        if constexpr (std::is_same_v<T, ps::SetApplication>)
+                          return "app " + a.name + "=" + a.value;
+                      },
+                      s.action));
   }
   return out;
 }
@@ -37,7 +45,8 @@ TEST(HostPageParser, ReadsEveryStatementFormTextsAndComments) {
        {"1 call admin.AdminClass_DoAction", "1 call admin.CreateSite"}},
       {R"(<%Response.Redirect("/a?b=1&c=2")%><%response.redirect "/x"%>)",
        {"1 redirect[/a?b=1&c=2]", "1 redirect[/x]"}},
-      {R"(<%RESPONSE.WRITE("say ""hi""")%><%Response.Write ""%>)", {"1 write[say \"hi\"]", "1 write[]"}},
+      {R"(<%RESPONSE.WRITE("say ""hi""")%><%Response.Write ""%>)",
+       {"1 write[say \"hi\"]", "1 write[]"}},
       {R"(<%Session("UserId") = "12"%><%application("domain")="http://x"%>)",
        {"1 session UserId=12", "1 app domain=http://x"}},
       {"<%\nSession(\"a\") = \"1\" : Session(\"b\") = \"x:y\"\r\n"
@@ -52,13 +61,22 @@ TEST(HostPageParser, ReadsEveryStatementFormTextsAndComments) {
 
 TEST(HostPageParser, RejectsAnythingElseNamingFileAndLine) {
   const std::pair<const char*, const char*> cases[] = {
-      {"<%Dim x%>", "1"}, {"text\r\nmore\r\n<%\r\nx = 1\r\n%>", "4"}, {"<%Response.End%>", "1"},
-      {"<%Response.Write(\"open)%>", "1"}, {"<%Response.Write(\"a\") x%>", "1"},
-      {"<%Set Response = Server.CreateObject(\"a.b\")%>", "1"}, {"<%Session(\"a\") = 1%>", "1"},
-      {"\n\n<% Response.Write(\"a\")", "3"}, {"<%\nResponse.Write(\"a\") : Set%>", "2"}};
+      {"<%Dim x%>", "1"},
+      {"text\r\nmore\r\n<%\r\nx = 1\r\n%>", "4"},
+      {"<%Response.End%>", "1"},
+      {"<%Response.Write(\"open)%>", "1"},
+      {"<%Response.Write(\"a\") x%>", "1"},
+      {"<%Set Response = Server.CreateObject(\"a.b\")%>", "1"},
+      {"<%Session(\"a\") = 1%>", "1"},
+      {"\n\n<% Response.Write(\"a\")", "3"},
+      {"<%\nResponse.Write(\"a\") : Set%>", "2"}};
   for (const auto& [source, line] : cases) {
     std::string what = "parsed";
-    try { ParseHostPage(source, "/t.asp"); } catch (const HostPageError& e) { what = e.what(); }
+    try {
+      ParseHostPage(source, "/t.asp");
+    } catch (const HostPageError& e) {
+      what = e.what();
+    }
     EXPECT_EQ(what.rfind("/t.asp:" + std::string(line) + ": ", 0), 0u) << source << " → " << what;
   }
 }

@@ -39,8 +39,7 @@ struct Rendered {
   HttpReply reply;
 };
 
-Rendered Render(const Request& request, Session& session, std::int64_t member,
-                std::string body) {
+Rendered Render(const Request& request, Session& session, std::int64_t member, std::string body) {
   Rendered out;
   const PageReads::Scope scope(&out.reads);
   RecordingSession recording(session);
@@ -225,8 +224,8 @@ TEST(PageCacheMemory, TheLeastRecentlyUsedPageGoesFirstAndZeroMeansOff) {
   auto store = [&](const std::string& userid) {
     const Request request = MakeRequest("userid=" + userid);
     Rendered rendered = Render(request, session, 1, std::string(100, 'x'));
-    cache.Store("page", rendered.reads.Reads(), rendered.trace, cache.ChangeCount(),
-                rendered.reply, now, std::nullopt);
+    cache.Store("page", rendered.reads.Reads(), rendered.trace, cache.ChangeCount(), rendered.reply,
+                now, std::nullopt);
   };
   auto found = [&](const std::string& userid) {
     const Request request = MakeRequest("userid=" + userid);
@@ -288,28 +287,44 @@ TEST(StatementTrace, ReadsAreAttributedToMembersAndWritesAreNoticed) {
     bool wrote;
   } cases[] = {
       {"by member placeholder, even with no rows",
-       [](data::Connection& c) { c.Execute("select * from rows where userid=?", data::Params{30}); },
-       {30}, false, false},
+       [](data::Connection& c) {
+         c.Execute("select * from rows where userid=?", data::Params{30});
+       },
+       {30},
+       false,
+       false},
       {"by the userid of the rows visited",
        [](data::Connection& c) {
          data::Recordset rs;
          rs.Open("select * from rows where cid=?", c, data::Params{6});
          for (; !rs.Eof(); rs.MoveNext()) (void)rs.Field("id");
        },
-       {20}, false, false},
+       {20},
+       false,
+       false},
       {"an empty result with no placeholder cannot be attributed",
        [](data::Connection& c) {
          data::Recordset rs;
          rs.Open("select * from rows where cid=?", c, data::Params{99});
          (void)rs.Eof();
        },
-       {}, true, false},
+       {},
+       true,
+       false},
       {"a result without a userid column cannot be attributed",
-       [](data::Connection& c) { c.Execute("select id from plain"); }, {}, true, false},
+       [](data::Connection& c) { c.Execute("select id from plain"); },
+       {},
+       true,
+       false},
       {"an update is a write",
-       [](data::Connection& c) { c.Execute("update plain set id=id"); }, {}, false, true},
+       [](data::Connection& c) { c.Execute("update plain set id=id"); },
+       {},
+       false,
+       true},
       {"the host's own tables are not the site's",
-       [](data::Connection& c) { c.Execute("insert into wap_sessions values ('x')"); }, {}, false,
+       [](data::Connection& c) { c.Execute("insert into wap_sessions values ('x')"); },
+       {},
+       false,
        false},
   };
   for (const Case& c : cases) {

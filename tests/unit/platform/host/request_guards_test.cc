@@ -3,14 +3,13 @@
 // cannot push signed-in visitors out of. The rest is tested over HTTP in tests/integration.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
-#include <string>
-
+#include "platform/host/memory_session_store.h"
 #include "platform/host/path_guard.h"
 #include "platform/host/request_builder.h"
 #include "platform/host/request_error.h"
-#include "platform/host/memory_session_store.h"
 
 namespace host {
 namespace {
@@ -18,16 +17,38 @@ namespace {
 using std::chrono::minutes;
 
 TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOut) {
-  const std::pair<const char*, const char*> cases[] = {  // "" = refused with a RequestError
-      {"/", "/"}, {"//wap///./x.gif", "/wap/x.gif"}, {"/a/b/../c", "/a/c"}, {"/a/b/..", "/a/"},
-      {"/%77ap/%E9%A6%96.gif", "/wap/\xE9\xA6\x96.gif"}, {"/%252e%252e/x", "/%2e%2e/x"},
-      {"/a%20b", "/a b"}, {"/..", ""}, {"/a/../../x", ""}, {"/%2e%2e/x", ""}, {"/%2E%2E%2Fx", ""},
-      {"/a%2f..%2f..%2fx", ""}, {"/..%5c..%5cx", ""}, {"/a\\..\\x", ""}, {"/%c0%ae%c0%ae/x", ""},
-      {"/%e0%80%ae", ""}, {"/x%00.gif", ""}, {"/x%0d%0a", ""}, {"/%ff", ""}, {"/%2", ""},
-      {"/%g0", ""}, {"", ""}, {"x/y", ""}, {"http://h/x", ""}};
+  const std::pair<const char*, const char*> cases[] = {
+      // "" = refused with a RequestError
+      {"/", "/"},
+      {"//wap///./x.gif", "/wap/x.gif"},
+      {"/a/b/../c", "/a/c"},
+      {"/a/b/..", "/a/"},
+      {"/%77ap/%E9%A6%96.gif", "/wap/\xE9\xA6\x96.gif"},
+      {"/%252e%252e/x", "/%2e%2e/x"},
+      {"/a%20b", "/a b"},
+      {"/..", ""},
+      {"/a/../../x", ""},
+      {"/%2e%2e/x", ""},
+      {"/%2E%2E%2Fx", ""},
+      {"/a%2f..%2f..%2fx", ""},
+      {"/..%5c..%5cx", ""},
+      {"/a\\..\\x", ""},
+      {"/%c0%ae%c0%ae/x", ""},
+      {"/%e0%80%ae", ""},
+      {"/x%00.gif", ""},
+      {"/x%0d%0a", ""},
+      {"/%ff", ""},
+      {"/%2", ""},
+      {"/%g0", ""},
+      {"", ""},
+      {"x/y", ""},
+      {"http://h/x", ""}};
   for (const auto& [raw, decoded] : cases) {
     std::string got;
-    try { got = DecodeSitePath(raw).Virtual(); } catch (const RequestError&) {}
+    try {
+      got = DecodeSitePath(raw).Virtual();
+    } catch (const RequestError&) {
+    }
     EXPECT_EQ(got, decoded) << raw;
   }
 }
@@ -50,7 +71,10 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
       }
       if (*collection == 'c') http.headers.emplace_back("Cookie", fields(count, ";"));
       std::string f9 = "refused";
-      try { f9 = BuildRequest(http, "/p.asp", 10).Item("F9").value_or(""); } catch (const RequestError&) {}
+      try {
+        f9 = BuildRequest(http, "/p.asp", 10).Item("F9").value_or("");
+      } catch (const RequestError&) {
+      }
       EXPECT_EQ(f9, count > 10 ? "refused" : "v") << collection;
     }
   }
@@ -60,7 +84,8 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
 TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   std::chrono::steady_clock::time_point now{};
   const SignInKinds kinds = {{"memberid", minutes(20)}, {"userid", minutes(30)}};
-  MemorySessionStore store(3, minutes(20), [&] { return now; }, 100, kinds);
+  MemorySessionStore store(
+      3, minutes(20), [&] { return now; }, 100, kinds);
   const auto value = [&store](const std::string& id) {  // "gone" when the session is not live
     const auto values = store.Load(id);
     return values ? values->contains("memberid") ? values->at("memberid") : "" : "gone";
@@ -94,7 +119,8 @@ TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
   MemorySessionStore shared(100, minutes(20), {}, 10, kinds);  // one address: 10, signed in or not
   const std::string other = shared.Create("10.0.0.1");
   std::vector<std::string> own;
-  for (int i = 0; i < 30; ++i) shared.Set(own.emplace_back(shared.Create("10.0.0.2")), "userid", "1");
+  for (int i = 0; i < 30; ++i)
+    shared.Set(own.emplace_back(shared.Create("10.0.0.2")), "userid", "1");
   EXPECT_EQ(shared.Size(), 11u);
   EXPECT_TRUE(shared.Load(other) && shared.Load(own[20]) && !shared.Load(own[19]));
 }
@@ -102,7 +128,8 @@ TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
 TEST(Sessions, AFullStoreGivesUpAnonymousThenEachSignInKindInTheOrderGiven) {
   const SignInKinds kinds = {{"memberid", minutes(20)}, {"userid", minutes(30)}};
   std::chrono::steady_clock::time_point now{};
-  MemorySessionStore store(20, minutes(20), [&] { return now; }, 10, kinds);
+  MemorySessionStore store(
+      20, minutes(20), [&] { return now; }, 10, kinds);
   const std::string owner = store.Create("10.0.0.1");
   ASSERT_TRUE(store.Set(owner, "userid", "1"));
   std::vector<std::string> members;

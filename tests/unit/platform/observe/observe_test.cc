@@ -21,11 +21,13 @@ TEST(Redaction, BlanksTheValuesOfSecretFieldsOnly) {
       {"/wap/index.asp?userid=1&siteid=2", "/wap/index.asp?userid=1&siteid=2"},
       {"/a.asp?Password=x&userid=1", "/a.asp?Password=***&userid=1"},
       {"/a.asp?pwd=x;m_PassWord=y&userpwd=z", "/a.asp?pwd=***;m_PassWord=***&userpwd=***"},
-      {"/a.asp?WAPSESSIONID=abc&sid=d&csrf_token=e", "/a.asp?WAPSESSIONID=***&sid=***&csrf_token=***"},
+      {"/a.asp?WAPSESSIONID=abc&sid=d&csrf_token=e",
+       "/a.asp?WAPSESSIONID=***&sid=***&csrf_token=***"},
       {"/a.asp?pass%77ord=x&secret", "/a.asp?pass%77ord=***&secret"},  // encoded name; no value
       {"http://h/login.asp?username=a&password=b", "http://h/login.asp?username=a&password=***"},
       {"/a.asp?siteid=1&side=2&passage", "/a.asp?siteid=1&side=2&passage"},
-      {"/no-query", "/no-query"}, {"", ""},
+      {"/no-query", "/no-query"},
+      {"", ""},
   };
   for (const auto& row : rows) EXPECT_EQ(observe::WithoutSecrets(row.in), row.out) << row.in;
 }
@@ -33,9 +35,14 @@ TEST(Redaction, BlanksTheValuesOfSecretFieldsOnly) {
 TEST(AccessLine, WritesTheCombinedFormatWithEscapedFields) {
   const auto when = std::chrono::system_clock::from_time_t(1'700'000'000);  // 2023-11-14 22:13:20
   std::string out;
-  observe::AppendAccessLine(out, {.remote = "10.0.0.1", .received = when, .method = "GET",
-                                  .target = "/wap/lyb.asp?userid=1&pwd=x", .http_version = 10,
-                                  .status = 200, .body_bytes = 12, .referer = "",
+  observe::AppendAccessLine(out, {.remote = "10.0.0.1",
+                                  .received = when,
+                                  .method = "GET",
+                                  .target = "/wap/lyb.asp?userid=1&pwd=x",
+                                  .http_version = 10,
+                                  .status = 200,
+                                  .body_bytes = 12,
+                                  .referer = "",
                                   .user_agent = "Nokia\"6230\n"});
   observe::AppendAccessLine(out, {.remote = "::1", .received = when, .status = 400});
   EXPECT_EQ(out,
@@ -73,7 +80,8 @@ TEST(Metrics, LabelsShallowHostPagesEscapedAndFoldsTheRest) {
     EXPECT_EQ(metrics.PageFor(folded), observe::Metrics::kOther) << folded;
   metrics.CountRequest(metrics.PageFor("/q\"\\.asp"), 200, 5, std::chrono::milliseconds(30));
   EXPECT_NE(metrics.Text().find("{page=\"/q\\\"\\\\.asp\",le=\"0.05\"} 1\n"), std::string::npos);
-  for (std::size_t i = 0; i < observe::Metrics::kMaxPages; ++i) metrics.PageFor("/p" + std::to_string(i) + ".asp");
+  for (std::size_t i = 0; i < observe::Metrics::kMaxPages; ++i)
+    metrics.PageFor("/p" + std::to_string(i) + ".asp");
   EXPECT_EQ(metrics.PageFor("/one-too-many.asp"), observe::Metrics::kOther);
   EXPECT_EQ(metrics.PageFor("/wap/index.asp"), index);
 }

@@ -14,10 +14,13 @@ namespace {
 TEST(Path, AppliesDotSegmentsButNeverClimbsAboveTheFirstPart) {
   using Parts = std::vector<std::string>;
   const std::tuple<Parts, const char*, const char*, std::optional<Parts>> cases[] = {
-      {{}, "/a//b/./c/", "/", Parts{"a", "b", "c"}}, {{}, "/a/b/../c", "/", Parts{"a", "c"}},
+      {{}, "/a//b/./c/", "/", Parts{"a", "b", "c"}},
+      {{}, "/a/b/../c", "/", Parts{"a", "c"}},
       {{"wap"}, "..\\waphome/x", "/\\", Parts{"waphome", "x"}},
-      {{"wap"}, "a\\b", "/", Parts{"wap", "a\\b"}}, {{"wap"}, "", "/", Parts{"wap"}},
-      {{}, "/..", "/", std::nullopt}, {{"wap"}, "../..", "/", std::nullopt},
+      {{"wap"}, "a\\b", "/", Parts{"wap", "a\\b"}},
+      {{"wap"}, "", "/", Parts{"wap"}},
+      {{}, "/..", "/", std::nullopt},
+      {{"wap"}, "../..", "/", std::nullopt},
       {{}, "/a/../../b", "/", std::nullopt}};
   for (const auto& [base, path, separators, result] : cases) {
     EXPECT_EQ(ApplyPathParts(base, path, separators), result) << path;
@@ -28,9 +31,13 @@ TEST(Percent, FormValuesAreLenientPathsStrict) {
   using namespace std::string_literals;
   // The raw text, as a form value, and strictly decoded: the bytes or the fault.
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {"a+b%20c", "a b c", "a+b c"}, {"%E9%a6%96", "\xE9\xA6\x96", "\xE9\xA6\x96"},
-      {"%252e", "%2e", "%2e"}, {"%00", "\0"s, "\0"s}, {"100%", "100%", "incomplete %-escape"},
-      {"%4", "%4", "incomplete %-escape"}, {"%g0x", "%g0x", "invalid %-escape"},
+      {"a+b%20c", "a b c", "a+b c"},
+      {"%E9%a6%96", "\xE9\xA6\x96", "\xE9\xA6\x96"},
+      {"%252e", "%2e", "%2e"},
+      {"%00", "\0"s, "\0"s},
+      {"100%", "100%", "incomplete %-escape"},
+      {"%4", "%4", "incomplete %-escape"},
+      {"%g0x", "%g0x", "invalid %-escape"},
       {"%%41", "%A", "invalid %-escape"}};
   for (const auto& [raw, form, strict] : cases) {
     EXPECT_EQ(PercentDecodeFormValue(raw), form) << raw;

@@ -35,7 +35,8 @@ TEST(CompiledWmlBytes, BoundsEveryGoldenDeckFromAboveWithinAQuarter) {
 }
 
 std::string Deck(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML "
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD "
+         "WML "
          "1.1//EN\" \"http://www.wapforum.org/DTD/wml_1.1.xml\">\r\n<wml>\r\n<card id=\"card1\" "
          "title=\"&#x9996;&#x9875;\">\r\n" +
          body + "  </card>\r\n</wml>\r\n";
@@ -49,15 +50,17 @@ TEST(CompiledWmlBytes, BoundsRecurringStringsTokensAndLongTextsFromAbove) {
   } cases[] = {
       {"short recurring strings", "<p>abcd<br/>abcd<br/>abc<br/>abc<br/>  abcd  </p>\r\n"},
       {"recurring links", "<p>" + link + " " + link + "</p><p>" + link + "</p>\r\n"},
-      {"value tokens", "<p><a href=\"http://www.x.com/a\" title=\"x.com/yz\">a</a>"
-                       "<a href=\"http://www.x.com/a\" title=\"x.com/yz\">a</a></p>"},
+      {"value tokens",
+       "<p><a href=\"http://www.x.com/a\" title=\"x.com/yz\">a</a>"
+       "<a href=\"http://www.x.com/a\" title=\"x.com/yz\">a</a></p>"},
       {"owner markup", "<p>Tom &amp; Jerry<b>bold</b><i>it</i><br /> &lt;x&gt; $$ </p>"},
-      {"long Chinese text",
-       "<p align=\"left\">" + std::string(600, 'x') + [] {
-         std::string s;
-         for (int i = 0; i < 400; ++i) s += "&#x4E2D;";
-         return s;
-       }() + "</p>\r\n"},
+      {"long Chinese text", "<p align=\"left\">" + std::string(600, 'x') +
+                                [] {
+                                  std::string s;
+                                  for (int i = 0; i < 400; ++i) s += "&#x4E2D;";
+                                  return s;
+                                }() +
+                                "</p>\r\n"},
   };
   for (const auto& c : cases) ExpectCloseAbove(Deck(c.body), c.what);
 }
@@ -73,10 +76,10 @@ TEST(PageByteLimit, TakesTheDeclaredSizeIgnoringGarbageAndRaisingTinyValues) {
     const char* pdu;
     std::size_t expected;
   } cases[] = {
-      {"", "", 1400},          {"3000", "", 3000},   {" 3000 ", "", 3000},
-      {"", "2500", 2500},      {"3000", "2500", 3000}, {"0", "", 1400},
-      {"-5", "", 1400},        {"abc", "", 1400},    {"99999999999", "", 1400},
-      {"1e9", "", 1400},       {"120", "", 300},     {"0", "2000", 2000},
+      {"", "", 1400},     {"3000", "", 3000},     {" 3000 ", "", 3000},
+      {"", "2500", 2500}, {"3000", "2500", 3000}, {"0", "", 1400},
+      {"-5", "", 1400},   {"abc", "", 1400},      {"99999999999", "", 1400},
+      {"1e9", "", 1400},  {"120", "", 300},       {"0", "2000", 2000},
   };
   for (const auto& c : cases) {
     host::Request::ServerVariables vars;

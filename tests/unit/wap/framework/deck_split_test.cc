@@ -18,8 +18,9 @@ const std::string kHead =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!DOCTYPE wml PUBLIC \"-//WAPFORUM//DTD WML "
     "1.1//EN\" \"http://www.wapforum.org/DTD/wml_1.1.xml\">\r\n<wml>\r\n<card id=\"card1\" "
     "title=\"t\">\r\n";
-const std::string kTail = "<p><a href=\"/wap/index.asp?userid=1&amp;\">home</a></p>\r\n"
-                          "  </card>\r\n</wml>\r\n";
+const std::string kTail =
+    "<p><a href=\"/wap/index.asp?userid=1&amp;\">home</a></p>\r\n"
+    "  </card>\r\n</wml>\r\n";
 const std::string kAddress = "shownews.asp?userid=1&amp;username=u&amp;siteid=1&amp;id=5";
 
 std::string Chinese(int characters) {
@@ -43,8 +44,8 @@ std::string TextPiece(const std::string& deck, const std::string& before) {
 TEST(SplitPage, LeavesAPageWithinItsLimitAsItIs) {
   const std::string text = ToCharRefs(Chinese(20));
   const std::string before = kHead + "<p align=\"left\">", after = "</p>\r\n" + kTail;
-  const auto parts = SplitPage({before, text, after, LongPartKind::kText, kAddress}, 1400,
-                               CompiledWmlBytes);
+  const auto parts =
+      SplitPage({before, text, after, LongPartKind::kText, kAddress}, 1400, CompiledWmlBytes);
   ASSERT_EQ(parts.size(), 1u);
   EXPECT_EQ(parts[0], before + text + after);
 }
@@ -55,8 +56,8 @@ TEST(SplitPage, CutsALongTextIntoValidDecksWithinTheLimitHoldingItOnce) {
                            "<br />bold &amp; more</b>\r\n" + std::string(900, 'x') + "<i>end</i>";
   const std::string before = kHead + "<p align=\"left\">", after = "</p>\r\n" + kTail;
   for (std::size_t limit : {std::size_t{1400}, std::size_t{3000}, std::size_t{300}}) {
-    const auto parts = SplitPage({before, text, after, LongPartKind::kText, kAddress}, limit,
-                                 CompiledWmlBytes);
+    const auto parts =
+        SplitPage({before, text, after, LongPartKind::kText, kAddress}, limit, CompiledWmlBytes);
     ASSERT_GT(parts.size(), 1u) << limit;
     std::string joined;
     for (std::size_t k = 0; k < parts.size(); ++k) {
@@ -69,8 +70,7 @@ TEST(SplitPage, CutsALongTextIntoValidDecksWithinTheLimitHoldingItOnce) {
       EXPECT_FALSE(StripTags(piece).empty()) << "part " << k + 1;
       joined += piece;
       // Links to the neighbours only, carrying the page's address.
-      EXPECT_EQ(deck.find(kAddress + "&amp;part=" + std::to_string(k)) != std::string::npos,
-                k > 0);
+      EXPECT_EQ(deck.find(kAddress + "&amp;part=" + std::to_string(k)) != std::string::npos, k > 0);
       EXPECT_EQ(deck.find(kAddress + "&amp;part=" + std::to_string(k + 2)) != std::string::npos,
                 k + 1 < parts.size());
       EXPECT_NE(deck.find(std::to_string(k + 1) + "/" + std::to_string(parts.size())),
@@ -108,8 +108,7 @@ TEST(SplitPage, MeasuresXhtmlInMarkupBytes) {
   const std::string text = ToCharRefs(Chinese(3000));
   const std::string before = "<html><body><p>", after = "</p></body></html>";
   const auto measure = [](std::string_view p) { return p.size(); };
-  const auto parts =
-      SplitPage({before, text, after, LongPartKind::kText, kAddress}, 5000, measure);
+  const auto parts = SplitPage({before, text, after, LongPartKind::kText, kAddress}, 5000, measure);
   ASSERT_GT(parts.size(), 4u);
   std::string joined;
   for (const std::string& page : parts) {

@@ -23,19 +23,39 @@ namespace wap {
 namespace {
 
 TEST(Numbers, SmallIntsRoundHalfToEvenWholeNumbersTakeOnlyDigits) {
-  const std::pair<const char*, std::optional<int>> small[] = {
-      {"+4", 4}, {" \t12\t ", 12}, {"12.5", 12}, {"-13.5", -14}, {".5", 0}, {"5.", 5},
-      {"2.50001", 3}, {"32767.4", 32767}, {"32767.5", std::nullopt}, {"-32768.5", -32768},
-      {"-32768.6", std::nullopt}, {"", std::nullopt}, {".", std::nullopt}, {"1e3", std::nullopt},
-      {"1 2", std::nullopt}, {"\n5", std::nullopt}, {"--5", std::nullopt}, {"1.2.3", std::nullopt}};
+  const std::pair<const char*, std::optional<int>> small[] = {{"+4", 4},
+                                                              {" \t12\t ", 12},
+                                                              {"12.5", 12},
+                                                              {"-13.5", -14},
+                                                              {".5", 0},
+                                                              {"5.", 5},
+                                                              {"2.50001", 3},
+                                                              {"32767.4", 32767},
+                                                              {"32767.5", std::nullopt},
+                                                              {"-32768.5", -32768},
+                                                              {"-32768.6", std::nullopt},
+                                                              {"", std::nullopt},
+                                                              {".", std::nullopt},
+                                                              {"1e3", std::nullopt},
+                                                              {"1 2", std::nullopt},
+                                                              {"\n5", std::nullopt},
+                                                              {"--5", std::nullopt},
+                                                              {"1.2.3", std::nullopt}};
   for (const auto& [in, out] : small) {
     const auto got = ParseSmallInt(in);
     EXPECT_EQ(got ? std::optional<int>(*got) : std::nullopt, out) << '"' << in << '"';
   }
   const std::pair<const char*, std::optional<std::int64_t>> whole[] = {
-      {"  12 ", 12}, {"-7", -7}, {"999999999999999999", 999999999999999999},
-      {"1234567890123456789", std::nullopt}, {"  ", std::nullopt}, {"-", std::nullopt},
-      {"+5", std::nullopt}, {"1.0", std::nullopt}, {"1 or 1=1", std::nullopt}, {"\t5", std::nullopt}};
+      {"  12 ", 12},
+      {"-7", -7},
+      {"999999999999999999", 999999999999999999},
+      {"1234567890123456789", std::nullopt},
+      {"  ", std::nullopt},
+      {"-", std::nullopt},
+      {"+5", std::nullopt},
+      {"1.0", std::nullopt},
+      {"1 or 1=1", std::nullopt},
+      {"\t5", std::nullopt}};
   for (const auto& [in, out] : whole) EXPECT_EQ(ParseWholeNumber(in), out) << '"' << in << '"';
   EXPECT_EQ(ToSmallInt(std::nullopt, "id"), 0);  // absent counts as 0, empty does not
   EXPECT_THROW(ToSmallInt(std::string(""), "id"), host::RequestError);
@@ -44,8 +64,9 @@ TEST(Numbers, SmallIntsRoundHalfToEvenWholeNumbersTakeOnlyDigits) {
 
 // Values over HTTP are tested in tests/integration; these are the edges (names are not examined).
 TEST(RequestFilter, EndsTheResponseAtAWholeKeywordValueOnly) {
-  const std::pair<const char*, bool> values[] = {{"abc'def", false}, {";", true}, {"char", true},
-      {"chars", false}, {" select", false}, {"杰", false}, {"", false}};
+  const std::pair<const char*, bool> values[] = {
+      {"abc'def", false}, {";", true},   {"char", true}, {"chars", false},
+      {" select", false}, {"杰", false}, {"", false}};
   for (const auto& [value, hit] : values) {
     const host::Request request(host::Collection("", {{"select", "5"}, {"x", value}}), {}, {}, {});
     host::Response response;
@@ -55,14 +76,18 @@ TEST(RequestFilter, EndsTheResponseAtAWholeKeywordValueOnly) {
 }
 
 TEST(DBSettings, ReadsTheLastExactMatchAndCachesOnceTheDatabaseIsNamed) {
-  const std::pair<const char*, const char*> cases[] = {  // tests/fuzz/extract_setting tries more
-      {"STRSQLSERVER=\"db1\"", "db1"}, {"strSQLServer= \"db1\"", ""}, {"strSQLServer=\"db 1\"", ""},
-      {"strSQLServer=\"a\" x strSQLServer=\"b\"", "b"}, {"strSQLServer=\"a\"b\"c d\"", "a\"b"},
-      {"xstrSQLServer=\"db\"", "db"}, {"strSQLServer=\"strsqlserver=x\"", "x"}};
+  const std::pair<const char*, const char*> cases[] = {
+      // tests/fuzz/extract_setting tries more
+      {"STRSQLSERVER=\"db1\"", "db1"},         {"strSQLServer= \"db1\"", ""},
+      {"strSQLServer=\"db 1\"", ""},           {"strSQLServer=\"a\" x strSQLServer=\"b\"", "b"},
+      {"strSQLServer=\"a\"b\"c d\"", "a\"b"},  {"xstrSQLServer=\"db\"", "db"},
+      {"strSQLServer=\"strsqlserver=x\"", "x"}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ExtractSetting("strSQLServer", text), value);
   testing_support::TempDir root;
   std::filesystem::create_directory(root.path() / "inc");
-  const auto write = [&](const char* file, const char* text) { std::ofstream(root.path() / file) << text; };
+  const auto write = [&](const char* file, const char* text) {
+    std::ofstream(root.path() / file) << text;
+  };
   host::Application app;
   host::Server server(root.path(), "/wap", [](std::string_view) { return nullptr; });
   write("conn.asp", "<%strSQLServer=\"s1\" strSQLDataBase=\"\" strSQLPassword=\"p\"%>");
@@ -90,9 +115,9 @@ TEST(Texts, PagesWriteCharRefsEscapesAndOnlySimpleOwnerMarkup) {
     EXPECT_TRUE(IsOwnerMarkup(kept)) << kept;
     EXPECT_EQ(OwnerText(kept), kept);
   }
-  for (const char* escaped : {"Tom & Jerry", "&nbsp;", "&#x0;", "&#xD800;", "<b>open", "</b>",
-                              "<b><i>x</b></i>", "<B>x</B>", "<b class=\"x\">x</b>", "<br>",
-                              "<!-- c -->", "a]]>b", "bad\x01"}) {
+  for (const char* escaped :
+       {"Tom & Jerry", "&nbsp;", "&#x0;", "&#xD800;", "<b>open", "</b>", "<b><i>x</b></i>",
+        "<B>x</B>", "<b class=\"x\">x</b>", "<br>", "<!-- c -->", "a]]>b", "bad\x01"}) {
     EXPECT_FALSE(IsOwnerMarkup(escaped)) << escaped;
     EXPECT_EQ(OwnerText(escaped), EscapeXmlText(escaped));
   }
@@ -100,10 +125,12 @@ TEST(Texts, PagesWriteCharRefsEscapesAndOnlySimpleOwnerMarkup) {
 
 TEST(MemberName, RefusesWhatCouldLeaveWaphomeOrBreakTheEntryPage) {
   for (const char* safe : {"abc", "张三", "a b", "a.b", "x."}) EXPECT_TRUE(IsSafeMemberName(safe));
-  const std::string unsafe[] = {"", ".", "..", ".hidden", "a/b", "a\\b", "c:", "a\"b", "<b>", "a>b",
-                                "100%", "a\tb", "\x7f", "a\xC2\x85", "\xff", "a\xE4", "a\xEF\xBF\xBD",
-                                std::string("a\0b", 3)};
-  for (const auto& name : unsafe) EXPECT_FALSE(IsSafeMemberName(name)) << testing::PrintToString(name);
+  const std::string unsafe[] = {
+      "",     ".",         "..",   ".hidden", "a/b",           "a\\b",
+      "c:",   "a\"b",      "<b>",  "a>b",     "100%",          "a\tb",
+      "\x7f", "a\xC2\x85", "\xff", "a\xE4",   "a\xEF\xBF\xBD", std::string("a\0b", 3)};
+  for (const auto& name : unsafe)
+    EXPECT_FALSE(IsSafeMemberName(name)) << testing::PrintToString(name);
 }
 
 }  // namespace
