@@ -1,23 +1,14 @@
 #include "platform/host/client_address.h"
 
 #include <arpa/inet.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
 
+#include "platform/text/ascii.h"
+
 namespace host {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-bool NameIs(const std::string& name, const char* wanted) {
-  return strcasecmp(name.c_str(), wanted) == 0;
-}
 
 // The elements of a comma-separated list, in order, trimmed (empty ones kept, so that "a,,b"
 // reads as malformed where an address is expected).
@@ -25,7 +16,7 @@ std::vector<std::string_view> Elements(std::string_view list) {
   std::vector<std::string_view> elements;
   while (true) {
     const std::size_t comma = list.find(',');
-    elements.push_back(Trim(list.substr(0, comma)));
+    elements.push_back(text::TrimBlanks(list.substr(0, comma)));
     if (comma == std::string_view::npos) return elements;
     list.remove_prefix(comma + 1);
   }
@@ -62,11 +53,11 @@ std::optional<IpAddress> HopAddress(std::string_view text) {
 std::optional<std::string_view> ForwardedFor(std::string_view element) {
   while (!element.empty()) {
     const std::size_t semicolon = element.find(';');
-    const std::string_view pair = Trim(element.substr(0, semicolon));
+    const std::string_view pair = text::TrimBlanks(element.substr(0, semicolon));
     const std::size_t equals = pair.find('=');
     if (equals != std::string_view::npos && equals == 3 &&
         strncasecmp(pair.data(), "for", 3) == 0) {
-      std::string_view value = Trim(pair.substr(4));
+      std::string_view value = text::TrimBlanks(pair.substr(4));
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
         value = value.substr(1, value.size() - 2);
       }
@@ -82,9 +73,9 @@ std::optional<std::string_view> ForwardedFor(std::string_view element) {
 std::vector<std::optional<IpAddress>> Hops(const HttpHeaders& headers, const char* name) {
   std::vector<std::optional<IpAddress>> hops;
   for (const auto& [key, value] : headers) {
-    if (!NameIs(key, name)) continue;
+    if (!text::EqualsIgnoreCase(key, name)) continue;
     for (const std::string_view element : Elements(value)) {
-      if (NameIs(key, "Forwarded")) {
+      if (text::EqualsIgnoreCase(key, "Forwarded")) {
         const auto target = ForwardedFor(element);
         hops.push_back(target ? HopAddress(*target) : std::nullopt);
       } else {
@@ -96,8 +87,9 @@ std::vector<std::optional<IpAddress>> Hops(const HttpHeaders& headers, const cha
 }
 
 bool Has(const HttpHeaders& headers, const char* name) {
-  return std::any_of(headers.begin(), headers.end(),
-                     [&](const auto& header) { return NameIs(header.first, name); });
+  return std::any_of(headers.begin(), headers.end(), [&](const auto& header) {
+    return text::EqualsIgnoreCase(header.first, name);
+  });
 }
 
 }  // namespace
@@ -133,7 +125,7 @@ std::string IpAddress::ToString() const {
 
 std::optional<TrustedProxies> TrustedProxies::Parse(std::string_view list, std::string& error) {
   TrustedProxies trusted;
-  if (Trim(list).empty()) return trusted;
+  if (text::TrimBlanks(list).empty()) return trusted;
   for (const std::string_view element : Elements(list)) {
     const std::size_t slash = element.find('/');
     const auto address = IpAddress::Parse(element.substr(0, slash));

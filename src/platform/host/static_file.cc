@@ -8,15 +8,10 @@
 
 #include "platform/host/mime_types.h"
 #include "platform/host/reply_builder.h"
+#include "platform/text/ascii.h"
 
 namespace host {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 // The value of the first header `name` (any case), std::nullopt when there is none.
 std::optional<std::string_view> Find(const HttpHeaders& headers, const char* name) {
@@ -31,7 +26,7 @@ std::optional<std::string_view> Find(const HttpHeaders& headers, const char* nam
 bool TagMatches(std::string_view list, std::string_view tag) {
   while (true) {
     const std::size_t comma = list.find(',');
-    std::string_view element = Trim(list.substr(0, comma));
+    std::string_view element = text::TrimBlanks(list.substr(0, comma));
     if (element == "*") return true;
     if (element.starts_with("W/")) element.remove_prefix(2);
     if (element == tag) return true;
@@ -65,7 +60,7 @@ std::optional<std::int64_t> ParseHttpDate(std::string_view text) {
   // "Sun, 06 Nov 1994 08:49:37 GMT": 29 characters exactly.
   static constexpr std::array<std::string_view, 12> kMonths = {
       "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  text = Trim(text);
+  text = text::TrimBlanks(text);
   if (text.size() != 29 || text[3] != ',' || text[4] != ' ' || text[7] != ' ' || text[11] != ' ' ||
       text[16] != ' ' || text[19] != ':' || text[22] != ':' || text.substr(25) != " GMT") {
     return std::nullopt;
