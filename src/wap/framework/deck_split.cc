@@ -108,8 +108,7 @@ bool IsBreakAfter(const Token& t) {
 
 class Splitter {
  public:
-  Splitter(const SplittablePage& page, const PageMeasure& measure)
-      : page_(page), measure_(measure) {
+  explicit Splitter(const SplittablePage& page) : page_(page) {
     tokens_ =
         page.kind == LongPartKind::kText ? TextTokens(page.long_part) : ListTokens(page.long_part);
   }
@@ -159,7 +158,6 @@ class Splitter {
   }
 
   const SplittablePage& page_;
-  const PageMeasure& measure_;
   std::vector<Token> tokens_;
 };
 
@@ -174,7 +172,7 @@ std::vector<std::string> SplitPage(const SplittablePage& page, std::size_t limit
   const std::string whole = std::string(page.before).append(page.long_part).append(page.after);
   if (page.long_part.empty() || measure(whole) <= limit) return {whole};
 
-  const Splitter splitter(page, measure);
+  const Splitter splitter(page);
   const std::size_t n = splitter.TokenCount();
   // Cut points: each piece [cuts[k], cuts[k+1]).
   std::vector<std::size_t> cuts{0};
