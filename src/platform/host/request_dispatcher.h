@@ -67,7 +67,7 @@ struct SiteServices {
   RateLimiters* limiters = nullptr;            // handed to every page; nullptr: none
   bool secure_cookies = false;  // the session cookie also says Secure (behind TLS)
   observe::Metrics* metrics = nullptr;         // labels each reply's page; nullptr: none
-  StaticVariant static_variant;  // chooses what a static file's request gets; empty: the file
+  StaticVariant static_variant = {};  // chooses what a static file's request gets; empty: the file
   // Rendered visitor pages kept between requests, and what tells it of the database's changes;
   // the cache is used only with both set and while the watcher is live. nullptr: none.
   RenderedPageCache* page_cache = nullptr;
