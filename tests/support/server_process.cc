@@ -174,23 +174,24 @@ void DemoRoot::Execute(std::string_view sql) const {
 }
 
 void DemoRoot::ExecuteFile(const fs::path& path) const {
-  // A statement ends with a line ending in ";", except inside a "$$" body (PostgreSQL functions)
-  // or a BEGIN … END body (SQLite triggers), which end with their own "$$;" or "END;".
-  auto complete = [](const std::string& statement, const std::string& line) {
-    if (!line.ends_with(";")) return false;
-    std::size_t dollars = 0;
-    for (auto at = statement.find("$$"); at != std::string::npos; at = statement.find("$$", at + 2))
-      ++dollars;
-    if (dollars % 2 != 0) return false;
-    const bool trigger_body =
-        statement.starts_with("CREATE TRIGGER") && statement.find(" BEGIN\n") != std::string::npos;
-    return !trigger_body || line.ends_with("END;");
-  };
+  // A statement ends with a line ending in ";", except inside a body: a PostgreSQL function's
+  // (from a line ending in "AS $$" to a line starting with "$$") or a SQLite trigger's (from a
+  // line ending in " BEGIN" to a line ending in "END;").
   std::istringstream in(ReadFile(path));
+  std::string_view closer;  // what ends the body the statement is in; empty: none
   for (std::string line, statement; std::getline(in, line);) {
     if (line.starts_with("--")) continue;
     statement += line + "\n";
-    if (complete(statement, line)) Execute(std::exchange(statement, ""));
+    if (closer.empty()) {
+      if (line.ends_with("AS $$")) closer = "$$";
+      if (statement.starts_with("CREATE TRIGGER") && line.ends_with(" BEGIN")) closer = "END;";
+      if (!closer.empty()) continue;
+    } else if (closer == "$$" ? line.starts_with("$$") : line.ends_with("END;")) {
+      closer = {};
+    } else {
+      continue;
+    }
+    if (line.ends_with(";")) Execute(std::exchange(statement, ""));
   }
 }
 
