@@ -49,7 +49,7 @@ TEST(ConnectionAdmission, SlowHeadsFromSeveralAddressesMakeRoomForANormalClient)
   // The slots went back from the address holding most.
   int closed_2 = 0, closed_3 = 0;
   for (std::size_t i = 0; i < slow.size(); ++i) {
-    const bool closed = !slow[i]->Send("X") || slow[i]->WaitForClose(10ms);
+    const bool closed = !slow[i]->Send("X") || slow[i]->WaitForClose(100ms);
     (from_3[i] ? closed_3 : closed_2) += closed;
   }
   EXPECT_GT(closed_2, closed_3);
