@@ -91,12 +91,17 @@ HttpConnection::~HttpConnection() {
   if (shared_.metrics != nullptr) shared_.metrics->ConnectionClosed();
   std::lock_guard lock(shared_.mutex);
   if (shared_.live.erase(this) > 0) --shared_.open;
+  if (evicted_) --shared_.evicting;
   const auto it = shared_.per_address.find(remote_);
   if (it != shared_.per_address.end() && --it->second == 0) shared_.per_address.erase(it);
 }
 
 void HttpConnection::Start() {
   {
+    // A new connection waits for its first request head from now on, so that it can make room
+    // for another before its first read has even started.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    waiting_since_ = std::max<std::int64_t>(now, 1);
     std::lock_guard lock(shared_.mutex);
     shared_.live.emplace(this, weak_from_this());
     ++shared_.open;
@@ -129,8 +134,12 @@ std::chrono::milliseconds HttpConnection::HeadTimeout() const {
 
 void HttpConnection::WaitForRequest() {
   if (shared_.stopping) return Close();
-  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  waiting_since_ = std::max<std::int64_t>(now, 1);
+  if (served_) {  // waiting for its next request head from now on
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    waiting_since_ = std::max<std::int64_t>(now, 1);
+  } else if (waiting_since_ == 0) {
+    return Close();  // claimed before its first read: it makes room for another
+  }
   if (buffer_.size() > 0) {  // a pipelined request is already here
     head_deadline_ = std::chrono::steady_clock::now() + HeadTimeout();
     return ReadRequest();

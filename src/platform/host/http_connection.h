@@ -80,6 +80,9 @@ struct ConnectionShared {
   std::mutex mutex;
   std::unordered_map<const HttpConnection*, std::weak_ptr<HttpConnection>> live;
   std::unordered_map<std::string, std::size_t> per_address;
+  // Of `live`, those claimed to make room for a new connection and not yet gone: their slots
+  // count as free already.
+  std::size_t evicting = 0;
   std::atomic<std::size_t> open{0};  // live.size(), readable without the lock
 
   // Runs the handler for requests that may block.
@@ -102,8 +105,13 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   std::int64_t WaitingSince() const { return waiting_since_; }
   // True, once, when the connection is still waiting for the same head since `since`: it is then
   // the caller's to close with Evict, to take its place. Thread-safe.
+  // Requires: shared.mutex held (the claim is counted in shared.evicting until the connection
+  // is gone).
   bool ClaimIfWaitingSince(std::int64_t since) {
-    return since != 0 && waiting_since_.compare_exchange_strong(since, 0);
+    if (since == 0 || !waiting_since_.compare_exchange_strong(since, 0)) return false;
+    evicted_ = true;
+    ++shared_.evicting;
+    return true;
   }
   // Closes a connection claimed with ClaimIfWaitingSince. Thread-safe.
   void Evict();
@@ -144,6 +152,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool idle_ = false;
   std::atomic<std::int64_t> waiting_since_{0};  // see WaitingSince
   bool served_ = false;                         // a request was answered on this connection
+  bool evicted_ = false;  // claimed by ClaimIfWaitingSince; guarded by shared_.mutex
   std::chrono::steady_clock::time_point head_deadline_;
 
   // For the access line of the reply being written; method_ empty until a head was read.

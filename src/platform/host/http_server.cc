@@ -83,7 +83,7 @@ struct HttpServer::Impl {
         socket.close(ec);
         return;
       }
-      full = shared.live.size() >= shared.options.max_connections;
+      full = shared.live.size() - shared.evicting >= shared.options.max_connections;
       if (full) evicted = ClaimOneWaiting(seen);
     }
     if (full && !evicted) return Reject(std::move(socket));
