@@ -321,10 +321,15 @@ int Serve(const ServeSettings& settings) {
         return dispatcher.Handle(r);
       },
       log,
-      // /livez is answered on the I/O threads, so that it answers while every page thread
-      // waits on the database; /readyz asks the database and runs as a page does.
-      [](const host::HttpRequestData& r) {
-        return r.target != "/livez" && host::RequestDispatcher::MayBlock(r);
+      // /livez, static files and kept pages are answered on the I/O threads, so that they
+      // answer while every page thread waits on the database; /readyz asks the database and
+      // runs as a page does.
+      [&dispatcher, &health](const host::HttpRequestData& r) -> std::optional<host::HttpReply> {
+        if (r.target == "/livez" || !host::RequestDispatcher::MayBlock(r)) {
+          if (auto reply = health.Answer(r)) return reply;
+          return dispatcher.Handle(r);
+        }
+        return dispatcher.AnswerFromCache(r);
       },
       metrics.get());
   std::string bound;

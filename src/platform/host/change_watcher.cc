@@ -117,6 +117,18 @@ void ChangeWatcher::ReadSqliteChanges() {
 void ChangeWatcher::Poll() {
   if (postgres_) return;
   const std::lock_guard lock(mutex_);
+  PollLocked();
+}
+
+bool ChangeWatcher::TryPoll() {
+  if (postgres_) return true;
+  const std::unique_lock lock(mutex_, std::try_to_lock);
+  if (!lock.owns_lock()) return false;
+  PollLocked();
+  return true;
+}
+
+void ChangeWatcher::PollLocked() {
   if (!sqlite_) {
     OpenSqlite();
     if (!sqlite_) return;
@@ -135,7 +147,12 @@ void ChangeWatcher::Poll() {
   // Every statement ended, so that no read transaction holds an old snapshot until the next
   // poll; a database file replaced since it was opened (a restore) is opened again, and then
   // every kept page goes.
-  if (!sqlite_->ResetForReuse() || !sqlite_->StillUsable()) {
+  bool usable = sqlite_->ResetForReuse();
+  if (const auto now = std::chrono::steady_clock::now(); usable && now >= next_file_check_) {
+    next_file_check_ = now + std::chrono::milliseconds(100);
+    usable = sqlite_->StillUsable();
+  }
+  if (!usable) {
     sqlite_.reset();
     OpenSqlite();
   }

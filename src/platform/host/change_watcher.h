@@ -6,6 +6,8 @@
 //     process's page connections included, since this one never writes) and, when it moved,
 //     reads the new rows of wap_changes: one member each, or everything when the member cannot be
 //     told or rows were missed. So a change committed before a request arrives is seen by it.
+//     Whether the database file was replaced (a restore) is asked at most every 100 ms: a path
+//     lookup per request would cost more than the rest of the poll.
 //   PostgreSQL: a thread of its own listens on channel "wap_changes" and hands each payload to
 //     the cache as it arrives (within a few milliseconds of the commit); Poll does nothing. A lost
 //     connection drops the whole cache and is opened again (every second until it answers). The
@@ -18,6 +20,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -49,10 +52,14 @@ class ChangeWatcher {
 
   // SQLite: takes in the changes committed so far. Never throws.
   void Poll();
+  // As Poll, unless another thread is polling right now: then returns false at once, and the
+  // caller must Poll (wait) before it may trust the cache. True on PostgreSQL. Never throws.
+  bool TryPoll();
   // Whether the cache may be used now.
   bool Live() const { return live_.load(std::memory_order_acquire); }
 
  private:
+  void PollLocked();                  // requires mutex_
   void OpenSqlite();                  // requires mutex_
   void ReadSqliteChanges();           // requires mutex_; throws DataError
   void Listen();                      // the PostgreSQL thread
@@ -69,6 +76,7 @@ class ChangeWatcher {
   std::unique_ptr<data::NativeConnection> sqlite_;
   std::int64_t data_version_ = -1;
   std::int64_t last_seq_ = 0;
+  std::chrono::steady_clock::time_point next_file_check_{};  // when to ask whether it was replaced
   bool reported_ = false;
 
   std::mutex stop_mutex_;  // PostgreSQL: the thread's stop

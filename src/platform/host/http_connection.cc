@@ -245,8 +245,10 @@ void HttpConnection::Answer(Request request) {
   data->local_port = local_port_;
   const bool keep_alive = request.keep_alive();
   const bool head = request.method() == http::verb::head;
-  if (shared_.may_block && !shared_.may_block(*data)) {
-    return Send(shared_.handler(*data), keep_alive && !shared_.stopping && !shared_.draining, head);
+  if (shared_.at_once) {
+    if (auto reply = shared_.at_once(*data)) {
+      return Send(std::move(*reply), keep_alive && !shared_.stopping && !shared_.draining, head);
+    }
   }
   // The page runs on a page thread, start to end; its reply is sent from this connection's
   // strand. The guard keeps the I/O threads running while no I/O of this connection is pending.

@@ -56,18 +56,18 @@ bool LimitBody(boost::beast::http::request_parser<boost::beast::http::string_bod
 
 // What the server's connections share. Owned by the server; outlives every connection.
 struct ConnectionShared {
-  ConnectionShared(HttpServerOptions o, HttpHandler h, HttpMayBlock b, ServerLog& l,
+  ConnectionShared(HttpServerOptions o, HttpHandler h, HttpAtOnce b, ServerLog& l,
                    observe::Metrics* m)
       : options(std::move(o)),
         handler(std::move(h)),
-        may_block(std::move(b)),
+        at_once(std::move(b)),
         log(l),
         metrics(m),
         pages(static_cast<std::size_t>(std::max(options.page_threads, 1))) {}
 
   const HttpServerOptions options;
   const HttpHandler handler;
-  const HttpMayBlock may_block;
+  const HttpAtOnce at_once;
   ServerLog& log;
   observe::Metrics* const metrics;  // nullptr: none kept
   std::atomic<bool> stopping{false};

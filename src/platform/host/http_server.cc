@@ -35,9 +35,9 @@ const std::string kBusyReply = BusyReply();
 }  // namespace
 
 struct HttpServer::Impl {
-  Impl(HttpServerOptions options, HttpHandler handler, HttpMayBlock may_block, ServerLog& log,
+  Impl(HttpServerOptions options, HttpHandler handler, HttpAtOnce at_once, ServerLog& log,
        observe::Metrics* metrics)
-      : shared(std::move(options), std::move(handler), std::move(may_block), log, metrics),
+      : shared(std::move(options), std::move(handler), std::move(at_once), log, metrics),
         io(std::max(shared.options.threads, 1)),
         acceptor(net::make_strand(io)),
         signals(acceptor.get_executor()),
@@ -209,8 +209,8 @@ struct HttpServer::Impl {
 };
 
 HttpServer::HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
-                       HttpMayBlock may_block, observe::Metrics* metrics)
-    : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), std::move(may_block),
+                       HttpAtOnce at_once, observe::Metrics* metrics)
+    : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), std::move(at_once),
                                    log, metrics)) {}
 
 HttpServer::~HttpServer() = default;

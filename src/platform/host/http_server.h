@@ -1,9 +1,9 @@
 // HttpServer: the HTTP/1.1 listener. Accepts connections, reads requests with strict limits,
 // hands each whole request to a handler and writes the reply, with keep-alive and HEAD.
 //
-// Threads: `threads` I/O threads accept, read, write and answer what cannot block (the handler
-// for a request that `may_block` calls false); `page_threads` page threads run the handler for
-// every request that may block (a host page waiting on its database). A page that waits never
+// Threads: `threads` I/O threads accept, read, write and answer what cannot block (what
+// `at_once` answers); `page_threads` page threads run the handler for every other request (a
+// host page waiting on its database). A page that waits never
 // holds up accepting, timers, static files or the 503 of a full server; the handler runs start
 // to end on one thread either way.
 //
@@ -86,9 +86,10 @@ struct HttpServerOptions {
 // Answers one request; must not throw. Called on several threads at once.
 using HttpHandler = std::function<HttpReply(const HttpRequestData&)>;
 
-// Whether answering a request may block (run a host page); must be quick and must not throw.
-// Null: every request may block.
-using HttpMayBlock = std::function<bool(const HttpRequestData&)>;
+// The reply to a request when it can be given without blocking (a static file, a kept page);
+// std::nullopt when answering it may block (run a host page), and the handler runs it on a page
+// thread. Must be quick and must not throw. Null: every request goes to the handler.
+using HttpAtOnce = std::function<std::optional<HttpReply>(const HttpRequestData&)>;
 
 class HttpServer {
  public:
@@ -96,7 +97,7 @@ class HttpServer {
   // counts every reply (under the reply's page_label) and the open connections. Both must outlive
   // the server.
   HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
-             HttpMayBlock may_block = nullptr, observe::Metrics* metrics = nullptr);
+             HttpAtOnce at_once = nullptr, observe::Metrics* metrics = nullptr);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;

@@ -35,6 +35,7 @@ class MemorySessionStore : public SessionStore {
   std::optional<Values> Load(std::string_view id) override;
   bool Set(std::string_view id, std::string_view name, std::string value) override;
   std::optional<std::string> Renew(std::string_view id) override;
+  bool AnswersAtOnce() const override { return true; }
 
   // Live (not yet expired) sessions.
   std::size_t Size();

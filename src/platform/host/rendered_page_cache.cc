@@ -77,7 +77,7 @@ std::optional<HttpReply> RenderedPageCache::Find(const std::string& page_key,
                                                  const ValueOf& value_of,
                                                  std::chrono::system_clock::time_point now) {
   if (!Enabled()) return std::nullopt;
-  std::vector<std::vector<ValueRead>> shapes;
+  std::vector<std::shared_ptr<const std::vector<ValueRead>>> shapes;
   {
     const std::lock_guard lock(mutex_);
     const auto it = shapes_.find(page_key);
@@ -94,7 +94,7 @@ std::optional<HttpReply> RenderedPageCache::Find(const std::string& page_key,
   for (const auto& reads : shapes) {
     std::string key = page_key;
     key.push_back('\0');
-    for (const ValueRead& read : reads) AppendKeyPart(key, read, value_of(read));
+    for (const ValueRead& read : *reads) AppendKeyPart(key, read, value_of(read));
     keys.push_back(std::move(key));
   }
   const std::lock_guard lock(mutex_);
@@ -150,14 +150,14 @@ void RenderedPageCache::Store(const std::string& page_key, const std::vector<Val
     }
   }
   std::vector<Shape>& shapes = shapes_[page_key];
-  const bool known = std::any_of(shapes.begin(), shapes.end(),
-                                 [&](const Shape& shape) { return SameShape(shape.reads, reads); });
+  const bool known = std::any_of(shapes.begin(), shapes.end(), [&](const Shape& shape) {
+    return SameShape(*shape.reads, reads);
+  });
   if (!known) {
     if (shapes.size() >= kMaxShapesPerPage) return;
-    Shape shape;
-    shape.reads = reads;
-    for (ValueRead& read : shape.reads) read.value.reset();
-    shapes.push_back(std::move(shape));
+    auto shape_reads = std::make_shared<std::vector<ValueRead>>(reads);
+    for (ValueRead& read : *shape_reads) read.value.reset();
+    shapes.push_back(Shape{std::move(shape_reads)});
   }
   if (const auto it = entries_.find(std::string_view(entry.key)); it != entries_.end()) {
     Drop(it->second);

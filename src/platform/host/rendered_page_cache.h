@@ -92,7 +92,8 @@ class RenderedPageCache {
 
  private:
   struct Shape {
-    std::vector<ValueRead> reads;  // values unused
+    // Values unused; shared, so that a lookup takes the shapes out of the lock without copying.
+    std::shared_ptr<const std::vector<ValueRead>> reads;
   };
   struct Entry {
     std::string key;

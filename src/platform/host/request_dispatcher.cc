@@ -151,19 +151,59 @@ HttpReply RequestDispatcher::Busy(const HttpRequestData& request, PageRun& run,
   return reply;
 }
 
+// What a decoded path names in the web root.
+struct RequestDispatcher::Target {
+  enum Kind { kNotFound, kFolderWithoutSlash, kHostPage, kFile } kind = kNotFound;
+  std::filesystem::path physical;  // kHostPage, kFile: the file
+  struct stat status {};           // of `physical`
+  std::string virtual_path;        // kHostPage: the page's path from the root
+  std::string folder;              // kHostPage: the virtual folder it runs in
+};
+
+RequestDispatcher::Target RequestDispatcher::Locate(const SitePath& path) const {
+  Target target;
+  if (IsNeverServed(path)) return target;
+  const auto physical = ResolveInRoot(services_.web_root, path);
+  if (!physical || !LookAt(*physical, target.status)) return target;
+  if (S_ISDIR(target.status.st_mode)) {
+    if (!path.folder) {
+      target.kind = Target::kFolderWithoutSlash;
+      return target;
+    }
+    SitePath index = path;
+    index.segments.push_back("index.asp");
+    index.folder = false;
+    const auto index_file = ResolveInRoot(services_.web_root, index);
+    if (!index_file || !LookAt(*index_file, target.status) || !S_ISREG(target.status.st_mode)) {
+      return target;
+    }
+    target.kind = Target::kHostPage;
+    target.physical = *index_file;
+    target.virtual_path = index.Virtual();
+    target.folder = path.Virtual();
+    return target;
+  }
+  if (path.folder || !S_ISREG(target.status.st_mode)) return target;
+  target.physical = *physical;
+  if (IsHostPage(path)) {
+    target.kind = Target::kHostPage;
+    target.virtual_path = path.Virtual();
+    target.folder = path.ParentFolder();
+  } else {
+    target.kind = Target::kFile;
+  }
+  return target;
+}
+
 HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run) {
   const bool get_or_head = request.method == "GET" || request.method == "HEAD";
   if (!get_or_head && request.method != "POST") return MethodNotAllowed("GET, HEAD, POST");
-  const std::string_view raw_path = PathOf(request.target);
-  const SitePath path = DecodeSitePath(raw_path);  // throws RequestError
-  if (IsNeverServed(path)) return NotFound();
-
-  const auto physical = ResolveInRoot(services_.web_root, path);
-  if (!physical) return NotFound();
-  struct stat status {};
-  if (!LookAt(*physical, status)) return NotFound();
-  if (S_ISDIR(status.st_mode)) {
-    if (!path.folder) {
+  const SitePath path = DecodeSitePath(PathOf(request.target));  // throws RequestError
+  const Target target = Locate(path);
+  switch (target.kind) {
+    case Target::kNotFound:
+      return NotFound();
+    case Target::kFolderWithoutSlash: {
       HttpReply reply = PlainTextReply(301, "moved permanently");
       const std::size_t question = request.target.find('?');
       reply.headers.emplace_back(
@@ -171,28 +211,48 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
                           (question == std::string::npos ? "" : request.target.substr(question)));
       return reply;
     }
-    SitePath index = path;
-    index.segments.push_back("index.asp");
-    index.folder = false;
-    const auto index_file = ResolveInRoot(services_.web_root, index);
-    if (!index_file || !LookAt(*index_file, status) || !S_ISREG(status.st_mode)) {
-      return NotFound();
-    }
-    return RunPage(request, *index_file, status, index.Virtual(), path.Virtual(), run);
-  }
-  if (path.folder || !S_ISREG(status.st_mode)) return NotFound();
-  if (IsHostPage(path)) {
-    return RunPage(request, *physical, status, path.Virtual(), path.ParentFolder(), run);
+    case Target::kHostPage:
+      return RunPage(request, target.physical, target.status, target.virtual_path, target.folder,
+                     run);
+    case Target::kFile:
+      break;
   }
   if (!get_or_head) return MethodNotAllowed("GET, HEAD");
   run.page_label = observe::Metrics::kStatic;
-  StaticFileChoice choice = ChooseStaticFile(request, *physical);
+  StaticFileChoice choice = ChooseStaticFile(request, target.physical);
   if (services_.static_variant) choice = services_.static_variant(request, choice);
-  struct stat chosen = status;
-  if (choice.file != *physical && (!LookAt(choice.file, chosen) || !S_ISREG(chosen.st_mode))) {
+  struct stat chosen = target.status;
+  if (choice.file != target.physical &&
+      (!LookAt(choice.file, chosen) || !S_ISREG(chosen.st_mode))) {
     return NotFound();
   }
   return StaticFileReply(request, choice, chosen);
+}
+
+std::optional<HttpReply> RequestDispatcher::AnswerFromCache(const HttpRequestData& request) {
+  RenderedPageCache* const cache = services_.page_cache;
+  if (cache == nullptr || !cache->Enabled() || services_.changes == nullptr) return std::nullopt;
+  if (request.method != "GET" && request.method != "HEAD") return std::nullopt;
+  try {
+    std::optional<std::string> cookie = FindCookie(request.headers, kSessionCookieName);
+    if (cookie && !services_.sessions.AnswersAtOnce()) return std::nullopt;
+    const Target target = Locate(DecodeSitePath(PathOf(request.target)));
+    if (target.kind != Target::kHostPage || !MayKeepPage(request.method, target.virtual_path)) {
+      return std::nullopt;
+    }
+    if (!services_.changes->TryPoll() || !services_.changes->Live()) return std::nullopt;
+    const Request page_request = BuildRequest(request, target.virtual_path, services_.max_fields);
+    const RequestSession session(services_.sessions, std::move(cookie), request.remote_address);
+    auto kept = cache->Find(HostPageKey(target.physical, target.status),
+                            RequestValues(page_request, session, services_.application),
+                            std::chrono::system_clock::now());
+    if (kept && services_.metrics != nullptr) {
+      kept->page_label = services_.metrics->PageFor(target.virtual_path);
+    }
+    return kept;
+  } catch (...) {
+    return std::nullopt;  // Handle answers it, with whatever it is
+  }
 }
 
 HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,

@@ -37,6 +37,7 @@
 #include "platform/host/change_watcher.h"
 #include "platform/host/host_page_cache.h"
 #include "platform/host/http_exchange.h"
+#include "platform/host/path_guard.h"
 #include "platform/host/rate_limiter.h"
 #include "platform/host/rendered_page_cache.h"
 #include "platform/host/request_builder.h"
@@ -65,7 +66,7 @@ struct SiteServices {
   ServerLog& log;
   std::size_t max_fields = kDefaultMaxFields;  // per collection of a request; more: 400
   RateLimiters* limiters = nullptr;            // handed to every page; nullptr: none
-  bool secure_cookies = false;  // the session cookie also says Secure (behind TLS)
+  bool secure_cookies = false;                 // the session cookie also says Secure (behind TLS)
   observe::Metrics* metrics = nullptr;         // labels each reply's page; nullptr: none
   StaticVariant static_variant = {};  // chooses what a static file's request gets; empty: the file
   // Rendered visitor pages kept between requests, and what tells it of the database's changes;
@@ -86,8 +87,19 @@ class RequestDispatcher {
   // names a host page or a folder. Quick; looks at nothing but the target.
   static bool MayBlock(const HttpRequestData& request);
 
+  // The reply to `request` when the page cache holds it and it can be given without waiting on
+  // anything: a GET or HEAD of a kept host page whose every read value matches, the database's
+  // changes taken in at once (ChangeWatcher::TryPoll), and the request's session, when it names
+  // one, in a store that answers at once. The same reply Handle would give. std::nullopt
+  // otherwise (Handle answers it). Never throws; meant for the I/O threads.
+  std::optional<HttpReply> AnswerFromCache(const HttpRequestData& request);
+
  private:
   struct PageRun;
+  struct Target;
+
+  // Where the decoded `path` leads in the web root. Takes the status of what it finds.
+  Target Locate(const SitePath& path) const;
 
   // Handle's reply before the cookie settings apply.
   HttpReply Answer(const HttpRequestData& request);

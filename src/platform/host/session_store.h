@@ -59,6 +59,9 @@ class SessionStore {
   // Moves the values of session `id` to a new id, which it returns; the old id stops working.
   // std::nullopt when the session is gone.
   virtual std::optional<std::string> Renew(std::string_view id) = 0;
+  // Whether every operation answers without waiting on I/O (a store in memory), so that a
+  // session may be loaded on a thread that must never wait.
+  virtual bool AnswersAtOnce() const { return false; }
 };
 
 // The standing of a session holding `values` (keyed by lower-case name): 0 when it holds no
