@@ -11,6 +11,7 @@
 #include "platform/data/change_epoch.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/native_connection.h"
+#include "platform/host/folder_writes.h"
 #include "platform/host/rendered_page_cache.h"
 #include "platform/host/server_log.h"
 #include "platform/text/ascii.h"
@@ -74,6 +75,10 @@ void ChangeWatcher::Lost(const std::string& why) {
 
 void ChangeWatcher::OpenSqlite() {
   try {
+    // Watched first, so that every write after the first data_version below is seen.
+    const std::filesystem::path file(data::SqlitePathOf(settings_.server));
+    writes_ = std::make_unique<FolderWrites>(
+        (file.is_absolute() ? file : base_folder_ / file).parent_path());
     sqlite_ = data::OpenNativeConnection(settings_, base_folder_);
     data_version_ = FirstInteger(*sqlite_, "PRAGMA data_version");
     last_seq_ = FirstInteger(*sqlite_, "select max(seq) from wap_changes");
@@ -133,6 +138,15 @@ void ChangeWatcher::PollLocked() {
     OpenSqlite();
     if (!sqlite_) return;
   }
+  const auto now = std::chrono::steady_clock::now();
+  if (!writes_->WrittenSinceAsked()) {
+    if (now < next_file_check_) return;  // nothing was committed since the last poll
+    next_file_check_ = now + std::chrono::milliseconds(100);
+    if (sqlite_->StillUsable()) return;
+    sqlite_.reset();
+    OpenSqlite();  // replaced under its name: everything goes
+    return;
+  }
   try {
     const std::int64_t version = FirstInteger(*sqlite_, "PRAGMA data_version");
     if (version != data_version_) {
@@ -148,7 +162,7 @@ void ChangeWatcher::PollLocked() {
   // poll; a database file replaced since it was opened (a restore) is opened again, and then
   // every kept page goes.
   bool usable = sqlite_->ResetForReuse();
-  if (const auto now = std::chrono::steady_clock::now(); usable && now >= next_file_check_) {
+  if (usable && now >= next_file_check_) {
     next_file_check_ = now + std::chrono::milliseconds(100);
     usable = sqlite_->StillUsable();
   }

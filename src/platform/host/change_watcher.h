@@ -6,8 +6,10 @@
 //     process's page connections included, since this one never writes) and, when it moved,
 //     reads the new rows of wap_changes: one member each, or everything when the member cannot be
 //     told or rows were missed. So a change committed before a request arrives is seen by it.
-//     Whether the database file was replaced (a restore) is asked at most every 100 ms: a path
-//     lookup per request would cost more than the rest of the poll.
+//     The database is asked only when a file of its folder was written since the last poll
+//     (folder_writes.h; every commit writes there), which costs one system call instead of a
+//     read transaction. Whether the database file was replaced under its name (a restore) is
+//     asked at most every 100 ms.
 //   PostgreSQL: a thread of its own listens on channel "wap_changes" and hands each payload to
 //     the cache as it arrives (within a few milliseconds of the commit); Poll does nothing. A lost
 //     connection drops the whole cache and is opened again (every second until it answers). The
@@ -36,6 +38,7 @@ class NativeConnection;
 
 namespace host {
 
+class FolderWrites;
 class RenderedPageCache;
 class ServerLog;
 
@@ -74,6 +77,7 @@ class ChangeWatcher {
 
   std::mutex mutex_;  // SQLite: the connection and what it saw
   std::unique_ptr<data::NativeConnection> sqlite_;
+  std::unique_ptr<FolderWrites> writes_;  // the database's folder, watched from before sqlite_
   std::int64_t data_version_ = -1;
   std::int64_t last_seq_ = 0;
   std::chrono::steady_clock::time_point next_file_check_{};  // when to ask whether it was replaced
