@@ -14,7 +14,7 @@ namespace data {
 class Connection;
 }
 
-namespace backoffice {
+namespace store {
 
 struct Owner {
   std::int64_t userid = 0;
@@ -54,4 +54,4 @@ bool SetDisabled(data::Connection& connection, std::string_view username, bool d
 // Records a successful sign-in of owner `userid` now.
 void RecordSignIn(data::Connection& connection, std::int64_t userid);
 
-}  // namespace backoffice
+}  // namespace store
