@@ -91,11 +91,8 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     if (!IsCallNumber(dircall)) {
       return "电话号码只能包含数字、+、- 和空格（最多 30 个字符）。";
     }
-    data::TransactionGuard transaction(connection);
-    store::SetCallNumber(connection, userid,
+    store::SetCallNumber(connection, request.Actor(),
                          dircall.empty() ? std::nullopt : std::optional<std::string>(dircall));
-    request.Audit("修改电话", "wap_setting dircall");
-    transaction.Commit();
     return "";
   }
   if (act == "template") {
@@ -123,11 +120,7 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     const std::string fresh = request.FormValue("password");
     if (fresh.empty()) return "新密码不能为空。";
     if (fresh != request.FormValue("confirm")) return "两次输入的新密码不一致。";
-    const std::string hash = HashPassword(fresh);
-    data::TransactionGuard transaction(connection);
-    store::SetPasswordHash(connection, userid, hash);
-    request.Audit("修改密码", "wap_owners " + std::to_string(userid));
-    transaction.Commit();
+    store::ChangeOwnPassword(connection, request.Actor(), HashPassword(fresh));
     return "";
   }
   return "未知的操作。";

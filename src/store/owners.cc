@@ -6,6 +6,7 @@
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
+#include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
 #include "store/local_time.h"
 
@@ -79,6 +80,15 @@ bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
   if (!FindOwnerById(connection, userid)) return false;
   const std::array<data::Param, 2> params = {std::string(password_hash), userid};
   connection.Execute("update wap_owners set password=? where userid=?", params);
+  return true;
+}
+
+bool ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
+                       std::string_view password_hash) {
+  data::TransactionGuard transaction(connection);
+  if (!SetPasswordHash(connection, actor.userid, password_hash)) return false;
+  RecordAudit(connection, actor, "修改密码", "wap_owners " + std::to_string(actor.userid));
+  transaction.Commit();
   return true;
 }
 

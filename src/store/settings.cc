@@ -6,6 +6,7 @@
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
+#include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
 
 namespace store {
@@ -41,9 +42,12 @@ std::optional<SiteSetting> SettingOf(data::Connection& connection, std::int64_t 
   return SiteSetting{row->Field("dircall").ToText(), row->Field("templeteid").ToText()};
 }
 
-void SetCallNumber(data::Connection& connection, std::int64_t userid,
+void SetCallNumber(data::Connection& connection, const AuditActor& actor,
                    const std::optional<std::string>& dircall) {
-  WriteSetting(connection, userid, "dircall", TextOrNull(dircall));
+  data::TransactionGuard transaction(connection);
+  WriteSetting(connection, actor.userid, "dircall", TextOrNull(dircall));
+  RecordAudit(connection, actor, "修改电话", "wap_setting dircall");
+  transaction.Commit();
 }
 
 void SetTemplate(data::Connection& connection, std::int64_t userid, std::int64_t templeteid) {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "store/audit.h"
+
 namespace data {
 class Connection;
 }
@@ -21,9 +23,9 @@ struct SiteSetting {
 // Member `userid`'s settings; std::nullopt when it has no row.
 std::optional<SiteSetting> SettingOf(data::Connection& connection, std::int64_t userid);
 
-// Sets the call-entry number (NULL for none) of member `userid`, adding its row when missing.
-// Joins the caller's transaction. Throws what the database throws.
-void SetCallNumber(data::Connection& connection, std::int64_t userid,
+// Sets the call-entry number (NULL for none) of member `actor.userid`, adding its row when
+// missing, with its audit row, in one transaction. Throws what the database throws.
+void SetCallNumber(data::Connection& connection, const AuditActor& actor,
                    const std::optional<std::string>& dircall);
 
 // Sets the template of member `userid`, adding its row when missing. Joins the caller's
