@@ -1,6 +1,5 @@
 #include "backoffice/new_member.h"
 
-#include <array>
 #include <stdexcept>
 #include <system_error>
 
@@ -8,8 +7,6 @@
 #include "backoffice/images/handset_picture.h"
 #include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/fs/file_system_object.h"
 #include "store/owners.h"

@@ -1,6 +1,5 @@
 #include "cli/init_web_root.h"
 
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -13,7 +12,6 @@
 #include "platform/data/connection_pool.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
-#include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "store/owners.h"
 #include "wap/admin/site_creation.h"

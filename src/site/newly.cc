@@ -6,8 +6,6 @@
 #include <string>
 
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/host/address_prefix.h"
 #include "platform/host/application.h"
 #include "platform/host/rate_limiter.h"
