@@ -98,10 +98,9 @@ void ShowNews(OfficeRequest& request, const store::SiteClass& c, std::string_vie
   view.set("f_content", content);
 
   const int page = RequestedPage(request);
-  store::ContentPages pages(connection, c.id, kEditorPageSize);
+  auto pages = store::ContentPages(connection, c.id, kEditorPageSize);
   ViewList articles;
-  for (const store::Content& a :
-       page <= pages.PageCount() ? pages.Page(page) : std::vector<store::Content>{}) {
+  for (const store::Content& a : pages.Page(page)) {
     articles.push_back(kainjow::mustache::object{
         {"id", std::to_string(a.id)}, {"title", a.title}, {"addtime", a.addtime.value_or("")}});
   }

@@ -21,9 +21,9 @@ constexpr std::string_view kEditor = "/admin/guestbook.asp";
 
 void Show(OfficeRequest& request, std::string_view error) {
   const int page = RequestedPage(request);
-  store::GuestbookPages pages(request.page.Connection(), request.owner->userid, kEditorPageSize);
-  const std::vector<store::GuestbookEntry> shown =
-      page <= pages.PageCount() ? pages.Page(page) : std::vector<store::GuestbookEntry>{};
+  auto pages =
+      store::GuestbookPages(request.page.Connection(), request.owner->userid, kEditorPageSize);
+  const std::vector<store::GuestbookEntry> shown = pages.Page(page);
   // A refused reply stays in its message's field, to be corrected.
   const auto refused =
       error.empty() && !IsCountRound(request) ? std::nullopt : IdItem(request, "id");

@@ -104,9 +104,9 @@ void Show(OfficeRequest& request, std::string_view error) {
   SetLiveLinks(view, *request.owner, "productlist", "");
 
   const int page = RequestedPage(request);
-  store::ProductPages pages(connection, userid, kEditorPageSize);
+  auto pages = store::ProductPages(connection, userid, kEditorPageSize);
   ViewList products;
-  for (const Product& p : page <= pages.PageCount() ? pages.Page(page) : std::vector<Product>{}) {
+  for (const Product& p : pages.Page(page)) {
     products.push_back(
         kainjow::mustache::object{{"id", std::to_string(p.id)},
                                   {"name", p.name},

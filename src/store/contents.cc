@@ -50,15 +50,10 @@ std::optional<Content> ContentById(data::Connection& connection, std::int64_t id
   return ReadContent(*rows);
 }
 
-ContentPages::ContentPages(data::Connection& connection, std::int64_t cid, int page_size)
-    : rows_(connection, "select * from wap_contents where cid=? order by id desc",
-            data::Params{cid}, page_size) {}
-
-std::vector<Content> ContentPages::Page(int page) {
-  std::vector<Content> contents;
-  rows_.VisitPage(page,
-                  [&](const data::Recordset& row) { contents.push_back(ReadContent(row, false)); });
-  return contents;
+PagedList<Content> ContentPages(data::Connection& connection, std::int64_t cid, int page_size) {
+  return {PagedRows(connection, "select * from wap_contents where cid=? order by id desc",
+                    data::Params{cid}, page_size),
+          [](const data::Recordset& row) { return ReadContent(row, false); }};
 }
 
 void SaveSingleText(data::Connection& connection, const AuditActor& actor, std::int64_t cid,

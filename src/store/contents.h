@@ -35,19 +35,9 @@ std::optional<Content> FirstContentOfClass(data::Connection& connection, std::in
 // Text `id`; std::nullopt when there is none.
 std::optional<Content> ContentById(data::Connection& connection, std::int64_t id);
 
-// The texts of class `cid`, newest first, a page at a time (see paged_rows.h). The rows carry no
-// class name or member.
-class ContentPages {
- public:
-  ContentPages(data::Connection& connection, std::int64_t cid, int page_size);
-  int PageCount() const { return rows_.PageCount(); }
-  std::int64_t RowCount() const { return rows_.RowCount(); }
-  // The texts of page `page` (1..PageCount), or of the first page for 0. Throws DataError.
-  std::vector<Content> Page(int page);
-
- private:
-  PagedRows rows_;
-};
+// The texts of class `cid`, newest first, `page_size` to a page (see paged_rows.h). The rows
+// carry no class name or member.
+PagedList<Content> ContentPages(data::Connection& connection, std::int64_t cid, int page_size);
 
 // The owner's changes of the texts of class `cid` of member `actor.userid`, each with its audit
 // row in one transaction. The caller has checked that the member owns the class.

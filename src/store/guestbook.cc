@@ -10,19 +10,19 @@
 
 namespace store {
 
-GuestbookPages::GuestbookPages(data::Connection& connection, std::int64_t userid, int page_size)
-    : rows_(connection, "select * from wap_lyb where userid=? order by id desc",
-            data::Params{userid}, page_size) {}
-
-std::vector<GuestbookEntry> GuestbookPages::Page(int page) {
-  std::vector<GuestbookEntry> entries;
-  rows_.VisitPage(page, [&](const data::Recordset& row) {
-    entries.push_back({row.Field("id").ToInteger().value_or(0), row.Field("lyr").ToText(),
-                       row.Field("title").ToText(), row.Field("lytime").ToText(),
-                       row.Field("content").ToText(), row.Field("hf").ToText(),
-                       row.Field("hftime").ToText()});
-  });
-  return entries;
+PagedList<GuestbookEntry> GuestbookPages(data::Connection& connection, std::int64_t userid,
+                                         int page_size) {
+  return {PagedRows(connection, "select * from wap_lyb where userid=? order by id desc",
+                    data::Params{userid}, page_size),
+          [](const data::Recordset& row) -> GuestbookEntry {
+            return {row.Field("id").ToInteger().value_or(0),
+                    row.Field("lyr").ToText(),
+                    row.Field("title").ToText(),
+                    row.Field("lytime").ToText(),
+                    row.Field("content").ToText(),
+                    row.Field("hf").ToText(),
+                    row.Field("hftime").ToText()};
+          }};
 }
 
 namespace {

@@ -25,18 +25,9 @@ struct GuestbookEntry {
   std::string reply_time;  // hftime, "" when there is no reply
 };
 
-// Member `userid`'s messages, newest first, a page at a time (see paged_rows.h).
-class GuestbookPages {
- public:
-  GuestbookPages(data::Connection& connection, std::int64_t userid, int page_size);
-  int PageCount() const { return rows_.PageCount(); }
-  std::int64_t RowCount() const { return rows_.RowCount(); }
-  // The messages of page `page` (1..PageCount), or of the first page for 0. Throws DataError.
-  std::vector<GuestbookEntry> Page(int page);
-
- private:
-  PagedRows rows_;
-};
+// Member `userid`'s messages, newest first, `page_size` to a page (see paged_rows.h).
+PagedList<GuestbookEntry> GuestbookPages(data::Connection& connection, std::int64_t userid,
+                                         int page_size);
 
 // True when message `id` is member `userid`'s.
 bool OwnsMessage(data::Connection& connection, std::int64_t userid, std::int64_t id);

@@ -12,6 +12,8 @@ PagedRows::PagedRows(data::Connection& connection, std::string_view sql, data::P
 }
 
 PagedRows::~PagedRows() = default;
+PagedRows::PagedRows(PagedRows&&) noexcept = default;
+PagedRows& PagedRows::operator=(PagedRows&&) noexcept = default;
 
 int PagedRows::PageCount() const { return rows_->PageCount(); }
 

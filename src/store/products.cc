@@ -10,18 +10,20 @@
 
 namespace store {
 
-ProductPages::ProductPages(data::Connection& connection, std::int64_t userid, int page_size)
-    : rows_(connection, "select * from wap_product where userid=? order by id desc",
-            data::Params{userid}, page_size) {}
+namespace {
 
-std::vector<Product> ProductPages::Page(int page) {
-  std::vector<Product> products;
-  rows_.VisitPage(page, [&](const data::Recordset& row) {
-    products.push_back({row.Field("id").ToInteger().value_or(0), row.Field("pname").ToText(),
-                        row.Field("ppic").ToText(), row.Field("pcontent").ToText(),
-                        row.Field("addtime").ToText()});
-  });
-  return products;
+Product ReadProduct(const data::Recordset& row) {
+  return {row.Field("id").ToInteger().value_or(0), row.Field("pname").ToText(),
+          row.Field("ppic").ToText(), row.Field("pcontent").ToText(),
+          row.Field("addtime").ToText()};
+}
+
+}  // namespace
+
+PagedList<Product> ProductPages(data::Connection& connection, std::int64_t userid, int page_size) {
+  return {PagedRows(connection, "select * from wap_product where userid=? order by id desc",
+                    data::Params{userid}, page_size),
+          ReadProduct};
 }
 
 std::optional<Product> OwnedProduct(data::Connection& connection, std::int64_t userid,
@@ -30,8 +32,7 @@ std::optional<Product> OwnedProduct(data::Connection& connection, std::int64_t u
   const auto row = connection.Execute(
       "select id,pname,ppic,pcontent,addtime from wap_product where id=? and userid=?", params);
   if (row->Eof()) return std::nullopt;
-  return Product{id, row->Field("pname").ToText(), row->Field("ppic").ToText(),
-                 row->Field("pcontent").ToText(), row->Field("addtime").ToText()};
+  return ReadProduct(*row);
 }
 
 bool PictureInUse(data::Connection& connection, std::int64_t userid, const std::string& name) {

@@ -24,18 +24,8 @@ struct Product {
   std::string addtime;
 };
 
-// Member `userid`'s products, newest first, a page at a time (see paged_rows.h).
-class ProductPages {
- public:
-  ProductPages(data::Connection& connection, std::int64_t userid, int page_size);
-  int PageCount() const { return rows_.PageCount(); }
-  std::int64_t RowCount() const { return rows_.RowCount(); }
-  // The products of page `page` (1..PageCount), or of the first page for 0. Throws DataError.
-  std::vector<Product> Page(int page);
-
- private:
-  PagedRows rows_;
-};
+// Member `userid`'s products, newest first, `page_size` to a page (see paged_rows.h).
+PagedList<Product> ProductPages(data::Connection& connection, std::int64_t userid, int page_size);
 
 // Product `id` when member `userid` owns it.
 std::optional<Product> OwnedProduct(data::Connection& connection, std::int64_t userid,

@@ -15,7 +15,7 @@ void GuestbookPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle(ToCharRefs("留言板"));
   const std::int64_t userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
-  store::GuestbookPages messages(page.Connection(), userid, 1);
+  auto messages = store::GuestbookPages(page.Connection(), userid, 1);
   const RequestedPage requested = ChooseRequestedPage(messages.PageCount(), page.Request());
   const std::vector<store::GuestbookEntry> shown = messages.Page(requested.page);
   const std::string navigation = NavigationBlock(requested.navigation, "lyb.asp", page.LinkSuffix(),

@@ -14,7 +14,7 @@ void ProductListPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle(ToCharRefs("产品展示"));
   const std::int64_t userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
-  store::ProductPages products(page.Connection(), userid, 1);
+  auto products = store::ProductPages(page.Connection(), userid, 1);
   const RequestedPage requested = ChooseRequestedPage(products.PageCount(), page.Request());
   const std::vector<store::Product> shown = products.Page(requested.page);
   const std::string navigation = NavigationBlock(
