@@ -3,22 +3,15 @@
 // (kind 1) lists its articles newest first, a page at a time, with forms to write, edit and
 // delete one; the time an article was added is the server's. A class, or an article, that is not
 // the owner's is a 404 and nothing changes. Every change is recorded in the audit trail.
-#include <array>
-#include <memory>
 #include <optional>
-#include <span>
 #include <string>
+#include <vector>
 
 #include "backoffice/editor_support.h"
 #include "backoffice/handset_pages.h"
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
-#include "platform/data/transaction_guard.h"
-#include "platform/data/value.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
-#include "wap/framework/local_time.h"
+#include "store/contents.h"
 #include "wap/framework/page.h"
 #include "wap/framework/url_encode.h"
 
@@ -35,9 +28,10 @@ struct Article {
 };
 
 // The owner's class `cid` when it has texts (kind 0 or 1).
-std::optional<SiteClass> OwnClass(OfficeRequest& request, std::int64_t cid) {
-  for (const SiteClass& c : ListClasses(request.page.Connection(), request.owner->userid)) {
-    if (c.id == cid && (c.type == 0 || c.type == 1)) return c;
+std::optional<store::SiteClass> OwnClass(OfficeRequest& request, std::int64_t cid) {
+  auto c = store::OwnedClass(request.page.Connection(), request.owner->userid, cid);
+  if (c && (c->kind == store::ClassKind::kSingleContent || c->kind == store::ClassKind::kNews)) {
+    return c;
   }
   return std::nullopt;
 }
@@ -45,21 +39,15 @@ std::optional<SiteClass> OwnClass(OfficeRequest& request, std::int64_t cid) {
 // Article `id` of class `cid` (the first, by id, when `id` is not given).
 std::optional<Article> FindArticle(data::Connection& connection, std::int64_t cid,
                                    std::optional<std::int64_t> id) {
-  const std::array<data::Param, 2> params = {cid, id.value_or(0)};
-  const auto rows =
-      id ? connection.Execute(
-               "select id,title,content,addtime from wap_contents where cid=? and id=?", params)
-         : connection.Execute(
-               "select id,title,content,addtime from wap_contents where cid=? order by id limit 1",
-               std::span(params).first(1));
-  if (rows->Eof()) return std::nullopt;
-  return Article{rows->Field("id").ToInteger().value_or(0), rows->Field("title").ToText(),
-                 rows->Field("content").ToText(), rows->Field("addtime").ToText()};
+  const std::optional<store::Content> row =
+      id ? store::ContentById(connection, *id) : store::FirstContentOfClass(connection, cid);
+  if (!row || row->cid != cid) return std::nullopt;
+  return Article{row->id, row->title, row->content, row->addtime.value_or("")};
 }
 
-std::string Editor(const SiteClass& c) { return EditorAddress(c); }
+std::string Editor(const store::SiteClass& c) { return EditorAddress(c); }
 
-void ShowSingle(OfficeRequest& request, const SiteClass& c, std::string_view error) {
+void ShowSingle(OfficeRequest& request, const store::SiteClass& c, std::string_view error) {
   const auto row = FindArticle(request.page.Connection(), c.id, std::nullopt);
   View view;
   view.set("cid", std::to_string(c.id));
@@ -77,7 +65,7 @@ void ShowSingle(OfficeRequest& request, const SiteClass& c, std::string_view err
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
 
-void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error) {
+void ShowNews(OfficeRequest& request, const store::SiteClass& c, std::string_view error) {
   data::Connection& connection = request.page.Connection();
   View view;
   view.set("cid", std::to_string(c.id));
@@ -110,54 +98,30 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
   view.set("f_content", content);
 
   const int page = RequestedPage(request);
-  const std::array<data::Param, 3> params = {c.id, std::int64_t{kEditorPageSize},
-                                             std::int64_t{(page - 1) * kEditorPageSize}};
+  auto pages = store::ContentPages(connection, c.id, kEditorPageSize);
   ViewList articles;
-  for (auto rows = connection.Execute(
-           "select id,title,addtime from wap_contents where cid=? order by id desc limit ? "
-           "offset ?",
-           params);
-       !rows->Eof(); rows->MoveNext()) {
-    articles.push_back(kainjow::mustache::object{{"id", rows->Field("id").ToText()},
-                                                 {"title", rows->Field("title").ToText()},
-                                                 {"addtime", rows->Field("addtime").ToText()}});
+  for (const store::Content& a : pages.Page(page)) {
+    articles.push_back(kainjow::mustache::object{
+        {"id", std::to_string(a.id)}, {"title", a.title}, {"addtime", a.addtime.value_or("")}});
   }
   view.set("articles", articles);
   view.set("has_articles", !articles.empty());
-  const std::array<data::Param, 1> cid = {c.id};
-  const std::int64_t total =
-      connection.Execute("select count(*) as n from wap_contents where cid=?", cid)
-          ->Field("n")
-          .ToInteger()
-          .value_or(0);
-  SetPaging(view, Editor(c) + "&", page, total);
+  SetPaging(view, Editor(c) + "&", page, pages.RowCount());
   request.Show("contents", c.name, view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
 
 // Saves the single text of `c`; returns the error to show, or "".
-std::string SaveSingle(OfficeRequest& request, const SiteClass& c) {
+std::string SaveSingle(OfficeRequest& request, const store::SiteClass& c) {
   const std::string content = request.FormValue("content");
   if (std::string error = CheckText(kSingleText, content); !error.empty()) return error;
-  data::Connection& connection = request.page.Connection();
-  data::TransactionGuard transaction(connection);
-  const auto row = FindArticle(connection, c.id, std::nullopt);
-  if (row) {
-    const std::array<data::Param, 2> params = {content, row->id};
-    connection.Execute("update wap_contents set content=? where id=?", params);
-  } else {
-    const std::array<data::Param, 4> params = {c.id, c.name, content, wap::LocalTimeNow()};
-    connection.Execute("insert into wap_contents (cid,title,content,addtime) values (?,?,?,?)",
-                       params);
-  }
-  request.Audit("修改单页内容", "wap_contents class " + std::to_string(c.id));
-  transaction.Commit();
+  store::SaveSingleText(request.page.Connection(), request.Actor(), c.id, c.name, content);
   return "";
 }
 
 // Runs the news change the form asks for; returns the error to show, or "" (also when it has
 // answered 404 itself).
-std::string ChangeNews(OfficeRequest& request, const SiteClass& c) {
+std::string ChangeNews(OfficeRequest& request, const store::SiteClass& c) {
   data::Connection& connection = request.page.Connection();
   const std::string act = request.FormValue("act");
   const auto id = IdItem(request, "id");
@@ -167,11 +131,7 @@ std::string ChangeNews(OfficeRequest& request, const SiteClass& c) {
   }
   if (act == "delete") {
     if (!id) return "请选择要删除的文章。";
-    data::TransactionGuard transaction(connection);
-    const std::array<data::Param, 2> params = {*id, c.id};
-    connection.Execute("delete from wap_contents where id=? and cid=?", params);
-    request.Audit("删除文章", "wap_contents " + std::to_string(*id));
-    transaction.Commit();
+    store::DeleteArticle(connection, request.Actor(), c.id, *id);
     return "";
   }
   if (act != "save") return "未知的操作。";
@@ -180,18 +140,7 @@ std::string ChangeNews(OfficeRequest& request, const SiteClass& c) {
   for (const auto& [field, value] : {std::pair{kNewsTitle, title}, std::pair{kNewsText, content}}) {
     if (std::string error = CheckText(field, value); !error.empty()) return error;
   }
-  data::TransactionGuard transaction(connection);
-  if (id) {
-    const std::array<data::Param, 4> params = {title, content, *id, c.id};
-    connection.Execute("update wap_contents set title=?,content=? where id=? and cid=?", params);
-    request.Audit("修改文章", "wap_contents " + std::to_string(*id));
-  } else {
-    const std::array<data::Param, 4> params = {c.id, title, content, wap::LocalTimeNow()};
-    connection.Execute("insert into wap_contents (cid,title,content,addtime) values (?,?,?,?)",
-                       params);
-    request.Audit("新建文章", "wap_contents class " + std::to_string(c.id) + " " + title);
-  }
-  transaction.Commit();
+  store::SaveArticle(connection, request.Actor(), c.id, id, title, content);
   return "";
 }
 
@@ -202,13 +151,16 @@ void ContentsPage(OfficeRequest& request) {
   const auto c = cid ? OwnClass(request, *cid) : std::nullopt;
   if (!c) return NotOwnRow(request);
   if (!request.IsPost() || IsCountRound(request)) {
-    c->type == 0 ? ShowSingle(request, *c, "") : ShowNews(request, *c, "");
+    c->kind == store::ClassKind::kSingleContent ? ShowSingle(request, *c, "")
+                                                : ShowNews(request, *c, "");
     return;
   }
-  const std::string error = c->type == 0 ? SaveSingle(request, *c) : ChangeNews(request, *c);
+  const std::string error = c->kind == store::ClassKind::kSingleContent ? SaveSingle(request, *c)
+                                                                        : ChangeNews(request, *c);
   if (request.page.Response().Ended()) return;
   if (!error.empty()) {
-    c->type == 0 ? ShowSingle(request, *c, error) : ShowNews(request, *c, error);
+    c->kind == store::ClassKind::kSingleContent ? ShowSingle(request, *c, error)
+                                                : ShowNews(request, *c, error);
     return;
   }
   Saved(request, Editor(*c));

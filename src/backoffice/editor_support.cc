@@ -47,18 +47,20 @@ std::string SiteQuery(const SignedInOwner& owner) {
   return "userid=" + id + "&username=" + wap::PercentEncode(owner.username) + "&siteid=" + id;
 }
 
-std::string EditorAddress(const SiteClass& c) {
-  switch (c.type) {
-    case 0:
-    case 1:
+std::string EditorAddress(const store::SiteClass& c) {
+  if (!c.kind) return "";
+  switch (*c.kind) {
+    case store::ClassKind::kSingleContent:
+    case store::ClassKind::kNews:
       return "/admin/contents.asp?cid=" + std::to_string(c.id);
-    case 2:
+    case store::ClassKind::kProducts:
       return "/admin/products.asp";
-    case 3:
+    case store::ClassKind::kGuestbook:
       return "/admin/guestbook.asp";
-    default:
+    case store::ClassKind::kCallNumber:
       return "";
   }
+  return "";
 }
 
 void SetLiveLinks(View& view, const SignedInOwner& owner, std::string_view page,

@@ -36,7 +36,7 @@ View FieldView(const TextField& field, std::string_view value);
 std::string SiteQuery(const SignedInOwner& owner);
 
 // The editor of class `c` ("" for a kind without one: the call entry).
-std::string EditorAddress(const SiteClass& c);
+std::string EditorAddress(const store::SiteClass& c);
 
 // Sets, in `view`, the links to live page `page` ("shownews" for /wap/shownews.asp) of `owner`'s
 // site with `extra` ("&…", may be empty) appended: live (the page itself), live_wml and

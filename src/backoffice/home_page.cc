@@ -3,7 +3,6 @@
 #include <memory>
 #include <string>
 
-#include "backoffice/audit.h"
 #include "backoffice/office_request.h"
 #include "backoffice/owner_session.h"
 #include "backoffice/same_origin.h"
@@ -12,7 +11,8 @@
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
-#include "wap/framework/local_time.h"
+#include "store/audit.h"
+#include "store/local_time.h"
 #include "wap/framework/page.h"
 #include "wap/framework/url_encode.h"
 
@@ -80,10 +80,10 @@ void ShowDashboard(OfficeRequest& request) {
   view.set("site", SiteAddress(owner));
   view.set("entry", "/waphome/" + wap::PercentEncode(owner.username) + "/");
   ViewList classes;
-  for (const SiteClass& c : ListClasses(request.page.Connection(), owner.userid)) {
+  for (const store::SiteClass& c : store::ClassesOf(request.page.Connection(), owner.userid)) {
     View row;
     row.set("name", c.name);
-    row.set("kind", KindLabel(c.type));
+    row.set("kind", KindLabel(c.kind));
     row.set("sortid", std::to_string(c.sortid));
     const std::string link = LivePageAddress(owner, c);
     if (!link.empty()) row.set("link", link);
@@ -92,7 +92,8 @@ void ShowDashboard(OfficeRequest& request) {
   view.set("classes", classes);
   view.set("has_classes", !classes.empty());
   ViewList changes;
-  for (const AuditEntry& e : LatestAudit(request.page.Connection(), owner.userid, kAuditShown)) {
+  for (const store::AuditEntry& e :
+       store::LatestAudit(request.page.Connection(), owner.userid, kAuditShown)) {
     changes.push_back(kainjow::mustache::object{
         {"time", e.time}, {"address", e.address}, {"action", e.action}, {"target", e.target}});
   }
@@ -101,7 +102,7 @@ void ShowDashboard(OfficeRequest& request) {
     if (const auto reached =
             host::LastReached(*limiters->guestbook_ceiling_reached, std::to_string(owner.userid),
                               host::RateLimiters::kCeilingRemembered)) {
-      view.set("guestbook_ceiling", wap::LocalTime(*reached));
+      view.set("guestbook_ceiling", store::LocalTime(*reached));
     }
   }
   view.set("has_changes", !changes.empty());

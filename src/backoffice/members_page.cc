@@ -3,20 +3,15 @@
 // (HashPassword); a row still holding a plain password from an older installation is shown as
 // such and gets its hash at the member's next login. A member of another site is a 404 and nothing
 // changes. Every change is recorded in the audit trail, never with the password.
-#include <array>
-#include <memory>
 #include <string>
 
 #include "backoffice/editor_support.h"
 #include "backoffice/password_hash.h"
 #include "backoffice/stored_password.h"
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
-#include "platform/data/transaction_guard.h"
-#include "platform/data/value.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
+#include "store/members.h"
 #include "wap/framework/page.h"
 
 namespace backoffice {
@@ -28,15 +23,11 @@ constexpr TextField kPassword{"password", "密码", 50, kLineFormat, true};
 constexpr std::string_view kEditor = "/admin/members.asp";
 
 void Show(OfficeRequest& request, std::string_view error) {
-  const std::array<data::Param, 1> params = {request.owner->userid};
   ViewList members;
-  for (auto rows = request.page.Connection().Execute(
-           "select id,m_name,m_password from web_member where m_id=? order by id", params);
-       !rows->Eof(); rows->MoveNext()) {
-    members.push_back(
-        kainjow::mustache::object{{"id", rows->Field("id").ToText()},
-                                  {"name", rows->Field("m_name").ToText()},
-                                  {"plain", !IsPasswordHash(rows->Field("m_password").ToText())}});
+  for (const store::Member& m :
+       store::MembersOf(request.page.Connection(), request.owner->userid)) {
+    members.push_back(kainjow::mustache::object{
+        {"id", std::to_string(m.id)}, {"name", m.name}, {"plain", !IsPasswordHash(m.password)}});
   }
   View view;
   view.set("members", members);
@@ -60,37 +51,24 @@ std::string Change(OfficeRequest& request) {
     for (const auto& [field, value] : {std::pair{kName, name}, std::pair{kPassword, password}}) {
       if (std::string error = CheckText(field, value); !error.empty()) return error;
     }
-    data::TransactionGuard transaction(connection);
-    const std::array<data::Param, 2> who = {userid, name};
-    if (!connection.Execute("select id from web_member where m_id=? and m_name=?", who)->Eof()) {
+    if (!store::AddMember(connection, request.Actor(), name, HashPassword(password))) {
       return "会员名“" + name + "”已经有了。";
     }
-    const std::array<data::Param, 3> params = {userid, name, HashPassword(password)};
-    connection.Execute("insert into web_member (m_id,m_name,m_password) values (?,?,?)", params);
-    request.Audit("新建会员", "web_member " + name);
-    transaction.Commit();
     return "";
   }
   const auto id = IdItem(request, "id");
-  const std::array<data::Param, 2> row = {id.value_or(0), userid};
-  if (!id || connection.Execute("select id from web_member where id=? and m_id=?", row)->Eof()) {
+  if (!id || !store::OwnsMember(connection, userid, *id)) {
     NotOwnRow(request);
     return "";
   }
-  const std::string target = "web_member " + std::to_string(*id);
-  data::TransactionGuard transaction(connection);
   if (act == "password") {
     if (std::string error = CheckText(kPassword, password); !error.empty()) return error;
-    const std::array<data::Param, 3> params = {HashPassword(password), *id, userid};
-    connection.Execute("update web_member set m_password=? where id=? and m_id=?", params);
-    request.Audit("修改会员密码", target);
+    store::SetMemberPassword(connection, request.Actor(), *id, HashPassword(password));
   } else if (act == "delete") {
-    connection.Execute("delete from web_member where id=? and m_id=?", row);
-    request.Audit("删除会员", target);
+    store::DeleteMember(connection, request.Actor(), *id);
   } else {
     return "未知的操作。";
   }
-  transaction.Commit();
   return "";
 }
 

@@ -1,18 +1,16 @@
 #include "backoffice/new_member.h"
 
-#include <array>
 #include <stdexcept>
 #include <system_error>
 
 #include "backoffice/call_number.h"
 #include "backoffice/images/handset_picture.h"
-#include "backoffice/owners.h"
 #include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/fs/file_system_object.h"
+#include "store/owners.h"
+#include "store/settings.h"
 #include "wap/admin/member_name.h"
 #include "wap/admin/site_creation.h"
 
@@ -61,21 +59,17 @@ std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root
   const std::string hash = HashPassword(member.password);
 
   data::TransactionGuard transaction(connection);
-  if (FindOwner(connection, member.username)) {
+  if (store::FindOwner(connection, member.username)) {
     throw std::runtime_error("there is already an owner named '" + member.username + "'");
   }
-  if (member.userid && FindOwnerById(connection, *member.userid)) {
+  if (member.userid && store::FindOwnerById(connection, *member.userid)) {
     throw std::runtime_error("site " + std::to_string(*member.userid) + " already has an owner");
   }
-  const std::int64_t userid = AddOwner(connection, member.username, hash, member.userid);
-  const std::array<data::Param, 1> who = {userid};
-  if (connection.Execute("select id from wap_setting where userid=?", who)->Eof()) {
-    const std::array<data::Param, 3> setting = {
-        userid, member.dircall.empty() ? data::Param{} : data::Param{member.dircall},
-        std::int64_t{member.templeteid}};
-    connection.Execute("insert into wap_setting (userid,dircall,templeteid) values (?,?,?)",
-                       setting);
-  }
+  const std::int64_t userid = store::AddOwner(connection, member.username, hash, member.userid);
+  store::AddSettingUnlessPresent(
+      connection, userid,
+      member.dircall.empty() ? std::nullopt : std::optional<std::string>(member.dircall),
+      member.templeteid);
   const fs::path member_folder = web_root / "waphome" / member.username;
   NewFolderGuard folder(member_folder);
   if (!member.userid || !fs::exists(member_folder, ec)) {

@@ -1,16 +1,14 @@
 #include "backoffice/office_request.h"
 
-#include "backoffice/audit.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
+#include "store/audit.h"
 #include "wap/framework/page.h"
 
 namespace backoffice {
 
-std::string OfficeRequest::Address() const {
-  return page.Request().ServerVariable("REMOTE_ADDR");
-}
+std::string OfficeRequest::Address() const { return page.Request().ServerVariable("REMOTE_ADDR"); }
 
 bool OfficeRequest::IsPost() const {
   return page.Request().ServerVariable("REQUEST_METHOD") == "POST";
@@ -32,8 +30,10 @@ void OfficeRequest::Show(std::string_view name, std::string_view title, View vie
   page.Response().Write(RenderPage(page.Server().MapPath("/admin/templates"), name, view));
 }
 
+store::AuditActor OfficeRequest::Actor() const { return {owner->userid, Address()}; }
+
 void OfficeRequest::Audit(std::string_view action, std::string_view target) {
-  RecordAudit(page.Connection(), owner->userid, Address(), action, target);
+  store::RecordAudit(page.Connection(), Actor(), action, target);
 }
 
 }  // namespace backoffice

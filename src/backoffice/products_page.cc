@@ -5,25 +5,18 @@
 // every row naming a picture that exists: a new picture is written before the row names it (and
 // removed again when the row cannot be written); an old one is removed only after the row no
 // longer names it. A product that is not the owner's is a 404 and nothing changes.
-#include <array>
 #include <filesystem>
-#include <memory>
 #include <optional>
-#include <span>
 #include <string>
+#include <vector>
 
 #include "backoffice/editor_support.h"
 #include "backoffice/handset_pages.h"
 #include "backoffice/images/site_pictures.h"
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
-#include "platform/data/transaction_guard.h"
-#include "platform/data/value.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
-#include "wap/framework/local_time.h"
+#include "store/products.h"
 #include "wap/framework/owner_markup.h"
 #include "wap/framework/page.h"
 #include "wap/framework/url_encode.h"
@@ -39,20 +32,7 @@ constexpr TextField kName{"pname", "产品名称", 50, kMarkupFormat, true};
 constexpr TextField kDescription{"pcontent", "产品介绍", 1000, kMarkupFormat, false};
 constexpr std::string_view kEditor = "/admin/products.asp";
 
-struct Product {
-  std::int64_t id = 0;
-  std::string name, picture, description, addtime;
-};
-
-std::optional<Product> FindProduct(data::Connection& connection, std::int64_t userid,
-                                   std::int64_t id) {
-  const std::array<data::Param, 2> params = {id, userid};
-  const auto row = connection.Execute(
-      "select id,pname,ppic,pcontent,addtime from wap_product where id=? and userid=?", params);
-  if (row->Eof()) return std::nullopt;
-  return Product{id, row->Field("pname").ToText(), row->Field("ppic").ToText(),
-                 row->Field("pcontent").ToText(), row->Field("addtime").ToText()};
-}
+using store::Product;
 
 fs::path UploadFolder(OfficeRequest& request) {
   return fs::path(request.page.Server().MapPath("/")) / "waphome" / request.owner->username;
@@ -84,10 +64,7 @@ void RemoveOldPicture(OfficeRequest& request, const std::string& name) {
       name.find_first_of("/\\") != std::string::npos) {
     return;
   }
-  const std::array<data::Param, 2> params = {request.owner->userid, name};
-  const auto users = request.page.Connection().Execute(
-      "select count(*) as n from wap_product where userid=? and ppic=?", params);
-  if (users->Field("n").ToInteger().value_or(1) != 0) return;
+  if (store::PictureInUse(request.page.Connection(), request.owner->userid, name)) return;
   std::error_code ignored;  // already gone is what we want
   fs::remove(UploadFolder(request) / "upfile" / name, ignored);
   request.Audit("删除图片", "upfile/" + name);
@@ -99,12 +76,12 @@ void Show(OfficeRequest& request, std::string_view error) {
   View view;
   std::optional<Product> editing;
   if (const auto id = IdItem(request, "edit")) {
-    editing = FindProduct(connection, userid, *id);
+    editing = store::OwnedProduct(connection, userid, *id);
     if (!editing) return NotOwnRow(request);
   }
   if (!error.empty() || IsCountRound(request)) {
     const auto id = IdItem(request, "id");
-    const auto stored = id ? FindProduct(connection, userid, *id) : std::nullopt;
+    const auto stored = id ? store::OwnedProduct(connection, userid, *id) : std::nullopt;
     editing = Product{id.value_or(0), request.FormValue("pname"), stored ? stored->picture : "",
                       request.FormValue("pcontent"), ""};
   }
@@ -127,29 +104,18 @@ void Show(OfficeRequest& request, std::string_view error) {
   SetLiveLinks(view, *request.owner, "productlist", "");
 
   const int page = RequestedPage(request);
-  const std::array<data::Param, 3> params = {userid, std::int64_t{kEditorPageSize},
-                                             std::int64_t{(page - 1) * kEditorPageSize}};
+  auto pages = store::ProductPages(connection, userid, kEditorPageSize);
   ViewList products;
-  for (auto rows = connection.Execute(
-           "select id,pname,ppic,addtime from wap_product where userid=? order by id desc limit ? "
-           "offset ?",
-           params);
-       !rows->Eof(); rows->MoveNext()) {
-    products.push_back(kainjow::mustache::object{
-        {"id", rows->Field("id").ToText()},
-        {"name", rows->Field("pname").ToText()},
-        {"picture", folder + wap::PercentEncode(rows->Field("ppic").ToText())},
-        {"addtime", rows->Field("addtime").ToText()}});
+  for (const Product& p : pages.Page(page)) {
+    products.push_back(
+        kainjow::mustache::object{{"id", std::to_string(p.id)},
+                                  {"name", p.name},
+                                  {"picture", folder + wap::PercentEncode(p.picture)},
+                                  {"addtime", p.addtime}});
   }
   view.set("products", products);
   view.set("has_products", !products.empty());
-  const std::int64_t total = connection
-                                 .Execute("select count(*) as n from wap_product where userid=?",
-                                          std::span(params).first(1))
-                                 ->Field("n")
-                                 .ToInteger()
-                                 .value_or(0);
-  SetPaging(view, std::string(kEditor) + "?", page, total);
+  SetPaging(view, std::string(kEditor) + "?", page, pages.RowCount());
   request.Show("products", "产品展示", view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
@@ -176,38 +142,19 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
     picture = stored.file_name;
     written.emplace(UploadFolder(request) / "upfile" / picture);
   }
-  data::Connection& connection = request.page.Connection();
-  data::TransactionGuard transaction(connection);
-  if (old) {
-    const std::array<data::Param, 5> params = {name, picture, description, old->id,
-                                               request.owner->userid};
-    connection.Execute("update wap_product set pname=?,ppic=?,pcontent=? where id=? and userid=?",
-                       params);
-    request.Audit("修改产品", "wap_product " + std::to_string(old->id));
-  } else {
-    const std::array<data::Param, 5> params = {request.owner->userid, name, picture, description,
-                                               wap::LocalTimeNow()};
-    connection.Execute(
-        "insert into wap_product (userid,pname,ppic,pcontent,addtime) values (?,?,?,?,?)", params);
-    request.Audit("新建产品", "wap_product " + name);
+  const Product saved{old ? old->id : 0, name, picture, description, ""};
+  if (!store::SaveProduct(request.page.Connection(), request.Actor(), saved, upload != nullptr)) {
+    return "产品已被删除。";  // gone since it was looked up; the new picture goes with the guard
   }
-  if (upload != nullptr) request.Audit("上传图片", "upfile/" + picture);
-  transaction.Commit();
   if (written) written->Keep();
   if (old && upload != nullptr) RemoveOldPicture(request, old->picture);
   return "";
 }
 
 void Delete(OfficeRequest& request, const Product& old) {
-  data::Connection& connection = request.page.Connection();
-  {
-    data::TransactionGuard transaction(connection);
-    const std::array<data::Param, 2> params = {old.id, request.owner->userid};
-    connection.Execute("delete from wap_product where id=? and userid=?", params);
-    request.Audit("删除产品", "wap_product " + std::to_string(old.id));
-    transaction.Commit();
+  if (store::DeleteProduct(request.page.Connection(), request.Actor(), old.id)) {
+    RemoveOldPicture(request, old.picture);
   }
-  RemoveOldPicture(request, old.picture);
 }
 
 }  // namespace
@@ -216,7 +163,7 @@ void ProductsPage(OfficeRequest& request) {
   if (!request.IsPost()) return Show(request, "");
   std::optional<Product> old;
   if (const auto id = IdItem(request, "id")) {
-    old = FindProduct(request.page.Connection(), request.owner->userid, *id);
+    old = store::OwnedProduct(request.page.Connection(), request.owner->userid, *id);
     if (!old) return NotOwnRow(request);
   }
   if (IsCountRound(request)) return Show(request, "");

@@ -3,9 +3,8 @@
 // guard has checked the token. A template change runs the site creation, which copies the
 // template's files over the site's of the same name (the page says so beside the form).
 #include <algorithm>
-#include <array>
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,16 +13,15 @@
 #include "backoffice/images/handset_picture.h"
 #include "backoffice/images/site_pictures.h"
 #include "backoffice/office_request.h"
-#include "backoffice/owners.h"
 #include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
-#include "platform/data/value.h"
+#include "platform/data/transaction_guard.h"
 #include "platform/fs/file_system_object.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
+#include "store/owners.h"
+#include "store/settings.h"
 #include "wap/admin/site_creation.h"
 #include "wap/framework/page.h"
 #include "wap/framework/whole_number.h"
@@ -32,31 +30,6 @@ namespace backoffice {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct SiteSetting {
-  std::string dircall;
-  std::string templeteid;
-};
-
-SiteSetting ReadSetting(data::Connection& connection, std::int64_t userid) {
-  const std::array<data::Param, 1> params = {userid};
-  const auto row = connection.Execute(
-      "select dircall,templeteid from wap_setting where userid=? order by id", params);
-  if (row->Eof()) return {};
-  return {row->Field("dircall").ToText(), row->Field("templeteid").ToText()};
-}
-
-// Sets `column` (a fixed name) of the owner's wap_setting row, adding the row when missing.
-void WriteSetting(data::Connection& connection, std::int64_t userid, const char* column,
-                  data::Param value) {
-  const std::array<data::Param, 1> who = {userid};
-  const bool exists = !connection.Execute("select id from wap_setting where userid=?", who)->Eof();
-  const std::array<data::Param, 2> params = {std::move(value), userid};
-  connection.Execute(exists ? std::string("update wap_setting set ") + column + "=? where userid=?"
-                            : std::string("insert into wap_setting (") + column +
-                                  ",userid) values (?,?)",
-                     params);
-}
 
 // The site templates: the folders of wapTemplete whose names are whole numbers, in order.
 std::vector<int> Templates(const fs::path& web_root) {
@@ -74,7 +47,9 @@ std::vector<int> Templates(const fs::path& web_root) {
 }
 
 void Show(OfficeRequest& request, std::string_view message, std::string_view error) {
-  const SiteSetting setting = ReadSetting(request.page.Connection(), request.owner->userid);
+  const store::SiteSetting setting =
+      store::SettingOf(request.page.Connection(), request.owner->userid)
+          .value_or(store::SiteSetting{});
   View view;
   // A refused number stays in its field, to be corrected.
   const bool retyped = !error.empty() && request.FormValue("act") == "phone";
@@ -116,9 +91,8 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     if (!IsCallNumber(dircall)) {
       return "电话号码只能包含数字、+、- 和空格（最多 30 个字符）。";
     }
-    WriteSetting(connection, userid, "dircall",
-                 dircall.empty() ? data::Param{} : data::Param{dircall});
-    request.Audit("修改电话", "wap_setting dircall");
+    store::SetCallNumber(connection, request.Actor(),
+                         dircall.empty() ? std::nullopt : std::optional<std::string>(dircall));
     return "";
   }
   if (act == "template") {
@@ -126,25 +100,27 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     const std::vector<int> ids = Templates(web_root);
     const auto id = wap::ParseWholeNumber(request.FormValue("templeteid"));
     if (!id || std::find(ids.begin(), ids.end(), *id) == ids.end()) return "请选择一个模板。";
-    WriteSetting(connection, userid, "templeteid", *id);
+    // The template and its audit row are kept only when the site's files were made from it.
+    data::TransactionGuard transaction(connection);
+    store::SetTemplate(connection, userid, *id);
     fso::FileSystemObject files;
     wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
                           request.owner->username);
     images::MakeFolderWbmps(web_root / "waphome" / request.owner->username);
     request.Audit("更换模板", "waphome/" + request.owner->username);
+    transaction.Commit();
     return "";
   }
   if (act == "banner" || act == "logo") return StorePicture(request, act == "banner");
   if (act == "password") {
-    const auto owner = FindOwnerById(connection, userid);
+    const auto owner = store::FindOwnerById(connection, userid);
     if (!owner || !VerifyPassword(owner->password_hash, request.FormValue("current"))) {
       return "当前密码不正确。";
     }
     const std::string fresh = request.FormValue("password");
     if (fresh.empty()) return "新密码不能为空。";
     if (fresh != request.FormValue("confirm")) return "两次输入的新密码不一致。";
-    SetPasswordHash(connection, userid, HashPassword(fresh));
-    request.Audit("修改密码", "wap_owners " + std::to_string(userid));
+    store::ChangeOwnPassword(connection, request.Actor(), HashPassword(fresh));
     return "";
   }
   return "未知的操作。";

@@ -16,7 +16,8 @@ SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limite
   if (const auto wait = attempt.Blocked()) {
     return {SignInCheck::Outcome::kThrottled, std::nullopt, *wait};
   }
-  std::optional<Owner> owner = username.empty() ? std::nullopt : FindOwner(connection, username);
+  std::optional<store::Owner> owner =
+      username.empty() ? std::nullopt : store::FindOwner(connection, username);
   const bool matches = VerifyPassword(owner ? owner->password_hash : StandInHash(), password);
   if (!owner || !matches || owner->disabled) {
     attempt.Failed();
@@ -25,9 +26,9 @@ SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limite
   attempt.Succeeded();
   if (NeedsRehash(owner->password_hash)) {
     owner->password_hash = HashPassword(password);
-    SetPasswordHash(connection, owner->userid, owner->password_hash);
+    store::SetPasswordHash(connection, owner->userid, owner->password_hash);
   }
-  RecordSignIn(connection, owner->userid);
+  store::RecordSignIn(connection, owner->userid);
   return {SignInCheck::Outcome::kSignedIn, std::move(owner), std::chrono::seconds(0)};
 }
 

@@ -2,16 +2,16 @@
 // limited per name and address, per name and per client address, and the successful sign-ins per
 // address, through the server's rate limiters (none when the host keeps none; see
 // host::SignInAttempt). An unknown name, a wrong password and a disabled account are one outcome,
-// reached in about the same time: an unknown name is verified against a stand-in hash. A hash made with
-// older limits is replaced on a successful sign-in. One connection, one thread; the limiters are
-// shared by all threads.
+// reached in about the same time: an unknown name is verified against a stand-in hash. A hash made
+// with older limits is replaced on a successful sign-in. One connection, one thread; the limiters
+// are shared by all threads.
 #pragma once
 
 #include <chrono>
 #include <optional>
 #include <string_view>
 
-#include "backoffice/owners.h"
+#include "store/owners.h"
 
 namespace data {
 class Connection;
@@ -25,7 +25,7 @@ namespace backoffice {
 struct SignInCheck {
   enum class Outcome { kSignedIn, kRefused, kThrottled };
   Outcome outcome = Outcome::kRefused;
-  std::optional<Owner> owner;           // kSignedIn: who
+  std::optional<store::Owner> owner;    // kSignedIn: who
   std::chrono::seconds retry_after{0};  // kThrottled: how long until the window passes
 };
 

@@ -1,44 +1,49 @@
 #include "backoffice/site_classes.h"
 
-#include <array>
-#include <memory>
-
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
-#include "platform/data/value.h"
 #include "wap/framework/url_encode.h"
 
 namespace backoffice {
 
-std::vector<SiteClass> ListClasses(data::Connection& connection, std::int64_t userid) {
-  const std::array<data::Param, 1> params = {userid};
-  std::vector<SiteClass> classes;
-  for (auto rows = connection.Execute(
-           "select id,type,classname,sortid from wap_classes where userid=? order by sortid,id",
-           params);
-       !rows->Eof(); rows->MoveNext()) {
-    classes.push_back({rows->Field("id").ToInteger().value_or(0),
-                       static_cast<int>(rows->Field("type").ToInteger().value_or(-1)),
-                       rows->Field("classname").ToText(),
-                       static_cast<int>(rows->Field("sortid").ToInteger().value_or(0))});
+std::string KindLabel(std::optional<store::ClassKind> kind) {
+  if (!kind) return "未知";
+  switch (*kind) {
+    case store::ClassKind::kSingleContent:
+      return "单页内容";
+    case store::ClassKind::kNews:
+      return "新闻列表";
+    case store::ClassKind::kProducts:
+      return "产品展示";
+    case store::ClassKind::kGuestbook:
+      return "留言板";
+    case store::ClassKind::kCallNumber:
+      return "电话";
   }
-  return classes;
+  return "未知";
 }
 
-std::string KindLabel(int type) {
-  constexpr const char* kLabels[] = {"单页内容", "新闻列表", "产品展示", "留言板", "电话"};
-  return type >= 0 && type < 5 ? kLabels[type] : "未知";
-}
-
-std::string LivePageAddress(const SignedInOwner& owner, const SiteClass& c) {
-  constexpr const char* kPages[] = {"showcontent.asp", "newslist.asp", "productlist.asp",
-                                    "lyb.asp"};
-  if (c.type < 0 || c.type > 3) return "";
+std::string LivePageAddress(const SignedInOwner& owner, const store::SiteClass& c) {
+  if (!c.kind) return "";
+  const char* page = nullptr;
+  switch (*c.kind) {
+    case store::ClassKind::kSingleContent:
+      page = "showcontent.asp";
+      break;
+    case store::ClassKind::kNews:
+      page = "newslist.asp";
+      break;
+    case store::ClassKind::kProducts:
+      page = "productlist.asp";
+      break;
+    case store::ClassKind::kGuestbook:
+      page = "lyb.asp";
+      break;
+    case store::ClassKind::kCallNumber:
+      return "";
+  }
   const std::string id = std::to_string(owner.userid);
-  std::string address = std::string("/wap/") + kPages[c.type] + "?userid=" + id +
+  std::string address = std::string("/wap/") + page + "?userid=" + id +
                         "&username=" + wap::PercentEncode(owner.username) + "&siteid=" + id;
-  if (c.type <= 1) {
+  if (c.kind == store::ClassKind::kSingleContent || c.kind == store::ClassKind::kNews) {
     address += "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name);
   }
   return address;

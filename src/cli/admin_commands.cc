@@ -15,7 +15,7 @@
 #include "cli/commands.h"
 #include "cli/site_database.h"
 #include "platform/fs/file_system_object.h"
-#include "wap/admin/class_management.h"
+#include "store/classes.h"
 #include "wap/admin/member_name.h"
 #include "wap/admin/site_creation.h"
 #include "wap/framework/whole_number.h"
@@ -53,7 +53,7 @@ const CLI::Validator kWholeNumber(
 // A class name that the back office would store: not empty once blanks and apostrophes go.
 const CLI::Validator kClassName(
     [](const std::string& value) -> std::string {
-      if (wap::CleanClassName(value).empty()) {
+      if (store::CleanClassName(value).empty()) {
         return "is empty once outer blanks and apostrophes are removed";
       }
       return "";
@@ -115,8 +115,8 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
     Run("class add", exit_code, [&] {
       SiteDatabase db(member->root);
       // The name was checked non-empty once cleaned, so a class was added.
-      const auto id = wap::AddClass(db.Connection(), member->userid, values->name, values->type,
-                                    values->sortid);
+      const auto id = store::AddClass(db.Connection(), member->userid, values->name, values->type,
+                                      values->sortid);
       std::cout << "class " << id.value_or(0) << " added\n";
       return kOk;
     });
@@ -133,12 +133,12 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
   rename->callback([member, values, &exit_code] {
     Run("class rename", exit_code, [&] {
       SiteDatabase db(member->root);
-      if (!wap::MemberOwnsClass(db.Connection(), member->userid, values->id)) {
+      if (!store::RenameClass(db.Connection(), member->userid, values->id, values->name,
+                              values->sortid)) {
         std::cerr << "wapsite class rename: member " << member->userid << " has no class "
                   << values->id << "; nothing renamed\n";
         return kFailure;
       }
-      wap::RenameClass(db.Connection(), member->userid, values->id, values->name, values->sortid);
       std::cout << "class " << values->id << " renamed\n";
       return kOk;
     });
@@ -151,7 +151,7 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
   remove->callback([member, values, &exit_code] {
     Run("class delete", exit_code, [&] {
       SiteDatabase db(member->root);
-      if (!wap::DeleteClass(db.Connection(), member->userid, values->id)) {
+      if (!store::DeleteClass(db.Connection(), member->userid, values->id)) {
         std::cerr << "wapsite class delete: member " << member->userid << " has no class "
                   << values->id << "; nothing deleted\n";
         return kFailure;

@@ -1,6 +1,5 @@
 #include "cli/init_web_root.h"
 
-#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -10,11 +9,11 @@
 
 #include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
 #include "platform/data/connection_pool.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
 #include "platform/data/recordset.h"
+#include "store/owners.h"
 #include "wap/admin/site_creation.h"
 
 namespace cli {
@@ -75,10 +74,18 @@ std::string ConnAspText(const data::ConnectionSettings& s) {
          "the web\r\n"
          "' root), anything else a PostgreSQL server HOST or HOST,PORT. A value ends at the "
          "first blank.\r\n"
-         "strSQLServer=\"" + s.server + "\"\r\n"
-         "strSQLUser=\"" + s.user + "\"\r\n"
-         "strSQLPassword=\"" + s.password + "\"\r\n"
-         "strSQLDataBase=\"" + s.database + "\"\r\n"
+         "strSQLServer=\"" +
+         s.server +
+         "\"\r\n"
+         "strSQLUser=\"" +
+         s.user +
+         "\"\r\n"
+         "strSQLPassword=\"" +
+         s.password +
+         "\"\r\n"
+         "strSQLDataBase=\"" +
+         s.database +
+         "\"\r\n"
          "%>\r\n";
 }
 
@@ -140,9 +147,7 @@ void LoadDatabase(const fs::path& root, const std::string& connection_string, bo
       step = "load the demo site's rows";
       conn.ExecuteScript(ReadFile(share / "skeleton" / "demo" / "demo.sql"));
       step = "add the demo site's owner";
-      const std::array<data::Param, 3> owner = {kDemoUserId, std::string(kDemoUserName),
-                                                backoffice::HashPassword(kDemoPassword)};
-      conn.Execute("insert into wap_owners (userid,username,password) values (?,?,?)", owner);
+      store::AddOwner(conn, kDemoUserName, backoffice::HashPassword(kDemoPassword), kDemoUserId);
       if (postgres) {
         for (const char* table : kTables) {
           const std::string t(table);
@@ -177,8 +182,9 @@ fs::path FindShareFolder() {
   for (const auto& c : candidates) {
     if (IsShareFolder(c)) return c;
   }
-  Fail("cannot find the skeleton and schema files (set WAPSITE_SHARE_DIR to the folder that "
-       "holds skeleton/ and schema/)");
+  Fail(
+      "cannot find the skeleton and schema files (set WAPSITE_SHARE_DIR to the folder that "
+      "holds skeleton/ and schema/)");
 }
 
 InitResult InitWebRoot(const InitOptions& options) {
@@ -198,7 +204,8 @@ InitResult InitWebRoot(const InitOptions& options) {
     if (!data::SqlitePathOf(settings.server).empty()) {
       Usage("--postgres: the Data Source names an SQLite file; leave --postgres out for SQLite");
     }
-    if (settings.database.empty()) Usage("--postgres: the connection string names no Initial Catalog");
+    if (settings.database.empty())
+      Usage("--postgres: the connection string names no Initial Catalog");
     try {
       data::ParseServerAddress(settings.server);
     } catch (const data::DataError& e) {

@@ -2,20 +2,20 @@
 // Passwords come only from standard input (one line; its line end is not part of it), so they
 // appear in no process list or shell history, and are never printed.
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
-#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "backoffice/new_member.h"
-#include "backoffice/owners.h"
 #include "backoffice/password_hash.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/schema_upgrade.h"
 #include "cli/site_database.h"
+#include "store/owners.h"
 #include "wap/admin/member_name.h"
 
 namespace cli {
@@ -48,8 +48,9 @@ void AddName(CLI::App& command, MemberCommandOptions& options) {
       ->required()
       ->check(CLI::Validator(
           [](const std::string& value) -> std::string {
-            return wap::IsSafeMemberName(value) ? ""
-                                                : "must be a plain folder name, not '" + value + "'";
+            return wap::IsSafeMemberName(value)
+                       ? ""
+                       : "must be a plain folder name, not '" + value + "'";
           },
           "NAME"));
 }
@@ -113,26 +114,24 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
     Run("member passwd", exit_code, [&] {
       const std::string password = PasswordFromStdin();
       const auto db = OpenCurrent(options->root);
-      const auto owner = backoffice::FindOwner(db->Connection(), options->member.username);
+      const auto owner = store::FindOwner(db->Connection(), options->member.username);
       if (!owner) throw std::runtime_error("no owner named '" + options->member.username + "'");
-      backoffice::SetPasswordHash(db->Connection(), owner->userid,
-                                  backoffice::HashPassword(password));
+      store::SetPasswordHash(db->Connection(), owner->userid, backoffice::HashPassword(password));
       std::cout << "password of " << owner->username << " set\n";
       return kOk;
     });
   });
 
   for (const bool disable : {true, false}) {
-    CLI::App* command =
-        AddCommand(*group, disable ? "disable" : "enable",
-                   disable ? "Keep an owner from signing in (the site stays online)"
-                           : "Let a disabled owner sign in again");
+    CLI::App* command = AddCommand(*group, disable ? "disable" : "enable",
+                                   disable ? "Keep an owner from signing in (the site stays online)"
+                                           : "Let a disabled owner sign in again");
     AddRoot(*command, *options);
     AddName(*command, *options);
     command->callback([options, disable, &exit_code] {
       Run(disable ? "member disable" : "member enable", exit_code, [&] {
         const auto db = OpenCurrent(options->root);
-        if (!backoffice::SetDisabled(db->Connection(), options->member.username, disable)) {
+        if (!store::SetDisabled(db->Connection(), options->member.username, disable)) {
           throw std::runtime_error("no owner named '" + options->member.username + "'");
         }
         std::cout << options->member.username << (disable ? " disabled\n" : " enabled\n");
@@ -148,7 +147,7 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
   list->callback([options, &exit_code] {
     Run("member list", exit_code, [&] {
       const auto db = OpenCurrent(options->root);
-      for (const auto& owner : backoffice::ListOwners(db->Connection())) {
+      for (const auto& owner : store::ListOwners(db->Connection())) {
         std::cout << owner.userid << '\t' << owner.username << '\t' << owner.created << '\t'
                   << (owner.last_sign_in.empty() ? "-" : owner.last_sign_in) << '\t'
                   << (owner.disabled ? "disabled" : "enabled") << '\n';

@@ -6,8 +6,6 @@
 #include <string>
 
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/host/address_prefix.h"
 #include "platform/host/application.h"
 #include "platform/host/rate_limiter.h"
@@ -17,8 +15,9 @@
 #include "platform/text/ascii.h"
 #include "platform/text/utf8.h"
 #include "site/form_support.h"
+#include "store/guestbook.h"
+#include "store/settings.h"
 #include "wap/framework/char_refs.h"
-#include "wap/framework/local_time.h"
 #include "wap/framework/site_query.h"
 #include "wap/framework/whole_number.h"
 
@@ -53,8 +52,7 @@ bool HasOnlyFormFields(const host::Collection& form) {
 
 // True when `userid` owns a member site: it has a settings row.
 bool MemberSiteExists(data::Connection& connection, std::int64_t userid) {
-  return !connection.Execute("select userid from wap_setting where userid=?", data::Params{userid})
-              ->Eof();
+  return store::SettingOf(connection, userid).has_value();
 }
 
 // True when `text` holds nothing but blanks (ASCII white space and the ideographic space).
@@ -171,9 +169,7 @@ void NewMessagePage::StartPage(wap::Page& page) {
       }
     }
     if (problem.empty()) {
-      page.Connection().Execute(
-          "insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)",
-          data::Params{userid, typed[0], typed[1], typed[2], wap::LocalTimeNow()});
+      store::AddMessage(page.Connection(), userid, typed[0], typed[1], typed[2]);
       if (limiters != nullptr) {
         limiters->guestbook_by_prefix->Record(prefix);
         limiters->guestbook_by_site->Record(site_key);

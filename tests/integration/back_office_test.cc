@@ -180,6 +180,12 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
     EXPECT_EQ(r.status, c.status) << c.what;
     EXPECT_EQ(DemoClass("1"), c.class1) << c.what;
   }
+  // The trail holds the class changes that happened, and nothing for the refused ones.
+  const std::string trail =
+      "select action||' '||target from wap_audit where action like '%栏目' and userid=";
+  EXPECT_EQ(site_.Column(trail + "2"), std::vector<std::string>{});
+  EXPECT_EQ(site_.Column(trail + "1 order by id"),
+            (std::vector<std::string>{"修改栏目 wap_classes 1", "删除栏目 wap_classes 1"}));
   EXPECT_EQ(
       demo.Post("/admin/class.asp",
                 "submit=%E6%96%B0%E5%BB%BA&classname=%3Cscript%3E&type=1&sortid=1&token=" + token)

@@ -9,8 +9,9 @@
 #include "platform/host/request_error.h"
 #include "platform/host/server.h"
 #include "platform/host/session.h"
+#include "store/audit.h"
+#include "store/classes.h"
 #include "wap/admin/admin_context.h"
-#include "wap/admin/class_management.h"
 #include "wap/admin/site_creation.h"
 #include "wap/framework/page.h"
 #include "wap/framework/small_int.h"
@@ -22,10 +23,15 @@ namespace {
 // fault: a 400, not a server error.
 std::string FormClassName(const host::Request& request, std::string_view name) {
   std::string posted = request.Form().Get(name).value_or("");
-  if (CleanClassName(posted).find('\0') != std::string::npos) {
+  if (store::CleanClassName(posted).find('\0') != std::string::npos) {
     throw host::RequestError("the class name holds a NUL character");
   }
   return posted;
+}
+
+// The member at the client's address, for the audit row of a change made for it.
+store::AuditActor Actor(const Page& page, std::int64_t userid) {
+  return {userid, page.Request().ServerVariable("REMOTE_ADDR")};
 }
 
 }  // namespace
@@ -36,26 +42,31 @@ void AdminClassDoAction(Page& page) {
   const std::optional<std::string> submit = request.Form().Get("submit");
   if (submit == "新建") {
     const std::string name = FormClassName(request, "classname");
-    if (!CleanClassName(name).empty()) {
+    if (!store::CleanClassName(name).empty()) {
       const std::int64_t userid = SessionUserId(page.Session());
       const int type = ToSmallInt(request.Form().Get("type"), "type");
       const int sortid = ToSmallInt(request.Form().Get("sortid"), "sortid");
-      AddClass(connection, userid, name, type, sortid);
+      const store::AuditActor actor = Actor(page, userid);
+      store::AddClass(connection, userid, name, type, sortid, &actor);
     }
   }
   if (submit == "保存") {
     const std::string name = FormClassName(request, "edtclassname");
-    if (!CleanClassName(name).empty()) {
+    if (!store::CleanClassName(name).empty()) {
       const std::int64_t userid = SessionUserId(page.Session());
       const int sortid = ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
       const int id = ToSmallInt(request.Item("id"), "id");
-      RenameClass(connection, userid, id, name, sortid);
+      const store::AuditActor actor = Actor(page, userid);
+      store::RenameClass(connection, userid, id, name, sortid, &actor,
+                         request.Item("id").value_or(""));
     }
   }
   if (request.QueryString().Get("act") == "del") {
     const std::int64_t userid = SessionUserId(page.Session());
     const int id = ToSmallInt(request.QueryString().Get("id"), "id");
-    DeleteClass(connection, userid, id);
+    const store::AuditActor actor = Actor(page, userid);
+    store::DeleteClass(connection, userid, id, &actor,
+                       request.QueryString().Get("id").value_or(""));
   }
 }
 

@@ -1,7 +1,7 @@
 // The back office's operations as the adminmanage object runs them for one request: the values
 // come from the request and the session of the page context, are checked there (a value of the
-// request that does not convert is a host::RequestError, a 400), and go to the plain functions of
-// class_management.h and site_creation.h. Run on the object's Page, on one thread, after
+// request that does not convert is a host::RequestError, a 400), and go to the store's class
+// changes (store/classes.h) and to site_creation.h. Run on the object's Page, on one thread, after
 // AdminSetUp(page) succeeded. Neither writes to the response.
 #pragma once
 
@@ -18,8 +18,10 @@ class Page;
 // The member is the session's userid, read only for an action whose name is not empty once
 // cleaned (a delete always reads it). Numbers are small integers (an absent value is 0); a value
 // that does not convert, and a name that holds a NUL, throw host::RequestError before that
-// action's statement (earlier actions have run). Throws std::runtime_error when the session's
-// userid is not a whole number, and what the database throws.
+// action's statement (earlier actions have run). Each change that happens is recorded in the
+// audit trail, as the session's member at the client's address, in the change's transaction; a
+// refused change (a name empty once cleaned, another member's class) records nothing. Throws
+// std::runtime_error when the session's userid is not a whole number, and what the database throws.
 void AdminClassDoAction(Page& page);
 
 // CreateMemberSite for the session's member (userid and UserName), with the file-system object

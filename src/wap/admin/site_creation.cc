@@ -5,12 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
-#include "platform/data/value.h"
 #include "platform/fs/file_system_object.h"
 #include "platform/fs/text_stream.h"
+#include "store/settings.h"
 #include "wap/admin/member_name.h"
 
 namespace wap {
@@ -39,14 +36,11 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-// The member's template folder name: the templeteid of its wap_setting row, empty when there is no
-// row or the column is NULL.
+// The member's template folder name: the templeteid of its settings, empty when there are none or
+// the value is NULL.
 std::string TemplateNumber(data::Connection& connection, std::int64_t userid) {
-  const std::array<data::Param, 1> params = {userid};
-  std::unique_ptr<data::Recordset> result =
-      connection.Execute("select templeteid from wap_setting where userid=?", params);
-  std::string number = result->Eof() ? "" : result->Field(std::size_t{0}).ToText();
-  result->Close();
+  const std::optional<store::SiteSetting> setting = store::SettingOf(connection, userid);
+  std::string number = setting ? setting->templeteid : "";
   if (!IsDigits(number)) {
     throw std::runtime_error("CreateSite: the templeteid of member " + std::to_string(userid) +
                              " is not a template number: '" + number + "'");

@@ -28,7 +28,8 @@ std::string EntryPageText(std::string_view site_address, std::int64_t userid,
 //  1. refuses an unsafe name (IsSafeMemberName) before anything is made;
 //  2. makes the member folder `member_folders`/name and its upload folder "upfile", each only
 //     when missing;
-//  3. reads the member's templeteid from wap_setting (no row or NULL: empty); anything but digits
+//  3. reads the member's template number from its settings (none or NULL: empty); anything but
+//  digits
 //     or empty fails here, with nothing copied;
 //  4. copies every file directly in `web_root`/wapTemplete/templeteid into the member folder,
 //     overwriting files of the same name and keeping the others;

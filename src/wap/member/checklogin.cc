@@ -9,15 +9,13 @@
 
 #include "backoffice/password_hash.h"
 #include "backoffice/stored_password.h"
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
 #include "platform/host/session.h"
+#include "store/members.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"
 #include "wap/member/home_address.h"
@@ -43,24 +41,21 @@ void MemberLoginPage::StartPage(Page& page) {
 
   // The member is the first row (by id) of the name on the site whose stored password matches:
   // a hash is verified, a plain password from an older installation compared as it always was.
-  data::Recordset& rs = page.Recordset();
   // A NUL cannot travel as text to every engine; such a name or password matches no member.
   const bool comparable =
       name.find('\0') == std::string::npos && password.find('\0') == std::string::npos;
   std::optional<std::pair<std::string, std::string>> member;  // id, m_name
   std::string stored;
   if (comparable) {
-    rs.Open("select * from web_member where m_Name=? And m_id=? order by id", page.Connection(),
-            data::Params{name, owner});
     bool checked = false;
-    for (; !rs.Eof() && !member; rs.MoveNext()) {
-      stored = rs.Field("m_password").ToText();
+    for (const store::Member& candidate : store::MembersNamed(page.Connection(), owner, name)) {
+      stored = candidate.password;
       checked = checked || backoffice::IsPasswordHash(stored);
       if (backoffice::MatchesStoredPassword(stored, password)) {
-        member.emplace(rs.Field("id").ToText(), rs.Field("m_name").ToText());
+        member.emplace(std::to_string(candidate.id), candidate.name);
+        break;
       }
     }
-    rs.Close();
     // A name with no hashed password costs what a known one does, so that the time of the
     // answer does not tell which names exist.
     if (!checked) (void)backoffice::VerifyPassword(backoffice::StandInHash(), password);
@@ -77,9 +72,8 @@ void MemberLoginPage::StartPage(Page& page) {
   // A plain password (or a hash with older limits) is replaced by a fresh hash, unless the row
   // has changed meanwhile.
   if (backoffice::ShouldStoreNewHash(stored)) {
-    page.Connection().Execute("update web_member set m_password=? where id=? and m_password=?",
-                              data::Params{backoffice::HashPassword(password),
-                                           ParseWholeNumber(member->first).value_or(0), stored});
+    store::ReplaceStoredPassword(page.Connection(), ParseWholeNumber(member->first).value_or(0),
+                                 stored, backoffice::HashPassword(password));
   }
   // A new session id before the login is recorded, so that an id planted earlier is worthless.
   limits.Succeeded();

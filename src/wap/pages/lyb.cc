@@ -3,11 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
+#include "store/guestbook.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"
 #include "wap/pages/paging.h"
@@ -16,13 +14,12 @@ namespace wap {
 void GuestbookPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle(ToCharRefs("留言板"));
-  const data::Param userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
-  data::Recordset& rs = page.Recordset();
-  rs.Open("select * from wap_lyb where userid=? order by id desc", page.Connection(),
-          data::Params{userid});
-  const std::string navigation =
-      NavigationBlock(PositionOnRequestedPage(rs, page.Request()), "lyb.asp", page.LinkSuffix(),
-                      {"第一页", "上一页", "下一页", "最后页"});
+  const std::int64_t userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
+  auto messages = store::GuestbookPages(page.Connection(), userid, 1);
+  const RequestedPage requested = ChooseRequestedPage(messages.PageCount(), page.Request());
+  const std::vector<store::GuestbookEntry> shown = messages.Page(requested.page);
+  const std::string navigation = NavigationBlock(requested.navigation, "lyb.asp", page.LinkSuffix(),
+                                                 {"第一页", "上一页", "下一页", "最后页"});
 
   const std::string new_message_link =
       "<p align=\"left\"><a href=\"" +
@@ -32,7 +29,7 @@ void GuestbookPage::StartPage(Page& page) {
   page.Buffer().append(navigation);
 
   const std::optional<std::string> requested_page = page.Request().Item("Page");
-  for (int shown = 0; shown < rs.PageSize() && !rs.Eof(); ++shown, rs.MoveNext()) {
+  for (const store::GuestbookEntry& entry : shown) {
     // Visitors' texts and the times are escaped; the owner's reply keeps its markup when it
     // passes the owner-markup check. The entry's paragraph closes after its last line.
     // The message and the reply continue over parts when over the limit.
@@ -41,19 +38,19 @@ void GuestbookPage::StartPage(Page& page) {
                        "lyb.asp?" + page.LinkSuffix() +
                            (requested_page ? "&amp;Page=" + page.Attribute(*requested_page) : ""));
     page.Buffer()
-        .append(page.Text(rs.Field("lyr").ToText()))
+        .append(page.Text(entry.author))
         .append("：")
-        .append(page.Text(rs.Field("title").ToText()))
+        .append(page.Text(entry.title))
         .append("<br />")
-        .append(page.Text(rs.Field("lytime").ToText()))
+        .append(page.Text(entry.time))
         .append("<br /> ")
-        .append(page.Text(rs.Field("content").ToText()));
-    const std::string reply_time = rs.Field("hftime").ToText();
+        .append(page.Text(entry.content));
+    const std::string& reply_time = entry.reply_time;
     if (!reply_time.empty()) {
       page.Buffer()
           .append("\r\n")
           .append("回复：<br />")
-          .append(page.Owner(rs.Field("hf").ToText()))
+          .append(page.Owner(entry.reply))
           .append("(")
           .append(page.Text(reply_time))
           .append(")");
@@ -61,7 +58,6 @@ void GuestbookPage::StartPage(Page& page) {
     page.EndLongPart();
     page.Buffer().append("</p>\r\n");
   }
-  rs.Close();
   page.Buffer().append(navigation);
   page.Buffer().append(new_message_link);
   page.AppendHomeLink();

@@ -2,32 +2,22 @@
 
 #include <string>
 
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/fs/file_system_object.h"
 #include "platform/host/application.h"
 #include "platform/host/request.h"
 #include "platform/host/server.h"
+#include "store/class_kind.h"
+#include "store/classes.h"
+#include "store/settings.h"
 #include "wap/framework/folder_name.h"
 #include "wap/framework/whole_number.h"
 
 namespace wap {
-namespace {
-
-// The call number of the site owner: the first dircall of its wap_setting rows, "" without one.
-std::string CallNumber(data::Connection& connection, const data::Param& userid) {
-  const std::unique_ptr<data::Recordset> rows =
-      connection.Execute("select dircall from wap_setting where userid=?", data::Params{userid});
-  return rows->Eof() ? std::string() : rows->Field(std::size_t{0}).ToText();
-}
-
-}  // namespace
 
 void HomePage::StartPage(Page& page) {
   if (!page.InitPage()) return;
   page.SetPageTitle("首页");
-  const data::Param userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
+  const std::int64_t userid = RequireWholeNumber(page.Request().Item("userid"), "userid");
   const std::string domain = page.Attribute(page.Application().Get("domain").value_or(""));
 
   const std::string username = page.Request().Item("username").value_or("");
@@ -46,43 +36,44 @@ void HomePage::StartPage(Page& page) {
 
   // The class lines continue over parts when over the limit.
   page.BeginLongPart(LongPartKind::kList, "/wap/index.asp?" + page.LinkSuffix());
-  data::Recordset& rs = page.Recordset();
-  rs.Open("select * from wap_classes where userid=? order by sortid,id", page.Connection(),
-          data::Params{userid});
-  for (; !rs.Eof(); rs.MoveNext()) {
-    const std::optional<std::int64_t> type = rs.Field("type").ToInteger();
-    if (!type || *type < 0 || *type > 4) continue;
-    const std::string name = page.CharRefs(rs.Field("classname").ToText());
+  // The call number is read once, when a call entry needs it.
+  std::optional<std::string> call_number;
+  for (const store::SiteClass& c : store::ClassesOf(page.Connection(), userid)) {
+    if (!c.kind) continue;
+    const std::string name = page.CharRefs(c.name);
     std::string& p = page.Buffer();
     p.append("<p align=\"left\"><a href=\"");
-    switch (*type) {
-      case 0:
-      case 1:
+    switch (*c.kind) {
+      case store::ClassKind::kSingleContent:
+      case store::ClassKind::kNews:
         p.append(domain)
-            .append(*type == 0 ? "/wap/showcontent.asp?" : "/wap/newslist.asp?")
+            .append(c.kind == store::ClassKind::kSingleContent ? "/wap/showcontent.asp?"
+                                                               : "/wap/newslist.asp?")
             .append(page.LinkSuffix())
             .append("&amp;id=")
-            .append(rs.Field("id").ToText())
+            .append(std::to_string(c.id))
             .append("&amp;classname=")
             .append(name)
             .append("\">");
         break;
-      case 2:
-      case 3:
+      case store::ClassKind::kProducts:
+      case store::ClassKind::kGuestbook:
         p.append(domain)
-            .append(*type == 2 ? "/wap/productlist.asp?" : "/wap/lyb.asp?")
+            .append(c.kind == store::ClassKind::kProducts ? "/wap/productlist.asp?"
+                                                          : "/wap/lyb.asp?")
             .append(page.LinkSuffix())
             .append("&amp;\" title=\"\">");
         break;
-      case 4:
-        p.append("wtai://wp/mc;")
-            .append(page.Attribute(CallNumber(page.Connection(), userid)))
-            .append("\" title=\"\">");
+      case store::ClassKind::kCallNumber:
+        if (!call_number) {
+          const auto setting = store::SettingOf(page.Connection(), userid);
+          call_number = setting ? setting->dircall : "";
+        }
+        p.append("wtai://wp/mc;").append(page.Attribute(*call_number)).append("\" title=\"\">");
         break;
     }
     p.append(name).append("</a></p>\r\n");
   }
-  rs.Close();
   page.EndLongPart();
 }
 

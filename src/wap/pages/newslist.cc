@@ -2,10 +2,8 @@
 
 #include <string>
 
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/host/request.h"
+#include "store/contents.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/small_int.h"
 
@@ -13,10 +11,9 @@ namespace wap {
 
 void NewsListPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
-  const data::Param id = ToSmallInt(page.Request().Item("id"), "id");
-  data::Recordset& rs = page.Recordset();
-  rs.Open("select * from v_wap_contents where cid=?", page.Connection(), data::Params{id});
-  if (rs.Eof()) {
+  const std::int64_t id = ToSmallInt(page.Request().Item("id"), "id");
+  const std::vector<store::Content> articles = store::ContentsOfClass(page.Connection(), id);
+  if (articles.empty()) {
     page.SetPageTitle(page.CharRefs(page.Request().Item("classname").value_or("")));
     page.Buffer()
         .append("<p><a href=\"/wap/index.asp?")
@@ -25,7 +22,7 @@ void NewsListPage::StartPage(Page& page) {
         .append(ToCharRefs("没有相关内容"))
         .append("</a></p>\r\n");
   } else {
-    page.SetPageTitle(page.CharRefs(rs.Field("classname").ToText()));
+    page.SetPageTitle(page.CharRefs(articles.front().classname));
     const std::string open_title = ToCharRefs("打开");
     // The article lines continue over parts when over the limit.
     page.BeginLongPart(
@@ -33,20 +30,19 @@ void NewsListPage::StartPage(Page& page) {
         "/wap/newslist.asp?" + page.LinkSuffix() +
             "&amp;id=" + page.Attribute(page.Request().Item("id").value_or("")) +
             "&amp;classname=" + page.CharRefs(page.Request().Item("classname").value_or("")));
-    for (; !rs.Eof(); rs.MoveNext()) {
+    for (const store::Content& article : articles) {
       page.Buffer()
           .append("<p align=\"left\"><a href=\"shownews.asp?")
           .append(page.LinkSuffix())
           .append("&amp;id=")
-          .append(rs.Field("id").ToText())
+          .append(std::to_string(article.id))
           .append("\" title=\"")
           .append(open_title)
           .append("\">")
-          .append(page.CharRefs(rs.Field("title").ToText()))
+          .append(page.CharRefs(article.title))
           .append("</a></p>\r\n");
     }
     page.EndLongPart();
-    rs.Close();
   }
   page.AppendHomeLink();
 }

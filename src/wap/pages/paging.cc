@@ -3,29 +3,27 @@
 #include <optional>
 #include <string>
 
-#include "platform/data/recordset.h"
 #include "platform/host/request.h"
 #include "platform/host/request_error.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {
 
-Navigation PositionOnRequestedPage(data::Recordset& rows, const host::Request& request) {
-  rows.SetPageSize(1);
-  const int page_count = rows.PageCount();
+RequestedPage ChooseRequestedPage(int page_count, const host::Request& request) {
   const std::optional<std::string> value = request.Item("Page");
   const int p = ToSmallInt(value, "Page");
+  RequestedPage chosen;
   if (value) {
     if (p > page_count) {
-      if (page_count > 0) rows.SetAbsolutePage(page_count);
+      chosen.page = page_count;  // 0 for an empty list: nothing to position on
     } else if (p > 0) {
-      rows.SetAbsolutePage(p);
+      chosen.page = p;
     }
   }
 
   // The requested value as given; it converted above, so it is in the grammar.
   const Decimal requested = value ? ParseDecimal(*value).value_or(Decimal{}) : Decimal{};
-  Navigation nav;
+  Navigation& nav = chosen.navigation;
   nav.first_previous = Compare(requested, 1) > 0;
   nav.previous = p - 1;
   nav.next_last = Compare(requested, page_count) != 0;
@@ -34,7 +32,7 @@ Navigation PositionOnRequestedPage(data::Recordset& rows, const host::Request& r
   }
   nav.next = p + 1;
   nav.last = page_count;
-  return nav;
+  return chosen;
 }
 
 namespace {

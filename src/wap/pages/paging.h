@@ -1,15 +1,12 @@
-// One-row paging of the shared recordset, as the product list and the guestbook use it: the
-// request's "Page" value chooses the row shown, and the same value decides which navigation links
-// the page writes. Pure apart from moving the recordset; one thread.
+// One-row paging, as the product list and the guestbook use it: the request's "Page" value chooses
+// the row shown, and the same value decides which navigation links the page writes. Pure; one
+// thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace data {
-class Recordset;
-}
 namespace host {
 class Request;
 }
@@ -25,12 +22,18 @@ struct Navigation {
   int last = 0;
 };
 
-// Sets PageSize to 1 and positions `rows` for the request's "Page" value p: absent or p <= 0 keeps
-// the first row; p above PageCount takes the last page (nothing for an empty result); else page
-// p. The navigation compares the value itself (absent counts as 0) with 1 and with PageCount.
-// Throws host::RequestError when "Page" is present but not a small integer, or when the next page
-// number would leave the small-integer range. Requires: rows open.
-Navigation PositionOnRequestedPage(data::Recordset& rows, const host::Request& request);
+// The page to show of a list of `page_count` one-row pages, and its navigation.
+struct RequestedPage {
+  int page = 0;  // 0: the first row as the list comes; else a page in 1..page_count
+  Navigation navigation;
+};
+
+// The page for the request's "Page" value p: absent or p <= 0 keeps the first row; p above
+// page_count takes the last page (nothing for an empty list); else page p. The navigation compares
+// the value itself (absent counts as 0) with 1 and with page_count. Throws host::RequestError when
+// "Page" is present but not a small integer, or when the next page number would leave the
+// small-integer range.
+RequestedPage ChooseRequestedPage(int page_count, const host::Request& request);
 
 // The texts of the four navigation links, as they go into the markup.
 struct NavigationLabels {

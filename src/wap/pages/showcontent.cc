@@ -2,10 +2,8 @@
 
 #include <string>
 
-#include "platform/data/connection.h"
-#include "platform/data/param.h"
-#include "platform/data/recordset.h"
 #include "platform/host/request.h"
+#include "store/contents.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/small_int.h"
 
@@ -13,16 +11,15 @@ namespace wap {
 
 void ContentPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
-  const data::Param id = ToSmallInt(page.Request().Item("id"), "id");
-  data::Recordset& rs = page.Recordset();
-  rs.Open("select * from v_wap_contents where cid=?", page.Connection(), data::Params{id});
+  const std::int64_t id = ToSmallInt(page.Request().Item("id"), "id");
+  const std::optional<store::Content> content = store::FirstContentOfClass(page.Connection(), id);
   std::string text;
-  if (rs.Eof()) {
+  if (!content) {
     page.SetPageTitle(page.CharRefs(page.Request().Item("classname").value_or("")));
     text = ToCharRefs("没有相关内容");
   } else {
-    page.SetPageTitle(page.CharRefs(rs.Field("classname").ToText()));
-    text = page.CharRefs(rs.Field("content").ToText());
+    page.SetPageTitle(page.CharRefs(content->classname));
+    text = page.CharRefs(content->content);
   }
   page.Buffer().append("<p align=\"left\">");
   page.BeginLongPart(

@@ -20,6 +20,10 @@
 namespace backoffice {
 namespace {
 
+using store::AddOwner;
+using store::FindOwnerById;
+using store::SetDisabled;
+
 std::string Hash(const char* password, unsigned long long ops, std::size_t mem, int alg) {
   std::array<char, crypto_pwhash_STRBYTES> out{};
   EXPECT_EQ(crypto_pwhash_str_alg(out.data(), password, std::strlen(password), ops, mem, alg), 0);

@@ -1,4 +1,4 @@
-#include "backoffice/audit.h"
+#include "store/audit.h"
 
 #include <array>
 #include <memory>
@@ -7,13 +7,13 @@
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/data/value.h"
-#include "wap/framework/local_time.h"
+#include "store/local_time.h"
 
-namespace backoffice {
+namespace store {
 
-void RecordAudit(data::Connection& connection, std::int64_t userid, std::string_view address,
-                 std::string_view action, std::string_view target) {
-  const std::array<data::Param, 5> params = {userid, wap::LocalTimeNow(), std::string(address),
+void RecordAudit(data::Connection& connection, const AuditActor& actor, std::string_view action,
+                 std::string_view target) {
+  const std::array<data::Param, 5> params = {actor.userid, LocalTimeNow(), actor.address,
                                              std::string(action), std::string(target)};
   connection.Execute(
       "insert into wap_audit (userid,addtime,address,action,target) values (?,?,?,?,?)", params);
@@ -34,4 +34,4 @@ std::vector<AuditEntry> LatestAudit(data::Connection& connection, std::int64_t u
   return entries;
 }
 
-}  // namespace backoffice
+}  // namespace store

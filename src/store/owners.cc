@@ -1,4 +1,4 @@
-#include "backoffice/owners.h"
+#include "store/owners.h"
 
 #include <array>
 #include <memory>
@@ -6,10 +6,11 @@
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
+#include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
-#include "wap/framework/local_time.h"
+#include "store/local_time.h"
 
-namespace backoffice {
+namespace store {
 namespace {
 
 constexpr const char* kColumns =
@@ -68,12 +69,11 @@ std::int64_t AddOwner(data::Connection& connection, std::string_view username,
                       std::string_view password_hash, std::optional<std::int64_t> userid) {
   if (!userid) userid = NextUserId(connection);
   const std::array<data::Param, 4> params = {*userid, std::string(username),
-                                             std::string(password_hash), wap::LocalTimeNow()};
+                                             std::string(password_hash), store::LocalTimeNow()};
   connection.Execute("insert into wap_owners (userid,username,password,created) values (?,?,?,?)",
                      params);
   return *userid;
 }
-
 
 bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
                      std::string_view password_hash) {
@@ -83,17 +83,25 @@ bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
   return true;
 }
 
+bool ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
+                       std::string_view password_hash) {
+  data::TransactionGuard transaction(connection);
+  if (!SetPasswordHash(connection, actor.userid, password_hash)) return false;
+  RecordAudit(connection, actor, "修改密码", "wap_owners " + std::to_string(actor.userid));
+  transaction.Commit();
+  return true;
+}
+
 bool SetDisabled(data::Connection& connection, std::string_view username, bool disabled) {
   if (!FindOwner(connection, username)) return false;
-  const std::array<data::Param, 2> params = {std::int64_t{disabled ? 1 : 0},
-                                             std::string(username)};
+  const std::array<data::Param, 2> params = {std::int64_t{disabled ? 1 : 0}, std::string(username)};
   connection.Execute("update wap_owners set disabled=? where username=?", params);
   return true;
 }
 
 void RecordSignIn(data::Connection& connection, std::int64_t userid) {
-  const std::array<data::Param, 2> params = {wap::LocalTimeNow(), userid};
+  const std::array<data::Param, 2> params = {store::LocalTimeNow(), userid};
   connection.Execute("update wap_owners set lastlogin=? where userid=?", params);
 }
 
-}  // namespace backoffice
+}  // namespace store

@@ -10,17 +10,19 @@
 #include <string_view>
 #include <vector>
 
+#include "store/audit.h"
+
 namespace data {
 class Connection;
 }
 
-namespace backoffice {
+namespace store {
 
 struct Owner {
   std::int64_t userid = 0;
   std::string username;
   std::string password_hash;
-  std::string created;      // YYYY-MM-DD HH:MM:SS
+  std::string created;       // YYYY-MM-DD HH:MM:SS
   std::string last_sign_in;  // empty: never
   bool disabled = false;
 };
@@ -48,10 +50,15 @@ std::int64_t AddOwner(data::Connection& connection, std::string_view username,
 bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
                      std::string_view password_hash);
 
+// Replaces the password hash of owner `actor.userid` at its own request, with its audit row, in
+// one transaction. Returns false, changing nothing, when there is no such owner.
+bool ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
+                       std::string_view password_hash);
+
 // Disables or enables owner `username`. Returns false when there is no such owner.
 bool SetDisabled(data::Connection& connection, std::string_view username, bool disabled);
 
 // Records a successful sign-in of owner `userid` now.
 void RecordSignIn(data::Connection& connection, std::int64_t userid);
 
-}  // namespace backoffice
+}  // namespace store

@@ -1,8 +1,8 @@
-#include "wap/framework/local_time.h"
+#include "store/local_time.h"
 
 #include <ctime>
 
-namespace wap {
+namespace store {
 
 std::string LocalTimeNow() { return LocalTime(std::chrono::system_clock::now()); }
 
@@ -15,4 +15,4 @@ std::string LocalTime(std::chrono::system_clock::time_point when) {
   return text;
 }
 
-}  // namespace wap
+}  // namespace store

@@ -1,0 +1,77 @@
+#include "store/guestbook.h"
+
+#include <array>
+
+#include "platform/data/connection.h"
+#include "platform/data/recordset.h"
+#include "platform/data/transaction_guard.h"
+#include "platform/data/value.h"
+#include "store/local_time.h"
+
+namespace store {
+
+PagedList<GuestbookEntry> GuestbookPages(data::Connection& connection, std::int64_t userid,
+                                         int page_size) {
+  return {PagedRows(connection, "select * from wap_lyb where userid=? order by id desc",
+                    data::Params{userid}, page_size),
+          [](const data::Recordset& row) -> GuestbookEntry {
+            return {row.Field("id").ToInteger().value_or(0),
+                    row.Field("lyr").ToText(),
+                    row.Field("title").ToText(),
+                    row.Field("lytime").ToText(),
+                    row.Field("content").ToText(),
+                    row.Field("hf").ToText(),
+                    row.Field("hftime").ToText()};
+          }};
+}
+
+namespace {
+
+// Runs `sql`, a change of message `id` of member `actor.userid` returning its id, with `params`
+// and, when it changed the message, the audit row `action`, all in one transaction.
+bool ChangeMessage(data::Connection& connection, const AuditActor& actor, std::int64_t id,
+                   std::string_view sql, const data::Params& params, std::string_view action) {
+  data::TransactionGuard transaction(connection);
+  {
+    const auto changed = connection.Execute(sql, params);
+    if (changed->Eof()) return false;
+  }
+  RecordAudit(connection, actor, action, "wap_lyb " + std::to_string(id));
+  transaction.Commit();
+  return true;
+}
+
+}  // namespace
+
+bool OwnsMessage(data::Connection& connection, std::int64_t userid, std::int64_t id) {
+  const std::array<data::Param, 2> params = {id, userid};
+  return !connection.Execute("select id from wap_lyb where id=? and userid=?", params)->Eof();
+}
+
+bool SetReply(data::Connection& connection, const AuditActor& actor, std::int64_t id,
+              const std::string& reply) {
+  return ChangeMessage(connection, actor, id,
+                       "update wap_lyb set hf=?,hftime=? where id=? and userid=? returning id",
+                       {reply, LocalTimeNow(), id, actor.userid}, "回复留言");
+}
+
+bool RemoveReply(data::Connection& connection, const AuditActor& actor, std::int64_t id) {
+  return ChangeMessage(
+      connection, actor, id,
+      "update wap_lyb set hf=null,hftime=null where id=? and userid=? returning id",
+      {id, actor.userid}, "删除回复");
+}
+
+bool DeleteMessage(data::Connection& connection, const AuditActor& actor, std::int64_t id) {
+  return ChangeMessage(connection, actor, id,
+                       "delete from wap_lyb where id=? and userid=? returning id",
+                       {id, actor.userid}, "删除留言");
+}
+
+void AddMessage(data::Connection& connection, std::int64_t userid, const std::string& author,
+                const std::string& title, const std::string& content) {
+  connection.Execute("insert into wap_lyb (userid,lyr,title,content,lytime) values (?,?,?,?,?)",
+                     data::Params{userid, author, title, content, LocalTimeNow()});
+}
+
+}  // namespace store

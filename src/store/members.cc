@@ -1,0 +1,85 @@
+#include "store/members.h"
+
+#include <array>
+#include <memory>
+
+#include "platform/data/connection.h"
+#include "platform/data/param.h"
+#include "platform/data/recordset.h"
+#include "platform/data/transaction_guard.h"
+#include "platform/data/value.h"
+
+namespace store {
+namespace {
+
+std::vector<Member> ReadMembers(data::Recordset& rows) {
+  std::vector<Member> members;
+  for (; !rows.Eof(); rows.MoveNext()) {
+    members.push_back({rows.Field("id").ToInteger().value_or(0), rows.Field("m_name").ToText(),
+                       rows.Field("m_password").ToText()});
+  }
+  return members;
+}
+
+}  // namespace
+
+std::vector<Member> MembersOf(data::Connection& connection, std::int64_t owner) {
+  const std::array<data::Param, 1> params = {owner};
+  return ReadMembers(*connection.Execute(
+      "select id,m_name,m_password from web_member where m_id=? order by id", params));
+}
+
+std::vector<Member> MembersNamed(data::Connection& connection, std::int64_t owner,
+                                 const std::string& name) {
+  const std::array<data::Param, 2> params = {name, owner};
+  return ReadMembers(*connection.Execute(
+      "select * from web_member where m_Name=? And m_id=? order by id", params));
+}
+
+void ReplaceStoredPassword(data::Connection& connection, std::int64_t id, const std::string& stored,
+                           const std::string& password) {
+  const std::array<data::Param, 3> params = {password, id, stored};
+  connection.Execute("update web_member set m_password=? where id=? and m_password=?", params);
+}
+
+bool OwnsMember(data::Connection& connection, std::int64_t owner, std::int64_t id) {
+  const std::array<data::Param, 2> row = {id, owner};
+  return !connection.Execute("select id from web_member where id=? and m_id=?", row)->Eof();
+}
+
+bool AddMember(data::Connection& connection, const AuditActor& actor, const std::string& name,
+               const std::string& password) {
+  data::TransactionGuard transaction(connection);
+  const std::array<data::Param, 2> who = {actor.userid, name};
+  if (!connection.Execute("select id from web_member where m_id=? and m_name=?", who)->Eof()) {
+    return false;
+  }
+  const std::array<data::Param, 3> params = {actor.userid, name, password};
+  connection.Execute("insert into web_member (m_id,m_name,m_password) values (?,?,?)", params);
+  RecordAudit(connection, actor, "新建会员", "web_member " + name);
+  transaction.Commit();
+  return true;
+}
+
+bool SetMemberPassword(data::Connection& connection, const AuditActor& actor, std::int64_t id,
+                       const std::string& password) {
+  data::TransactionGuard transaction(connection);
+  if (!OwnsMember(connection, actor.userid, id)) return false;
+  const std::array<data::Param, 3> params = {password, id, actor.userid};
+  connection.Execute("update web_member set m_password=? where id=? and m_id=?", params);
+  RecordAudit(connection, actor, "修改会员密码", "web_member " + std::to_string(id));
+  transaction.Commit();
+  return true;
+}
+
+bool DeleteMember(data::Connection& connection, const AuditActor& actor, std::int64_t id) {
+  data::TransactionGuard transaction(connection);
+  if (!OwnsMember(connection, actor.userid, id)) return false;
+  const std::array<data::Param, 2> row = {id, actor.userid};
+  connection.Execute("delete from web_member where id=? and m_id=?", row);
+  RecordAudit(connection, actor, "删除会员", "web_member " + std::to_string(id));
+  transaction.Commit();
+  return true;
+}
+
+}  // namespace store
