@@ -100,7 +100,10 @@ bool RenameClass(data::Connection& connection, std::int64_t userid, std::int64_t
         "update wap_classes set classname=?,sortid=? where id=? and userid=? returning id", params);
     renamed = !changed->Eof();
   }
-  if (!renamed) return false;
+  if (!renamed) {
+    transaction.Commit();  // nothing was written: ended as any transaction is, not rolled back
+    return false;
+  }
   AuditIf(connection, actor, "修改栏目", audit_target);
   transaction.Commit();
   return true;
@@ -109,7 +112,10 @@ bool RenameClass(data::Connection& connection, std::int64_t userid, std::int64_t
 bool DeleteClass(data::Connection& connection, std::int64_t userid, std::int64_t id,
                  const AuditActor* actor, std::string_view audit_target) {
   data::TransactionGuard transaction(connection);
-  if (!OwnedClass(connection, userid, id)) return false;
+  if (!OwnedClass(connection, userid, id)) {
+    transaction.Commit();  // nothing was written
+    return false;
+  }
   const std::array<data::Param, 1> params = {id};
   // The contents first, while their class still names the member their change signals announce.
   connection.Execute("delete from wap_contents where cid=?", params);

@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <random>
 #include <regex>
@@ -153,8 +155,21 @@ DemoRoot::DemoRoot(fs::path root, std::vector<std::string> init_args) : root_(st
 
 DemoRoot::~DemoRoot() {
   pool_.reset();
-  if (!database_.empty())
-    RunOn(std::getenv("WAPSITE_PG"), "DROP DATABASE " + database_ + " WITH (FORCE)");
+  if (database_.empty()) return;
+  // FORCE cannot end a backend of another role (an autovacuum worker on the new database): such
+  // a drop fails for a moment, so it is tried again; never thrown out of a destructor.
+  for (int attempt = 1;; ++attempt) {
+    try {
+      RunOn(std::getenv("WAPSITE_PG"), "DROP DATABASE " + database_ + " WITH (FORCE)");
+      return;
+    } catch (const std::exception& e) {
+      if (attempt == 20) {
+        std::cerr << "could not drop the test database " << database_ << ": " << e.what() << "\n";
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
 }
 
 std::vector<std::string> DemoRoot::Column(std::string_view sql) const {

@@ -159,13 +159,10 @@ void ChangeWatcher::PollLocked() {
     return;
   }
   // Every statement ended, so that no read transaction holds an old snapshot until the next
-  // poll; a database file replaced since it was opened (a restore) is opened again, and then
-  // every kept page goes.
-  bool usable = sqlite_->ResetForReuse();
-  if (usable && now >= next_file_check_) {
-    next_file_check_ = now + std::chrono::milliseconds(100);
-    usable = sqlite_->StillUsable();
-  }
+  // poll; a database file removed or replaced since it was opened (a restore) is opened again,
+  // and then every kept page goes. After a write in its folder the file is always looked at.
+  bool usable = sqlite_->ResetForReuse() && sqlite_->StillUsable();
+  next_file_check_ = now + std::chrono::milliseconds(100);
   if (!usable) {
     sqlite_.reset();
     OpenSqlite();
