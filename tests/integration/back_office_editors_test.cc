@@ -79,11 +79,7 @@ std::string Multipart(const Pairs& fields, const std::string& picture) {
 class BackOfficeEditors : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(
-        RunWapsite({"member", "add", "--root", site_.Path().string(), "shop", "--password-stdin"},
-                   "echo shop-pw |")
-            .out,
-        "2\n");
+    ASSERT_EQ(AddOwner(site_.Path(), "shop"), "2\n");
     demo_.UseCookies(true);
     shop_.UseCookies(true);
     token_ = SignInOwner(demo_, "demo", "demo");

@@ -13,14 +13,6 @@ using namespace testing_support;
 
 class BackOffice : public testing::Test {
  protected:
-  // Adds the owner `name` with the next site number (a password hash each: only where needed).
-  void AddOwner(const std::string& name) const {
-    ASSERT_EQ(
-        RunWapsite({"member", "add", "--root", site_.Path().string(), name, "--password-stdin"},
-                   "echo " + name + "-pw |")
-            .exit_code,
-        0);
-  }
   std::string DemoClass(const std::string& id) const {
     const auto rows = site_.Column("select classname||'/'||sortid from wap_classes where id=" + id);
     return rows.empty() ? "deleted" : rows[0];
@@ -31,8 +23,8 @@ class BackOffice : public testing::Test {
 };
 
 TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
-  AddOwner("shop");
-  AddOwner("gone");
+  ASSERT_EQ(AddOwner(site_.Path(), "shop"), "2\n");
+  ASSERT_EQ(AddOwner(site_.Path(), "gone"), "3\n");
   ASSERT_EQ(RunWapsite({"member", "disable", "--root", site_.Path().string(), "gone"}).exit_code,
             0);
   ServerProcess server(site_.Path(), {"--secure-cookies"});
@@ -87,7 +79,7 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
 }
 
 TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
-  AddOwner("shop");
+  ASSERT_EQ(AddOwner(site_.Path(), "shop"), "2\n");
   ServerProcess server(site_.Path());
   HttpClient signed_out(server.Port());
   for (const char* path : {"/admin/class.asp", "/admin/settings.asp"}) {

@@ -15,15 +15,10 @@ using namespace testing_support;
 const std::string kNewMessage = "/wap/newly.asp?userid=1&username=demo&siteid=1";
 
 // Posts a message from `from`; the status and body of the answer.
-HttpResponse PostFrom(int port, const std::string& from, const std::string& content,
-                      const std::string& accept = "text/vnd.wap.wml") {
+HttpResponse Post(int port, const char* from, const std::string& content,
+                  const std::string& accept = "text/vnd.wap.wml") {
   const std::string form = FormEncode({{"lyr", "n"}, {"title", "t"}, {"content", content}});
-  RawConnection c(port, from.c_str());
-  c.Send("POST " + kNewMessage + " HTTP/1.1\r\nHost: x\r\nAccept: " + accept +
-         "\r\nContent-Type: "
-         "application/x-www-form-urlencoded\r\nContent-Length: " +
-         std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
-  return c.ReadResponse();
+  return PostFrom(port, from, kNewMessage, form, "Accept: " + accept + "\r\n");
 }
 
 // A refused post: the form again as typed, saying when a message may be posted.
@@ -66,12 +61,12 @@ TEST(GuestbookLimits, ANetworkSharesOneAllowanceAndASiteHasACeiling) {
       // Not yet: only a post refused by the site's ceiling is worth telling the owner.
       EXPECT_EQ(owner.Get("/admin/").body.find("全站留言上限"), std::string::npos) << post.from;
     }
-    const HttpResponse r = PostFrom(server.Port(), post.from, "m" + std::to_string(++n));
+    const HttpResponse r = Post(server.Port(), post.from, "m" + std::to_string(++n));
     ASSERT_EQ(r.status, post.status) << post.from << " " << r.body.substr(0, 200);
     if (r.status != 429) continue;
     ExpectToldToWait(r, "m" + std::to_string(n));
   }
-  ExpectToldToWait(PostFrom(server.Port(), "127.0.1.4", "x", "application/xhtml+xml"), "x");
+  ExpectToldToWait(Post(server.Port(), "127.0.1.4", "x", "application/xhtml+xml"), "x");
   EXPECT_EQ(std::stoi(site.Column("select count(*) from wap_lyb where userid=1")[0]),
             std::stoi(before) + 5);
   EXPECT_NE(owner.Get("/admin/").body.find("全站留言上限"), std::string::npos);

@@ -145,11 +145,7 @@ TEST_F(HandsetPictures, GatewaysGetAWbmpWithinTheirScreenAndReplySizeBrowsersThe
 }
 
 TEST_F(HandsetPictures, ANewSiteHasItsBannersWbmp) {
-  ASSERT_EQ(
-      RunWapsite({"member", "add", "--root", site_.Path().string(), "shop", "--password-stdin"},
-                 "echo shop-pw |")
-          .out,
-      "2\n");
+  ASSERT_EQ(AddOwner(site_.Path(), "shop"), "2\n");
   bool found = false;
   for (const auto& entry : fs::directory_iterator(site_.Path() / "waphome" / "shop")) {
     const std::string name = entry.path().filename().string();

@@ -109,12 +109,9 @@ TEST(SignInPressure, VisitorLoginsFillingTheSessionStoreNeverSignAnOwnerOut) {
     const std::string form = FormEncode({{"username", "member"}, {"password", "wap123"}});
     for (int i = 0; i < 22; ++i) {
       const std::string from = "127.0.0." + std::to_string(2 + i / 2);
-      RawConnection visitor(server.Port(), from.c_str());
-      visitor.Send("POST /wap/checklogin.asp?" + kDemo +
-                   " HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-                   "Content-Length: " +
-                   std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
-      ASSERT_EQ(visitor.ReadResponse().status, 302) << i;
+      ASSERT_EQ(PostFrom(server.Port(), from.c_str(), "/wap/checklogin.asp?" + kDemo, form).status,
+                302)
+          << i;
     }
     EXPECT_EQ(FormToken(owner.Get("/admin/class.asp").body), token);
   }

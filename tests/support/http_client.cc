@@ -140,6 +140,16 @@ HttpResponse HttpClient::Send(std::string_view method, std::string_view target,
   return r;
 }
 
+HttpResponse PostFrom(int port, const char* from, std::string_view target, std::string_view form,
+                      std::string_view headers) {
+  RawConnection connection(port, from);
+  connection.Send("POST " + std::string(target) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" +
+                  "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                  std::to_string(form.size()) + "\r\n" + std::string(headers) + "\r\n" +
+                  std::string(form));
+  return connection.ReadResponse();
+}
+
 std::string PercentEncode(std::string_view text) {
   std::string out;
   for (const unsigned char c : text) {
