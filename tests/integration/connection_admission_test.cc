@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <regex>
 #include <thread>
 
 #include "support/demo_pages.h"
@@ -59,12 +58,7 @@ TEST(ConnectionAdmission, SlowConnectionsFromOneAddressLeaveTheMetricsListenerSc
   TempDir dir;
   DemoRoot site(dir.path() / "site");
   ServerProcess server(site.Path(), {"--metrics-listen", "127.0.0.1:0"});
-  std::smatch found;
-  const std::string out = server.Stdout();
-  ASSERT_TRUE(
-      std::regex_search(out, found, std::regex("metrics on http://127.0.0.1:([0-9]+)/metrics")))
-      << out;
-  const int metrics_port = std::stoi(found[1]);
+  const int metrics_port = server.MetricsPort();
   std::vector<std::unique_ptr<RawConnection>> slow;
   for (int i = 0; i < 16; ++i) {
     slow.push_back(std::make_unique<RawConnection>(metrics_port, "127.0.0.2"));

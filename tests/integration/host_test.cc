@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "support/http_client.h"
 #include "support/server_process.h"
@@ -116,37 +117,16 @@ TEST_F(Host, AnswersFilesAndPagesWithTheirStatusTypeAndBody) {
 TEST_F(Host, NeverSendsPrivateFilesOrAnythingOutsideTheRoot) {
   const std::string outside = "/" + (dir_->path() / "secret.txt").string();
   HttpClient client = Client();
-  for (const std::string& path : std::vector<std::string>{"/conn.asp",
-                                                          "/CONN.ASP",
-                                                          "/inc/fso.asp",
-                                                          "/INC/siteaddress.txt",
-                                                          "/inc/",
-                                                          "/.env",
-                                                          "/.git/config",
-                                                          "/admin/templates/layout.html",
-                                                          "/Admin/TEMPLATES/layout.html",
-                                                          "/admin/templates/",
-                                                          "/admin/./templates/layout.html",
-                                                          "/admin/%74emplates/layout.html",
-                                                          "/%2egit/config",
-                                                          "/data/site.db",
-                                                          "/Data/site.db-wal",
-                                                          "/%64ata/site.db",
-                                                          "/wap/index.asp/",
-                                                          "/link.txt",
-                                                          "/../secret.txt",
-                                                          "/a/../../secret.txt",
-                                                          "/%2e%2e/secret.txt",
-                                                          "/%2E%2E%2Fsecret.txt",
-                                                          "/..%2fsecret.txt",
-                                                          "/..%5csecret.txt",
-                                                          "/..\\secret.txt",
-                                                          "/%c0%ae%c0%ae/secret.txt",
-                                                          "/%252e%252e/secret.txt",
-                                                          "/a.txt%00/../../secret.txt",
-                                                          "//..//secret.txt",
-                                                          outside,
-                                                          "http://x/../secret.txt"}) {
+  std::istringstream paths(
+      "/conn.asp /CONN.ASP /inc/fso.asp /INC/siteaddress.txt /inc/ /.env /.git/config "
+      "/admin/templates/layout.html /Admin/TEMPLATES/layout.html /admin/templates/ "
+      "/admin/./templates/layout.html /admin/%74emplates/layout.html /%2egit/config /data/site.db "
+      "/Data/site.db-wal /%64ata/site.db /wap/index.asp/ /link.txt /../secret.txt "
+      "/a/../../secret.txt /%2e%2e/secret.txt /%2E%2E%2Fsecret.txt /..%2fsecret.txt "
+      "/..%5csecret.txt /..\\secret.txt /%c0%ae%c0%ae/secret.txt /%252e%252e/secret.txt "
+      "/a.txt%00/../../secret.txt //..//secret.txt http://x/../secret.txt " +
+      outside);  // separated by spaces
+  for (std::string path; paths >> path;) {
     const HttpResponse r = client.Get(path);
     EXPECT_TRUE(r.status == 400 || r.status == 404) << path << " → " << r.status;
     EXPECT_EQ(r.body.find(kSecret), std::string::npos) << path;

@@ -8,6 +8,7 @@
 // for the guestbook messages posted and the classes of the back-office member.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -28,49 +29,23 @@ struct Payload {
 
 std::vector<Payload> Payloads() {
   std::vector<Payload> p;
-  for (const char *text : {"'",
-                           "\"",
-                           "\\'",
-                           "\\",
-                           "' OR '1'='1",
-                           "'||(select m_password from web_member)||'",
-                           "1 or 1=1",
-                           "-1 or 1=1",
-                           "1e3",
-                           "0x10",
-                           "1.5",
-                           " 2 ",
-                           "+1",
-                           "32768",
-                           "-32769",
-                           "99999999999999999999",
-                           "",
-                           " ",
-                           "1--",
-                           "1/**/or/**/1=1",
-                           "1; DROP TABLE wap_classes; --",
-                           "'; delete from web_member; --",
-                           "1;update web_member set m_password='x'",
-                           "1\n;delete from wap_lyb",
-                           "x'\r\n--",
-                           "' UNION SELECT m_password FROM web_member --",
-                           "select",
-                           ";",
-                           "and",
-                           "*",
-                           "%",
-                           "declare",
-                           "Truncate",
-                           "select ",
-                           "it's",
-                           "首页'",
-                           "＇ OR ＇1＇=＇1",
-                           "\xF0\x9F\x98\x80'"}) {
+  for (const char *text :
+       {"'",   "\"",  "\\'", "\\",    "' OR '1'='1", "1 or 1=1", "-1 or 1=1", "1e3", "0x10",
+        "1.5", " 2 ", "+1",  "32768", "-32769",      "",         " ",         "1--", "select",
+        ";",   "and", "*",   "%",     "declare",     "Truncate", "select ",   "it's"}) {
+    p.push_back({text});
+  }
+  for (const char *text :
+       {"x'\r\n--", "首页'", "＇ OR ＇1＇=＇1", "'||(select m_password from web_member)||'",
+        "99999999999999999999", "1/**/or/**/1=1", "1; DROP TABLE wap_classes; --",
+        "'; delete from web_member; --", "1;update web_member set m_password='x'",
+        "1\n;delete from wap_lyb", "' UNION SELECT m_password FROM web_member --",
+        "\xF0\x9F\x98\x80'"}) {
     p.push_back({text});
   }
   p.push_back({std::string("1\0' or '1'='1", 13)});
-  for (const char *raw : {"%27", "%2527", "%u0027", "%00%27", "%C0%A7", "%EF%BC%87", "%FF%27",
-                          "%27%20OR%20%271%27%3D%271", "1%3Bdelete", "1+or+1=1", "1%0D%0A--"}) {
+  for (const char *raw : {"%2527", "%u0027", "%00%27", "%C0%A7", "%EF%BC%87", "%FF%27",
+                          "1%3Bdelete", "1+or+1=1", "1%0D%0A--"}) {
     p.push_back({raw, true});
   }
   std::string quotes;
@@ -142,11 +117,7 @@ std::map<std::string, std::vector<std::string>> Dump(const DemoRoot &site) {
 TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
-  ASSERT_EQ(
-      RunWapsite({"member", "add", "--root", site.Path().string(), "other", "--password-stdin"},
-                 "echo other-pw |")
-          .out,
-      "2\n");
+  ASSERT_EQ(AddOwner(site.Path(), "other"), "2\n");
   const auto log_path = dir.path() / "statements.log";
   ServerProcess server(
       site.Path(), {"--statement-log", log_path.string(), "--login-failures-per-name", "1000000",
@@ -216,9 +187,11 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
   int failures = 0, stored = 0, requests = 0;
   for (std::size_t i = 0; i < pages.size() && failures < 20; ++i) {
     const Page &p = pages[i];
-    std::vector<std::string> slots;
+    std::vector<std::string> slots;  // each name once: a payload goes to every value so named
     for (const auto &pairs : {p.client == 0 ? kDemoSite : Pairs{}, p.page.query, p.page.form}) {
-      for (const auto &pair : pairs) slots.push_back(pair.first);
+      for (const auto &pair : pairs)
+        if (std::find(slots.begin(), slots.end(), pair.first) == slots.end())
+          slots.push_back(pair.first);
     }
     std::set<std::string> seen;
     for (const std::string &slot : slots) {

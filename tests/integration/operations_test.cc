@@ -34,11 +34,7 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
   ServerProcess server(site.Path(),
                        {"--access-log", access.string(), "--metrics-listen", "127.0.0.1:0"},
                        "export JOURNAL_STREAM=$(stat -L -c %d:%i /proc/self/fd/2);");
-  std::smatch port;
-  const std::string out = server.Stdout();
-  ASSERT_TRUE(
-      std::regex_search(out, port, std::regex("metrics on http://127.0.0.1:([0-9]+)/metrics")))
-      << out;
+  const int metrics_port = server.MetricsPort();
 
   const struct {
     const char *target, *form, *referer;
@@ -65,7 +61,7 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
   HttpResponse scrape;
   for (int i = 0;
        i < 500 && scrape.body.find("page=\"static\",code=\"2xx\"} 1") == std::string::npos; ++i)
-    scrape = HttpClient(std::stoi(port[1])).Get("/metrics");
+    scrape = HttpClient(metrics_port).Get("/metrics");
   EXPECT_EQ(scrape.Header("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
   for (const char* line :
        {"wapsite_http_requests_total{page=\"/wap/index.asp\",code=\"2xx\"} 1\n",
@@ -79,7 +75,7 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
         "wapsite_signin_failures_total{kind=\"owner\"} 1\n", "wapsite_build_info{version="})
     EXPECT_NE(scrape.body.find(line), std::string::npos) << line << scrape.body;
   EXPECT_EQ(scrape.body.find("demo"), std::string::npos);  // no member in any label
-  EXPECT_EQ(HttpClient(std::stoi(port[1])).Get("/").status, 404);
+  EXPECT_EQ(HttpClient(metrics_port).Get("/").status, 404);
 
   EXPECT_EQ(server.Stop(), 0);
   const std::string log = ReadFile(access), errors = server.Stderr();

@@ -62,10 +62,7 @@ class PageCache : public ::testing::Test {
     server_ = std::make_unique<ServerProcess>(
         site_->Path(),
         std::vector<std::string>{"--page-cache-mb", "32", "--metrics-listen", "127.0.0.1:0"});
-    std::smatch m;
-    const std::string out = server_->Stdout();
-    ASSERT_TRUE(std::regex_search(out, m, std::regex("metrics on http://127.0.0.1:([0-9]+)/")));
-    metrics_port_ = std::stoi(m[1]);
+    metrics_port_ = server_->MetricsPort();
   }
 
   // Reads `target` until it holds `marker`: at once on SQLite, within a second on PostgreSQL.

@@ -2,7 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/server_process.h"
+
 namespace testing_support {
+
+std::string AddOwner(const std::filesystem::path& root, const std::string& name) {
+  const CommandResult added =
+      RunWapsite({"member", "add", "--root", root.string(), name, "--password-stdin"},
+                 "echo " + name + "-pw |");
+  return added.exit_code == 0 ? added.out : "";
+}
 
 std::string FormToken(const std::string& html) {
   static constexpr std::string_view kMark = "name=\"token\" value=\"";

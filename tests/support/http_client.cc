@@ -1,6 +1,7 @@
 #include "support/http_client.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http.hpp>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace testing_support {
@@ -20,10 +23,16 @@ RawConnection::RawConnection(int port, const char* from)
   sockaddr_in local{AF_INET, 0, {}, {}}, to{AF_INET, htons(static_cast<uint16_t>(port)), {}, {}};
   inet_pton(AF_INET, from, &local.sin_addr);
   inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+  // The local port is chosen at connect, so ports a test's earlier connections left waiting
+  // (TIME_WAIT) are reused for other servers instead of running out under a parallel run.
+  const int choose_at_connect = 1;
+  setsockopt(fd_, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &choose_at_connect, sizeof(int));
   if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
       connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    const int error = errno;
     close(fd_);
-    throw std::runtime_error("cannot connect to port " + std::to_string(port));
+    throw std::runtime_error("cannot connect to port " + std::to_string(port) + " from " + from +
+                             ": " + std::strerror(error));
   }
 }
 
@@ -138,6 +147,16 @@ HttpResponse HttpClient::Send(std::string_view method, std::string_view target,
     cookies_.emplace_back(name, set.substr(name.size() + 1, set.find(';') - name.size() - 1));
   }
   return r;
+}
+
+HttpResponse PostFrom(int port, const char* from, std::string_view target, std::string_view form,
+                      std::string_view headers) {
+  RawConnection connection(port, from);
+  connection.Send("POST " + std::string(target) + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" +
+                  "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                  std::to_string(form.size()) + "\r\n" + std::string(headers) + "\r\n" +
+                  std::string(form));
+  return connection.ReadResponse();
 }
 
 std::string PercentEncode(std::string_view text) {

@@ -65,6 +65,11 @@ class HttpClient {
   int connections_ = 0;
 };
 
+// A form POST of `form` to `target` on a connection of its own from the local address `from`,
+// with `headers` (each "Name: value\r\n") added; the response.
+HttpResponse PostFrom(int port, const char* from, std::string_view target, std::string_view form,
+                      std::string_view headers = "");
+
 std::string PercentEncode(std::string_view text);  // all but A-Z a-z 0-9 - . _ ~ as %XX
 std::string FormEncode(const Pairs& pairs);        // "a=1&b=x+y"
 

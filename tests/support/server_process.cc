@@ -113,6 +113,14 @@ int ServerProcess::Stop() {
 std::string ServerProcess::Stdout() const { return ReadFile(output_.path() / "out"); }
 std::string ServerProcess::Stderr() const { return ReadFile(output_.path() / "err"); }
 
+int ServerProcess::MetricsPort() const {
+  std::smatch m;
+  const std::string out = Stdout();
+  if (!std::regex_search(out, m, std::regex("metrics on http://[^:]+:([0-9]+)/")))
+    throw std::runtime_error("no metrics listener: " + out);
+  return std::stoi(m[1]);
+}
+
 bool ServerProcess::WaitForOutput(std::string_view text, std::chrono::milliseconds timeout) const {
   for (auto deadline = std::chrono::steady_clock::now() + timeout;;
        std::this_thread::sleep_for(10ms)) {

@@ -43,6 +43,8 @@ class ServerProcess {
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
   std::string Stdout() const;
   std::string Stderr() const;
+  // The port of the metrics listener (--metrics-listen 127.0.0.1:0), from its "metrics on" line.
+  int MetricsPort() const;
   // Waits until standard output or error contains `text`; false when it did not in time.
   bool WaitForOutput(std::string_view text,
                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;

@@ -16,10 +16,26 @@
 namespace cli {
 namespace {
 
+template <typename... Words>
+std::vector<std::string> Args(const Words&... words) {
+  return {std::string(words)...};
+}
+
 struct Answer {
   int code = 0;
   std::string out, err;
 };
+
+// The answer to `args` has exit code `code` and holds `out` and `err` ("": nothing at all).
+void ExpectAnswer(const std::vector<std::string>& args, const Answer& a, int code,
+                  const std::string& out, const std::string& err) {
+  const std::string line = testing::PrintToString(args);
+  EXPECT_EQ(a.code, code) << line << "\n" << a.err;
+  EXPECT_TRUE(out.empty() ? a.out.empty() : a.out.find(out) != std::string::npos) << line << "\n"
+                                                                                  << a.out;
+  EXPECT_TRUE(err.empty() ? a.err.empty() : a.err.find(err) != std::string::npos) << line << "\n"
+                                                                                  << a.err;
+}
 
 // Runs `wapsite ARGS…` as main() does.
 Answer Wapsite(const std::vector<std::string>& args) {
@@ -54,59 +70,37 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
     int code;
     std::string out, err;  // a part of each; "" for nothing at all
   } steps[] = {
-      {{"init", root, "--demo"},
-       0,
-       "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n",
-       ""},
-      {{"init", root}, 1, "", "--force"},
-      {{"init", other, "--postgres", "Data Source=db;Initial Catalog="}, 2, "", "wapsite init: "},
+      {Args("init", root, "--demo"), 0,
+       "demo site: /wap/index.asp?userid=1&username=demo&siteid=1\n", ""},
+      {Args("init", root), 1, "", "--force"},
+      {Args("init", other, "--postgres", "Data Source=db;Initial Catalog="), 2, "",
+       "wapsite init: "},
       {add(" It's new "), 0, " added\n", ""},
-      {{"init", root, "--force"}, 0, "laid out " + root, ""},  // the database starts again
-      {{"class", "rename", "--root", root, "--userid", "12", "--id", "7", "--name", "X", "--sortid",
-        "1"},
-       1,
-       "",
-       "wapsite class rename: member 12 has no class 7; nothing renamed\n"},
+      {Args("init", root, "--force"), 0, "laid out " + root, ""},  // the database starts again
+      {Args("class", "rename", "--root", root, "--userid", "12", "--id", "7", "--name", "X",
+            "--sortid", "1"),
+       1, "", "wapsite class rename: member 12 has no class 7; nothing renamed\n"},
       {add("x"), 0, "class 1 added\n", ""},  // the id rename and delete take
-      {{"class", "rename", "--root", root, "--userid", "12", "--id", "1", "--name", "X", "--sortid",
-        "1"},
-       0,
-       "class 1 renamed\n",
-       ""},
-      {{"class", "delete", "--root", root, "--userid", "13", "--id", "1"},
-       1,
-       "",
+      {Args("class", "rename", "--root", root, "--userid", "12", "--id", "1", "--name", "X",
+            "--sortid", "1"),
+       0, "class 1 renamed\n", ""},
+      {Args("class", "delete", "--root", root, "--userid", "13", "--id", "1"), 1, "",
        "wapsite class delete: member 13 has no class 1; nothing deleted\n"},
-      {{"class", "delete", "--root", root, "--userid", "12", "--id", "1"},
-       0,
-       "class 1 deleted with its contents\n",
-       ""},
-      {{"class", "add", "--root", root, "--userid", "1 or 1=1", "--name", "x", "--type", "1",
-        "--sortid", "1"},
-       2,
-       "",
-       "--userid: must be a whole number, not '1 or 1=1'"},
+      {Args("class", "delete", "--root", root, "--userid", "12", "--id", "1"), 0,
+       "class 1 deleted with its contents\n", ""},
+      {Args("class", "add", "--root", root, "--userid", "1 or 1=1", "--name", "x", "--type", "1",
+            "--sortid", "1"),
+       2, "", "--userid: must be a whole number, not '1 or 1=1'"},
       {add(" '' "), 2, "", "--name: is empty once outer blanks and apostrophes are removed"},
-      {{"class", "delete", "--root", root, "--userid", "1", "--id", "40000"}, 2, "", "--id: "},
-      {{"site", "create", "--root", root, "--userid", "9", "--username", "../x"},
-       2,
-       "",
+      {Args("class", "delete", "--root", root, "--userid", "1", "--id", "40000"), 2, "", "--id: "},
+      {Args("site", "create", "--root", root, "--userid", "9", "--username", "../x"), 2, "",
        "--username: must be a plain folder name, not '../x'"},
-      {{"site", "create", "--root", root, "--userid", "9", "--username", "shop"},
-       1,
-       "",
+      {Args("site", "create", "--root", root, "--userid", "9", "--username", "shop"), 1, "",
        "wapsite site create: no file matches"},  // no template root files without the demo
   };
   for (const auto& s : steps) {
     const Answer a = Wapsite(s.args);
-    const std::string line = testing::PrintToString(s.args);
-    EXPECT_EQ(a.code, s.code) << line << "\n" << a.err;
-    EXPECT_TRUE(s.out.empty() ? a.out.empty() : a.out.find(s.out) != std::string::npos)
-        << line << "\n"
-        << a.out;
-    EXPECT_TRUE(s.err.empty() ? a.err.empty() : a.err.find(s.err) != std::string::npos)
-        << line << "\n"
-        << a.err;
+    ExpectAnswer(s.args, {a.code, a.out, a.err}, s.code, s.out, s.err);
   }
   EXPECT_FALSE(std::filesystem::exists(other));  // usage errors come before any file
 }
@@ -127,38 +121,31 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
     int code;
     std::string out, err;  // a part of each; "" for nothing at all
   } steps[] = {
-      {{"init", root, "--demo"},
-       nullptr,
-       0,
-       "demo owner: sign in at /admin/ as demo with the password demo",
-       ""},
-      {member({"add", "shop", "--password-stdin", "--dircall", "+86 10-1"}), "s3cret\r\n", 0, "2\n",
-       ""},
-      {member({"add", "shop", "--password-stdin"}), "x\n", 1, "", "already an owner named 'shop'"},
-      {member({"add", "../x", "--password-stdin"}), "x\n", 2, "", "plain folder name"},
-      {member({"add", "x", "--password-stdin", "--dircall", "call me"}), "x\n", 1, "",
+      {Args("init", root, "--demo"), nullptr, 0,
+       "demo owner: sign in at /admin/ as demo with the password demo", ""},
+      {member(Args("add", "shop", "--password-stdin", "--dircall", "+86 10-1")), "s3cret\r\n", 0,
+       "2\n", ""},
+      {member(Args("add", "shop", "--password-stdin")), "x\n", 1, "",
+       "already an owner named 'shop'"},
+      {member(Args("add", "../x", "--password-stdin")), "x\n", 2, "", "plain folder name"},
+      {member(Args("add", "x", "--password-stdin", "--dircall", "call me")), "x\n", 1, "",
        "call number"},
-      {member({"add", "x", "--password-stdin", "--templeteid", "9"}), "x\n", 1, "",
+      {member(Args("add", "x", "--password-stdin", "--templeteid", "9")), "x\n", 1, "",
        "wapTemplete/9"},
-      {member({"add", "x", "--password-stdin"}), "\n", 1, "", "no password"},
-      {member({"add", "x"}), "x\n", 2, "", "--password-stdin is required"},
-      {member({"passwd", "nobody", "--password-stdin"}), "x\n", 1, "", "no owner named 'nobody'"},
-      {member({"passwd", "shop", "--password-stdin"}), "n3w\n", 0, "password of shop set\n", ""},
-      {member({"disable", "shop"}), nullptr, 0, "shop disabled\n", ""},
-      {member({"list"}), nullptr, 0, "\n2\tshop\t", ""},
-      {{"upgrade", "--root", root}, nullptr, 0, "up to date (schema version 4)", ""},
+      {member(Args("add", "x", "--password-stdin")), "\n", 1, "", "no password"},
+      {member(Args("add", "x")), "x\n", 2, "", "--password-stdin is required"},
+      {member(Args("passwd", "nobody", "--password-stdin")), "x\n", 1, "",
+       "no owner named 'nobody'"},
+      {member(Args("passwd", "shop", "--password-stdin")), "n3w\n", 0, "password of shop set\n",
+       ""},
+      {member(Args("disable", "shop")), nullptr, 0, "shop disabled\n", ""},
+      {member(Args("list")), nullptr, 0, "\n2\tshop\t", ""},
+      {Args("upgrade", "--root", root), nullptr, 0, "up to date (schema version 4)", ""},
   };
   for (const auto& s : steps) {
     const std::string prefix = s.input ? "printf '" + std::string(s.input) + "' |" : "";
     const testing_support::CommandResult a = testing_support::RunWapsite(s.args, prefix);
-    const std::string line = testing::PrintToString(s.args);
-    EXPECT_EQ(a.exit_code, s.code) << line << "\n" << a.err;
-    EXPECT_TRUE(s.out.empty() ? a.out.empty() : a.out.find(s.out) != std::string::npos)
-        << line << "\n"
-        << a.out;
-    EXPECT_TRUE(s.err.empty() ? a.err.empty() : a.err.find(s.err) != std::string::npos)
-        << line << "\n"
-        << a.err;
+    ExpectAnswer(s.args, {a.exit_code, a.out, a.err}, s.code, s.out, s.err);
   }
   const auto list = testing_support::RunWapsite(member({"list"})).out;
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2) << list;  // demo and shop only

@@ -117,56 +117,43 @@ TEST_F(RestoreWebRootTest, RefusesAnArchiveWithALinkASpecialFileOrANameOutsideTh
   const std::string victim = (outside_ / "victim").string(), made = (outside_ / "made").string();
   const std::vector<Entry> good = {
       {"wap/", Kind::kFolder, "", 0755}, {"wap/index.asp"}, {"conn.asp"}};
+  // Each case: the one bad entry (name, kind, link) put among good ones.
   const struct {
     const char* what;
     Format format;
-    Entry bad;
+    std::string name;
+    Kind kind;
+    std::string link;
     const char* reason;
   } cases[] = {
-      {"pax hard link with a body, absolute",
-       Format::kPax,
-       {"victim", Kind::kHardLinkWithBody, victim},
+      {"pax hard link with a body, absolute", Format::kPax, "victim", Kind::kHardLinkWithBody,
+       victim, "hard link"},
+      {"pax hard link with a body, relative", Format::kPax, "victim", Kind::kHardLinkWithBody,
+       "../outside/victim", "hard link"},
+      {"pax hard link with a body to a file in the root", Format::kPax, "copy.asp",
+       Kind::kHardLinkWithBody, "conn.asp", "hard link"},
+      {"GNU hard link out of the root", Format::kGnu, "victim", Kind::kHardLink, victim,
        "hard link"},
-      {"pax hard link with a body, relative",
-       Format::kPax,
-       {"victim", Kind::kHardLinkWithBody, "../outside/victim"},
+      {"GNU hard link in the root", Format::kGnu, "copy.asp", Kind::kHardLink, "conn.asp",
        "hard link"},
-      {"pax hard link with a body to a file in the root",
-       Format::kPax,
-       {"copy.asp", Kind::kHardLinkWithBody, "conn.asp"},
+      {"ustar hard link out of the root", Format::kUstar, "victim", Kind::kHardLink, victim,
        "hard link"},
-      {"GNU hard link out of the root",
-       Format::kGnu,
-       {"victim", Kind::kHardLink, victim},
+      {"pax hard link out of the root", Format::kPax, "victim", Kind::kHardLink, victim,
        "hard link"},
-      {"GNU hard link in the root",
-       Format::kGnu,
-       {"copy.asp", Kind::kHardLink, "conn.asp"},
-       "hard link"},
-      {"ustar hard link out of the root",
-       Format::kUstar,
-       {"victim", Kind::kHardLink, victim},
-       "hard link"},
-      {"pax hard link out of the root",
-       Format::kPax,
-       {"victim", Kind::kHardLink, victim},
-       "hard link"},
-      {"absolute name", Format::kPax, {made}, "absolute"},
-      {"absolute folder", Format::kGnu, {made + "/", Kind::kFolder, "", 0755}, "absolute"},
-      {"climbing name", Format::kPax, {"../outside/made"}, "\"..\""},
-      {"climbing from a folder", Format::kUstar, {"wap/../../outside/made"}, "\"..\""},
-      {"symbolic link out", Format::kPax, {"out", Kind::kSymlink, outside_.string()}, "symbolic"},
-      {"symbolic link climbing", Format::kGnu, {"out", Kind::kSymlink, "../outside"}, "symbolic"},
-      {"symbolic link in the root",
-       Format::kPax,
-       {"c.asp", Kind::kSymlink, "conn.asp"},
-       "symbolic"},
-      {"named pipe", Format::kPax, {"pipe", Kind::kFifo}, "only folders and plain files"},
+      {"absolute name", Format::kPax, made, Kind::kFile, "", "absolute"},
+      {"absolute folder", Format::kGnu, made + "/", Kind::kFolder, "", "absolute"},
+      {"climbing name", Format::kPax, "../outside/made", Kind::kFile, "", "\"..\""},
+      {"climbing from a folder", Format::kUstar, "wap/../../outside/made", Kind::kFile, "",
+       "\"..\""},
+      {"symbolic link out", Format::kPax, "out", Kind::kSymlink, outside_.string(), "symbolic"},
+      {"symbolic link climbing", Format::kGnu, "out", Kind::kSymlink, "../outside", "symbolic"},
+      {"symbolic link in the root", Format::kPax, "c.asp", Kind::kSymlink, "conn.asp", "symbolic"},
+      {"named pipe", Format::kPax, "pipe", Kind::kFifo, "", "only folders and plain files"},
   };
   const auto before = Snapshot(dir_.path());
   for (const auto& c : cases) {
     std::vector<Entry> entries = good;
-    entries.push_back(c.bad);
+    entries.push_back({c.name, c.kind, c.link, c.kind == Kind::kFolder ? 0755u : 0644u});
     entries.push_back({"after.asp"});  // an entry after the bad one
     fs::remove(tar_);
     WriteTar(tar_, c.format, entries);
@@ -175,8 +162,7 @@ TEST_F(RestoreWebRootTest, RefusesAnArchiveWithALinkASpecialFileOrANameOutsideTh
       ADD_FAILURE() << c.what << ": restored";
     } catch (const std::runtime_error& e) {
       const std::string message = e.what();
-      EXPECT_NE(message.find("'" + c.bad.name + "'"), std::string::npos)
-          << c.what << ": " << message;
+      EXPECT_NE(message.find("'" + c.name + "'"), std::string::npos) << c.what << ": " << message;
       EXPECT_NE(message.find(c.reason), std::string::npos) << c.what << ": " << message;
     }
     fs::remove(tar_);

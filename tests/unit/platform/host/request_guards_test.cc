@@ -18,31 +18,13 @@ using std::chrono::minutes;
 
 TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOut) {
   const std::pair<const char*, const char*> cases[] = {
-      // "" = refused with a RequestError
       {"/", "/"},
       {"//wap///./x.gif", "/wap/x.gif"},
       {"/a/b/../c", "/a/c"},
       {"/a/b/..", "/a/"},
       {"/%77ap/%E9%A6%96.gif", "/wap/\xE9\xA6\x96.gif"},
       {"/%252e%252e/x", "/%2e%2e/x"},
-      {"/a%20b", "/a b"},
-      {"/..", ""},
-      {"/a/../../x", ""},
-      {"/%2e%2e/x", ""},
-      {"/%2E%2E%2Fx", ""},
-      {"/a%2f..%2f..%2fx", ""},
-      {"/..%5c..%5cx", ""},
-      {"/a\\..\\x", ""},
-      {"/%c0%ae%c0%ae/x", ""},
-      {"/%e0%80%ae", ""},
-      {"/x%00.gif", ""},
-      {"/x%0d%0a", ""},
-      {"/%ff", ""},
-      {"/%2", ""},
-      {"/%g0", ""},
-      {"", ""},
-      {"x/y", ""},
-      {"http://h/x", ""}};
+      {"/a%20b", "/a b"}};
   for (const auto& [raw, decoded] : cases) {
     std::string got;
     try {
@@ -51,6 +33,11 @@ TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOut) {
     }
     EXPECT_EQ(got, decoded) << raw;
   }
+  for (const char* refused :
+       {"/..", "/a/../../x", "/%2e%2e/x", "/%2E%2E%2Fx", "/a%2f..%2f..%2fx", "/..%5c..%5cx",
+        "/a\\..\\x", "/%c0%ae%c0%ae/x", "/%e0%80%ae", "/x%00.gif", "/x%0d%0a", "/%ff", "/%2",
+        "/%g0", "", "x/y", "http://h/x"})
+    EXPECT_THROW((void)DecodeSitePath(refused), RequestError) << refused;
 }
 
 TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
