@@ -18,9 +18,9 @@
 #include "platform/data/value.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
+#include "platform/text/percent.h"
 #include "wap/framework/local_time.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 
 namespace backoffice {
 namespace {
@@ -72,7 +72,7 @@ void ShowSingle(OfficeRequest& request, const SiteClass& c, std::string_view err
   SetHandsetPages(field, content, HandsetText::kPlain, request.owner->username);
   view.set("f_content", field);
   SetLiveLinks(view, *request.owner, "showcontent",
-               "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
+               "&id=" + std::to_string(c.id) + "&classname=" + text::PercentEncode(c.name));
   request.Show("contents", c.name, view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
@@ -101,7 +101,7 @@ void ShowNews(OfficeRequest& request, const SiteClass& c, std::string_view error
     SetLiveLinks(view, *request.owner, "shownews", "&id=" + std::to_string(editing->id));
   } else {
     SetLiveLinks(view, *request.owner, "newslist",
-                 "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
+                 "&id=" + std::to_string(c.id) + "&classname=" + text::PercentEncode(c.name));
   }
   view.set("f_title", FieldView(kNewsTitle, editing ? editing->title : ""));
   View content = FieldView(kNewsText, editing ? editing->content : "");

@@ -10,8 +10,8 @@
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
 #include "platform/host/server.h"
+#include "platform/text/percent.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 
 namespace backoffice {
 namespace {
@@ -60,7 +60,7 @@ void PreviewPage(OfficeRequest& request, host::ScriptingContext& context) {
   std::string query = SiteQuery(*request.owner);
   for (const char* passed : {"id", "classname", "Page"}) {
     if (const auto value = asked.QueryString().Get(passed)) {
-      query += "&" + std::string(passed) + "=" + wap::PercentEncode(*value);
+      query += "&" + std::string(passed) + "=" + text::PercentEncode(*value);
     }
   }
   host::Request live(host::Collection::ParseUrlEncoded(query), {}, {},

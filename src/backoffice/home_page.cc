@@ -12,9 +12,9 @@
 #include "platform/host/rate_limiter.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
+#include "platform/text/percent.h"
 #include "wap/framework/local_time.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 
 namespace backoffice {
 namespace {
@@ -70,7 +70,7 @@ void SignIn(OfficeRequest& request, const std::string& back) {
 
 std::string SiteAddress(const SignedInOwner& owner) {
   const std::string id = std::to_string(owner.userid);
-  return "/wap/index.asp?userid=" + id + "&username=" + wap::PercentEncode(owner.username) +
+  return "/wap/index.asp?userid=" + id + "&username=" + text::PercentEncode(owner.username) +
          "&siteid=" + id;
 }
 
@@ -78,7 +78,7 @@ void ShowDashboard(OfficeRequest& request) {
   const SignedInOwner& owner = *request.owner;
   View view;
   view.set("site", SiteAddress(owner));
-  view.set("entry", "/waphome/" + wap::PercentEncode(owner.username) + "/");
+  view.set("entry", "/waphome/" + text::PercentEncode(owner.username) + "/");
   ViewList classes;
   for (const SiteClass& c : ListClasses(request.page.Connection(), owner.userid)) {
     View row;

@@ -20,13 +20,14 @@
 #include "platform/data/recordset.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
+#include "platform/fs/file_handles.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
+#include "platform/text/percent.h"
 #include "wap/framework/local_time.h"
 #include "wap/framework/owner_markup.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 #include "wap/framework/xml_escape.h"
 
 namespace backoffice {
@@ -57,24 +58,6 @@ std::optional<Product> FindProduct(data::Connection& connection, std::int64_t us
 fs::path UploadFolder(OfficeRequest& request) {
   return fs::path(request.page.Server().MapPath("/")) / "waphome" / request.owner->username;
 }
-
-// A picture file written for a change that has not been committed yet: removed again unless the
-// change is kept.
-class NewPicture {
- public:
-  NewPicture(fs::path file) : file_(std::move(file)) {}
-  NewPicture(const NewPicture&) = delete;
-  NewPicture& operator=(const NewPicture&) = delete;
-  ~NewPicture() {
-    std::error_code ignored;  // a file left over names nothing and shows nowhere
-    if (!kept_) fs::remove(file_, ignored);
-  }
-  void Keep() { kept_ = true; }
-
- private:
-  fs::path file_;
-  bool kept_ = false;
-};
 
 // Removes picture `name` of the owner's upload folder unless it is not one a product may own (a
 // path, the logo) or another product of the owner still names it. Rows written elsewhere may
@@ -108,11 +91,12 @@ void Show(OfficeRequest& request, std::string_view error) {
     editing = Product{id.value_or(0), request.FormValue("pname"), stored ? stored->picture : "",
                       request.FormValue("pcontent"), ""};
   }
-  const std::string folder = "/waphome/" + wap::PercentEncode(request.owner->username) + "/upfile/";
+  const std::string folder =
+      "/waphome/" + text::PercentEncode(request.owner->username) + "/upfile/";
   if (editing && editing->id != 0) {
     view.set("id", std::to_string(editing->id));
     if (!editing->picture.empty())
-      view.set("picture", folder + wap::PercentEncode(editing->picture));
+      view.set("picture", folder + text::PercentEncode(editing->picture));
   }
   view.set("f_name", FieldView(kName, editing ? editing->name : ""));
   View description = FieldView(kDescription, editing ? editing->description : "");
@@ -138,7 +122,7 @@ void Show(OfficeRequest& request, std::string_view error) {
     products.push_back(kainjow::mustache::object{
         {"id", rows->Field("id").ToText()},
         {"name", rows->Field("pname").ToText()},
-        {"picture", folder + wap::PercentEncode(rows->Field("ppic").ToText())},
+        {"picture", folder + text::PercentEncode(rows->Field("ppic").ToText())},
         {"addtime", rows->Field("addtime").ToText()}});
   }
   view.set("products", products);
@@ -166,7 +150,8 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
   if (upload != nullptr && upload->bytes.empty()) upload = nullptr;
   if (!old && upload == nullptr) return "请选择产品图片。";
 
-  std::optional<NewPicture> written;
+  // The picture written for a change not committed yet: removed again unless the change is kept.
+  std::optional<fs_support::RemoveUnlessKept> written;
   std::string picture = old ? old->picture : "";
   if (upload != nullptr) {
     const images::StoredPicture stored = images::StoreProductPicture(UploadFolder(request), upload);
@@ -174,7 +159,7 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
       return "产品图片：" + std::string(images::RefusalText(stored.refusal)) + "。原有图片未改变。";
     }
     picture = stored.file_name;
-    written.emplace(UploadFolder(request) / "upfile" / picture);
+    written.emplace((UploadFolder(request) / "upfile" / picture).string());
   }
   data::Connection& connection = request.page.Connection();
   data::TransactionGuard transaction(connection);

@@ -7,7 +7,7 @@
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/data/value.h"
-#include "wap/framework/url_encode.h"
+#include "platform/text/percent.h"
 
 namespace backoffice {
 
@@ -37,9 +37,9 @@ std::string LivePageAddress(const SignedInOwner& owner, const SiteClass& c) {
   if (c.type < 0 || c.type > 3) return "";
   const std::string id = std::to_string(owner.userid);
   std::string address = std::string("/wap/") + kPages[c.type] + "?userid=" + id +
-                        "&username=" + wap::PercentEncode(owner.username) + "&siteid=" + id;
+                        "&username=" + text::PercentEncode(owner.username) + "&siteid=" + id;
   if (c.type <= 1) {
-    address += "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name);
+    address += "&id=" + std::to_string(c.id) + "&classname=" + text::PercentEncode(c.name);
   }
   return address;
 }

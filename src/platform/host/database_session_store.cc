@@ -5,7 +5,7 @@
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/host/key_hash.h"
-#include "platform/host/random_id.h"
+#include "platform/text/random_id.h"
 
 namespace host {
 DatabaseSessionStore::DatabaseSessionStore(const SiteDb& db, std::size_t max_per_address,
@@ -46,7 +46,7 @@ std::string DatabaseSessionStore::Create(std::string_view address) {
     }
   }
   // 128 random bits do not collide; the primary key would refuse it if they did.
-  std::string id = RandomHex(16);
+  std::string id = text::RandomHex(16);
   db->Execute(
       "INSERT INTO wap_sessions (id_hash, address, created, last_seen, expires) "
       "VALUES (?, ?, ?, ?, ?)",
@@ -114,7 +114,7 @@ bool DatabaseSessionStore::Set(std::string_view id, std::string_view name, std::
 std::optional<std::string> DatabaseSessionStore::Renew(std::string_view id) {
   const std::int64_t now = db_.NowSeconds();
   const std::string old_hash = KeyHash(id);
-  std::string new_id = RandomHex(16);
+  std::string new_id = text::RandomHex(16);
   const std::string new_hash = KeyHash(new_id);
   const auto db = db_.Open();
   db->BeginTrans();  // Close() rolls back when a statement throws

@@ -33,8 +33,6 @@ bool IsHttpParseError(const beast::error_code& ec) {
 
 std::string Text(beast::string_view text) { return std::string(text.data(), text.size()); }
 
-std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
-
 }  // namespace
 
 std::optional<std::pair<int, std::string_view>> Refusal(const beast::error_code& ec) {

@@ -24,6 +24,11 @@ struct HttpRequestData {
   int local_port = 0;
 };
 
+// The path of a request target: all of `target` before its first "?", as received (not decoded).
+constexpr std::string_view PathOf(std::string_view target) {
+  return target.substr(0, target.find('?'));
+}
+
 struct HttpReply {
   int status = 200;
   // Every header but Content-Length and Connection, which the connection adds.

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "platform/text/hex.h"
+
 namespace host {
 
 std::string KeyHash(std::string_view key) {
@@ -12,14 +14,7 @@ std::string KeyHash(std::string_view key) {
   if (EVP_Digest(key.data(), key.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
     throw std::runtime_error("SHA-256 failed");
   }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(2 * length);
-  for (unsigned int i = 0; i < length; ++i) {
-    hex.push_back(kHex[digest[i] >> 4]);
-    hex.push_back(kHex[digest[i] & 15]);
-  }
-  return hex;
+  return text::LowerHex({digest, length});
 }
 
 }  // namespace host

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/host/random_id.h"
 #include "platform/text/ascii.h"
+#include "platform/text/random_id.h"
 
 namespace host {
 
@@ -69,7 +69,7 @@ MemorySessionStore::Entry* MemorySessionStore::FindLive(std::string_view id) {
 std::string MemorySessionStore::NewId() {
   std::string id;
   do {
-    id = RandomHex(16);
+    id = text::RandomHex(16);
   } while (sessions_.count(id) != 0);
   return id;
 }

@@ -22,6 +22,7 @@
 #include "platform/host/static_file.h"
 #include "platform/observe/metrics.h"
 #include "platform/text/ascii.h"
+#include "platform/text/percent.h"
 
 namespace host {
 
@@ -34,8 +35,6 @@ struct RequestDispatcher::PageRun {
 };
 
 namespace {
-
-std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
 
 HttpReply NotFound() { return PlainTextReply(404, "not found"); }
 
@@ -50,22 +49,9 @@ HttpReply MethodNotAllowed(std::string_view allow) {
 // Built from the decoded segments, never from the raw target, so that it always names a path of
 // this site ("//evil.example/../wap" gives "/wap/").
 std::string FolderLocation(const SitePath& path) {
-  static constexpr std::string_view kKept = "-._~!$&'()*+,;=:@";
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string location;
   for (const std::string& segment : path.segments) {
-    location.push_back('/');
-    for (const char c : segment) {
-      const auto u = static_cast<unsigned char>(c);
-      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-          kKept.find(c) != std::string_view::npos) {
-        location.push_back(c);
-      } else {
-        location.push_back('%');
-        location.push_back(kHex[u >> 4]);
-        location.push_back(kHex[u & 15]);
-      }
-    }
+    location.append("/").append(text::PercentEncode(segment, "!$&'()*+,;=:@"));
   }
   location.push_back('/');
   return location;

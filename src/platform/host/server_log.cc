@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "platform/host/random_id.h"
 #include "platform/observe/journal.h"
+#include "platform/text/random_id.h"
 
 namespace host {
 namespace {
@@ -142,7 +142,7 @@ std::string ServerLog::Counted(std::string_view text, bool with_id) {
     for (const auto& [old_key, recent] : recent_) WriteRepeats(old_key, recent);
     recent_.clear();
   }
-  std::string id = with_id ? RandomHex(8) : std::string();
+  std::string id = with_id ? text::RandomHex(8) : std::string();
   errors_ << Prefix(with_id ? observe::kPriorityError : observe::kPriorityNotice);
   if (with_id) errors_ << "error " << id << ": ";
   errors_ << text << '\n';

@@ -1,4 +1,4 @@
-#include "platform/host/random_id.h"
+#include "platform/text/random_id.h"
 
 #include <sys/random.h>
 
@@ -6,7 +6,9 @@
 #include <stdexcept>
 #include <vector>
 
-namespace host {
+#include "platform/text/hex.h"
+
+namespace text {
 
 std::string RandomHex(std::size_t bytes) {
   std::vector<unsigned char> raw(bytes);
@@ -19,14 +21,7 @@ std::string RandomHex(std::size_t bytes) {
     }
     filled += static_cast<std::size_t>(n);
   }
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(bytes * 2);
-  for (const unsigned char b : raw) {
-    hex.push_back(kHex[b >> 4]);
-    hex.push_back(kHex[b & 15]);
-  }
-  return hex;
+  return LowerHex(raw);
 }
 
-}  // namespace host
+}  // namespace text
