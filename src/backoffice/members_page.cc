@@ -8,8 +8,6 @@
 #include <string>
 
 #include "backoffice/editor_support.h"
-#include "backoffice/password_hash.h"
-#include "backoffice/stored_password.h"
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
@@ -17,9 +15,15 @@
 #include "platform/data/value.h"
 #include "platform/host/request.h"
 #include "platform/host/response.h"
+#include "platform/passwords/password_hash.h"
+#include "platform/passwords/stored_password.h"
 #include "wap/framework/page.h"
 
 namespace backoffice {
+
+using passwords::HashPassword;
+using passwords::IsPasswordHash;
+
 namespace {
 
 // The handset's login form takes at most 50 characters in each field.

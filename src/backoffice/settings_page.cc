@@ -15,7 +15,6 @@
 #include "backoffice/images/site_pictures.h"
 #include "backoffice/office_request.h"
 #include "backoffice/owners.h"
-#include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
@@ -24,11 +23,16 @@
 #include "platform/host/request.h"
 #include "platform/host/response.h"
 #include "platform/host/server.h"
+#include "platform/passwords/password_hash.h"
 #include "wap/admin/site_creation.h"
 #include "wap/framework/page.h"
 #include "wap/framework/whole_number.h"
 
 namespace backoffice {
+
+using passwords::HashPassword;
+using passwords::VerifyPassword;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -8,13 +8,13 @@
 #include <system_error>
 #include <vector>
 
-#include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
-#include "platform/data/param.h"
 #include "platform/data/connection_pool.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
+#include "platform/data/param.h"
 #include "platform/data/recordset.h"
+#include "platform/passwords/password_hash.h"
 #include "wap/admin/site_creation.h"
 
 namespace cli {
@@ -141,7 +141,7 @@ void LoadDatabase(const fs::path& root, const std::string& connection_string, bo
       conn.ExecuteScript(ReadFile(share / "skeleton" / "demo" / "demo.sql"));
       step = "add the demo site's owner";
       const std::array<data::Param, 3> owner = {kDemoUserId, std::string(kDemoUserName),
-                                                backoffice::HashPassword(kDemoPassword)};
+                                                passwords::HashPassword(kDemoPassword)};
       conn.Execute("insert into wap_owners (userid,username,password) values (?,?,?)", owner);
       if (postgres) {
         for (const char* table : kTables) {

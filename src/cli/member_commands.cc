@@ -2,20 +2,20 @@
 // Passwords come only from standard input (one line; its line end is not part of it), so they
 // appear in no process list or shell history, and are never printed.
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
-#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "backoffice/new_member.h"
 #include "backoffice/owners.h"
-#include "backoffice/password_hash.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/schema_upgrade.h"
 #include "cli/site_database.h"
+#include "platform/passwords/password_hash.h"
 #include "wap/admin/member_name.h"
 
 namespace cli {
@@ -116,7 +116,7 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
       const auto owner = backoffice::FindOwner(db->Connection(), options->member.username);
       if (!owner) throw std::runtime_error("no owner named '" + options->member.username + "'");
       backoffice::SetPasswordHash(db->Connection(), owner->userid,
-                                  backoffice::HashPassword(password));
+                                  passwords::HashPassword(password));
       std::cout << "password of " << owner->username << " set\n";
       return kOk;
     });

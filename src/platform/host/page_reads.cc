@@ -1,7 +1,5 @@
 #include "platform/host/page_reads.h"
 
-#include <sys/stat.h>
-
 #include "platform/text/ascii.h"
 
 namespace host {
@@ -13,17 +11,9 @@ thread_local PageReads* t_current = nullptr;
 
 PageReads* PageReads::Current() { return t_current; }
 
-bool FileExistsNow(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+PageReads::Scope::Scope(PageReads* reads) : previous_(t_current), files_(reads) {
+  t_current = reads;
 }
-
-bool FolderExistsNow(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-PageReads::Scope::Scope(PageReads* reads) : previous_(t_current) { t_current = reads; }
 
 PageReads::Scope::~Scope() { t_current = previous_; }
 
@@ -44,5 +34,12 @@ void PageReads::Note(ReadSource source, std::string_view name,
 void PageReads::MarkUncacheable(std::string_view why) {
   if (why_uncacheable_.empty()) why_uncacheable_ = why.empty() ? "uncacheable" : why;
 }
+
+void PageReads::ExistenceChecked(fso::Existence kind, const std::string& path, bool exists) {
+  Note(kind == fso::Existence::kFile ? ReadSource::kFileExists : ReadSource::kFolderExists, path,
+       exists ? std::optional<std::string>("1") : std::nullopt);
+}
+
+void PageReads::FilesUsed() { MarkUncacheable("used the file system"); }
 
 }  // namespace host

@@ -5,15 +5,18 @@
 //
 // Recording is per thread: a PageReads becomes the thread's current one for the lifetime of a
 // PageReads::Scope, and the host objects (Collection, Request, Application, the recording session)
-// report to PageReads::Current() when it is set; with none set they record nothing and cost one
-// thread_local load. A page runs start to end on one thread, so the reads of one run land in one
-// PageReads. Not thread-safe otherwise: one thread uses a PageReads at a time.
+// report to PageReads::Current() when it is set, as the file-system object reports to its
+// observer (fs/file_use.h), which the Scope installs too; with none set they record nothing and
+// cost one thread_local load. A page runs start to end on one thread, so the reads of one run land
+// in one PageReads. Not thread-safe otherwise: one thread uses a PageReads at a time.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/fs/file_use.h"
 
 namespace host {
 
@@ -31,11 +34,6 @@ enum class ReadSource : char {
   kFolderExists = 'D',
 };
 
-// Whether `path` names a regular file / a folder now (stat(2)); for recording such reads and for
-// answering them again when a kept page is looked up.
-bool FileExistsNow(const std::string& path);
-bool FolderExistsNow(const std::string& path);
-
 // One value a page read: `name` in lower case (a path as it is), or, when `whole`, the collection's whole text (a
 // page that listed the keys or pairs, or read the text, depends on all of it).
 struct ValueRead {
@@ -45,7 +43,7 @@ struct ValueRead {
   std::optional<std::string> value;  // std::nullopt: absent
 };
 
-class PageReads {
+class PageReads : public fso::FileUseObserver {
  public:
   // The thread's current recording, or nullptr.
   static PageReads* Current();
@@ -61,6 +59,7 @@ class PageReads {
 
    private:
     PageReads* previous_;
+    fso::FileUseObserver::Scope files_;
   };
 
   // Records one read. The first read of a value is kept; a later read of the same value that gives
@@ -71,6 +70,11 @@ class PageReads {
   // The run did something that must happen on every request (stored a session or application
   // value, renewed a session id, wrote to the database): it is never kept. `why` names it.
   void MarkUncacheable(std::string_view why);
+
+  // What the file-system object tells: an existence check is a read (kFileExists, kFolderExists:
+  // "1" or absent); any other use of files makes the run uncacheable.
+  void ExistenceChecked(fso::Existence kind, const std::string& path, bool exists) override;
+  void FilesUsed() override;
 
   bool Uncacheable() const { return !why_uncacheable_.empty(); }
   const std::string& WhyUncacheable() const { return why_uncacheable_; }

@@ -212,6 +212,7 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
 
   PageReads reads;
   data::StatementTrace trace;
+  trace.member_column = services_.member_column;
   RecordingSession recording_session(*run.session);
   Server server(services_.web_root, folder, services_.objects);
   ScriptingContext context{services_.application,

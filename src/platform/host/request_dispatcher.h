@@ -32,6 +32,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "platform/host/application.h"
 #include "platform/host/change_watcher.h"
@@ -72,6 +73,10 @@ struct SiteServices {
   // the cache is used only with both set and while the watcher is live. nullptr: none.
   RenderedPageCache* page_cache = nullptr;
   ChangeWatcher* changes = nullptr;
+  // The column that names the member a row of the site belongs to (lower case): a kept page is
+  // dropped when a row of a member it read changes (data/statement_trace.h). Empty: any change
+  // drops every kept page.
+  std::string member_column;
 };
 
 class RequestDispatcher {

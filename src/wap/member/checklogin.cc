@@ -7,8 +7,6 @@
 #include <string_view>
 #include <utility>
 
-#include "backoffice/password_hash.h"
-#include "backoffice/stored_password.h"
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
@@ -18,6 +16,8 @@
 #include "platform/host/response.h"
 #include "platform/host/scripting_context.h"
 #include "platform/host/session.h"
+#include "platform/passwords/password_hash.h"
+#include "platform/passwords/stored_password.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"
 #include "wap/member/home_address.h"
@@ -55,17 +55,17 @@ void MemberLoginPage::StartPage(Page& page) {
     bool checked = false;
     for (; !rs.Eof() && !member; rs.MoveNext()) {
       stored = rs.Field("m_password").ToText();
-      checked = checked || backoffice::IsPasswordHash(stored);
-      if (backoffice::MatchesStoredPassword(stored, password)) {
+      checked = checked || passwords::IsPasswordHash(stored);
+      if (passwords::MatchesStoredPassword(stored, password)) {
         member.emplace(rs.Field("id").ToText(), rs.Field("m_name").ToText());
       }
     }
     rs.Close();
     // A name with no hashed password costs what a known one does, so that the time of the
     // answer does not tell which names exist.
-    if (!checked) (void)backoffice::VerifyPassword(backoffice::StandInHash(), password);
+    if (!checked) (void)passwords::VerifyPassword(passwords::StandInHash(), password);
   } else {
-    (void)backoffice::VerifyPassword(backoffice::StandInHash(), password);
+    (void)passwords::VerifyPassword(passwords::StandInHash(), password);
   }
   if (!member) {
     limits.Failed();
@@ -76,9 +76,9 @@ void MemberLoginPage::StartPage(Page& page) {
   }
   // A plain password (or a hash with older limits) is replaced by a fresh hash, unless the row
   // has changed meanwhile.
-  if (backoffice::ShouldStoreNewHash(stored)) {
+  if (passwords::ShouldStoreNewHash(stored)) {
     page.Connection().Execute("update web_member set m_password=? where id=? and m_password=?",
-                              data::Params{backoffice::HashPassword(password),
+                              data::Params{passwords::HashPassword(password),
                                            ParseWholeNumber(member->first).value_or(0), stored});
   }
   // A new session id before the login is recorded, so that an id planted earlier is worthless.

@@ -265,7 +265,7 @@ TEST(StatementTrace, TheMemberPlaceholderIsFoundOnlyWhereItBindsTheWholeConditio
       {"select * from t where userid=? or id=?", -1},
       {"select * from v_wap_contents where cid=?", -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(data::MemberPlaceholder(c.sql), c.placeholder) << c.sql;
+  for (const Case& c : cases) EXPECT_EQ(data::MemberPlaceholder(c.sql, "userid"), c.placeholder) << c.sql;
 }
 
 TEST(StatementTrace, ReadsAreAttributedToMembersAndWritesAreNoticed) {
@@ -329,6 +329,7 @@ TEST(StatementTrace, ReadsAreAttributedToMembersAndWritesAreNoticed) {
   };
   for (const Case& c : cases) {
     data::StatementTrace trace;
+    trace.member_column = "userid";
     {
       const data::StatementTrace::Scope scope(&trace);
       c.run(connection);

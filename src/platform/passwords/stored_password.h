@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace backoffice {
+namespace passwords {
 
 // True when `stored` is a password hash (the self-describing Argon2 form), not a plain password.
 bool IsPasswordHash(std::string_view stored);
@@ -18,4 +18,4 @@ bool MatchesStoredPassword(std::string_view stored, std::string_view password);
 // or a hash made with other limits than HashPassword uses now.
 bool ShouldStoreNewHash(std::string_view stored);
 
-}  // namespace backoffice
+}  // namespace passwords

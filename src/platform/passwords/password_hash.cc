@@ -1,13 +1,13 @@
-#include "backoffice/password_hash.h"
+#include "platform/passwords/password_hash.h"
 
 #include <sodium.h>
 
 #include <array>
 #include <stdexcept>
 
-#include "backoffice/hashing_queue.h"
+#include "platform/passwords/hashing_queue.h"
 
-namespace backoffice {
+namespace passwords {
 namespace {
 
 constexpr unsigned long long kOpsLimit = crypto_pwhash_OPSLIMIT_INTERACTIVE;
@@ -72,4 +72,4 @@ std::string_view StandInHash() {
          "ylvC5Sk3WHtKvAQZUeq6pAasoiRLX/1aJ8APqkkhEbc";
 }
 
-}  // namespace backoffice
+}  // namespace passwords

@@ -16,7 +16,7 @@
 
 #include "platform/host/service_unavailable.h"
 
-namespace backoffice {
+namespace passwords {
 
 // The hashing queue is full; the hash was not computed.
 class HashingBusy : public host::ServiceUnavailable {
@@ -46,4 +46,4 @@ bool NeedsRehash(std::string_view hash);
 // prepared constant, so that no 64 MiB hash is made before the first sign-in.
 std::string_view StandInHash();
 
-}  // namespace backoffice
+}  // namespace passwords

@@ -1,8 +1,8 @@
-#include "backoffice/stored_password.h"
+#include "platform/passwords/stored_password.h"
 
-#include "backoffice/password_hash.h"
+#include "platform/passwords/password_hash.h"
 
-namespace backoffice {
+namespace passwords {
 
 bool IsPasswordHash(std::string_view stored) {
   return stored.starts_with("$argon2id$") || stored.starts_with("$argon2i$");
@@ -16,4 +16,4 @@ bool ShouldStoreNewHash(std::string_view stored) {
   return !IsPasswordHash(stored) || NeedsRehash(stored);
 }
 
-}  // namespace backoffice
+}  // namespace passwords

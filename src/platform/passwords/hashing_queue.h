@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-namespace backoffice {
+namespace passwords {
 
 class HashingQueue {
  public:
@@ -49,4 +49,4 @@ class HashingQueue {
   std::vector<std::thread> workers_;
 };
 
-}  // namespace backoffice
+}  // namespace passwords

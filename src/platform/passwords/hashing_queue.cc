@@ -1,11 +1,11 @@
-#include "backoffice/hashing_queue.h"
+#include "platform/passwords/hashing_queue.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <exception>
 
-namespace backoffice {
+namespace passwords {
 
 // One admitted job and its caller's wait for it.
 struct HashingQueue::Job {
@@ -69,4 +69,4 @@ void HashingQueue::Work() {
   }
 }
 
-}  // namespace backoffice
+}  // namespace passwords
