@@ -1,8 +1,8 @@
 #include "backoffice/editor_support.h"
 
 #include "backoffice/handset_preview.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
 #include "platform/text/percent.h"
 #include "wap/framework/page.h"
 #include "wap/framework/whole_number.h"

@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "backoffice/editor_support.h"
-#include "platform/host/collection.h"
-#include "platform/host/local_session.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/scripting_context.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/collection.h"
+#include "platform/host/objects/local_session.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/scripting_context.h"
+#include "platform/host/objects/server.h"
 #include "platform/text/percent.h"
 #include "wap/framework/page.h"
 

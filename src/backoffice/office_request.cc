@@ -1,9 +1,9 @@
 #include "backoffice/office_request.h"
 
 #include "backoffice/audit.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/server.h"
 #include "wap/framework/page.h"
 
 namespace backoffice {

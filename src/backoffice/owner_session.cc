@@ -2,7 +2,7 @@
 
 #include <sodium.h>
 
-#include "platform/host/session.h"
+#include "platform/host/objects/session.h"
 #include "platform/text/random_id.h"
 #include "wap/framework/whole_number.h"
 

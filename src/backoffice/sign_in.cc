@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/host/rate_limiter.h"
+#include "platform/host/sessions/rate_limiter.h"
 #include "platform/passwords/password_hash.h"
 
 namespace backoffice {

@@ -2,7 +2,7 @@
 
 #include "backoffice/office.h"
 #include "cli/commands.h"
-#include "platform/host/file_system_host_object.h"
+#include "platform/host/scripting/file_system_host_object.h"
 #include "platform/text/ascii.h"
 #include "site/objects.h"
 #include "wap/objects.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/host/request.h"
+#include "platform/host/objects/request.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/site_query.h"
 #include "wap/framework/whole_number.h"

@@ -1,5 +1,5 @@
 // FileSystemObject: files and folders on physical paths, for page objects (and, as
-// "Scripting.FileSystemObject", for host pages: host/file_system_host_object.h). In every path
+// "Scripting.FileSystemObject", for host pages: host/scripting/file_system_host_object.h). In every path
 // both "\" and "/" separate. The thread's FileUseObserver (file_use.h) is told of every use.
 // Stateless; thread-safe.
 #pragma once

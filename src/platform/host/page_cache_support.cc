@@ -1,8 +1,8 @@
 #include "platform/host/page_cache_support.h"
 
 #include "platform/fs/file_use.h"
-#include "platform/host/application.h"
-#include "platform/host/request.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
 #include "platform/text/ascii.h"
 
 namespace host {

@@ -7,19 +7,19 @@
 #include <stdexcept>
 
 #include "platform/data/statement_trace.h"
-#include "platform/host/host_page_runner.h"
-#include "platform/host/mime_types.h"
+#include "platform/host/http/mime_types.h"
+#include "platform/host/http/path_guard.h"
+#include "platform/host/http/reply_builder.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/http/static_file.h"
+#include "platform/host/objects/page_reads.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/scripting_context.h"
+#include "platform/host/objects/service_unavailable.h"
 #include "platform/host/page_cache_support.h"
-#include "platform/host/page_reads.h"
-#include "platform/host/path_guard.h"
-#include "platform/host/reply_builder.h"
-#include "platform/host/request.h"
-#include "platform/host/request_builder.h"
-#include "platform/host/request_error.h"
-#include "platform/host/response.h"
-#include "platform/host/scripting_context.h"
-#include "platform/host/service_unavailable.h"
-#include "platform/host/static_file.h"
+#include "platform/host/scripting/host_page_runner.h"
 #include "platform/observe/metrics.h"
 #include "platform/text/ascii.h"
 #include "platform/text/percent.h"
@@ -35,6 +35,12 @@ struct RequestDispatcher::PageRun {
 };
 
 namespace {
+
+// The Set-Cookie value of the session id `session` must send, if any.
+std::optional<std::string> NewSessionCookie(const std::optional<RequestSession>& session) {
+  const std::optional<std::string> id = session ? session->NewCookieId() : std::nullopt;
+  return id ? std::optional<std::string>(SessionCookie(*id)) : std::nullopt;
+}
 
 HttpReply NotFound() { return PlainTextReply(404, "not found"); }
 
@@ -113,8 +119,7 @@ HttpReply RequestDispatcher::Failure(const HttpRequestData& request, PageRun& ru
   const std::string where = request.method + " " + std::string(PathOf(request.target));
   if (run.response.Ended()) {
     // What the client gets was fixed when the response ended; a later failure changes nothing.
-    auto fixed =
-        ReplyFromResponse(run.response, run.session ? run.session->NewCookieId() : std::nullopt);
+    auto fixed = ReplyFromResponse(run.response, NewSessionCookie(run.session));
     if (fixed) {
       services_.log.Note(where + ": failed after the response had ended: " + std::string(detail));
       return std::move(*fixed);
@@ -230,7 +235,7 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   }
   const std::optional<std::string> new_cookie = run.session->NewCookieId();
   const auto expires_at = run.response.ExpiresAt();
-  auto reply = ReplyFromResponse(run.response, new_cookie);
+  auto reply = ReplyFromResponse(run.response, NewSessionCookie(run.session));
   if (!reply)
     throw std::runtime_error(virtual_path +
                              ": the page set a response header that is "

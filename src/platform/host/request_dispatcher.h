@@ -34,18 +34,18 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/host/application.h"
 #include "platform/host/change_watcher.h"
-#include "platform/host/host_page_cache.h"
-#include "platform/host/http_exchange.h"
-#include "platform/host/rate_limiter.h"
+#include "platform/host/http/http_exchange.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/http/server_log.h"
+#include "platform/host/http/static_variant.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/server.h"
+#include "platform/host/objects/service_unavailable.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/request_builder.h"
-#include "platform/host/server.h"
-#include "platform/host/server_log.h"
-#include "platform/host/service_unavailable.h"
-#include "platform/host/session_store.h"
-#include "platform/host/static_variant.h"
+#include "platform/host/scripting/host_page_cache.h"
+#include "platform/host/sessions/rate_limiter.h"
+#include "platform/host/sessions/session_store.h"
 
 namespace data {
 class ConnectionPool;

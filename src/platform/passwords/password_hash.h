@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/host/service_unavailable.h"
+#include "platform/host/objects/service_unavailable.h"
 
 namespace passwords {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/host/request.h"
+#include "platform/host/objects/request.h"
 #include "platform/text/percent.h"
 #include "wap/framework/xml_escape.h"
 

@@ -6,9 +6,9 @@
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
 #include "platform/fs/file_system_object.h"
-#include "platform/host/application.h"
-#include "platform/host/request.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/server.h"
 #include "wap/framework/folder_name.h"
 #include "wap/framework/whole_number.h"
 

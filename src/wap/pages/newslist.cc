@@ -5,7 +5,7 @@
 #include "platform/data/connection.h"
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
-#include "platform/host/request.h"
+#include "platform/host/objects/request.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/small_int.h"
 

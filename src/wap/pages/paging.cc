@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/data/recordset.h"
-#include "platform/host/request.h"
-#include "platform/host/request_error.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {

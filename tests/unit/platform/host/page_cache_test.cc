@@ -14,13 +14,13 @@
 #include "platform/data/statement_trace.h"
 #include "platform/fs/file_system_object.h"
 #include "platform/fs/text_stream.h"
-#include "platform/host/application.h"
-#include "platform/host/local_session.h"
+#include "platform/host/http/reply_builder.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/local_session.h"
+#include "platform/host/objects/page_reads.h"
+#include "platform/host/objects/request.h"
 #include "platform/host/page_cache_support.h"
-#include "platform/host/page_reads.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/reply_builder.h"
-#include "platform/host/request.h"
 #include "support/temp_dir.h"
 
 namespace host {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/memory_session_store.h"
-#include "platform/host/path_guard.h"
-#include "platform/host/request_builder.h"
-#include "platform/host/request_error.h"
+#include "platform/host/http/path_guard.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/objects/request_error.h"
+#include "platform/host/sessions/memory_session_store.h"
 
 namespace host {
 namespace {
