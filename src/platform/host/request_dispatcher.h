@@ -76,7 +76,7 @@ struct SiteServices {
   // The column that names the member a row of the site belongs to (lower case): a kept page is
   // dropped when a row of a member it read changes (data/statement_trace.h). Empty: any change
   // drops every kept page.
-  std::string member_column;
+  std::string member_column = {};
 };
 
 class RequestDispatcher {
