@@ -10,8 +10,6 @@
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
 
-#include "platform/host/http/http_framing.h"
-#include "platform/host/http/multipart_form.h"
 #include "platform/host/http/reply_builder.h"
 
 namespace host::internal {
@@ -27,53 +25,12 @@ constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 // sends for this long, so that the client sees the reply instead of a reset.
 constexpr std::chrono::seconds kLingerTime{2};
 
-bool IsHttpParseError(const beast::error_code& ec) {
-  return ec.category() == make_error_code(http::error::bad_target).category();
-}
-
 std::string Text(beast::string_view text) { return std::string(text.data(), text.size()); }
 
 }  // namespace
 
-std::optional<std::pair<int, std::string_view>> Refusal(const beast::error_code& ec) {
-  if (ec == http::error::header_limit) return std::pair(431, "request header too large");
-  if (ec == http::error::body_limit) return std::pair(413, "request body too large");
-  if (ec == http::error::buffer_overflow) return std::pair(413, "request too large");
-  if (IsHttpParseError(ec)) return std::pair(400, "malformed request");
-  return std::nullopt;
-}
-
-std::uint64_t LargestBody(const HttpServerOptions& options) {
-  return std::max(options.body_limit, options.upload_limit);
-}
-
-bool LimitBody(http::request_parser<http::string_body>& parser, const HttpServerOptions& options) {
-  const auto& head = parser.get();
-  const auto content_type = head.find(http::field::content_type);
-  const bool upload = head.method() == http::verb::post && content_type != head.end() &&
-                      IsMultipartFormContentType(Text(content_type->value()));
-  const std::uint64_t limit = upload ? options.upload_limit : options.body_limit;
-  const auto length = parser.content_length();
-  if (length && *length > limit) return false;
-  parser.body_limit(limit);
-  return true;
-}
-
-HttpRequestData ToRequestData(http::request<http::string_body>& request) {
-  HttpRequestData data;
-  data.method = Text(request.method_string());
-  data.target = Text(request.target());
-  for (const auto& field : request) {
-    data.headers.emplace_back(Text(field.name_string()), Text(field.value()));
-  }
-  data.body = std::move(request.body());
-  return data;
-}
-
 HttpConnection::HttpConnection(net::ip::tcp::socket socket, ConnectionShared& shared)
-    : shared_(shared),
-      stream_(std::move(socket)),
-      buffer_(shared.options.header_limit + LargestBody(shared.options) + 64 * 1024) {
+    : shared_(shared), stream_(std::move(socket)), buffer_(ReadBufferLimit(shared.options)) {
   if (shared_.metrics != nullptr) shared_.metrics->ConnectionOpened();
   beast::error_code ec;
   const auto remote = stream_.socket().remote_endpoint(ec);
@@ -168,11 +125,9 @@ void HttpConnection::OnFirstBytes(beast::error_code ec, std::size_t bytes) {
 void HttpConnection::ReadRequest() {
   started_ = std::chrono::steady_clock::now();
   received_ = std::chrono::system_clock::now();
-  parser_.emplace();
-  parser_->header_limit(static_cast<std::uint32_t>(shared_.options.header_limit));
-  parser_->body_limit(LargestBody(shared_.options));  // until the head says which applies
+  reading_.emplace(shared_.options);
   stream_.expires_at(std::min(head_deadline_, started_ + shared_.options.read_timeout));
-  http::async_read_header(stream_, buffer_, *parser_,
+  http::async_read_header(stream_, buffer_, reading_->parser(),
                           beast::bind_front_handler(&HttpConnection::OnHead, shared_from_this()));
 }
 
@@ -190,7 +145,7 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
   method_.clear();
   client_ = remote_;
   if (!ec) {  // what the access line shows
-    const auto& read = parser_->get();
+    const auto& read = reading_->parser().get();
     method_ = Text(read.method_string());
     target_ = Text(read.target());
     http_version_ = static_cast<int>(read.version());
@@ -199,13 +154,12 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
     const auto agent = read.find(http::field::user_agent);
     user_agent_ = agent == read.end() ? std::string() : Text(agent->value());
   }
-  if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
-  if (ec) return Close();  // the connection failed
-  const auto& head = parser_->get();
-  if (const auto refusal = FramingRefusal(head)) return SendError(400, *refusal);
-  if (!LimitBody(*parser_, shared_.options)) return SendError(413, "request body too large");
+  const RequestReading::Next next = reading_->AfterHead(ec);
+  if (next.kind == RequestReading::Next::kRefuse) return SendError(next.status, next.reason);
+  if (next.kind == RequestReading::Next::kClose) return Close();  // the connection failed
   stream_.expires_at(started_ + shared_.options.read_timeout);
-  if (parser_->is_done()) return Answer(parser_->release());
+  if (next.kind == RequestReading::Next::kAnswer) return Answer(reading_->parser().release());
+  const auto& head = reading_->parser().get();
   const auto expect = head.find(http::field::expect);
   if (head.version() >= 11 && expect != head.end() &&
       beast::iequals(expect->value(), "100-continue")) {
@@ -220,7 +174,7 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
 }
 
 void HttpConnection::ReadBody() {
-  http::async_read(stream_, buffer_, *parser_,
+  http::async_read(stream_, buffer_, reading_->parser(),
                    beast::bind_front_handler(&HttpConnection::OnRead, shared_from_this()));
 }
 
@@ -230,9 +184,10 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
     shared_.log.Note(remote_ + ": request not received within the read timeout; closed");
     return Close();
   }
-  if (const auto refusal = Refusal(ec)) return SendError(refusal->first, refusal->second);
-  if (ec) return Close();  // the connection failed
-  Answer(parser_->release());
+  const RequestReading::Next next = reading_->AfterBody(ec);
+  if (next.kind == RequestReading::Next::kRefuse) return SendError(next.status, next.reason);
+  if (next.kind == RequestReading::Next::kClose) return Close();  // the connection failed
+  Answer(reading_->parser().release());
 }
 
 void HttpConnection::Answer(Request request) {

@@ -1,6 +1,6 @@
 // HttpConnection: one accepted connection of the HttpServer, from its first byte to its close.
-// Internal to the host: this header includes Boost.Asio/Beast and is included only by the host's
-// own http_*.cc files, never by a header other units include.
+// Internal to the transport: this header includes Boost.Asio/Beast and is included only by the
+// transport's own .cc files, never by a header other units include.
 //
 // All of a connection's work runs on its own strand, so its members need no lock; the server
 // reaches it only through Shutdown (posted to that strand).
@@ -26,33 +26,13 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/host/http/http_request_reading.h"
 #include "platform/host/http/http_server.h"
 #include "platform/observe/metrics.h"
 
 namespace host::internal {
 
 class HttpConnection;
-
-// The status and one-line reason the server answers a request that could not be read because of
-// `ec` (431 header too large, 413 body or request too large, 400 malformed); std::nullopt when
-// `ec` is no such error (the connection failed or timed out: nothing is answered).
-std::optional<std::pair<int, std::string_view>> Refusal(const boost::beast::error_code& ec);
-
-// `request` as the handler sees it: method, target, headers in order and the body (moved out of
-// `request`); the connection's addresses are left for the caller.
-HttpRequestData ToRequestData(
-    boost::beast::http::request<boost::beast::http::string_body>& request);
-
-// The largest body any request may have under `options`: the limit the parser starts with, before
-// the head says which of the limits applies.
-std::uint64_t LargestBody(const HttpServerOptions& options);
-
-// Sets the body limit of the request whose head `parser` has just read: `upload_limit` for a
-// multipart/form-data POST, `body_limit` otherwise. Returns false when the head's Content-Length
-// already declares more (the request is refused before any of its body is read).
-// Requires: the head is done and no body byte has been parsed.
-bool LimitBody(boost::beast::http::request_parser<boost::beast::http::string_body>& parser,
-               const HttpServerOptions& options);
 
 // What the server's connections share. Owned by the server; outlives every connection.
 struct ConnectionShared {
@@ -140,7 +120,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   ConnectionShared& shared_;
   boost::beast::tcp_stream stream_;
   boost::beast::flat_buffer buffer_;
-  std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> parser_;
+  std::optional<RequestReading> reading_;  // the request being read (http_request_reading.h)
   boost::beast::http::response<boost::beast::http::string_body> response_;
   // The reply being written when its body is sent from a file (HttpReply::body_file).
   std::optional<boost::beast::http::response<boost::beast::http::file_body>> file_response_;

@@ -1,6 +1,7 @@
 // HTTP request framing: whether a request head says unambiguously where its body ends and which
 // host it names, so that the bytes after it are never read as a request of their own. Internal to
-// the host (includes Beast); used by HttpConnection and ReadHttpRequest alike. Pure; thread-safe.
+// the transport (includes Beast); used by RequestReading, the read steps of every request. Pure;
+// thread-safe.
 #pragma once
 
 #include <boost/beast/http/message.hpp>

@@ -1,5 +1,5 @@
-// Reading one HTTP/1.1 request out of bytes already received, with the server's own parser and
-// limits, and without a socket: what an HttpConnection does with the bytes it reads, up to the
+// Reading one HTTP/1.1 request out of bytes already received, without a socket: the very steps an
+// HttpConnection takes with the bytes it reads (RequestReading, http_request_reading.h), up to the
 // HttpRequestData it hands to the handler. For tools that feed bytes directly (the fuzz targets).
 // Pure; thread-safe.
 #pragma once
