@@ -1,10 +1,11 @@
 // Runs a parsed host page against the objects of one request.
 //
-// Statements run in order on the calling thread, start to end, without suspending (page objects
-// keep a thread_local page context). Once the response has ended (Response.End inside an object,
-// or a Redirect) no further statement runs. When the page stops, for whatever reason, every
-// object the page created gets its OnEndPage, in creation order, and only then does RunHostPage
-// return, or throw.
+// Statements run in order on the calling thread, start to end, without suspending: what a run
+// reads is recorded per thread (objects/page_reads.h, data/statement_trace.h, fs/file_use.h), so
+// an object does its work on the thread that calls it. Once the response has ended (Response.End
+// inside an object, or a Redirect) no further statement runs. When the page stops, for whatever
+// reason, every object the page created gets its OnEndPage, in creation order, and only then does
+// RunHostPage return, or throw.
 //
 // Failures: the first failure (of a statement, of an object's OnStartPage or method, or of an
 // OnEndPage) is rethrown after every OnEndPage has run; any later failure is handed to
