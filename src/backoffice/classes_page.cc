@@ -8,7 +8,8 @@
 #include "backoffice/editor_support.h"
 #include "backoffice/office_request.h"
 #include "backoffice/site_classes.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
 #include "wap/framework/page.h"
 
 namespace backoffice {

@@ -9,11 +9,11 @@
 
 #include "backoffice/editor_support.h"
 #include "backoffice/handset_pages.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/text/percent.h"
 #include "store/contents.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 
 namespace backoffice {
 namespace {
@@ -60,7 +60,7 @@ void ShowSingle(OfficeRequest& request, const store::SiteClass& c, std::string_v
   SetHandsetPages(field, content, HandsetText::kPlain, request.owner->username);
   view.set("f_content", field);
   SetLiveLinks(view, *request.owner, "showcontent",
-               "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
+               "&id=" + std::to_string(c.id) + "&classname=" + text::PercentEncode(c.name));
   request.Show("contents", c.name, view,
                request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
@@ -89,7 +89,7 @@ void ShowNews(OfficeRequest& request, const store::SiteClass& c, std::string_vie
     SetLiveLinks(view, *request.owner, "shownews", "&id=" + std::to_string(editing->id));
   } else {
     SetLiveLinks(view, *request.owner, "newslist",
-                 "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name));
+                 "&id=" + std::to_string(c.id) + "&classname=" + text::PercentEncode(c.name));
   }
   view.set("f_title", FieldView(kNewsTitle, editing ? editing->title : ""));
   View content = FieldView(kNewsText, editing ? editing->content : "");

@@ -1,10 +1,10 @@
 #include "backoffice/editor_support.h"
 
 #include "backoffice/handset_preview.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/text/percent.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 #include "wap/framework/whole_number.h"
 
 namespace backoffice {
@@ -44,7 +44,7 @@ View FieldView(const TextField& field, std::string_view value) {
 
 std::string SiteQuery(const SignedInOwner& owner) {
   const std::string id = std::to_string(owner.userid);
-  return "userid=" + id + "&username=" + wap::PercentEncode(owner.username) + "&siteid=" + id;
+  return "userid=" + id + "&username=" + text::PercentEncode(owner.username) + "&siteid=" + id;
 }
 
 std::string EditorAddress(const store::SiteClass& c) {

@@ -7,8 +7,8 @@
 
 #include "backoffice/editor_support.h"
 #include "backoffice/handset_pages.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
 #include "store/guestbook.h"
 #include "wap/framework/page.h"
 #include "wap/framework/xml_escape.h"

@@ -4,14 +4,14 @@
 #include <utility>
 
 #include "backoffice/editor_support.h"
-#include "platform/host/collection.h"
-#include "platform/host/local_session.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/scripting_context.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/collection.h"
+#include "platform/host/objects/local_session.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/scripting_context.h"
+#include "platform/host/objects/server.h"
+#include "platform/text/percent.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 
 namespace backoffice {
 namespace {
@@ -60,7 +60,7 @@ void PreviewPage(OfficeRequest& request, host::ScriptingContext& context) {
   std::string query = SiteQuery(*request.owner);
   for (const char* passed : {"id", "classname", "Page"}) {
     if (const auto value = asked.QueryString().Get(passed)) {
-      query += "&" + std::string(passed) + "=" + wap::PercentEncode(*value);
+      query += "&" + std::string(passed) + "=" + text::PercentEncode(*value);
     }
   }
   host::Request live(host::Collection::ParseUrlEncoded(query), {}, {},

@@ -8,13 +8,13 @@
 #include "backoffice/same_origin.h"
 #include "backoffice/sign_in.h"
 #include "backoffice/site_classes.h"
-#include "platform/host/rate_limiter.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/sessions/rate_limiter.h"
+#include "platform/text/percent.h"
 #include "store/audit.h"
 #include "store/local_time.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 
 namespace backoffice {
 namespace {
@@ -70,7 +70,7 @@ void SignIn(OfficeRequest& request, const std::string& back) {
 
 std::string SiteAddress(const SignedInOwner& owner) {
   const std::string id = std::to_string(owner.userid);
-  return "/wap/index.asp?userid=" + id + "&username=" + wap::PercentEncode(owner.username) +
+  return "/wap/index.asp?userid=" + id + "&username=" + text::PercentEncode(owner.username) +
          "&siteid=" + id;
 }
 
@@ -78,7 +78,7 @@ void ShowDashboard(OfficeRequest& request) {
   const SignedInOwner& owner = *request.owner;
   View view;
   view.set("site", SiteAddress(owner));
-  view.set("entry", "/waphome/" + wap::PercentEncode(owner.username) + "/");
+  view.set("entry", "/waphome/" + text::PercentEncode(owner.username) + "/");
   ViewList classes;
   for (const store::SiteClass& c : store::ClassesOf(request.page.Connection(), owner.userid)) {
     View row;

@@ -6,15 +6,19 @@
 #include <string>
 
 #include "backoffice/editor_support.h"
-#include "backoffice/password_hash.h"
-#include "backoffice/stored_password.h"
 #include "platform/data/connection.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/passwords/password_hash.h"
+#include "platform/passwords/stored_password.h"
 #include "store/members.h"
 #include "wap/framework/page.h"
 
 namespace backoffice {
+
+using passwords::HashPassword;
+using passwords::IsPasswordHash;
+
 namespace {
 
 // The handset's login form takes at most 50 characters in each field.

@@ -5,16 +5,19 @@
 
 #include "backoffice/call_number.h"
 #include "backoffice/images/handset_picture.h"
-#include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/fs/file_system_object.h"
+#include "platform/passwords/password_hash.h"
 #include "store/owners.h"
 #include "store/settings.h"
 #include "wap/admin/member_name.h"
 #include "wap/admin/site_creation.h"
 
 namespace backoffice {
+
+using passwords::HashPassword;
+
 namespace fs = std::filesystem;
 namespace {
 

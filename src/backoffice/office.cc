@@ -9,11 +9,11 @@
 #include "backoffice/handset_preview.h"
 #include "backoffice/office_request.h"
 #include "backoffice/same_origin.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
 #include "platform/text/ascii.h"
+#include "platform/text/percent.h"
 #include "wap/admin/admin_context.h"
-#include "wap/framework/url_encode.h"
 
 namespace backoffice {
 namespace {
@@ -55,7 +55,7 @@ bool Office::Guard(bool every_request_changes) {
     // Back to this page after the sign-in; for site creation, to the settings page that offers it.
     const std::string back =
         every_request_changes ? "/admin/settings.asp" : request.ServerVariable("SCRIPT_NAME");
-    response.Redirect("/admin/?back=" + wap::PercentEncode(back));
+    response.Redirect("/admin/?back=" + text::PercentEncode(back));
     return false;
   }
   const bool post = request.ServerVariable("REQUEST_METHOD") == "POST";

@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "backoffice/owner_session.h"
-#include "platform/host/host_object.h"
+#include "platform/host/objects/host_object.h"
 #include "wap/framework/page.h"
 
 namespace backoffice {

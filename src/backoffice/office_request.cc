@@ -1,8 +1,8 @@
 #include "backoffice/office_request.h"
 
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/server.h"
 #include "store/audit.h"
 #include "wap/framework/page.h"
 

@@ -2,10 +2,8 @@
 
 #include <sodium.h>
 
-#include <array>
-#include <stdexcept>
-
-#include "platform/host/session.h"
+#include "platform/host/objects/session.h"
+#include "platform/text/random_id.h"
 #include "wap/framework/whole_number.h"
 
 namespace backoffice {
@@ -22,15 +20,6 @@ std::int64_t Seconds(OwnerSession::Clock::time_point t) {
 std::optional<std::int64_t> Number(const host::Session& session, const char* name) {
   const auto text = session.Get(name);
   return text ? wap::ParseWholeNumber(*text) : std::nullopt;
-}
-
-std::string NewToken() {
-  if (sodium_init() < 0) throw std::runtime_error("libsodium cannot be initialised");
-  std::array<unsigned char, 16> bytes{};
-  randombytes_buf(bytes.data(), bytes.size());
-  std::array<char, 33> hex{};
-  sodium_bin2hex(hex.data(), hex.size(), bytes.data(), bytes.size());
-  return std::string(hex.data());
 }
 
 }  // namespace
@@ -52,7 +41,7 @@ std::optional<SignedInOwner> OwnerSession::Current(Clock::time_point now) {
 
 SignedInOwner OwnerSession::SignIn(std::int64_t userid, std::string_view username,
                                    Clock::time_point now) {
-  SignedInOwner owner{userid, std::string(username), NewToken()};
+  SignedInOwner owner{userid, std::string(username), text::RandomHex(16)};
   session_.RenewId();
   session_.Set("userid", std::to_string(userid));
   session_.Set("UserName", owner.username);

@@ -13,13 +13,14 @@
 #include "backoffice/editor_support.h"
 #include "backoffice/handset_pages.h"
 #include "backoffice/images/site_pictures.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/server.h"
+#include "platform/fs/file_handles.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/server.h"
+#include "platform/text/percent.h"
 #include "store/products.h"
 #include "wap/framework/owner_markup.h"
 #include "wap/framework/page.h"
-#include "wap/framework/url_encode.h"
 #include "wap/framework/xml_escape.h"
 
 namespace backoffice {
@@ -37,24 +38,6 @@ using store::Product;
 fs::path UploadFolder(OfficeRequest& request) {
   return fs::path(request.page.Server().MapPath("/")) / "waphome" / request.owner->username;
 }
-
-// A picture file written for a change that has not been committed yet: removed again unless the
-// change is kept.
-class NewPicture {
- public:
-  NewPicture(fs::path file) : file_(std::move(file)) {}
-  NewPicture(const NewPicture&) = delete;
-  NewPicture& operator=(const NewPicture&) = delete;
-  ~NewPicture() {
-    std::error_code ignored;  // a file left over names nothing and shows nowhere
-    if (!kept_) fs::remove(file_, ignored);
-  }
-  void Keep() { kept_ = true; }
-
- private:
-  fs::path file_;
-  bool kept_ = false;
-};
 
 // Removes picture `name` of the owner's upload folder unless it is not one a product may own (a
 // path, the logo) or another product of the owner still names it. Rows written elsewhere may
@@ -85,11 +68,12 @@ void Show(OfficeRequest& request, std::string_view error) {
     editing = Product{id.value_or(0), request.FormValue("pname"), stored ? stored->picture : "",
                       request.FormValue("pcontent"), ""};
   }
-  const std::string folder = "/waphome/" + wap::PercentEncode(request.owner->username) + "/upfile/";
+  const std::string folder =
+      "/waphome/" + text::PercentEncode(request.owner->username) + "/upfile/";
   if (editing && editing->id != 0) {
     view.set("id", std::to_string(editing->id));
     if (!editing->picture.empty())
-      view.set("picture", folder + wap::PercentEncode(editing->picture));
+      view.set("picture", folder + text::PercentEncode(editing->picture));
   }
   view.set("f_name", FieldView(kName, editing ? editing->name : ""));
   View description = FieldView(kDescription, editing ? editing->description : "");
@@ -110,7 +94,7 @@ void Show(OfficeRequest& request, std::string_view error) {
     products.push_back(
         kainjow::mustache::object{{"id", std::to_string(p.id)},
                                   {"name", p.name},
-                                  {"picture", folder + wap::PercentEncode(p.picture)},
+                                  {"picture", folder + text::PercentEncode(p.picture)},
                                   {"addtime", p.addtime}});
   }
   view.set("products", products);
@@ -132,7 +116,8 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
   if (upload != nullptr && upload->bytes.empty()) upload = nullptr;
   if (!old && upload == nullptr) return "请选择产品图片。";
 
-  std::optional<NewPicture> written;
+  // The picture written for a change not committed yet: removed again unless the change is kept.
+  std::optional<fs_support::RemoveUnlessKept> written;
   std::string picture = old ? old->picture : "";
   if (upload != nullptr) {
     const images::StoredPicture stored = images::StoreProductPicture(UploadFolder(request), upload);
@@ -140,7 +125,7 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
       return "产品图片：" + std::string(images::RefusalText(stored.refusal)) + "。原有图片未改变。";
     }
     picture = stored.file_name;
-    written.emplace(UploadFolder(request) / "upfile" / picture);
+    written.emplace((UploadFolder(request) / "upfile" / picture).string());
   }
   const Product saved{old ? old->id : 0, name, picture, description, ""};
   if (!store::SaveProduct(request.page.Connection(), request.Actor(), saved, upload != nullptr)) {

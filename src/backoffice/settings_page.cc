@@ -13,13 +13,13 @@
 #include "backoffice/images/handset_picture.h"
 #include "backoffice/images/site_pictures.h"
 #include "backoffice/office_request.h"
-#include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/fs/file_system_object.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/server.h"
+#include "platform/passwords/password_hash.h"
 #include "store/owners.h"
 #include "store/settings.h"
 #include "wap/admin/site_creation.h"
@@ -27,6 +27,10 @@
 #include "wap/framework/whole_number.h"
 
 namespace backoffice {
+
+using passwords::HashPassword;
+using passwords::VerifyPassword;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -2,10 +2,16 @@
 
 #include <string>
 
-#include "backoffice/password_hash.h"
-#include "platform/host/rate_limiter.h"
+#include "platform/host/sessions/rate_limiter.h"
+#include "platform/passwords/password_hash.h"
 
 namespace backoffice {
+
+using passwords::HashPassword;
+using passwords::NeedsRehash;
+using passwords::StandInHash;
+
+using passwords::VerifyPassword;
 
 SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limiters,
                         std::string_view username, std::string_view password,

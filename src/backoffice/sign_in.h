@@ -32,7 +32,7 @@ struct SignInCheck {
 // Checks `username` and `password` from client `address`. A throttled attempt is not verified
 // and not counted; a refused one is counted (and in the owners' failure count); a successful one
 // clears the failures of the name at this address and records the sign-in time. Throws what the
-// database throws, and HashingBusy when the hashing queue is full.
+// database throws, and passwords::HashingBusy when the hashing queue is full.
 SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limiters,
                         std::string_view username, std::string_view password,
                         std::string_view address);

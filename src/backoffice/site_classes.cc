@@ -1,6 +1,9 @@
 #include "backoffice/site_classes.h"
 
-#include "wap/framework/url_encode.h"
+#include <array>
+#include <memory>
+
+#include "platform/text/percent.h"
 
 namespace backoffice {
 
@@ -42,9 +45,9 @@ std::string LivePageAddress(const SignedInOwner& owner, const store::SiteClass& 
   }
   const std::string id = std::to_string(owner.userid);
   std::string address = std::string("/wap/") + page + "?userid=" + id +
-                        "&username=" + wap::PercentEncode(owner.username) + "&siteid=" + id;
+                        "&username=" + text::PercentEncode(owner.username) + "&siteid=" + id;
   if (c.kind == store::ClassKind::kSingleContent || c.kind == store::ClassKind::kNews) {
-    address += "&id=" + std::to_string(c.id) + "&classname=" + wap::PercentEncode(c.name);
+    address += "&id=" + std::to_string(c.id) + "&classname=" + text::PercentEncode(c.name);
   }
   return address;
 }

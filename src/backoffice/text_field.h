@@ -24,9 +24,6 @@ inline constexpr std::string_view kMarkupFormat =
     "含其他标记或标记不成对时，整段按文字原样显示。回车换行不保留。";
 inline constexpr std::string_view kLineFormat = "一行文字，不支持格式。";
 
-// The number of characters of `utf8` (a byte that starts no well-formed sequence counts as one).
-std::size_t CharacterCount(std::string_view utf8);
-
 // "" when `value` fits `field`; otherwise the message to show: the value is empty but required,
 // longer than the limit (with its length and the limit), or holds a NUL or ill-formed UTF-8.
 std::string CheckText(const TextField& field, std::string_view value);

@@ -7,12 +7,12 @@
 #include <system_error>
 #include <vector>
 
-#include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
 #include "platform/data/connection_pool.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
 #include "platform/data/recordset.h"
+#include "platform/passwords/password_hash.h"
 #include "store/owners.h"
 #include "wap/admin/site_creation.h"
 
@@ -147,7 +147,7 @@ void LoadDatabase(const fs::path& root, const std::string& connection_string, bo
       step = "load the demo site's rows";
       conn.ExecuteScript(ReadFile(share / "skeleton" / "demo" / "demo.sql"));
       step = "add the demo site's owner";
-      store::AddOwner(conn, kDemoUserName, backoffice::HashPassword(kDemoPassword), kDemoUserId);
+      store::AddOwner(conn, kDemoUserName, passwords::HashPassword(kDemoPassword), kDemoUserId);
       if (postgres) {
         for (const char* table : kTables) {
           const std::string t(table);

@@ -10,11 +10,11 @@
 #include <string>
 
 #include "backoffice/new_member.h"
-#include "backoffice/password_hash.h"
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/schema_upgrade.h"
 #include "cli/site_database.h"
+#include "platform/passwords/password_hash.h"
 #include "store/owners.h"
 #include "wap/admin/member_name.h"
 
@@ -116,7 +116,7 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
       const auto db = OpenCurrent(options->root);
       const auto owner = store::FindOwner(db->Connection(), options->member.username);
       if (!owner) throw std::runtime_error("no owner named '" + options->member.username + "'");
-      store::SetPasswordHash(db->Connection(), owner->userid, backoffice::HashPassword(password));
+      store::SetPasswordHash(db->Connection(), owner->userid, passwords::HashPassword(password));
       std::cout << "password of " << owner->username << " set\n";
       return kOk;
     });

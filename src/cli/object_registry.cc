@@ -2,7 +2,7 @@
 
 #include "backoffice/office.h"
 #include "cli/commands.h"
-#include "platform/fs/file_system_object.h"
+#include "platform/host/scripting/file_system_host_object.h"
 #include "platform/text/ascii.h"
 #include "site/objects.h"
 #include "wap/objects.h"
@@ -11,7 +11,7 @@ namespace cli {
 
 std::unique_ptr<host::HostObject> CreateObjectByName(std::string_view prog_id) {
   if (text::EqualsIgnoreCase(prog_id, "Scripting.FileSystemObject")) {
-    return std::make_unique<fso::FileSystemObject>();
+    return std::make_unique<host::FileSystemHostObject>();
   }
   const auto dot = prog_id.find('.');
   if (dot == std::string_view::npos) return nullptr;

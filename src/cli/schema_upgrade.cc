@@ -11,7 +11,7 @@
 #include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
 #include "platform/host/change_signal_schema.h"
-#include "platform/host/site_tables.h"
+#include "platform/host/sessions/site_tables.h"
 
 namespace cli {
 namespace {

@@ -14,7 +14,6 @@
 #include <string>
 
 #include "backoffice/images/picture_variant.h"
-#include "backoffice/password_hash.h"
 #include "cli/commands.h"
 #include "cli/config_file.h"
 #include "cli/schema_upgrade.h"
@@ -23,19 +22,20 @@
 #include "cli/signal_watcher.h"
 #include "cli/site_database.h"
 #include "platform/data/connection_pool.h"
-#include "platform/host/application.h"
 #include "platform/host/change_watcher.h"
-#include "platform/host/health_checks.h"
-#include "platform/host/http_server.h"
-#include "platform/host/metrics_listener.h"
-#include "platform/host/rate_limiter.h"
+#include "platform/host/http/health_checks.h"
+#include "platform/host/http/http_server.h"
+#include "platform/host/http/metrics_listener.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/http/server_log.h"
+#include "platform/host/objects/application.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/request_builder.h"
 #include "platform/host/request_dispatcher.h"
-#include "platform/host/server_log.h"
-#include "platform/host/session_store.h"
+#include "platform/host/sessions/rate_limiter.h"
+#include "platform/host/sessions/session_store.h"
 #include "platform/observe/journal.h"
 #include "platform/observe/metrics.h"
+#include "platform/passwords/password_hash.h"
 #include "wap/framework/db_settings.h"
 #include "wap/framework/deck_budget.h"
 
@@ -212,8 +212,8 @@ int Serve(const ServeSettings& settings) {
   // Sign-ins waiting for a hashing thread hold page threads: at most half of them, counting
   // the two that hash; a sign-in beyond gets 503 at once.
   const auto page_threads = static_cast<std::size_t>(settings.server.page_threads);
-  backoffice::SetHashingBacklog(settings.hashing_backlog.value_or(
-      page_threads / 2 > 2 ? page_threads / 2 - 2 : 0));
+  passwords::SetHashingBacklog(
+      settings.hashing_backlog.value_or(page_threads / 2 > 2 ? page_threads / 2 - 2 : 0));
   options.handle_signals = false;
   // One write per access line costs a system call per request; a busy server whose output goes
   // to a file or a pipe writes them in batches instead. On a terminal each line shows at once.
@@ -305,15 +305,14 @@ int Serve(const ServeSettings& settings) {
       log.Note(std::string("page cache: off: ") + e.what());
     }
   }
-  host::RequestDispatcher dispatcher({root, &CreateObjectByName, application, shared->Sessions(),
-                                      connections, log, settings.max_fields, &shared->Limiters(),
-                                      settings.secure_cookies, metrics.get(),
-                                      // A site's pictures: as WBMP for handsets that show only it.
-                                      [&root](const host::HttpRequestData& r,
-                                              const host::StaticFileChoice& file) {
-                                        return backoffice::images::PictureVariant(r, root, file);
-                                      },
-                                      &page_cache, changes.get()});
+  host::RequestDispatcher dispatcher(
+      {root, &CreateObjectByName, application, shared->Sessions(), connections, log,
+       settings.max_fields, &shared->Limiters(), settings.secure_cookies, metrics.get(),
+       // A site's pictures: as WBMP for handsets that show only it.
+       [&root](const host::HttpRequestData& r, const host::StaticFileChoice& file) {
+         return backoffice::images::PictureVariant(r, root, file);
+       },
+       &page_cache, changes.get(), "userid"});
   host::HttpServer server(
       options,
       [&dispatcher, &health](const host::HttpRequestData& r) {

@@ -5,9 +5,9 @@
 #include "backoffice/owner_session.h"
 #include "cli/site_database.h"
 #include "platform/data/recordset.h"
-#include "platform/host/database_rate_limiter.h"
-#include "platform/host/database_session_store.h"
-#include "platform/host/memory_session_store.h"
+#include "platform/host/sessions/database_rate_limiter.h"
+#include "platform/host/sessions/database_session_store.h"
+#include "platform/host/sessions/memory_session_store.h"
 
 namespace cli {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "platform/data/connection_pool.h"
-#include "platform/host/rate_limiter.h"
-#include "platform/host/session_store.h"
-#include "platform/host/site_tables.h"
+#include "platform/host/sessions/rate_limiter.h"
+#include "platform/host/sessions/session_store.h"
+#include "platform/host/sessions/site_tables.h"
 
 namespace cli {
 

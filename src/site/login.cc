@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "platform/host/request.h"
-#include "site/form_support.h"
+#include "platform/host/objects/request.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/site_query.h"
 #include "wap/framework/whole_number.h"
@@ -16,8 +15,7 @@ void LoginFormPage::StartPage(wap::Page& page) {
       std::to_string(wap::RequireWholeNumber(page.Request().Item("userid"), "userid"));
   page.SetPageTitle(wap::ToCharRefs("会员登录"));
 
-  const std::string action =
-      MarkupText(page.IsWml(), "checklogin.asp?" + wap::SiteQuery(page.Request()));
+  const std::string action = page.Attribute("checklogin.asp?" + wap::SiteQuery(page.Request()));
   const std::string name_label = wap::ToCharRefs("会员名：");
   const std::string password_label = wap::ToCharRefs("密码：");
   const std::string submit_label = wap::ToCharRefs("登录");

@@ -6,15 +6,14 @@
 #include <string>
 
 #include "platform/data/connection.h"
-#include "platform/host/address_prefix.h"
-#include "platform/host/application.h"
-#include "platform/host/rate_limiter.h"
-#include "platform/host/request.h"
-#include "platform/host/request_error.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/sessions/address_prefix.h"
+#include "platform/host/sessions/rate_limiter.h"
 #include "platform/text/ascii.h"
 #include "platform/text/utf8.h"
-#include "site/form_support.h"
 #include "store/guestbook.h"
 #include "store/settings.h"
 #include "wap/framework/char_refs.h"
@@ -69,7 +68,7 @@ std::string Problem(const Texts& typed) {
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     const Field& field = kFields[i];
     if (IsBlank(typed[i])) return std::string("请填写") + field.label + "。";
-    if (CharacterCount(typed[i]) > field.max_chars) {
+    if (text::CharacterCount(typed[i]) > field.max_chars) {
       return std::string(field.label) + "不能超过" + std::to_string(field.max_chars) + "个字。";
     }
     if (typed[i].find('\0') != std::string::npos) {
@@ -81,8 +80,7 @@ std::string Problem(const Texts& typed) {
 
 void AppendForm(wap::Page& page, const Texts& typed, const std::string& problem) {
   if (!problem.empty()) page.Buffer().append("<p>" + wap::ToCharRefs(problem) + "</p>\r\n");
-  const std::string action =
-      MarkupText(page.IsWml(), "newly.asp?" + wap::SiteQuery(page.Request()));
+  const std::string action = page.Attribute("newly.asp?" + wap::SiteQuery(page.Request()));
   const std::string submit_label = wap::ToCharRefs("提交");
   if (page.IsWml()) {
     std::string go = "<go href=\"" + action + "\" method=\"post\" accept-charset=\"utf-8\">";
@@ -96,9 +94,8 @@ void AppendForm(wap::Page& page, const Texts& typed, const std::string& problem)
     for (std::size_t i = 0; i < kFieldCount; ++i) {
       const Field& field = kFields[i];
       page.Buffer().append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
-                           field.name + "\" type=\"text\" value=\"" +
-                           MarkupText(page.IsWml(), typed[i]) + "\" maxlength=\"" +
-                           std::to_string(field.max_chars) + "\"/><br/>\r\n");
+                           field.name + "\" type=\"text\" value=\"" + page.Attribute(typed[i]) +
+                           "\" maxlength=\"" + std::to_string(field.max_chars) + "\"/><br/>\r\n");
     }
     page.Buffer().append("<anchor>" + submit_label + go + "</anchor></p>\r\n");
   } else {
@@ -107,15 +104,13 @@ void AppendForm(wap::Page& page, const Texts& typed, const std::string& problem)
     for (std::size_t i = 0; i < kFieldCount - 1; ++i) {
       const Field& field = kFields[i];
       page.Buffer().append(wap::ToCharRefs(std::string(field.label) + "：") + "<input name=\"" +
-                           field.name + "\" type=\"text\" value=\"" +
-                           MarkupText(page.IsWml(), typed[i]) + "\" maxlength=\"" +
-                           std::to_string(field.max_chars) + "\" /><br />\r\n");
+                           field.name + "\" type=\"text\" value=\"" + page.Attribute(typed[i]) +
+                           "\" maxlength=\"" + std::to_string(field.max_chars) + "\" /><br />\r\n");
     }
     const Field& message = kFields[kFieldCount - 1];
     page.Buffer().append(wap::ToCharRefs(std::string(message.label) + "：") +
                          "<br /><textarea name=\"" + message.name + "\" rows=\"5\" cols=\"20\">" +
-                         MarkupText(page.IsWml(), typed[kFieldCount - 1]) +
-                         "</textarea><br />\r\n");
+                         page.Attribute(typed[kFieldCount - 1]) + "</textarea><br />\r\n");
     page.Buffer().append("<input type=\"submit\" value=\"" + submit_label +
                          "\" /></p>\r\n</form>\r\n");
   }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/host/host_object.h"
+#include "platform/host/objects/host_object.h"
 
 namespace site {
 

@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "fuzz_check.h"
-#include "platform/host/host_page_parser.h"
+#include "platform/host/scripting/host_page_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view source(reinterpret_cast<const char*>(data), size);

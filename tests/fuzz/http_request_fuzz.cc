@@ -14,10 +14,10 @@
 #include "cli/init_web_root.h"
 #include "fuzz_check.h"
 #include "platform/data/connection_pool.h"
-#include "platform/host/http_request_reader.h"
-#include "platform/host/http_server.h"
-#include "platform/host/memory_session_store.h"
+#include "platform/host/http/http_request_reader.h"
+#include "platform/host/http/http_server.h"
 #include "platform/host/request_dispatcher.h"
+#include "platform/host/sessions/memory_session_store.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "fuzz_check.h"
-#include "platform/host/request_error.h"
+#include "platform/host/objects/request_error.h"
 #include "wap/framework/small_int.h"
 #include "wap/framework/whole_number.h"
 

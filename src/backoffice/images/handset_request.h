@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/host/http_exchange.h"
+#include "platform/host/http/http_exchange.h"
 
 namespace backoffice::images {
 

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "platform/host/static_variant.h"
+#include "platform/host/http/static_variant.h"
 
 namespace backoffice::images {
 

@@ -2,7 +2,7 @@
 
 #include "backoffice/images/handset_picture.h"
 #include "platform/fs/atomic_write.h"
-#include "platform/host/random_id.h"
+#include "platform/text/random_id.h"
 
 namespace backoffice::images {
 namespace {
@@ -48,7 +48,7 @@ StoredPicture StoreProductPicture(const std::filesystem::path& member_folder,
   const EncodedPicture picture = Encode(upload, PictureUse::kProduct);
   if (picture.refusal != PictureRefusal::kNone) return {picture.refusal, {}};
   // 16 random bytes: a name no other upload gets and no visitor can guess before it is shown.
-  std::string name = "p" + host::RandomHex(16) + ".jpg";
+  std::string name = "p" + text::RandomHex(16) + ".jpg";
   Write(UploadFolder(member_folder) / name, picture);
   return {PictureRefusal::kNone, std::move(name)};
 }

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "backoffice/images/picture_encoder.h"
-#include "platform/host/uploaded_files.h"
+#include "platform/host/objects/uploaded_files.h"
 
 namespace backoffice::images {
 

@@ -53,7 +53,10 @@ class AttributedRows : public ResultRows {
   AttributedRows(StatementTrace& trace, std::unique_ptr<ResultRows> rows)
       : trace_(trace), rows_(std::move(rows)) {
     for (std::size_t i = 0; i < rows_->ColumnCount(); ++i) {
-      if (text::EqualsIgnoreCase(rows_->ColumnName(i), "userid")) column_ = i;
+      if (!trace_.member_column.empty() &&
+          text::EqualsIgnoreCase(rows_->ColumnName(i), trace_.member_column)) {
+        column_ = i;
+      }
     }
     if (!column_) trace_.any_member = true;
   }
@@ -96,7 +99,7 @@ bool Classify(StatementTrace& trace, std::string_view sql, std::span<const Param
     trace.wrote = true;
     return false;
   }
-  const int placeholder = MemberPlaceholder(sql);
+  const int placeholder = MemberPlaceholder(sql, trace.member_column);
   if (placeholder >= 0 && static_cast<std::size_t>(placeholder) < params.size()) {
     if (const auto userid = MemberOf(params[static_cast<std::size_t>(placeholder)])) {
       trace.AddMember(*userid);
@@ -120,7 +123,8 @@ StatementTrace::Scope::Scope(StatementTrace* trace) : previous_(t_current) { t_c
 
 StatementTrace::Scope::~Scope() { t_current = previous_; }
 
-int MemberPlaceholder(std::string_view sql) {
+int MemberPlaceholder(std::string_view sql, std::string_view member_column) {
+  if (member_column.empty()) return -1;
   const std::string squeezed = Squeezed(sql);
   // "or" as a word: blanks around it in the original, or a parenthesis.
   const std::string lower = text::AsciiLower(sql);
@@ -128,7 +132,8 @@ int MemberPlaceholder(std::string_view sql) {
     if (lower.find(word) != std::string::npos) return -1;
   }
   std::size_t at = std::string::npos;
-  for (const std::string_view condition : {"whereuserid=?", "anduserid=?"}) {
+  const std::string column = Squeezed(member_column);
+  for (const std::string& condition : {"where" + column + "=?", "and" + column + "=?"}) {
     const std::size_t found = squeezed.find(condition);
     if (found != std::string::npos && (at == std::string::npos || found < at)) {
       at = found + condition.size() - 1;  // the "?"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/fs/file_handles.h"
+#include "platform/fs/file_use.h"
 #include "platform/fs/wildcard.h"
-#include "platform/host/page_reads.h"
 
 namespace fso {
 namespace {
@@ -23,18 +23,20 @@ namespace {
 namespace fs = std::filesystem;
 
 // `path` with every "\" turned into "/", the only separator the disk knows.
-// Every operation passes its paths through here. A page whose run reads or changes files depends
-// on files the page cache does not watch: such a run is never kept (host/page_reads.h). Only
-// FileExists and FolderExists are recorded as reads instead (by the path and the answer).
-std::string DiskPath(std::string_view path) {
-  if (host::PageReads* reads = host::PageReads::Current()) {
-    reads->MarkUncacheable("used the file system");
-  }
+std::string SlashPath(std::string_view path) {
   std::string disk(path);
   for (char& c : disk) {
     if (c == '\\') c = '/';
   }
   return disk;
+}
+
+// SlashPath of `path`, for an operation that reads or changes files: the thread's observer is told
+// (file_use.h). Every operation but FileExists and FolderExists passes its paths through here;
+// those two tell their path and answer instead.
+std::string DiskPath(std::string_view path) {
+  if (FileUseObserver* observer = FileUseObserver::Current()) observer->FilesUsed();
+  return SlashPath(path);
 }
 
 std::runtime_error FsError(std::string_view what, std::string_view path, int error) {
@@ -102,29 +104,19 @@ void CopyOneFile(const std::string& from, const std::string& to, bool overwrite)
 }  // namespace
 
 bool FileSystemObject::FileExists(std::string_view path) const {
-  std::string disk;
-  {
-    const host::PageReads::Scope recorded_below(nullptr);
-    disk = DiskPath(path);
-  }
-  const bool exists = host::FileExistsNow(disk);
-  if (host::PageReads* reads = host::PageReads::Current()) {
-    reads->Note(host::ReadSource::kFileExists, disk,
-                exists ? std::optional<std::string>("1") : std::nullopt);
+  const std::string disk = SlashPath(path);
+  const bool exists = FileExistsNow(disk);
+  if (FileUseObserver* observer = FileUseObserver::Current()) {
+    observer->ExistenceChecked(Existence::kFile, disk, exists);
   }
   return exists;
 }
 
 bool FileSystemObject::FolderExists(std::string_view path) const {
-  std::string disk;
-  {
-    const host::PageReads::Scope recorded_below(nullptr);
-    disk = DiskPath(path);
-  }
-  const bool exists = host::FolderExistsNow(disk);
-  if (host::PageReads* reads = host::PageReads::Current()) {
-    reads->Note(host::ReadSource::kFolderExists, disk,
-                exists ? std::optional<std::string>("1") : std::nullopt);
+  const std::string disk = SlashPath(path);
+  const bool exists = FolderExistsNow(disk);
+  if (FileUseObserver* observer = FileUseObserver::Current()) {
+    observer->ExistenceChecked(Existence::kFolder, disk, exists);
   }
   return exists;
 }

@@ -1,16 +1,17 @@
-// FileSystemObject: files and folders on physical paths, created by host pages and page objects as
-// "Scripting.FileSystemObject". In every path both "\" and "/" separate. Stateless; thread-safe.
+// FileSystemObject: files and folders on physical paths, for page objects (and, as
+// "Scripting.FileSystemObject", for host pages: host/scripting/file_system_host_object.h). In every path
+// both "\" and "/" separate. The thread's FileUseObserver (file_use.h) is told of every use.
+// Stateless; thread-safe.
 #pragma once
 
 #include <memory>
 #include <string_view>
 
 #include "platform/fs/text_stream.h"
-#include "platform/host/host_object.h"
 
 namespace fso {
 
-class FileSystemObject : public host::HostObject {
+class FileSystemObject {
  public:
   // True when `path` names an existing regular file (a folder is not a file).
   bool FileExists(std::string_view path) const;

@@ -12,8 +12,8 @@
 #include "platform/data/connection_string.h"
 #include "platform/data/native_connection.h"
 #include "platform/host/folder_writes.h"
+#include "platform/host/http/server_log.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/server_log.h"
 #include "platform/text/ascii.h"
 
 namespace host {

@@ -1,7 +1,8 @@
 #include "platform/host/page_cache_support.h"
 
-#include "platform/host/application.h"
-#include "platform/host/request.h"
+#include "platform/fs/file_use.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
 #include "platform/text/ascii.h"
 
 namespace host {
@@ -46,9 +47,9 @@ RenderedPageCache::ValueOf RequestValues(const Request& request, const Session& 
       case ReadSource::kApplication:
         return application.Get(read.name);
       case ReadSource::kFileExists:
-        return FileExistsNow(read.name) ? std::optional<std::string>("1") : std::nullopt;
+        return fso::FileExistsNow(read.name) ? std::optional<std::string>("1") : std::nullopt;
       case ReadSource::kFolderExists:
-        return FolderExistsNow(read.name) ? std::optional<std::string>("1") : std::nullopt;
+        return fso::FolderExistsNow(read.name) ? std::optional<std::string>("1") : std::nullopt;
     }
     if (collection == nullptr) return std::nullopt;
     if (read.whole) return collection->Text();

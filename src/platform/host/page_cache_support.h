@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/host/page_reads.h"
+#include "platform/host/objects/page_reads.h"
+#include "platform/host/objects/session.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/session.h"
 
 namespace host {
 

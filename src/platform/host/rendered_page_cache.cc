@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/data/statement_trace.h"
-#include "platform/host/reply_builder.h"
+#include "platform/host/http/reply_builder.h"
 #include "platform/text/ascii.h"
 
 namespace host {

@@ -37,8 +37,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/host/http_exchange.h"
-#include "platform/host/page_reads.h"
+#include "platform/host/http/http_exchange.h"
+#include "platform/host/objects/page_reads.h"
 
 namespace data {
 struct StatementTrace;

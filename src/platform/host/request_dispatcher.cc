@@ -7,21 +7,22 @@
 #include <stdexcept>
 
 #include "platform/data/statement_trace.h"
-#include "platform/host/host_page_runner.h"
-#include "platform/host/mime_types.h"
+#include "platform/host/http/mime_types.h"
+#include "platform/host/http/path_guard.h"
+#include "platform/host/http/reply_builder.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/http/static_file.h"
+#include "platform/host/objects/page_reads.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/scripting_context.h"
+#include "platform/host/objects/service_unavailable.h"
 #include "platform/host/page_cache_support.h"
-#include "platform/host/page_reads.h"
-#include "platform/host/path_guard.h"
-#include "platform/host/reply_builder.h"
-#include "platform/host/request.h"
-#include "platform/host/request_builder.h"
-#include "platform/host/request_error.h"
-#include "platform/host/response.h"
-#include "platform/host/scripting_context.h"
-#include "platform/host/service_unavailable.h"
-#include "platform/host/static_file.h"
+#include "platform/host/scripting/host_page_runner.h"
 #include "platform/observe/metrics.h"
 #include "platform/text/ascii.h"
+#include "platform/text/percent.h"
 
 namespace host {
 
@@ -35,7 +36,11 @@ struct RequestDispatcher::PageRun {
 
 namespace {
 
-std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
+// The Set-Cookie value of the session id `session` must send, if any.
+std::optional<std::string> NewSessionCookie(const std::optional<RequestSession>& session) {
+  const std::optional<std::string> id = session ? session->NewCookieId() : std::nullopt;
+  return id ? std::optional<std::string>(SessionCookie(*id)) : std::nullopt;
+}
 
 HttpReply NotFound() { return PlainTextReply(404, "not found"); }
 
@@ -50,22 +55,9 @@ HttpReply MethodNotAllowed(std::string_view allow) {
 // Built from the decoded segments, never from the raw target, so that it always names a path of
 // this site ("//evil.example/../wap" gives "/wap/").
 std::string FolderLocation(const SitePath& path) {
-  static constexpr std::string_view kKept = "-._~!$&'()*+,;=:@";
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string location;
   for (const std::string& segment : path.segments) {
-    location.push_back('/');
-    for (const char c : segment) {
-      const auto u = static_cast<unsigned char>(c);
-      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-          kKept.find(c) != std::string_view::npos) {
-        location.push_back(c);
-      } else {
-        location.push_back('%');
-        location.push_back(kHex[u >> 4]);
-        location.push_back(kHex[u & 15]);
-      }
-    }
+    location.append("/").append(text::PercentEncode(segment, "!$&'()*+,;=:@"));
   }
   location.push_back('/');
   return location;
@@ -127,8 +119,7 @@ HttpReply RequestDispatcher::Failure(const HttpRequestData& request, PageRun& ru
   const std::string where = request.method + " " + std::string(PathOf(request.target));
   if (run.response.Ended()) {
     // What the client gets was fixed when the response ended; a later failure changes nothing.
-    auto fixed =
-        ReplyFromResponse(run.response, run.session ? run.session->NewCookieId() : std::nullopt);
+    auto fixed = ReplyFromResponse(run.response, NewSessionCookie(run.session));
     if (fixed) {
       services_.log.Note(where + ": failed after the response had ended: " + std::string(detail));
       return std::move(*fixed);
@@ -286,6 +277,7 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
 
   PageReads reads;
   data::StatementTrace trace;
+  trace.member_column = services_.member_column;
   RecordingSession recording_session(*run.session);
   Server server(services_.web_root, folder, services_.objects);
   ScriptingContext context{services_.application,
@@ -303,7 +295,7 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   }
   const std::optional<std::string> new_cookie = run.session->NewCookieId();
   const auto expires_at = run.response.ExpiresAt();
-  auto reply = ReplyFromResponse(run.response, new_cookie);
+  auto reply = ReplyFromResponse(run.response, NewSessionCookie(run.session));
   if (!reply)
     throw std::runtime_error(virtual_path +
                              ": the page set a response header that is "

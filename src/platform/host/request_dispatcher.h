@@ -32,20 +32,21 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
-#include "platform/host/application.h"
 #include "platform/host/change_watcher.h"
-#include "platform/host/host_page_cache.h"
-#include "platform/host/http_exchange.h"
-#include "platform/host/path_guard.h"
-#include "platform/host/rate_limiter.h"
+#include "platform/host/http/http_exchange.h"
+#include "platform/host/http/path_guard.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/http/server_log.h"
+#include "platform/host/http/static_variant.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/server.h"
+#include "platform/host/objects/service_unavailable.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/request_builder.h"
-#include "platform/host/server.h"
-#include "platform/host/server_log.h"
-#include "platform/host/service_unavailable.h"
-#include "platform/host/session_store.h"
-#include "platform/host/static_variant.h"
+#include "platform/host/scripting/host_page_cache.h"
+#include "platform/host/sessions/rate_limiter.h"
+#include "platform/host/sessions/session_store.h"
 
 namespace data {
 class ConnectionPool;
@@ -73,6 +74,10 @@ struct SiteServices {
   // the cache is used only with both set and while the watcher is live. nullptr: none.
   RenderedPageCache* page_cache = nullptr;
   ChangeWatcher* changes = nullptr;
+  // The column that names the member a row of the site belongs to (lower case): a kept page is
+  // dropped when a row of a member it read changes (data/statement_trace.h). Empty: any change
+  // drops every kept page.
+  std::string member_column = {};
 };
 
 class RequestDispatcher {

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "platform/observe/redaction.h"
+#include "platform/text/hex.h"
 
 namespace observe {
 namespace {
@@ -15,12 +16,11 @@ void AppendEscaped(std::string& out, std::string_view text) {
     out.push_back('-');
     return;
   }
-  static constexpr char kHex[] = "0123456789abcdef";
   for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u > 0x7E || c == '"' || c == '\\') {
-      out.append("\\x").push_back(kHex[u >> 4]);
-      out.push_back(kHex[u & 15]);
+      out.append("\\x");
+      text::AppendHexByte(out, u, text::HexCase::kLower);
     } else {
       out.push_back(c);
     }

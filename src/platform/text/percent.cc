@@ -1,12 +1,22 @@
 #include "platform/text/percent.h"
 
+#include "platform/text/hex.h"
+
 namespace text {
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+std::string PercentEncode(std::string_view bytes, std::string_view also_kept) {
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (const char c : bytes) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '.' || c == '_' || c == '~' || also_kept.find(c) != std::string_view::npos) {
+      out.push_back(c);
+    } else {
+      out.push_back('%');
+      AppendHexByte(out, static_cast<unsigned char>(c), HexCase::kUpper);
+    }
+  }
+  return out;
 }
 
 std::string PercentDecodeFormValue(std::string_view text) {

@@ -1,6 +1,7 @@
-// Percent-decoding ("%XX" is the byte 0xXX) in its two uses: the lenient form of
-// application/x-www-form-urlencoded values and the strict form of a request path. The result is
-// bytes; whether they are UTF-8 is the caller's question. Pure; thread-safe.
+// Percent-coding ("%XX" is the byte 0xXX): encoding the bytes of an address part, and decoding in
+// its two uses, the lenient form of application/x-www-form-urlencoded values and the strict form
+// of a request path. Decoded results are bytes; whether they are UTF-8 is the caller's question.
+// Pure; thread-safe.
 #pragma once
 
 #include <string>
@@ -8,8 +9,9 @@
 
 namespace text {
 
-// The value of the hex digit `c` (0–9, a–f, A–F); -1 for any other character.
-int HexDigitValue(char c);
+// `bytes` with every byte but the unreserved characters (A–Z a–z 0–9 - . _ ~) and those of
+// `also_kept` written as "%XX" with upper-case hex digits.
+std::string PercentEncode(std::string_view bytes, std::string_view also_kept = {});
 
 // A form name or value decoded: "+" is a blank and "%XX" a byte; a "%" not followed by two hex
 // digits stays as it is. Never fails.

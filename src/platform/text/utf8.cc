@@ -53,6 +53,12 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
   return cp;
 }
 
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < text.size(); ++count) NextCodePoint(text, pos);
+  return count;
+}
+
 bool IsWellFormedUtf8(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size();) {
     const std::size_t start = pos;

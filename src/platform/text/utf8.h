@@ -17,6 +17,10 @@ inline constexpr char32_t kReplacementChar = 0xFFFD;
 // Requires: pos < text.size().
 char32_t NextCodePoint(std::string_view text, std::size_t& pos);
 
+// The number of characters (code points) of `text`, as NextCodePoint reads them: a byte that starts
+// no well-formed sequence counts as one.
+std::size_t CharacterCount(std::string_view text);
+
 // True when all of `text` is well-formed UTF-8.
 bool IsWellFormedUtf8(std::string_view text);
 

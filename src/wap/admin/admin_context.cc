@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/data/connection.h"
-#include "platform/host/session.h"
+#include "platform/host/objects/session.h"
 #include "wap/framework/page.h"
 #include "wap/framework/whole_number.h"
 

@@ -28,9 +28,9 @@ bool AdminSetUp(Page& page);
 // failed or did not run), so that an operation never runs a statement without it.
 data::Connection& AdminConnection(Page& page);
 
-// The session value `userid` as a whole number: the member the back office works for. It enters
-// statements unquoted, so anything else (missing, empty, "1 or 1=1") throws std::runtime_error
-// before a statement is formed from it.
+// The session value `userid` as a whole number: the member the back office works for, bound as a
+// parameter of every statement on that member's rows. Anything else (missing, empty, "1 or 1=1")
+// throws std::runtime_error, so that no operation runs for a member it cannot name.
 std::int64_t SessionUserId(const host::Session& session);
 
 }  // namespace wap

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "platform/fs/file_system_object.h"
-#include "platform/host/request.h"
-#include "platform/host/request_error.h"
-#include "platform/host/server.h"
-#include "platform/host/session.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
+#include "platform/host/objects/server.h"
+#include "platform/host/objects/session.h"
 #include "store/audit.h"
 #include "store/classes.h"
 #include "wap/admin/admin_context.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/host/host_object.h"
+#include "platform/host/objects/host_object.h"
 #include "wap/framework/page.h"
 
 namespace wap {

@@ -7,6 +7,7 @@
 
 #include "platform/fs/file_system_object.h"
 #include "platform/fs/text_stream.h"
+#include "platform/text/hex.h"
 #include "store/settings.h"
 #include "wap/admin/member_name.h"
 
@@ -22,13 +23,12 @@ bool IsDigits(std::string_view text) {
 
 // `text` with control bytes written as "\xNN", for messages.
 std::string Printable(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) {
-      out.append("\\x").push_back(kHex[byte >> 4]);
-      out.push_back(kHex[byte & 0xF]);
+      out.append("\\x");
+      text::AppendHexByte(out, byte, text::HexCase::kUpper);
     } else {
       out.push_back(c);
     }

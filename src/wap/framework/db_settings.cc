@@ -1,8 +1,8 @@
 #include "wap/framework/db_settings.h"
 
 #include "platform/fs/file_system_object.h"
-#include "platform/host/application.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/server.h"
 #include "platform/text/ascii.h"
 
 namespace wap {

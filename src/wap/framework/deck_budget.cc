@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/host/application.h"
-#include "platform/host/request.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
 #include "platform/text/utf8.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "platform/host/host_object.h"
+#include "platform/host/objects/host_object.h"
 #include "wap/framework/page.h"
 
 namespace wap {

@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/host/collection.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
+#include "platform/host/objects/collection.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
 #include "platform/text/ascii.h"
 
 namespace wap {

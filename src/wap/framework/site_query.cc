@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "platform/host/request.h"
-#include "wap/framework/url_encode.h"
+#include "platform/host/objects/request.h"
+#include "platform/text/percent.h"
 #include "wap/framework/xml_escape.h"
 
 namespace wap {
@@ -28,7 +28,8 @@ std::string LinkSuffix(const host::Request& request) {
 }
 
 std::string SiteQuery(const host::Request& request) {
-  return SiteValues(request, PercentEncode, "&");
+  return SiteValues(
+      request, [](std::string_view value) { return text::PercentEncode(value); }, "&");
 }
 
 }  // namespace wap

@@ -1,6 +1,6 @@
 #include "wap/framework/small_int.h"
 
-#include "platform/host/request_error.h"
+#include "platform/host/objects/request_error.h"
 
 namespace wap {
 namespace {

@@ -1,6 +1,6 @@
 #include "wap/framework/whole_number.h"
 
-#include "platform/host/request_error.h"
+#include "platform/host/objects/request_error.h"
 
 namespace wap {
 

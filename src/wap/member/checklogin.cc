@@ -7,14 +7,14 @@
 #include <string_view>
 #include <utility>
 
-#include "backoffice/password_hash.h"
-#include "backoffice/stored_password.h"
-#include "platform/host/application.h"
-#include "platform/host/rate_limiter.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/scripting_context.h"
-#include "platform/host/session.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/scripting_context.h"
+#include "platform/host/objects/session.h"
+#include "platform/host/sessions/rate_limiter.h"
+#include "platform/passwords/password_hash.h"
+#include "platform/passwords/stored_password.h"
 #include "store/members.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"
@@ -50,17 +50,17 @@ void MemberLoginPage::StartPage(Page& page) {
     bool checked = false;
     for (const store::Member& candidate : store::MembersNamed(page.Connection(), owner, name)) {
       stored = candidate.password;
-      checked = checked || backoffice::IsPasswordHash(stored);
-      if (backoffice::MatchesStoredPassword(stored, password)) {
+      checked = checked || passwords::IsPasswordHash(stored);
+      if (passwords::MatchesStoredPassword(stored, password)) {
         member.emplace(std::to_string(candidate.id), candidate.name);
         break;
       }
     }
     // A name with no hashed password costs what a known one does, so that the time of the
     // answer does not tell which names exist.
-    if (!checked) (void)backoffice::VerifyPassword(backoffice::StandInHash(), password);
+    if (!checked) (void)passwords::VerifyPassword(passwords::StandInHash(), password);
   } else {
-    (void)backoffice::VerifyPassword(backoffice::StandInHash(), password);
+    (void)passwords::VerifyPassword(passwords::StandInHash(), password);
   }
   if (!member) {
     limits.Failed();
@@ -71,9 +71,9 @@ void MemberLoginPage::StartPage(Page& page) {
   }
   // A plain password (or a hash with older limits) is replaced by a fresh hash, unless the row
   // has changed meanwhile.
-  if (backoffice::ShouldStoreNewHash(stored)) {
+  if (passwords::ShouldStoreNewHash(stored)) {
     store::ReplaceStoredPassword(page.Connection(), ParseWholeNumber(member->first).value_or(0),
-                                 stored, backoffice::HashPassword(password));
+                                 stored, passwords::HashPassword(password));
   }
   // A new session id before the login is recorded, so that an id planted earlier is worthless.
   limits.Succeeded();

@@ -1,6 +1,6 @@
 #include "wap/member/home_address.h"
 
-#include "platform/host/application.h"
+#include "platform/host/objects/application.h"
 #include "wap/framework/site_query.h"
 
 namespace wap {

@@ -1,9 +1,9 @@
 #include "wap/member/logout.h"
 
-#include "platform/host/application.h"
-#include "platform/host/request.h"
-#include "platform/host/response.h"
-#include "platform/host/session.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/session.h"
 #include "wap/member/home_address.h"
 
 namespace wap {

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/host/application.h"
-#include "platform/host/request.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
 #include "store/guestbook.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "platform/fs/file_system_object.h"
-#include "platform/host/application.h"
-#include "platform/host/request.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/server.h"
 #include "store/class_kind.h"
 #include "store/classes.h"
 #include "store/settings.h"

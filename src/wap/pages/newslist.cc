@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/host/request.h"
+#include "platform/host/objects/request.h"
 #include "store/contents.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/small_int.h"

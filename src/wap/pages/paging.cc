@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/host/request.h"
-#include "platform/host/request_error.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
 #include "wap/framework/small_int.h"
 
 namespace wap {

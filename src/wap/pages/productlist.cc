@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/host/request.h"
+#include "platform/host/objects/request.h"
 #include "store/products.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/whole_number.h"

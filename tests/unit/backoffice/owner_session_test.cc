@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/host/local_session.h"
+#include "platform/host/objects/local_session.h"
 
 namespace backoffice {
 namespace {

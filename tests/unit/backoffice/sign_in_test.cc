@@ -11,13 +11,18 @@
 #include <fstream>
 #include <sstream>
 
-#include "backoffice/password_hash.h"
 #include "platform/data/connection.h"
 #include "platform/data/connection_pool.h"
 #include "platform/data/recordset.h"
+#include "platform/passwords/password_hash.h"
 #include "support/temp_dir.h"
 
 namespace backoffice {
+
+using passwords::HashPassword;
+using passwords::NeedsRehash;
+using passwords::VerifyPassword;
+
 namespace {
 
 using store::AddOwner;

@@ -1,5 +1,5 @@
 // The client networks that guestbook limits count by.
-#include "platform/host/address_prefix.h"
+#include "platform/host/sessions/address_prefix.h"
 
 #include <gtest/gtest.h>
 

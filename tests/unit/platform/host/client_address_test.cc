@@ -1,6 +1,6 @@
 // The client address of a request: which header a trusted gateway or balancer is believed in,
 // and that nothing else lets a client choose its address.
-#include "platform/host/client_address.h"
+#include "platform/host/http/client_address.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/data/recordset.h"
-#include "platform/host/database_rate_limiter.h"
-#include "platform/host/database_session_store.h"
-#include "platform/host/key_hash.h"
+#include "platform/host/sessions/database_rate_limiter.h"
+#include "platform/host/sessions/database_session_store.h"
+#include "platform/host/sessions/key_hash.h"
 #include "support/temp_dir.h"
 
 namespace host {

@@ -1,6 +1,6 @@
 // Host pages: the statement forms the parser accepts, in any letter case, with their line numbers,
 // and the file and line named for anything else.
-#include "platform/host/host_page_parser.h"
+#include "platform/host/scripting/host_page_parser.h"
 
 #include <gtest/gtest.h>
 

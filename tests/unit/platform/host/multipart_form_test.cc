@@ -1,13 +1,13 @@
 // A multipart/form-data body as a page sees it: text fields in the form, files apart, every
 // malformed or oversized body refused as the request's own fault, and urlencoded forms untouched.
-#include "platform/host/multipart_form.h"
+#include "platform/host/http/multipart_form.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/host/request_builder.h"
-#include "platform/host/request_error.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/objects/request_error.h"
 
 namespace host {
 namespace {

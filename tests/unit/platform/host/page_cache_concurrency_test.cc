@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "platform/data/statement_trace.h"
-#include "platform/host/application.h"
-#include "platform/host/local_session.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/local_session.h"
+#include "platform/host/objects/request.h"
 #include "platform/host/page_cache_support.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/request.h"
 
 namespace host {
 namespace {

@@ -14,13 +14,13 @@
 #include "platform/data/statement_trace.h"
 #include "platform/fs/file_system_object.h"
 #include "platform/fs/text_stream.h"
-#include "platform/host/application.h"
-#include "platform/host/local_session.h"
+#include "platform/host/http/reply_builder.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/local_session.h"
+#include "platform/host/objects/page_reads.h"
+#include "platform/host/objects/request.h"
 #include "platform/host/page_cache_support.h"
-#include "platform/host/page_reads.h"
 #include "platform/host/rendered_page_cache.h"
-#include "platform/host/reply_builder.h"
-#include "platform/host/request.h"
 #include "support/temp_dir.h"
 
 namespace host {
@@ -265,7 +265,7 @@ TEST(StatementTrace, TheMemberPlaceholderIsFoundOnlyWhereItBindsTheWholeConditio
       {"select * from t where userid=? or id=?", -1},
       {"select * from v_wap_contents where cid=?", -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(data::MemberPlaceholder(c.sql), c.placeholder) << c.sql;
+  for (const Case& c : cases) EXPECT_EQ(data::MemberPlaceholder(c.sql, "userid"), c.placeholder) << c.sql;
 }
 
 TEST(StatementTrace, ReadsAreAttributedToMembersAndWritesAreNoticed) {
@@ -311,6 +311,7 @@ TEST(StatementTrace, ReadsAreAttributedToMembersAndWritesAreNoticed) {
   };
   for (const Case& c : cases) {
     data::StatementTrace trace;
+    trace.member_column = "userid";
     {
       const data::StatementTrace::Scope scope(&trace);
       c.run(connection);

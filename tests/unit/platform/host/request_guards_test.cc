@@ -1,20 +1,66 @@
-// What a hostile client can make the host do: request paths decoded once and kept inside the web
-// root, a bounded number of request values, and sessions that expire and that anonymous floods
-// cannot push signed-in visitors out of. The rest is tested over HTTP in tests/integration.
+// What a hostile client can make the host do: requests read with the server's limits, request
+// paths decoded once and kept inside the web root, a bounded number of request values, and sessions
+// that expire and that anonymous floods cannot push signed-in visitors out of. The rest is tested
+// over HTTP in tests/integration.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/host/memory_session_store.h"
-#include "platform/host/path_guard.h"
-#include "platform/host/request_builder.h"
-#include "platform/host/request_error.h"
+#include "platform/host/http/http_request_reader.h"
+#include "platform/host/http/path_guard.h"
+#include "platform/host/http/request_builder.h"
+#include "platform/host/objects/request_error.h"
+#include "platform/host/sessions/memory_session_store.h"
 
 namespace host {
 namespace {
 
 using std::chrono::minutes;
+
+// The connection's own read steps over bytes: where a request ends, and what is refused.
+TEST(ReadHttpRequest, EndsEachRequestWhereItsFramingSaysAndRefusesWhatTheLimitsForbid) {
+  using Outcome = HttpRequestRead::Outcome;
+  HttpServerOptions limits;
+  limits.header_limit = 256;
+  limits.body_limit = 8;
+  const std::string get = "GET /a HTTP/1.1\r\nHost: x\r\n\r\n";
+  const std::string long_header = "GET / HTTP/1.1\r\nHost: x\r\nX: " + std::string(300, 'a');
+  struct Case {
+    std::string bytes;
+    Outcome outcome;
+    std::string body_or_reason;  // the body read, or the reason of the refusal
+    std::size_t consumed_or_status;
+  } cases[] = {
+      {get + "GET /b HTTP/1.1\r\n", Outcome::kRequest, "", get.size()},
+      {"POST /p HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nabcdeGET", Outcome::kRequest,
+       "abcde", 53},
+      {"POST /p HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+       Outcome::kRequest, "abc", 70},
+      {"POST /p HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nab", Outcome::kIncomplete, "", 0},
+      {"GET /a HTTP/1.1\r\nHost: x\r\n", Outcome::kIncomplete, "", 0},
+      {"POST /p HTTP/1.1\r\nHost: x\r\nContent-Length: 9\r\n\r\n", Outcome::kRefused,
+       "request body too large", 413},
+      {long_header, Outcome::kRefused, "request header too large", 431},
+      {"GET / HTTP/1.1\r\n\r\n", Outcome::kRefused, "", 400},
+      {"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
+       Outcome::kRefused, "", 400},
+      {"BAD\r\n\r\n", Outcome::kRefused, "malformed request", 400},
+  };
+  for (const Case& c : cases) {
+    const HttpRequestRead read = ReadHttpRequest(c.bytes, limits);
+    EXPECT_EQ(read.outcome, c.outcome) << c.bytes;
+    if (c.outcome == Outcome::kRequest) {
+      EXPECT_EQ(read.request.body, c.body_or_reason) << c.bytes;
+      EXPECT_EQ(read.consumed, c.consumed_or_status) << c.bytes;
+    } else if (c.outcome == Outcome::kRefused) {
+      EXPECT_EQ(read.status, static_cast<int>(c.consumed_or_status)) << c.bytes;
+      if (!c.body_or_reason.empty()) {
+        EXPECT_EQ(read.reason, c.body_or_reason) << c.bytes;
+      }
+    }
+  }
+}
 
 TEST(PathGuard, DecodesOnceNormalisesAndRefusesEveryWayOut) {
   const std::pair<const char*, const char*> cases[] = {

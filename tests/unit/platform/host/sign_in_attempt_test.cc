@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "platform/data/recordset.h"
-#include "platform/host/database_rate_limiter.h"
-#include "platform/host/rate_limiter.h"
+#include "platform/host/sessions/database_rate_limiter.h"
+#include "platform/host/sessions/rate_limiter.h"
 #include "support/temp_dir.h"
 
 namespace host {

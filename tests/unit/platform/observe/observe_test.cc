@@ -6,7 +6,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "platform/host/server_log.h"
+#include "platform/host/http/server_log.h"
 #include "platform/observe/access_line.h"
 #include "platform/observe/metrics.h"
 #include "platform/observe/redaction.h"

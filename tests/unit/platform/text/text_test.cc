@@ -1,9 +1,10 @@
-// The text routines: path segments, percent-decoding and UTF-8, each as one table.
+// The text routines: path segments, hex digits, percent-coding and UTF-8, each as one table.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <tuple>
 
+#include "platform/text/hex.h"
 #include "platform/text/path.h"
 #include "platform/text/percent.h"
 #include "platform/text/utf8.h"
@@ -24,6 +25,33 @@ TEST(Path, AppliesDotSegmentsButNeverClimbsAboveTheFirstPart) {
       {{}, "/a/../../b", "/", std::nullopt}};
   for (const auto& [base, path, separators, result] : cases) {
     EXPECT_EQ(ApplyPathParts(base, path, separators), result) << path;
+  }
+}
+
+TEST(Hex, WritesBytesAsTwoDigitsAndNumbersWithoutLeadingZeros) {
+  const unsigned char bytes[] = {0x00, 0x0F, 0xAB, 0xFF};
+  EXPECT_EQ(LowerHex(bytes), "000fabff");
+  std::string out;
+  AppendHexByte(out, 0x0F, HexCase::kUpper);
+  AppendHexNumber(out.append(" "), 0, HexCase::kUpper);
+  AppendHexNumber(out.append(" "), 0x10FFFF, HexCase::kLower);
+  AppendHexNumber(out.append(" "), 0xFFFFFFFF, HexCase::kUpper);
+  EXPECT_EQ(out, "0F 0 10ffff FFFFFFFF");
+  const std::pair<char, int> digits[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'F', 15},
+                                         {'g', -1}, {'/', -1}, {':', -1}, {'\xE9', -1}};
+  for (const auto& [c, value] : digits) EXPECT_EQ(HexDigitValue(c), value) << c;
+}
+
+TEST(Percent, EncodesAllButUnreservedAndTheCharactersKept) {
+  using namespace std::string_literals;
+  const std::tuple<std::string, std::string_view, std::string> cases[] = {
+      {"aZ09-._~", "", "aZ09-._~"},
+      {"a b/+%\xE9\xA6\x96", "", "a%20b%2F%2B%25%E9%A6%96"},
+      {"\0x"s, "", "%00x"},
+      {"a:b@c;d/", ":@", "a:b@c%3Bd%2F"}};
+  for (const auto& [bytes, kept, encoded] : cases) {
+    EXPECT_EQ(PercentEncode(bytes, kept), encoded) << bytes;
+    EXPECT_EQ(PercentDecodeStrict(encoded).bytes, bytes) << bytes;
   }
 }
 
@@ -65,6 +93,7 @@ TEST(Utf8, ReadsWellFormedSequencesAndReplacesEveryOtherByte) {
     for (std::size_t pos = 0; pos < text.size();) read.push_back(NextCodePoint(text, pos));
     EXPECT_EQ(read, code_points) << text;
     EXPECT_EQ(IsWellFormedUtf8(text), well_formed) << text;
+    EXPECT_EQ(CharacterCount(text), code_points.size()) << text;
     std::string expected;
     for (const char32_t cp : code_points) AppendUtf8(expected, cp);
     EXPECT_EQ(ReplaceIllFormedUtf8(text), expected) << text;

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/host/application.h"
-#include "platform/host/request.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
 #include "support/temp_dir.h"
 #include "support/wbxml.h"
 

@@ -4,11 +4,11 @@
 
 #include <fstream>
 
-#include "platform/host/application.h"
-#include "platform/host/request.h"
-#include "platform/host/request_error.h"
-#include "platform/host/response.h"
-#include "platform/host/server.h"
+#include "platform/host/objects/application.h"
+#include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
+#include "platform/host/objects/response.h"
+#include "platform/host/objects/server.h"
 #include "support/temp_dir.h"
 #include "wap/admin/member_name.h"
 #include "wap/framework/char_refs.h"
