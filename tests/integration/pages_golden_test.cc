@@ -5,6 +5,8 @@
 // worker thread: whatever a page (or a 400) left behind would show in the next golden.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/http_client.h"
 #include "support/markup_check.h"
 #include "support/server_process.h"
@@ -100,7 +102,8 @@ TEST(PagesGolden, EveryPageIsItsGoldenFile) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
   site.ExecuteFile(std::string(WAPSITE_SOURCE_DIR) + "/tests/data/edge_sites.sql");
-  ServerProcess server(site.Path(), {"--domain", "http://m.example", "--threads", "1"});
+  ServerProcess server(site.Path(), {"--domain", "http://m.example", "--threads", "1",
+                                     "--metrics-listen", "127.0.0.1:0"});
   HttpClient client(server.Port());
   for (const Row& row : kRows) {
     const std::string_view name = row.golden;
@@ -121,6 +124,20 @@ TEST(PagesGolden, EveryPageIsItsGoldenFile) {
     if (!r.body.empty() && !text) {
       EXPECT_TRUE(html ? WellFormedXml(r.body) : ValidWml(r.body));
     }
+    if (*row.form == '\0') {  // asked again: from the page cache when it is on, the same bytes
+      const HttpResponse again = client.Send("GET", "/wap/" + row.target, headers, "");
+      EXPECT_EQ(again.status, r.status);
+      EXPECT_EQ(again.Header("Content-Type"), r.Header("Content-Type"));
+      EXPECT_EQ(again.body, r.body) << "asked again";
+    }
+  }
+  const char* cache_mb = std::getenv("WAPSITE_PAGE_CACHE_MB");
+  if (cache_mb == nullptr || std::string_view(cache_mb) != "0") {
+    const std::string metrics = HttpClient(server.MetricsPort()).Get("/metrics").body;
+    const std::string name = "\nwapsite_page_cache_hits_total ";
+    const std::size_t at = metrics.find(name);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_GT(std::atof(metrics.c_str() + at + name.size()), 0) << "no page came from the cache";
   }
 }
 
