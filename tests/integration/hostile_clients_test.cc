@@ -49,6 +49,16 @@ TEST_F(HostileClients, ANormalClientIsAnsweredThroughFloodsFromAnotherAddress) {
       held.push_back(std::make_unique<RawConnection>(server.Port(), "127.0.0.2"));
       held.back()->Send(attack.first);
     }
+    if (!attack.first.empty() && !attack.trickle) {
+      // Each attacking request answered (its connection then idles) or its connection closed to
+      // make room for a newer one: the server is full of idle keep-alives before the client comes.
+      for (auto& s : held) {
+        try {
+          s->ReadResponse(false, 10s);
+        } catch (const std::exception&) {
+        }
+      }
+    }
     std::atomic<bool> done{false};
     std::thread trickler([&] {
       for (; attack.trickle && !done; std::this_thread::sleep_for(100ms)) {
