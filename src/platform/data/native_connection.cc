@@ -7,6 +7,15 @@
 #include "platform/text/ascii.h"
 
 namespace data {
+
+std::vector<std::int64_t> FirstColumnIntegers(ResultRows& rows) {
+  if (rows.ColumnCount() == 0) throw DataError("the statement returned no columns");
+  std::vector<std::int64_t> integers;
+  for (std::size_t row = 0; rows.MoveTo(row); ++row) {
+    integers.push_back(rows.Get(0).ToInteger().value_or(0));
+  }
+  return integers;
+}
 namespace {
 
 class EmptyRows final : public ResultRows {

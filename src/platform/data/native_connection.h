@@ -46,6 +46,10 @@ class ResultRows {
 // Rows of a statement that returns none (an insert, an update, a DDL statement).
 std::unique_ptr<ResultRows> MakeEmptyRows();
 
+// The first column of every row of `rows`, as integers (0 where a value is not one). Throws
+// DataError when there is no column. For the engines' KeptIntegers.
+std::vector<std::int64_t> FirstColumnIntegers(ResultRows& rows);
+
 // Rows already read in full: `rows` holds one vector of ColumnCount values per row.
 std::unique_ptr<ResultRows> MakeMaterializedRows(std::vector<std::string> names,
                                                  std::vector<std::vector<Value>> rows);

@@ -162,7 +162,7 @@ struct WireParams {
     }
     for (std::size_t i = 0; i < params.size(); ++i) {
       values.push_back(std::holds_alternative<std::monostate>(params[i]) ? nullptr
-                                                                       : texts[i].c_str());
+                                                                         : texts[i].c_str());
     }
   }
   int Count() const { return static_cast<int>(values.size()); }
@@ -205,10 +205,10 @@ class PostgresRows final : public ResultRows {
       PGresult* r = result_.get();
       for (std::size_t i = 0; i < values_.size(); ++i) {
         const int col = static_cast<int>(i);
-        values_[i] = PQgetisnull(r, current_, col)
-                         ? Value()
-                         : Convert(PQgetvalue(r, current_, col), PQgetlength(r, current_, col),
-                                   types_[i]);
+        values_[i] =
+            PQgetisnull(r, current_, col)
+                ? Value()
+                : Convert(PQgetvalue(r, current_, col), PQgetlength(r, current_, col), types_[i]);
       }
       loaded_ = true;
     }
@@ -289,14 +289,8 @@ class PostgresConnection final : public NativeConnection {
       }
       if (auto found = answers_.Find(sql, params)) return found;
     }
-    auto answer = std::make_shared<std::vector<std::int64_t>>();
-    {
-      const std::unique_ptr<ResultRows> rows = Run(sql, params);
-      if (rows->ColumnCount() == 0) throw DataError("the statement returned no columns");
-      for (std::size_t row = 0; rows->MoveTo(row); ++row) {
-        answer->push_back(rows->Get(0).ToInteger().value_or(0));
-      }
-    }
+    auto answer =
+        std::make_shared<const std::vector<std::int64_t>>(FirstColumnIntegers(*Run(sql, params)));
     if (keep && ChangeEpoch() == epoch) answers_.Keep(sql, params, answer);
     return answer;
   }
@@ -431,8 +425,8 @@ class PostgresConnection final : public NativeConnection {
   bool failed_ = false;
   KeptAnswers answers_{kKeptIntegers};
   std::uint64_t answers_epoch_ = 0;
-  // Prepared statements by SQL text and value types. The server may hold more than the map (one forgotten after
-  // a failure stays there); all of them go when there are kPreparedPerConnection.
+  // Prepared statements by SQL text and value types. The server may hold more than the map (one
+  // forgotten after a failure stays there); all of them go when there are kPreparedPerConnection.
   std::unordered_map<std::string, std::string> prepared_;
   std::size_t prepared_on_server_ = 0;
   std::uint64_t statements_named_ = 0;
@@ -445,9 +439,15 @@ std::unique_ptr<NativeConnection> OpenPostgresConnection(const ConnectionSetting
   const std::string port = std::to_string(address.port);
   // Keyword/value arrays, never a conninfo string: an empty value there would swallow the next
   // keyword. Empty values here simply leave the keyword unset.
-  const char* const keys[] = {"host",          "port",    "user",
-                              "password",      "dbname",  "connect_timeout",
-                              "client_encoding", "options", "application_name",
+  const char* const keys[] = {"host",
+                              "port",
+                              "user",
+                              "password",
+                              "dbname",
+                              "connect_timeout",
+                              "client_encoding",
+                              "options",
+                              "application_name",
                               nullptr};
   const char* const values[] = {address.host.c_str(),
                                 port.c_str(),
@@ -461,7 +461,8 @@ std::unique_ptr<NativeConnection> OpenPostgresConnection(const ConnectionSetting
                                 nullptr};
   ConnPtr conn(PQconnectdbParams(keys, values, 0));
   if (conn == nullptr) throw DataError("out of memory while connecting to the database server");
-  if (PQstatus(conn.get()) != CONNECTION_OK) throw DataError(CleanMessage(PQerrorMessage(conn.get())));
+  if (PQstatus(conn.get()) != CONNECTION_OK)
+    throw DataError(CleanMessage(PQerrorMessage(conn.get())));
   PQsetNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
   return std::make_unique<PostgresConnection>(std::move(conn));
 }

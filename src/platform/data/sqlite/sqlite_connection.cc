@@ -299,9 +299,9 @@ class SqliteRows final : public ResultRows {
   }
 
   SqliteConnection* conn_;
-  std::string sql_;  // the text the statement was run with (its key in the cache)
-  Params params_;    // the values bound to it
-  StmtPtr main_;     // the statement; null once detached
+  std::string sql_;      // the text the statement was run with (its key in the cache)
+  Params params_;        // the values bound to it
+  StmtPtr main_;         // the statement; null once detached
   std::size_t stepped_;  // rows stepped since it last started; the current row is stepped_ - 1
   bool done_;            // the statement has run to its end
   std::vector<std::string> names_;
@@ -422,14 +422,8 @@ std::shared_ptr<const std::vector<std::int64_t>> SqliteConnection::KeptIntegers(
     }
     if (auto found = answers_.Find(sql, params)) return found;
   }
-  auto answer = std::make_shared<std::vector<std::int64_t>>();
-  {
-    const std::unique_ptr<ResultRows> rows = Run(sql, params);
-    if (rows->ColumnCount() == 0) throw DataError("the statement returned no columns");
-    for (std::size_t row = 0; rows->MoveTo(row); ++row) {
-      answer->push_back(rows->Get(0).ToInteger().value_or(0));
-    }
-  }
+  auto answer =
+      std::make_shared<const std::vector<std::int64_t>>(FirstColumnIntegers(*Run(sql, params)));
   if (keep && sqlite3_get_autocommit(db_.get()) != 0) answers_.Keep(sql, params, answer);
   return answer;
 }
