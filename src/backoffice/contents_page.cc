@@ -13,7 +13,6 @@
 #include "platform/host/objects/response.h"
 #include "platform/text/percent.h"
 #include "store/contents.h"
-#include "wap/framework/page.h"
 
 namespace backoffice {
 namespace {
@@ -29,7 +28,7 @@ struct Article {
 
 // The owner's class `cid` when it has texts (kind 0 or 1).
 std::optional<store::SiteClass> OwnClass(OfficeRequest& request, std::int64_t cid) {
-  auto c = store::OwnedClass(request.page.Connection(), request.owner->userid, cid);
+  auto c = store::OwnedClass(request.Connection(), request.owner->userid, cid);
   if (c && (c->kind == store::ClassKind::kSingleContent || c->kind == store::ClassKind::kNews)) {
     return c;
   }
@@ -48,7 +47,7 @@ std::optional<Article> FindArticle(data::Connection& connection, std::int64_t ci
 std::string Editor(const store::SiteClass& c) { return EditorAddress(c); }
 
 void ShowSingle(OfficeRequest& request, const store::SiteClass& c, std::string_view error) {
-  const auto row = FindArticle(request.page.Connection(), c.id, std::nullopt);
+  const auto row = FindArticle(request.Connection(), c.id, std::nullopt);
   View view;
   view.set("cid", std::to_string(c.id));
   view.set("classname", c.name);
@@ -62,11 +61,11 @@ void ShowSingle(OfficeRequest& request, const store::SiteClass& c, std::string_v
   SetLiveLinks(view, *request.owner, "showcontent",
                "&id=" + std::to_string(c.id) + "&classname=" + text::PercentEncode(c.name));
   request.Show("contents", c.name, view,
-               request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
+               request.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
 
 void ShowNews(OfficeRequest& request, const store::SiteClass& c, std::string_view error) {
-  data::Connection& connection = request.page.Connection();
+  data::Connection& connection = request.Connection();
   View view;
   view.set("cid", std::to_string(c.id));
   view.set("classname", c.name);
@@ -108,21 +107,21 @@ void ShowNews(OfficeRequest& request, const store::SiteClass& c, std::string_vie
   view.set("has_articles", !articles.empty());
   SetPaging(view, Editor(c) + "&", page, pages.RowCount());
   request.Show("contents", c.name, view,
-               request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
+               request.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
 
 // Saves the single text of `c`; returns the error to show, or "".
 std::string SaveSingle(OfficeRequest& request, const store::SiteClass& c) {
   const std::string content = request.FormValue("content");
   if (std::string error = CheckText(kSingleText, content); !error.empty()) return error;
-  store::SaveSingleText(request.page.Connection(), request.Actor(), c.id, c.name, content);
+  store::SaveSingleText(request.Connection(), request.Actor(), c.id, c.name, content);
   return "";
 }
 
 // Runs the news change the form asks for; returns the error to show, or "" (also when it has
 // answered 404 itself).
 std::string ChangeNews(OfficeRequest& request, const store::SiteClass& c) {
-  data::Connection& connection = request.page.Connection();
+  data::Connection& connection = request.Connection();
   const std::string act = request.FormValue("act");
   const auto id = IdItem(request, "id");
   if (id && !FindArticle(connection, c.id, *id)) {
@@ -157,7 +156,7 @@ void ContentsPage(OfficeRequest& request) {
   }
   const std::string error = c->kind == store::ClassKind::kSingleContent ? SaveSingle(request, *c)
                                                                         : ChangeNews(request, *c);
-  if (request.page.Response().Ended()) return;
+  if (request.Response().Ended()) return;
   if (!error.empty()) {
     c->kind == store::ClassKind::kSingleContent ? ShowSingle(request, *c, error)
                                                 : ShowNews(request, *c, error);

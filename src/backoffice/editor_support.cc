@@ -4,13 +4,12 @@
 #include "platform/host/objects/request.h"
 #include "platform/host/objects/response.h"
 #include "platform/text/percent.h"
-#include "wap/framework/page.h"
 #include "wap/framework/whole_number.h"
 
 namespace backoffice {
 
 std::optional<std::int64_t> IdItem(const OfficeRequest& request, std::string_view name) {
-  const auto value = request.page.Request().Item(name);
+  const auto value = request.Request().Item(name);
   if (!value) return std::nullopt;
   return wap::ParseWholeNumber(*value);
 }
@@ -70,13 +69,34 @@ void SetLiveLinks(View& view, const SignedInOwner& owner, std::string_view page,
   view.set("live_xhtml", PreviewAddress("xhtml", page, extra));
 }
 
+void Refusal(OfficeRequest& request, int status, std::string_view error, std::string_view next,
+             std::string_view next_label) {
+  request.Response().SetStatus(status);
+  View view;
+  if (!next.empty()) {
+    view.set("next", std::string(next));
+    view.set("next_label", std::string(next_label));
+  }
+  request.Show("notice", status == 404 ? "没有找到" : "未能完成", view, "", error);
+  request.Response().End();  // what the page does next changes nothing of the answer
+}
+
 void NotOwnRow(OfficeRequest& request) {
-  request.page.Response().Refuse(404, "not found: no such row of this site");
+  Refusal(request, 404, "没有这一项：它不属于您的站点，或者已经删除了。", "/admin/", "回到概览");
+}
+
+void ConfirmDelete(OfficeRequest& request, std::string_view title, std::string_view what,
+                   std::string_view action, std::string_view back) {
+  View view;
+  view.set("what", std::string(what));
+  view.set("action", std::string(action));
+  view.set("back", std::string(back));
+  request.Show("confirm", title, view);
 }
 
 void Saved(OfficeRequest& request, std::string address) {
   address += address.find('?') == std::string::npos ? "?saved=1" : "&saved=1";
-  request.page.Response().Redirect(address);
+  request.Response().Redirect(address);
 }
 
 }  // namespace backoffice

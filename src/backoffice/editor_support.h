@@ -44,8 +44,19 @@ std::string EditorAddress(const store::SiteClass& c);
 void SetLiveLinks(View& view, const SignedInOwner& owner, std::string_view page,
                   std::string_view extra);
 
+// Answers `status` with the back office's page saying `error` and, when `next` is not empty, a
+// link to it labelled `next_label`: what to do next. Ends the response.
+void Refusal(OfficeRequest& request, int status, std::string_view error, std::string_view next = "",
+             std::string_view next_label = "");
+
 // Answers 404: the id names nothing of this owner's. Nothing has changed.
 void NotOwnRow(OfficeRequest& request);
+
+// Shows the page that asks before a delete: `title`, `what` (what will go, as the owner knows it),
+// and a button posting the owner's token to `action`, beside a way back to `back`. Changes
+// nothing.
+void ConfirmDelete(OfficeRequest& request, std::string_view title, std::string_view what,
+                   std::string_view action, std::string_view back);
 
 // Sends the browser back to `address` with saved=1 after a change.
 void Saved(OfficeRequest& request, std::string address);

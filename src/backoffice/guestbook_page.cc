@@ -10,7 +10,6 @@
 #include "platform/host/objects/request.h"
 #include "platform/host/objects/response.h"
 #include "store/guestbook.h"
-#include "wap/framework/page.h"
 #include "wap/framework/xml_escape.h"
 
 namespace backoffice {
@@ -21,8 +20,7 @@ constexpr std::string_view kEditor = "/admin/guestbook.asp";
 
 void Show(OfficeRequest& request, std::string_view error) {
   const int page = RequestedPage(request);
-  auto pages =
-      store::GuestbookPages(request.page.Connection(), request.owner->userid, kEditorPageSize);
+  auto pages = store::GuestbookPages(request.Connection(), request.owner->userid, kEditorPageSize);
   const std::vector<store::GuestbookEntry> shown = pages.Page(page);
   // A refused reply stays in its message's field, to be corrected.
   const auto refused =
@@ -55,12 +53,12 @@ void Show(OfficeRequest& request, std::string_view error) {
   SetLiveLinks(view, *request.owner, "lyb", "");
   SetPaging(view, std::string(kEditor) + "?", page, pages.RowCount());
   request.Show("guestbook", "留言板", view,
-               request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
+               request.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
 
 // Runs the change `act` on message `id` of the owner; returns the error to show, or "".
 std::string Change(OfficeRequest& request, const std::string& act, std::int64_t id) {
-  data::Connection& connection = request.page.Connection();
+  data::Connection& connection = request.Connection();
   if (act == "reply") {
     const std::string reply = request.FormValue("hf");
     if (std::string error = CheckText(kReply, reply); !error.empty()) return error;
@@ -80,7 +78,7 @@ std::string Change(OfficeRequest& request, const std::string& act, std::int64_t 
 void GuestbookPage(OfficeRequest& request) {
   if (!request.IsPost()) return Show(request, "");
   const auto id = IdItem(request, "id");
-  if (!id || !store::OwnsMessage(request.page.Connection(), request.owner->userid, *id)) {
+  if (!id || !store::OwnsMessage(request.Connection(), request.owner->userid, *id)) {
     return NotOwnRow(request);
   }
   if (IsCountRound(request)) return Show(request, "");

@@ -11,7 +11,6 @@
 #include "platform/host/objects/scripting_context.h"
 #include "platform/host/objects/server.h"
 #include "platform/text/percent.h"
-#include "wap/framework/page.h"
 
 namespace backoffice {
 namespace {
@@ -47,8 +46,9 @@ std::string PreviewAddress(std::string_view markup, std::string_view page, std::
          std::string(extra);
 }
 
-void PreviewPage(OfficeRequest& request, host::ScriptingContext& context) {
-  const host::Request& asked = request.page.Request();
+void PreviewPage(OfficeRequest& request) {
+  host::ScriptingContext& context = request.Context();
+  const host::Request& asked = request.Request();
   const std::string name = asked.QueryString().Get("of").value_or("");
   const bool wml = asked.QueryString().Get("markup") == "wml";
   std::string_view prog_id;
@@ -80,7 +80,7 @@ void PreviewPage(OfficeRequest& request, host::ScriptingContext& context) {
     const std::unique_ptr<host::HostObject> object = server.CreateObject(prog_id);
     StartedObject started(*object, live_context);
   }
-  host::Response& response = request.page.Response();
+  host::Response& response = request.Response();
   response.SetContentType(wml ? "text/plain" : answer.ContentType());
   response.Write(answer.TakeBody());
 }

@@ -15,16 +15,12 @@
 
 #include "backoffice/office_request.h"
 
-namespace host {
-struct ScriptingContext;
-}
-
 namespace backoffice {
 
 // The preview address of live page `page` (a name above) with `extra` ("&…" or "") in `markup`.
 std::string PreviewAddress(std::string_view markup, std::string_view page, std::string_view extra);
 
-// Writes the preview the request asks for. `context` is the back-office page's own.
-void PreviewPage(OfficeRequest& request, host::ScriptingContext& context);
+// Writes the preview the request asks for.
+void PreviewPage(OfficeRequest& request);
 
 }  // namespace backoffice

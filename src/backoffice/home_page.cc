@@ -14,7 +14,6 @@
 #include "platform/text/percent.h"
 #include "store/audit.h"
 #include "store/local_time.h"
-#include "wap/framework/page.h"
 
 namespace backoffice {
 namespace {
@@ -43,18 +42,18 @@ void ShowSignIn(OfficeRequest& request, const std::string& back, std::string_vie
 }
 
 void SignIn(OfficeRequest& request, const std::string& back) {
-  const host::Request& http = request.page.Request();
+  const host::Request& http = request.Request();
   const std::string origin = http.ServerVariable("HTTP_ORIGIN");
   if (!origin.empty() && !OriginMatchesHost(origin, http.ServerVariable("HTTP_HOST"))) {
-    request.page.Response().Refuse(403, "refused: the request comes from another site");
+    request.Response().Refuse(403, "refused: the request comes from another site");
     return;
   }
   const SignInCheck check =
-      CheckSignIn(request.page.Connection(), request.page.Limiters(), request.FormValue("username"),
+      CheckSignIn(request.Connection(), request.Limiters(), request.FormValue("username"),
                   request.FormValue("password"), request.Address());
   if (check.outcome == SignInCheck::Outcome::kThrottled) {
-    request.page.Response().AddHeader("Retry-After", std::to_string(check.retry_after.count()));
-    request.page.Response().Refuse(429, "too many sign-ins; try again later");
+    request.Response().AddHeader("Retry-After", std::to_string(check.retry_after.count()));
+    request.Response().Refuse(429, "too many sign-ins; try again later");
     return;
   }
   if (check.outcome == SignInCheck::Outcome::kRefused) {
@@ -62,10 +61,10 @@ void SignIn(OfficeRequest& request, const std::string& back) {
     return;
   }
   request.owner =
-      OwnerSession(request.page.Session())
+      OwnerSession(request.Session())
           .SignIn(check.owner->userid, check.owner->username, OwnerSession::Clock::now());
   request.Audit("登录", "");
-  request.page.Response().Redirect(AfterSignIn(back));
+  request.Response().Redirect(AfterSignIn(back));
 }
 
 std::string SiteAddress(const SignedInOwner& owner) {
@@ -80,7 +79,7 @@ void ShowDashboard(OfficeRequest& request) {
   view.set("site", SiteAddress(owner));
   view.set("entry", "/waphome/" + text::PercentEncode(owner.username) + "/");
   ViewList classes;
-  for (const store::SiteClass& c : store::ClassesOf(request.page.Connection(), owner.userid)) {
+  for (const store::SiteClass& c : store::ClassesOf(request.Connection(), owner.userid)) {
     View row;
     row.set("name", c.name);
     row.set("kind", KindLabel(c.kind));
@@ -93,12 +92,12 @@ void ShowDashboard(OfficeRequest& request) {
   view.set("has_classes", !classes.empty());
   ViewList changes;
   for (const store::AuditEntry& e :
-       store::LatestAudit(request.page.Connection(), owner.userid, kAuditShown)) {
+       store::LatestAudit(request.Connection(), owner.userid, kAuditShown)) {
     changes.push_back(kainjow::mustache::object{
         {"time", e.time}, {"address", e.address}, {"action", e.action}, {"target", e.target}});
   }
   view.set("changes", changes);
-  if (host::RateLimiters* limiters = request.page.Limiters()) {
+  if (host::RateLimiters* limiters = request.Limiters()) {
     if (const auto reached =
             host::LastReached(*limiters->guestbook_ceiling_reached, std::to_string(owner.userid),
                               host::RateLimiters::kCeilingRemembered)) {
@@ -112,9 +111,9 @@ void ShowDashboard(OfficeRequest& request) {
 }  // namespace
 
 void Home(OfficeRequest& request) {
-  request.owner = OwnerSession(request.page.Session()).Current(OwnerSession::Clock::now());
-  const std::string back = request.page.Request().Item("back").value_or("");
-  if (request.IsPost() && request.page.Request().Form().Get("username")) {
+  request.owner = OwnerSession(request.Session()).Current(OwnerSession::Clock::now());
+  const std::string back = request.Request().Item("back").value_or("");
+  if (request.IsPost() && request.Request().Form().Get("username")) {
     SignIn(request, back);
   } else if (request.owner) {
     ShowDashboard(request);
@@ -126,9 +125,9 @@ void Home(OfficeRequest& request) {
 void SignOutPage(OfficeRequest& request) {
   if (request.IsPost()) {
     request.Audit("退出", "");
-    OwnerSession(request.page.Session()).SignOut();
+    OwnerSession(request.Session()).SignOut();
   }
-  request.page.Response().Redirect("/admin/");
+  request.Response().Redirect("/admin/");
 }
 
 }  // namespace backoffice

@@ -12,7 +12,6 @@
 #include "platform/passwords/password_hash.h"
 #include "platform/passwords/stored_password.h"
 #include "store/members.h"
-#include "wap/framework/page.h"
 
 namespace backoffice {
 
@@ -28,8 +27,7 @@ constexpr std::string_view kEditor = "/admin/members.asp";
 
 void Show(OfficeRequest& request, std::string_view error) {
   ViewList members;
-  for (const store::Member& m :
-       store::MembersOf(request.page.Connection(), request.owner->userid)) {
+  for (const store::Member& m : store::MembersOf(request.Connection(), request.owner->userid)) {
     members.push_back(kainjow::mustache::object{
         {"id", std::to_string(m.id)}, {"name", m.name}, {"plain", !IsPasswordHash(m.password)}});
   }
@@ -40,13 +38,13 @@ void Show(OfficeRequest& request, std::string_view error) {
   view.set("f_password", FieldView(kPassword, ""));
   SetLiveLinks(view, *request.owner, "login", "");
   request.Show("members", "会员", view,
-               request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
+               request.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
 
 // Runs the change the form asks for; returns the error to show, or "" (also when it has answered
 // 404 itself).
 std::string Change(OfficeRequest& request) {
-  data::Connection& connection = request.page.Connection();
+  data::Connection& connection = request.Connection();
   const std::int64_t userid = request.owner->userid;
   const std::string act = request.FormValue("act");
   const std::string password = request.FormValue("password");
@@ -81,7 +79,7 @@ std::string Change(OfficeRequest& request) {
 void MembersPage(OfficeRequest& request) {
   if (!request.IsPost()) return Show(request, "");
   const std::string error = Change(request);
-  if (request.page.Response().Ended()) return;
+  if (request.Response().Ended()) return;
   if (!error.empty()) return Show(request, error);
   Saved(request, std::string(kEditor));
 }

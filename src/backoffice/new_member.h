@@ -28,9 +28,9 @@ struct NewMember {
 // Creates the member in the database of `connection` and the web root `web_root` and returns its
 // userid. Throws std::invalid_argument, before anything is made, for a name that cannot be a
 // member folder, an empty password, a call number IsCallNumber refuses or a template folder that
-// does not exist; std::runtime_error for a name or userid that an owner has; and what the database and the
-// site creation throw. On any failure the rows are rolled back and a member folder this call made
-// is removed.
+// does not exist; std::runtime_error for a name or userid that an owner has; and what the database
+// and the site creation throw. On any failure the rows are rolled back and a member folder this
+// call made is removed.
 std::int64_t CreateMember(data::Connection& connection, const std::filesystem::path& web_root,
                           const NewMember& member);
 

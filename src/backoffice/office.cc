@@ -1,7 +1,5 @@
 #include "backoffice/office.h"
 
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,9 +9,7 @@
 #include "backoffice/same_origin.h"
 #include "platform/host/objects/request.h"
 #include "platform/host/objects/response.h"
-#include "platform/text/ascii.h"
 #include "platform/text/percent.h"
-#include "wap/admin/admin_context.h"
 
 namespace backoffice {
 namespace {
@@ -31,89 +27,76 @@ constexpr std::pair<std::string_view, std::string_view> kOfficeHeaders[] = {
      "'unsafe-inline'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'"},
 };
 
-}  // namespace
+// Who may reach a page.
+enum class Guard {
+  kNone,          // the front page: anyone
+  kSignedIn,      // a signed-in owner; a changing request with the token, from this site
+  kEveryRequest,  // as kSignedIn, and only by POST: every request changes something
+};
 
-void Office::OnStartPage(host::ScriptingContext& context) {
-  context_ = &context;
-  page_.emplace(context);
-  for (const auto& [name, value] : kOfficeHeaders) page_->Response().AddHeader(name, value);
-  // A failed open has written its message and ended the response; the host page runs nothing
-  // more.
-  (void)wap::AdminSetUp(*page_);
+// Sends the browser no caching and the headers above.
+void SetOfficeHeaders(host::Response& response) {
+  response.SetExpires(0);
+  response.SetExpiresAbsolute(std::chrono::system_clock::now() - std::chrono::hours(24));
+  response.AddHeader("pragma", "no-cache");
+  response.AddHeader("cache-control", "private");
+  response.SetCacheControl("no-cache");
+  for (const auto& [name, value] : kOfficeHeaders) response.AddHeader(name, value);
 }
 
-void Office::OnEndPage() {
-  page_.reset();
-  context_ = nullptr;
-}
-
-bool Office::Guard(bool every_request_changes) {
-  const host::Request& request = page_->Request();
-  host::Response& response = page_->Response();
-  owner_ = OwnerSession(page_->Session()).Current(OwnerSession::Clock::now());
-  if (!owner_) {
-    // Back to this page after the sign-in; for site creation, to the settings page that offers it.
+// Runs the guard; false when it has answered the request itself (redirect or refusal).
+bool PassesGuard(OfficeRequest& request, Guard guard) {
+  const host::Request& asked = request.Request();
+  host::Response& response = request.Response();
+  request.owner = OwnerSession(request.Session()).Current(OwnerSession::Clock::now());
+  if (guard == Guard::kNone) return true;
+  const bool every_request_changes = guard == Guard::kEveryRequest;
+  if (!request.owner) {
     const std::string back =
-        every_request_changes ? "/admin/settings.asp" : request.ServerVariable("SCRIPT_NAME");
+        every_request_changes ? "/admin/settings.asp" : asked.ServerVariable("SCRIPT_NAME");
     response.Redirect("/admin/?back=" + text::PercentEncode(back));
     return false;
   }
-  const bool post = request.ServerVariable("REQUEST_METHOD") == "POST";
-  if (every_request_changes && !post) {
+  if (every_request_changes && !request.IsPost()) {
     response.Redirect("/admin/settings.asp");
     return false;
   }
-  if (!post && !request.QueryString().Get("act")) return true;
-  const std::string origin = request.ServerVariable("HTTP_ORIGIN");
-  if (!origin.empty() && !OriginMatchesHost(origin, request.ServerVariable("HTTP_HOST"))) {
+  if (!request.IsPost() && !asked.QueryString().Get("act")) return true;
+  const std::string origin = asked.ServerVariable("HTTP_ORIGIN");
+  if (!origin.empty() && !OriginMatchesHost(origin, asked.ServerVariable("HTTP_HOST"))) {
     response.Refuse(403, "refused: the request comes from another site");
     return false;
   }
-  if (!TokenMatches(owner_->token, request.Form().Get("token").value_or(""))) {
+  if (!TokenMatches(request.owner->token, asked.Form().Get("token").value_or(""))) {
     response.Refuse(403, "refused: the form is stale or not from this site; reload the page");
     return false;
   }
   return true;
 }
 
-bool Office::Call(std::string_view method) {
-  using PageFunction = void (*)(OfficeRequest&);
-  constexpr std::pair<std::string_view, PageFunction> kPages[] = {
-      {"Home", &Home},
-      {"ClassesPage", &ClassesPage},
-      {"SettingsPage", &SettingsPage},
-      {"SignOut", &SignOutPage},
-      {"ContentsPage", &ContentsPage},
-      {"ProductsPage", &ProductsPage},
-      {"GuestbookPage", &GuestbookPage},
-      {"MembersPage", &MembersPage},
+host::NativePage OfficePage(Guard guard, void (*page)(OfficeRequest&)) {
+  return [guard, page](host::ScriptingContext& context) {
+    SetOfficeHeaders(context.response);
+    OfficeRequest request(context);
+    if (PassesGuard(request, guard)) page(request);
   };
-  const bool guard = text::EqualsIgnoreCase(method, "Guard");
-  const bool guard_change = text::EqualsIgnoreCase(method, "GuardChange");
-  const bool preview = text::EqualsIgnoreCase(method, "PreviewPage");
-  PageFunction page = nullptr;
-  for (const auto& [name, run] : kPages) {
-    if (text::EqualsIgnoreCase(name, method)) page = run;
-  }
-  if (!guard && !guard_change && !preview && page == nullptr) return false;
-  if (!page_) throw std::runtime_error("backoffice.office: the page did not start");
-  if (page_->Response().Ended()) return true;
-  if (guard || guard_change) {
-    (void)Guard(guard_change);
-    return true;
-  }
-  if (page != &Home && !owner_) {  // every page but Home, the preview included
-    throw std::runtime_error("backoffice.office: " + std::string(method) +
-                             " runs only after Guard");
-  }
-  OfficeRequest request{*page_, owner_};
-  preview ? PreviewPage(request, *context_) : page(request);
-  return true;
 }
 
-std::unique_ptr<host::HostObject> CreateObject(std::string_view class_name) {
-  if (text::EqualsIgnoreCase(class_name, "office")) return std::make_unique<Office>();
-  return nullptr;
+}  // namespace
+
+host::NativePages Pages() {
+  return {
+      {"/admin/index.asp", OfficePage(Guard::kNone, &Home)},
+      {"/admin/class.asp", OfficePage(Guard::kSignedIn, &ClassesPage)},
+      {"/admin/settings.asp", OfficePage(Guard::kSignedIn, &SettingsPage)},
+      {"/admin/signout.asp", OfficePage(Guard::kSignedIn, &SignOutPage)},
+      {"/admin/contents.asp", OfficePage(Guard::kSignedIn, &ContentsPage)},
+      {"/admin/products.asp", OfficePage(Guard::kSignedIn, &ProductsPage)},
+      {"/admin/guestbook.asp", OfficePage(Guard::kSignedIn, &GuestbookPage)},
+      {"/admin/members.asp", OfficePage(Guard::kSignedIn, &MembersPage)},
+      {"/admin/preview.asp", OfficePage(Guard::kSignedIn, &PreviewPage)},
+      {"/createsite.asp", OfficePage(Guard::kEveryRequest, &CreateSitePage)},
+  };
 }
 
 }  // namespace backoffice

@@ -1,21 +1,29 @@
 #include "backoffice/office_request.h"
 
+#include <utility>
+
 #include "platform/host/objects/request.h"
 #include "platform/host/objects/response.h"
 #include "platform/host/objects/server.h"
+#include "platform/host/objects/session.h"
 #include "store/audit.h"
-#include "wap/framework/page.h"
+#include "wap/framework/db_settings.h"
 
 namespace backoffice {
 
-std::string OfficeRequest::Address() const { return page.Request().ServerVariable("REMOTE_ADDR"); }
-
-bool OfficeRequest::IsPost() const {
-  return page.Request().ServerVariable("REQUEST_METHOD") == "POST";
+OfficeRequest::OfficeRequest(host::ScriptingContext& context)
+    : context_(context), connection_(context.connections) {
+  const wap::DBSettings settings = wap::LoadDBSettings(context.application, context.server);
+  connection_.Open(data::ConnectionSettings{settings.server, settings.user, settings.password,
+                                            settings.database});
 }
 
+std::string OfficeRequest::Address() const { return Request().ServerVariable("REMOTE_ADDR"); }
+
+bool OfficeRequest::IsPost() const { return Request().ServerVariable("REQUEST_METHOD") == "POST"; }
+
 std::string OfficeRequest::FormValue(std::string_view name) const {
-  return page.Request().Form().Get(name).value_or("");
+  return Request().Form().Get(name).value_or("");
 }
 
 void OfficeRequest::Show(std::string_view name, std::string_view title, View view,
@@ -27,13 +35,26 @@ void OfficeRequest::Show(std::string_view name, std::string_view title, View vie
     view.set("owner", owner->username);
     view.set("token", owner->token);
   }
-  page.Response().Write(RenderPage(page.Server().MapPath("/admin/templates"), name, view));
+  Response().Write(RenderPage(Server().MapPath("/admin/templates"), name, view));
+}
+
+namespace {
+constexpr std::string_view kNoticeKey = "office_notice";
+}  // namespace
+
+void OfficeRequest::Tell(std::string notice) { Session().Set(kNoticeKey, std::move(notice)); }
+
+std::string OfficeRequest::TakeNotice() {
+  std::optional<std::string> notice = Session().Get(kNoticeKey);
+  if (!notice || notice->empty()) return "";
+  Session().Set(kNoticeKey, "");
+  return std::move(*notice);
 }
 
 store::AuditActor OfficeRequest::Actor() const { return {owner->userid, Address()}; }
 
 void OfficeRequest::Audit(std::string_view action, std::string_view target) {
-  store::RecordAudit(page.Connection(), Actor(), action, target);
+  store::RecordAudit(connection_, Actor(), action, target);
 }
 
 }  // namespace backoffice

@@ -67,8 +67,8 @@ class TemplatePool {
     const std::string source{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     auto tmpl = std::make_unique<Template>(source);
     if (!tmpl->is_valid()) {
-      throw std::runtime_error("the template " + file.string() + " is not valid: " +
-                               tmpl->error_message());
+      throw std::runtime_error("the template " + file.string() +
+                               " is not valid: " + tmpl->error_message());
     }
     return tmpl;
   }
@@ -86,8 +86,8 @@ std::string Render(const std::filesystem::path& file, const View& view) {
   TemplatePool::Borrowed borrowed = Pool().Borrow(file);
   std::string text = borrowed.tmpl->render(view);
   if (!borrowed.tmpl->is_valid()) {  // not given back: its error would stay with it
-    throw std::runtime_error("the template " + file.string() + " failed: " +
-                             borrowed.tmpl->error_message());
+    throw std::runtime_error("the template " + file.string() +
+                             " failed: " + borrowed.tmpl->error_message());
   }
   Pool().GiveBack(file, std::move(borrowed));
   return text;

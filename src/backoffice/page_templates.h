@@ -6,10 +6,9 @@
 #pragma once
 
 #include <filesystem>
+#include <kainjow/mustache.hpp>
 #include <string>
 #include <string_view>
-
-#include <kainjow/mustache.hpp>
 
 namespace backoffice {
 

@@ -20,7 +20,6 @@
 #include "platform/text/percent.h"
 #include "store/products.h"
 #include "wap/framework/owner_markup.h"
-#include "wap/framework/page.h"
 #include "wap/framework/xml_escape.h"
 
 namespace backoffice {
@@ -36,7 +35,7 @@ constexpr std::string_view kEditor = "/admin/products.asp";
 using store::Product;
 
 fs::path UploadFolder(OfficeRequest& request) {
-  return fs::path(request.page.Server().MapPath("/")) / "waphome" / request.owner->username;
+  return fs::path(request.Server().MapPath("/")) / "waphome" / request.owner->username;
 }
 
 // Removes picture `name` of the owner's upload folder unless it is not one a product may own (a
@@ -47,14 +46,14 @@ void RemoveOldPicture(OfficeRequest& request, const std::string& name) {
       name.find_first_of("/\\") != std::string::npos) {
     return;
   }
-  if (store::PictureInUse(request.page.Connection(), request.owner->userid, name)) return;
+  if (store::PictureInUse(request.Connection(), request.owner->userid, name)) return;
   std::error_code ignored;  // already gone is what we want
   fs::remove(UploadFolder(request) / "upfile" / name, ignored);
   request.Audit("删除图片", "upfile/" + name);
 }
 
 void Show(OfficeRequest& request, std::string_view error) {
-  data::Connection& connection = request.page.Connection();
+  data::Connection& connection = request.Connection();
   const std::int64_t userid = request.owner->userid;
   View view;
   std::optional<Product> editing;
@@ -101,7 +100,7 @@ void Show(OfficeRequest& request, std::string_view error) {
   view.set("has_products", !products.empty());
   SetPaging(view, std::string(kEditor) + "?", page, pages.RowCount());
   request.Show("products", "产品展示", view,
-               request.page.Request().QueryString().Get("saved") ? "已保存。" : "", error);
+               request.Request().QueryString().Get("saved") ? "已保存。" : "", error);
 }
 
 // Adds or updates the product the form names; returns the error to show, or "".
@@ -112,7 +111,7 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
        {std::pair{kName, name}, std::pair{kDescription, description}}) {
     if (std::string error = CheckText(field, value); !error.empty()) return error;
   }
-  const host::UploadedFile* upload = request.page.Request().Files().Get("picture");
+  const host::UploadedFile* upload = request.Request().Files().Get("picture");
   if (upload != nullptr && upload->bytes.empty()) upload = nullptr;
   if (!old && upload == nullptr) return "请选择产品图片。";
 
@@ -128,7 +127,7 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
     written.emplace((UploadFolder(request) / "upfile" / picture).string());
   }
   const Product saved{old ? old->id : 0, name, picture, description, ""};
-  if (!store::SaveProduct(request.page.Connection(), request.Actor(), saved, upload != nullptr)) {
+  if (!store::SaveProduct(request.Connection(), request.Actor(), saved, upload != nullptr)) {
     return "产品已被删除。";  // gone since it was looked up; the new picture goes with the guard
   }
   if (written) written->Keep();
@@ -137,7 +136,7 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
 }
 
 void Delete(OfficeRequest& request, const Product& old) {
-  if (store::DeleteProduct(request.page.Connection(), request.Actor(), old.id)) {
+  if (store::DeleteProduct(request.Connection(), request.Actor(), old.id)) {
     RemoveOldPicture(request, old.picture);
   }
 }
@@ -148,7 +147,7 @@ void ProductsPage(OfficeRequest& request) {
   if (!request.IsPost()) return Show(request, "");
   std::optional<Product> old;
   if (const auto id = IdItem(request, "id")) {
-    old = store::OwnedProduct(request.page.Connection(), request.owner->userid, *id);
+    old = store::OwnedProduct(request.Connection(), request.owner->userid, *id);
     if (!old) return NotOwnRow(request);
   }
   if (IsCountRound(request)) return Show(request, "");

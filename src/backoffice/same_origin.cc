@@ -24,9 +24,9 @@ std::optional<HostPort> SplitHostPort(std::string_view text, std::string_view de
     colon = close + 1 < text.size() ? close + 1 : std::string_view::npos;
     if (colon != std::string_view::npos && text[colon] != ':') return std::nullopt;
   }
-  HostPort split{text::AsciiLower(text.substr(0, colon)),
-                 std::string(colon == std::string_view::npos ? default_port
-                                                             : text.substr(colon + 1))};
+  HostPort split{
+      text::AsciiLower(text.substr(0, colon)),
+      std::string(colon == std::string_view::npos ? default_port : text.substr(colon + 1))};
   if (split.host.empty() || split.port.empty() ||
       split.port.find_first_not_of("0123456789") != std::string::npos ||
       split.host.find_first_of("/@?#\\ ") != std::string::npos) {

@@ -23,7 +23,6 @@
 #include "store/owners.h"
 #include "store/settings.h"
 #include "wap/admin/site_creation.h"
-#include "wap/framework/page.h"
 #include "wap/framework/whole_number.h"
 
 namespace backoffice {
@@ -52,14 +51,13 @@ std::vector<int> Templates(const fs::path& web_root) {
 
 void Show(OfficeRequest& request, std::string_view message, std::string_view error) {
   const store::SiteSetting setting =
-      store::SettingOf(request.page.Connection(), request.owner->userid)
-          .value_or(store::SiteSetting{});
+      store::SettingOf(request.Connection(), request.owner->userid).value_or(store::SiteSetting{});
   View view;
   // A refused number stays in its field, to be corrected.
   const bool retyped = !error.empty() && request.FormValue("act") == "phone";
   view.set("dircall", retyped ? request.FormValue("dircall") : setting.dircall);
   ViewList templates;
-  for (const int id : Templates(request.page.Server().MapPath("/"))) {
+  for (const int id : Templates(request.Server().MapPath("/"))) {
     View t;
     t.set("id", std::to_string(id));
     t.set("current", std::to_string(id) == setting.templeteid);
@@ -74,8 +72,8 @@ void Show(OfficeRequest& request, std::string_view message, std::string_view err
 // the error to show, or "". A refused or failed upload leaves the old picture.
 std::string StorePicture(OfficeRequest& request, bool banner) {
   const fs::path member_folder =
-      fs::path(request.page.Server().MapPath("/")) / "waphome" / request.owner->username;
-  const host::UploadedFile* upload = request.page.Request().Files().Get("picture");
+      fs::path(request.Server().MapPath("/")) / "waphome" / request.owner->username;
+  const host::UploadedFile* upload = request.Request().Files().Get("picture");
   const images::PictureRefusal refusal = banner ? images::StoreBanner(member_folder, upload)
                                                 : images::StoreLogo(member_folder, upload);
   if (refusal != images::PictureRefusal::kNone) {
@@ -88,7 +86,7 @@ std::string StorePicture(OfficeRequest& request, bool banner) {
 
 // Runs the change `act` asks for; returns the error to show, or "" when it was made.
 std::string Change(OfficeRequest& request, const std::string& act) {
-  data::Connection& connection = request.page.Connection();
+  data::Connection& connection = request.Connection();
   const std::int64_t userid = request.owner->userid;
   if (act == "phone") {
     const std::string dircall = request.FormValue("dircall");
@@ -100,7 +98,7 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     return "";
   }
   if (act == "template") {
-    const fs::path web_root = request.page.Server().MapPath("/");
+    const fs::path web_root = request.Server().MapPath("/");
     const std::vector<int> ids = Templates(web_root);
     const auto id = wap::ParseWholeNumber(request.FormValue("templeteid"));
     if (!id || std::find(ids.begin(), ids.end(), *id) == ids.end()) return "请选择一个模板。";
@@ -134,12 +132,12 @@ std::string Change(OfficeRequest& request, const std::string& act) {
 
 void SettingsPage(OfficeRequest& request) {
   if (!request.IsPost()) {
-    Show(request, request.page.Request().QueryString().Get("saved") ? "已保存。" : "", "");
+    Show(request, request.Request().QueryString().Get("saved") ? "已保存。" : "", "");
     return;
   }
   const std::string error = Change(request, request.FormValue("act"));
   if (error.empty()) {
-    request.page.Response().Redirect("/admin/settings.asp?saved=1");
+    request.Response().Redirect("/admin/settings.asp?saved=1");
   } else {
     Show(request, "", error);
   }

@@ -21,7 +21,7 @@ void AddUpgradeCommand(CLI::App& app, int& exit_code);  // upgrade_command.cc
 void AddBackupCommands(CLI::App& app, int& exit_code);  // backup_command.cc: backup, restore
 
 // Every object a host page may create, by its program id in any letter case: "wap.CLASS",
-// "site.CLASS", "backoffice.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.
+// "site.CLASS", "Scripting.FileSystemObject". nullptr for an unknown id.
 std::unique_ptr<host::HostObject> CreateObjectByName(std::string_view prog_id);
 
 }  // namespace cli

@@ -1,6 +1,5 @@
 #include <string>
 
-#include "backoffice/office.h"
 #include "cli/commands.h"
 #include "platform/host/scripting/file_system_host_object.h"
 #include "platform/text/ascii.h"
@@ -19,7 +18,6 @@ std::unique_ptr<host::HostObject> CreateObjectByName(std::string_view prog_id) {
   const std::string_view class_name = prog_id.substr(dot + 1);
   if (text::EqualsIgnoreCase(library, "wap")) return wap::CreateObject(class_name);
   if (text::EqualsIgnoreCase(library, "site")) return site::CreateObject(class_name);
-  if (text::EqualsIgnoreCase(library, "backoffice")) return backoffice::CreateObject(class_name);
   return nullptr;
 }
 

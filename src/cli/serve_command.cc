@@ -14,6 +14,7 @@
 #include <string>
 
 #include "backoffice/images/picture_variant.h"
+#include "backoffice/office.h"
 #include "cli/commands.h"
 #include "cli/config_file.h"
 #include "cli/schema_upgrade.h"
@@ -83,14 +84,13 @@ std::unique_ptr<observe::Metrics> NewMetrics(SessionServices& shared,
   using Type = observe::Metrics::Type;
   const host::RateLimiters& limiters = shared.Limiters();
   auto metrics = std::make_unique<observe::Metrics>(WAPSITE_VERSION);
-  metrics->AddReading("wapsite_sessions", Type::kGauge, "Live visitor sessions.",
-                      [&shared] {
-                        try {
-                          return shared.LiveSessions();
-                        } catch (const std::exception&) {
-                          return std::numeric_limits<double>::quiet_NaN();  // no database now
-                        }
-                      });
+  metrics->AddReading("wapsite_sessions", Type::kGauge, "Live visitor sessions.", [&shared] {
+    try {
+      return shared.LiveSessions();
+    } catch (const std::exception&) {
+      return std::numeric_limits<double>::quiet_NaN();  // no database now
+    }
+  });
   metrics->AddReading("wapsite_db_connections_in_use", Type::kGauge,
                       "Database connections borrowed from the pool now.",
                       [&connections] { return double(connections.Observe().in_use); });
@@ -152,7 +152,7 @@ void ParseListen(const std::string& listen, host::HttpServerOptions& options) {
 // A statement log writing `path` (truncated or appended to, by `mode`), each entry on one line and
 // flushed at once so that a reader sees it. Empty when the file cannot be opened for writing.
 data::ConnectionPool::StatementLog OpenStatementLog(const std::string& path,
-                                                   std::ios::openmode mode) {
+                                                    std::ios::openmode mode) {
   auto file = std::make_shared<std::ofstream>(path, std::ios::binary | mode);
   if (!*file) return {};
   return [file](std::string_view sql) { *file << OneLine(sql) << '\n' << std::flush; };
@@ -312,7 +312,7 @@ int Serve(const ServeSettings& settings) {
        [&root](const host::HttpRequestData& r, const host::StaticFileChoice& file) {
          return backoffice::images::PictureVariant(r, root, file);
        },
-       &page_cache, changes.get(), "userid"});
+       &page_cache, changes.get(), "userid", backoffice::Pages()});
   host::HttpServer server(
       options,
       [&dispatcher, &health](const host::HttpRequestData& r) {
@@ -380,7 +380,8 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
       "Serve a web root over HTTP/1.1: host pages (.asp), page objects and static files. Prints "
       "'listening on http://ADDR:PORT' when ready (and tells a service manager through "
       "NOTIFY_SOCKET), then one access line per request on standard output (or --access-log); "
-      "error details go to standard error. SIGINT or SIGTERM stops it gracefully (exit 0). SIGHUP reopens the "
+      "error details go to standard error. SIGINT or SIGTERM stops it gracefully (exit 0). SIGHUP "
+      "reopens the "
       "log files and has conn.asp read again.");
   auto config = std::make_shared<std::string>();
   serve
@@ -388,8 +389,9 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
                    "Read the options below from this INI or TOML file, one NAME = VALUE a line "
                    "(NAME: the long option without its dashes); the command line overrides it")
       ->check(CLI::ExistingFile);
-  serve->add_option("--root", settings->root,
-                    "The web root folder to serve; required, here or in the --config file")
+  serve
+      ->add_option("--root", settings->root,
+                   "The web root folder to serve; required, here or in the --config file")
       ->check(CLI::ExistingDirectory);
   serve
       ->add_option("--listen", settings->listen,

@@ -1,6 +1,8 @@
 #include "store/classes.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 
@@ -28,10 +30,10 @@ SiteClass ReadClass(const data::Recordset& row) {
           row.Field("sortid").ToInteger().value_or(0)};
 }
 
+// Records `action` on the class named `name`, as its owner knows it, when there is an actor.
 void AuditIf(data::Connection& connection, const AuditActor* actor, std::string_view action,
-             std::string_view target) {
-  if (actor != nullptr)
-    RecordAudit(connection, *actor, action, "wap_classes " + std::string(target));
+             std::string_view name) {
+  if (actor != nullptr) RecordAudit(connection, *actor, action, ClassAuditName(name));
 }
 
 }  // namespace
@@ -57,6 +59,8 @@ std::optional<SiteClass> OwnedClass(data::Connection& connection, std::int64_t u
   return ReadClass(*rows);
 }
 
+std::string ClassAuditName(std::string_view name) { return "栏目“" + std::string(name) + "”"; }
+
 std::string CleanClassName(std::string_view name) {
   const auto first = name.find_first_not_of(' ');
   if (first == std::string_view::npos) return "";
@@ -73,7 +77,7 @@ std::optional<std::int64_t> AddClass(data::Connection& connection, std::int64_t 
                                      const AuditActor* actor) {
   std::string stored = StoredName(name);
   if (stored.empty()) return std::nullopt;
-  const std::array<data::Param, 4> params = {userid, type, std::move(stored), sortid};
+  const std::array<data::Param, 4> params = {userid, type, stored, sortid};
   data::TransactionGuard transaction(connection);
   std::int64_t id = 0;
   {
@@ -82,17 +86,16 @@ std::optional<std::int64_t> AddClass(data::Connection& connection, std::int64_t 
         params);
     id = added->Field(std::size_t{0}).ToInteger().value();
   }
-  AuditIf(connection, actor, "新建栏目", name);
+  AuditIf(connection, actor, "新建栏目", stored);
   transaction.Commit();
   return id;
 }
 
 bool RenameClass(data::Connection& connection, std::int64_t userid, std::int64_t id,
-                 std::string_view name, std::int64_t sortid, const AuditActor* actor,
-                 std::string_view audit_target) {
+                 std::string_view name, std::int64_t sortid, const AuditActor* actor) {
   std::string stored = StoredName(name);
   if (stored.empty()) return false;
-  const std::array<data::Param, 4> params = {std::move(stored), sortid, id, userid};
+  const std::array<data::Param, 4> params = {stored, sortid, id, userid};
   data::TransactionGuard transaction(connection);
   bool renamed = false;
   {
@@ -104,15 +107,47 @@ bool RenameClass(data::Connection& connection, std::int64_t userid, std::int64_t
     transaction.Commit();  // nothing was written: ended as any transaction is, not rolled back
     return false;
   }
-  AuditIf(connection, actor, "修改栏目", audit_target);
+  AuditIf(connection, actor, "修改栏目", stored);
   transaction.Commit();
   return true;
 }
 
-bool DeleteClass(data::Connection& connection, std::int64_t userid, std::int64_t id,
-                 const AuditActor* actor, std::string_view audit_target) {
+bool MoveClass(data::Connection& connection, std::int64_t userid, std::int64_t id, bool earlier,
+               const AuditActor& actor) {
   data::TransactionGuard transaction(connection);
-  if (!OwnedClass(connection, userid, id)) {
+  std::vector<SiteClass> classes = ClassesOf(connection, userid);
+  const auto at =
+      std::find_if(classes.begin(), classes.end(), [id](const SiteClass& c) { return c.id == id; });
+  const bool can_move =
+      at != classes.end() && (earlier ? at != classes.begin() : std::next(at) != classes.end());
+  if (!can_move) {
+    transaction.Commit();  // nothing was written
+    return false;
+  }
+  const std::string name = at->name;
+  std::iter_swap(at, earlier ? std::prev(at) : std::next(at));
+  for (std::size_t i = 0; i < classes.size(); ++i) {
+    const std::int64_t position = static_cast<std::int64_t>(i) + 1;
+    if (classes[i].sortid == position) continue;
+    const std::array<data::Param, 2> params = {position, classes[i].id};
+    connection.Execute("update wap_classes set sortid=? where id=?", params);
+  }
+  RecordAudit(connection, actor, "移动栏目", ClassAuditName(name));
+  transaction.Commit();
+  return true;
+}
+
+std::int64_t ContentCountOfClass(data::Connection& connection, std::int64_t id) {
+  const std::array<data::Param, 1> params = {id};
+  const auto rows = connection.Execute("select count(*) from wap_contents where cid=?", params);
+  return rows->Field(std::size_t{0}).ToInteger().value_or(0);
+}
+
+bool DeleteClass(data::Connection& connection, std::int64_t userid, std::int64_t id,
+                 const AuditActor* actor) {
+  data::TransactionGuard transaction(connection);
+  const std::optional<SiteClass> owned = OwnedClass(connection, userid, id);
+  if (!owned) {
     transaction.Commit();  // nothing was written
     return false;
   }
@@ -120,7 +155,7 @@ bool DeleteClass(data::Connection& connection, std::int64_t userid, std::int64_t
   // The contents first, while their class still names the member their change signals announce.
   connection.Execute("delete from wap_contents where cid=?", params);
   connection.Execute("delete from wap_classes where id=?", params);
-  AuditIf(connection, actor, "删除栏目", audit_target);
+  AuditIf(connection, actor, "删除栏目", owned->name);
   transaction.Commit();
   return true;
 }

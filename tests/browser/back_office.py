@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The back office in a real browser (headless Chromium, 360 px wide, no script needed by the
 pages): an owner is sent to the sign-in form and back, adds, renames, moves and deletes a class
-chosen from the list, sets the call number (a wrong one is explained) that the WML home page then
+chosen from the list (a delete asks first), sets the call number (a wrong one is explained) that the WML home page then
 dials, changes the password, signs out and in again. Then an owner's journey: sign in, make a news
 class, write an article, add a product with a picture, reply to a visitor's message, sign out; the
 handset pages (home, news list, article, products, guestbook) then show it all, as WML valid against
@@ -102,8 +102,24 @@ def drive(browser, site):
     go(browser, row.find_element(By.CSS_SELECTOR, "button[value='保存']"))
     first = browser.find_elements(By.CSS_SELECTOR, "tr.row")[0]
     assert first.find_element(By.NAME, "edtclassname").get_attribute("value") == "改名栏目"
-    delete = row_of("改名栏目").find_element(By.XPATH, ".//form[contains(@action,'act=del')]//button")
-    go(browser, delete)
+    go(browser, first.find_element(By.CSS_SELECTOR, "button[value='down']"))
+    second = browser.find_elements(By.CSS_SELECTOR, "tr.row")[1]
+    assert second.find_element(By.NAME, "edtclassname").get_attribute("value") == "改名栏目"
+    assert "下移一位" in browser.page_source
+    # A position that is no number: the list again, saying why, with what was typed.
+    position = row_of("改名栏目").find_element(By.NAME, "edtsortid")
+    position.clear()
+    position.send_keys("abc")
+    go(browser, row_of("改名栏目").find_element(By.CSS_SELECTOR, "button[value='保存']"))
+    assert "排序请填写整数" in browser.page_source
+    assert row_of("改名栏目").find_element(By.NAME, "edtsortid").get_attribute("value") == "abc"
+    fits()
+    # A delete asks first, saying what goes with the class, then says what went.
+    go(browser, row_of("改名栏目").find_element(By.LINK_TEXT, "删除"))
+    assert "将要删除：栏目“改名栏目”" in browser.page_source
+    fits()
+    go(browser, by_css(By.CSS_SELECTOR, "main form button"))
+    assert "已删除栏目“改名栏目”" in browser.page_source
     assert row_of("改名栏目") is None
 
     browser.get(site + "/admin/settings.asp")

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "backoffice/office.h"
 #include "cli/commands.h"
 #include "cli/init_web_root.h"
 #include "fuzz_check.h"
@@ -51,8 +52,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
       << "<%Session(\"userid\") = \"1\" : Session(\"UserName\") = \"fuzz\"%>";
   const fs::path root = fs::canonical(options.root);
   site->pool = std::make_unique<data::ConnectionPool>(root);
-  site->dispatcher = std::make_unique<host::RequestDispatcher>(host::SiteServices{
-      root, &cli::CreateObjectByName, site->application, site->sessions, *site->pool, site->log});
+  host::SiteServices services{root,           &cli::CreateObjectByName, site->application,
+                              site->sessions, *site->pool,              site->log};
+  services.native_pages = backoffice::Pages();
+  site->dispatcher = std::make_unique<host::RequestDispatcher>(std::move(services));
   return 0;
 }
 

@@ -171,11 +171,14 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
                 .status,
             302);
   const std::vector<Page> pages = Pages(own_class, tokens[1], tokens[2]);
-  std::vector<std::set<std::string>> ordinary;  // by page
+  std::vector<std::set<std::string>> ordinary, shown;  // by page
   for (const Page &p : pages) {
     texts_run();
     for (bool wml : {true, false}) EXPECT_NE(Classify(send(p, "", {}, wml)), "500") << p.page.path;
     ordinary.push_back(texts_run());
+    // A back-office form that cannot be saved shows its page again: those reads may run too.
+    if (p.client != 0) clients[p.client].Get(p.page.path);
+    shown.push_back(texts_run());
   }
   auto before = Dump(site);
   std::string all_ordinary;  // every ordinary text, to tell a payload from the
@@ -207,13 +210,15 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
         const bool no_site = p.page.path == "/wap/newly.asp" && r.status == 404;
         // Any other form token is refused (403) before the page changes anything.
         const bool refused = slot == "token" && r.status == 403;
+        // A back-office id that names no row of the owner's is a 404, nothing changed.
+        const bool not_own = p.client != 0 && r.status == 404;
         if (kind != "page" && kind != "empty" && kind != "redirect" && kind != "400" && !no_site &&
-            !refused) {
+            !refused && !not_own) {
           ADD_FAILURE() << where << kind << " " << r.body.substr(0, 200), ++failures;
         }
         stored += p.page.path == "/wap/newly.asp" && kind == "redirect";
         for (const std::string &text : texts) {
-          if (ordinary[i].count(text) == 0 ||
+          if ((ordinary[i].count(text) == 0 && shown[i].count(text) == 0) ||
               (payload.text.size() > 3 && all_ordinary.find(payload.text) == std::string::npos &&
                text.find(payload.text) != std::string::npos) ||
               kind == "empty") {
@@ -223,6 +228,9 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
         seen.insert(texts.begin(), texts.end());
       }
     }
+    std::erase_if(seen, [&](const std::string &text) {
+      return ordinary[i].count(text) == 0 && shown[i].count(text) != 0;
+    });
     EXPECT_EQ(seen, ordinary[i]) << p.page.path;
   }
   std::cout << "injection: " << requests << " requests\n";

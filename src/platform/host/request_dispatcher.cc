@@ -145,15 +145,27 @@ HttpReply RequestDispatcher::Busy(const HttpRequestData& request, PageRun& run,
 // What a decoded path names in the web root.
 struct RequestDispatcher::Target {
   enum Kind { kNotFound, kFolderWithoutSlash, kHostPage, kFile } kind = kNotFound;
-  std::filesystem::path physical;  // kHostPage, kFile: the file
-  struct stat status {};           // of `physical`
-  std::string virtual_path;        // kHostPage: the page's path from the root
-  std::string folder;              // kHostPage: the virtual folder it runs in
+  std::filesystem::path physical;      // kHostPage of a file, kFile: the file
+  struct stat status {};               // of `physical`
+  std::string virtual_path;            // kHostPage: the page's path from the root
+  std::string folder;                  // kHostPage: the virtual folder it runs in
+  const NativePage* native = nullptr;  // kHostPage: the native page at that path, if any
 };
 
 RequestDispatcher::Target RequestDispatcher::Locate(const SitePath& path) const {
   Target target;
   if (IsNeverServed(path)) return target;
+  if (!services_.native_pages.empty() && !path.segments.empty()) {
+    const std::string virtual_path = path.folder ? path.Virtual() + "index.asp" : path.Virtual();
+    if (const auto native = services_.native_pages.find(virtual_path);
+        native != services_.native_pages.end()) {
+      target.kind = Target::kHostPage;
+      target.virtual_path = virtual_path;
+      target.folder = path.folder ? path.Virtual() : path.ParentFolder();
+      target.native = &native->second;
+      return target;
+    }
+  }
   const auto physical = ResolveInRoot(services_.web_root, path);
   if (!physical || !LookAt(*physical, target.status)) return target;
   if (S_ISDIR(target.status.st_mode)) {
@@ -203,8 +215,7 @@ HttpReply RequestDispatcher::Route(const HttpRequestData& request, PageRun& run)
       return reply;
     }
     case Target::kHostPage:
-      return RunPage(request, target.physical, target.status, target.virtual_path, target.folder,
-                     run);
+      return RunPage(request, target, run);
     case Target::kFile:
       break;
   }
@@ -228,7 +239,8 @@ std::optional<HttpReply> RequestDispatcher::AnswerFromCache(const HttpRequestDat
     std::optional<std::string> cookie = FindCookie(request.headers, kSessionCookieName);
     if (cookie && !services_.sessions.AnswersAtOnce()) return std::nullopt;
     const Target target = Locate(DecodeSitePath(PathOf(request.target)));
-    if (target.kind != Target::kHostPage || !MayKeepPage(request.method, target.virtual_path)) {
+    if (target.kind != Target::kHostPage || target.native != nullptr ||
+        !MayKeepPage(request.method, target.virtual_path)) {
       return std::nullopt;
     }
     if (!services_.changes->TryPoll() || !services_.changes->Live()) return std::nullopt;
@@ -246,19 +258,19 @@ std::optional<HttpReply> RequestDispatcher::AnswerFromCache(const HttpRequestDat
   }
 }
 
-HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
-                                     const std::filesystem::path& physical,
-                                     const struct stat& status, const std::string& virtual_path,
-                                     const std::string& folder, PageRun& run) {
+HttpReply RequestDispatcher::RunPage(const HttpRequestData& request, const Target& target,
+                                     PageRun& run) {
+  const std::string& virtual_path = target.virtual_path;
   if (services_.metrics != nullptr) run.page_label = services_.metrics->PageFor(virtual_path);
-  const std::shared_ptr<const HostPage> page = pages_.Get(physical, virtual_path, status);
+  const std::shared_ptr<const HostPage> page =
+      target.native ? nullptr : pages_.Get(target.physical, virtual_path, target.status);
   Request page_request = BuildRequest(request, virtual_path, services_.max_fields);
   run.session.emplace(services_.sessions, FindCookie(request.headers, kSessionCookieName),
                       request.remote_address);
 
   RenderedPageCache* const cache = services_.page_cache;
-  bool keep = cache != nullptr && cache->Enabled() && services_.changes != nullptr &&
-              MayKeepPage(request.method, virtual_path);
+  bool keep = page != nullptr && cache != nullptr && cache->Enabled() &&
+              services_.changes != nullptr && MayKeepPage(request.method, virtual_path);
   if (keep) {
     services_.changes->Poll();
     keep = services_.changes->Live();
@@ -266,7 +278,7 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   std::string page_key;
   std::uint64_t changes_before = 0;
   if (keep) {
-    page_key = HostPageKey(physical, status);
+    page_key = HostPageKey(target.physical, target.status);
     const auto now = std::chrono::system_clock::now();
     if (auto kept = cache->Find(
             page_key, RequestValues(page_request, *run.session, services_.application), now)) {
@@ -279,7 +291,7 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   data::StatementTrace trace;
   trace.member_column = services_.member_column;
   RecordingSession recording_session(*run.session);
-  Server server(services_.web_root, folder, services_.objects);
+  Server server(services_.web_root, target.folder, services_.objects);
   ScriptingContext context{services_.application,
                            page_request,
                            run.response,
@@ -291,7 +303,11 @@ HttpReply RequestDispatcher::RunPage(const HttpRequestData& request,
   {
     const PageReads::Scope record_reads(keep ? &reads : nullptr);
     const data::StatementTrace::Scope record_statements(keep ? &trace : nullptr);
-    RunHostPage(*page, context, [&](std::string_view detail) { services_.log.Note(detail); });
+    if (page) {
+      RunHostPage(*page, context, [&](std::string_view detail) { services_.log.Note(detail); });
+    } else {
+      (*target.native)(context);
+    }
   }
   const std::optional<std::string> new_cookie = run.session->NewCookieId();
   const auto expires_at = run.response.ExpiresAt();

@@ -10,6 +10,8 @@
 // Routing of the decoded path (see path_guard.h for decoding and refusals):
 //   conn.asp, inc/…, admin/templates/…, dot-files and
 //   dot-folders, database files                         → 404, neither sent nor run;
+//   a path of SiteServices::native_pages (a folder: its
+//   index.asp)                                          → runs that page, file or not;
 //   "….asp" (any case)                                  → runs the host page;
 //   a folder with a trailing "/"                        → runs its index.asp (404 without one);
 //   a folder without the trailing "/"                   → 301 to the same path with it, so that
@@ -32,6 +34,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 
 #include "platform/host/change_watcher.h"
@@ -57,6 +61,14 @@ class Metrics;
 
 namespace host {
 
+// A page of the application written in C++ at a fixed path of the site. It runs where a host page
+// would, with the scripting context a host page gets, and its reply and failures are made the same
+// way; it is never kept by the page cache.
+using NativePage = std::function<void(ScriptingContext&)>;
+// Native pages by the decoded path they answer ("/admin/class.asp"; "/admin/index.asp" also
+// answers "/admin/"). They take precedence over the web root's files at those paths.
+using NativePages = std::map<std::string, NativePage, std::less<>>;
+
 // What the server shares among requests. Every reference must outlive the dispatcher.
 struct SiteServices {
   std::filesystem::path web_root;  // canonical (symlinks resolved, no trailing separator)
@@ -78,6 +90,7 @@ struct SiteServices {
   // dropped when a row of a member it read changes (data/statement_trace.h). Empty: any change
   // drops every kept page.
   std::string member_column = {};
+  NativePages native_pages = {};
 };
 
 class RequestDispatcher {
@@ -109,10 +122,8 @@ class RequestDispatcher {
   // Handle's reply before the cookie settings apply.
   HttpReply Answer(const HttpRequestData& request);
   HttpReply Route(const HttpRequestData& request, PageRun& run);
-  // Runs the host page in `physical`, whose status Route just took.
-  HttpReply RunPage(const HttpRequestData& request, const std::filesystem::path& physical,
-                    const struct stat& status, const std::string& virtual_path,
-                    const std::string& folder, PageRun& run);
+  // Runs the page `target` names (a host page, whose status Locate took, or a native page).
+  HttpReply RunPage(const HttpRequestData& request, const Target& target, PageRun& run);
   HttpReply Failure(const HttpRequestData& request, PageRun& run, int status,
                     std::string_view detail);
   HttpReply Busy(const HttpRequestData& request, PageRun& run, const ServiceUnavailable& busy);

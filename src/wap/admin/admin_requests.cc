@@ -57,16 +57,14 @@ void AdminClassDoAction(Page& page) {
       const int sortid = ToSmallInt(request.Form().Get("edtsortid"), "edtsortid");
       const int id = ToSmallInt(request.Item("id"), "id");
       const store::AuditActor actor = Actor(page, userid);
-      store::RenameClass(connection, userid, id, name, sortid, &actor,
-                         request.Item("id").value_or(""));
+      store::RenameClass(connection, userid, id, name, sortid, &actor);
     }
   }
   if (request.QueryString().Get("act") == "del") {
     const std::int64_t userid = SessionUserId(page.Session());
     const int id = ToSmallInt(request.QueryString().Get("id"), "id");
     const store::AuditActor actor = Actor(page, userid);
-    store::DeleteClass(connection, userid, id, &actor,
-                       request.QueryString().Get("id").value_or(""));
+    store::DeleteClass(connection, userid, id, &actor);
   }
 }
 

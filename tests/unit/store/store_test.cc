@@ -107,8 +107,8 @@ TEST_F(Store, RefusedChangesLeaveNoTraceAndChangesThatHappenAreAuditedOnce) {
        [&](auto& a) { return DeleteMessage(c, a, 8); }},
       {"delete a member", [&](auto& a) { return DeleteMember(c, a, 9); },
        [&](auto& a) { return DeleteMember(c, a, 9); }},
-      {"delete a class", [&](auto& a) { return DeleteClass(c, a.userid, 5, &a, "5"); },
-       [&](auto& a) { return DeleteClass(c, a.userid, 5, &a, "5"); }},
+      {"delete a class", [&](auto& a) { return DeleteClass(c, a.userid, 5, &a); },
+       [&](auto& a) { return DeleteClass(c, a.userid, 5, &a); }},
   };
   for (const auto& k : cases) {
     const std::string rows = Rows();
@@ -132,7 +132,7 @@ TEST_F(Store, AChangeThatFailsTakesItsAuditRowWithIt) {
       "BEGIN SELECT RAISE(ABORT, 'classes are kept'); END;");
   const AuditActor owner{12, "192.0.2.1"};
   const std::string rows = Rows();
-  EXPECT_ANY_THROW(DeleteClass(connection_, 12, 5, &owner, "5"));
+  EXPECT_ANY_THROW(DeleteClass(connection_, 12, 5, &owner));
   EXPECT_EQ(Rows(), rows);  // the article deleted before the class is back
   EXPECT_EQ(AuditRows(), 0);
 }
