@@ -111,7 +111,6 @@ void ShowDashboard(OfficeRequest& request) {
 }  // namespace
 
 void Home(OfficeRequest& request) {
-  request.owner = OwnerSession(request.Session()).Current(OwnerSession::Clock::now());
   const std::string back = request.Request().Item("back").value_or("");
   if (request.IsPost() && request.Request().Form().Get("username")) {
     SignIn(request, back);

@@ -49,7 +49,7 @@ void RemoveOldPicture(OfficeRequest& request, const std::string& name) {
   if (store::PictureInUse(request.Connection(), request.owner->userid, name)) return;
   std::error_code ignored;  // already gone is what we want
   fs::remove(UploadFolder(request) / "upfile" / name, ignored);
-  request.Audit("删除图片", "upfile/" + name);
+  request.Audit("删除图片", "不再使用的图片 " + name);
 }
 
 void Show(OfficeRequest& request, std::string_view error) {

@@ -80,7 +80,7 @@ std::string StorePicture(OfficeRequest& request, bool banner) {
     return (banner ? "横幅：" : "标志：") + std::string(images::RefusalText(refusal)) +
            "。原有图片未改变。";
   }
-  request.Audit(banner ? "上传横幅" : "上传标志", banner ? "Demo.jpg" : "upfile/logo.gif");
+  request.Audit(banner ? "上传横幅" : "上传标志", banner ? "站点横幅" : "站点标志");
   return "";
 }
 
@@ -109,7 +109,7 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     wap::CreateMemberSite(connection, files, web_root, web_root / "waphome", userid,
                           request.owner->username);
     images::MakeFolderWbmps(web_root / "waphome" / request.owner->username);
-    request.Audit("更换模板", "waphome/" + request.owner->username);
+    request.Audit("更换模板", "模板 " + std::to_string(*id));
     transaction.Commit();
     return "";
   }
@@ -137,7 +137,7 @@ void SettingsPage(OfficeRequest& request) {
   }
   const std::string error = Change(request, request.FormValue("act"));
   if (error.empty()) {
-    request.Response().Redirect("/admin/settings.asp?saved=1");
+    Saved(request, "/admin/settings.asp");
   } else {
     Show(request, "", error);
   }

@@ -10,7 +10,7 @@
 #include "platform/data/recordset.h"
 #include "platform/data/transaction_guard.h"
 #include "platform/data/value.h"
-#include "platform/host/change_signal_schema.h"
+#include "cli/change_signal_schema.h"
 #include "platform/host/sessions/site_tables.h"
 
 namespace cli {
@@ -47,7 +47,7 @@ constexpr Step kSteps[] = {
     // statements on both engines.
     {3, host::kSiteTablesUpgrade.data(), host::kSiteTablesUpgrade.data()},
     // Change signals: triggers announce the member of every changed row of a site.
-    {4, host::kChangeSignalsSqlite.data(), host::kChangeSignalsPostgres.data()},
+    {4, kChangeSignalsSqlite.data(), kChangeSignalsPostgres.data()},
 };
 static_assert(std::size(kSteps) + 1 == kSchemaVersion, "one step per version after the first");
 

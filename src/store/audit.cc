@@ -19,8 +19,7 @@ void RecordAudit(data::Connection& connection, const AuditActor& actor, std::str
       "insert into wap_audit (userid,addtime,address,action,target) values (?,?,?,?,?)", params);
 }
 
-std::vector<AuditEntry> LatestAudit(data::Connection& connection, std::int64_t userid,
-                                    int count) {
+std::vector<AuditEntry> LatestAudit(data::Connection& connection, std::int64_t userid, int count) {
   const std::array<data::Param, 2> params = {userid, std::int64_t{count}};
   std::vector<AuditEntry> entries;
   for (auto rows = connection.Execute(

@@ -27,7 +27,8 @@ struct AuditEntry {
   std::string target;
 };
 
-// Records that `actor` did `action` to `target` (a row such as "wap_classes 12", or a file), now.
+// Records that `actor` did `action` to `target` (what changed, named as the owner knows it:
+// 栏目“新闻”, 文章“TITLE”, 产品“NAME”), now.
 // Joins the caller's transaction when one is open. Throws what the database throws.
 void RecordAudit(data::Connection& connection, const AuditActor& actor, std::string_view action,
                  std::string_view target);

@@ -67,7 +67,7 @@ void SaveSingleText(data::Connection& connection, const AuditActor& actor, std::
     connection.Execute("insert into wap_contents (cid,title,content,addtime) values (?,?,?,?)",
                        params);
   }
-  RecordAudit(connection, actor, "修改单页内容", "wap_contents class " + std::to_string(cid));
+  RecordAudit(connection, actor, "修改单页内容", "栏目“" + classname + "”");
   transaction.Commit();
 }
 
@@ -82,13 +82,12 @@ bool SaveArticle(data::Connection& connection, const AuditActor& actor, std::int
           "update wap_contents set title=?,content=? where id=? and cid=? returning id", params);
       if (changed->Eof()) return false;
     }
-    RecordAudit(connection, actor, "修改文章", "wap_contents " + std::to_string(*id));
+    RecordAudit(connection, actor, "修改文章", "文章“" + title + "”");
   } else {
     const std::array<data::Param, 4> params = {cid, title, content, LocalTimeNow()};
     connection.Execute("insert into wap_contents (cid,title,content,addtime) values (?,?,?,?)",
                        params);
-    RecordAudit(connection, actor, "新建文章",
-                "wap_contents class " + std::to_string(cid) + " " + title);
+    RecordAudit(connection, actor, "新建文章", "文章“" + title + "”");
   }
   transaction.Commit();
   return true;
@@ -98,12 +97,14 @@ bool DeleteArticle(data::Connection& connection, const AuditActor& actor, std::i
                    std::int64_t id) {
   data::TransactionGuard transaction(connection);
   const std::array<data::Param, 2> params = {id, cid};
+  std::string title;
   {
     const auto deleted =
-        connection.Execute("delete from wap_contents where id=? and cid=? returning id", params);
+        connection.Execute("delete from wap_contents where id=? and cid=? returning title", params);
     if (deleted->Eof()) return false;
+    title = deleted->Field("title").ToText();
   }
-  RecordAudit(connection, actor, "删除文章", "wap_contents " + std::to_string(id));
+  RecordAudit(connection, actor, "删除文章", "文章“" + title + "”");
   transaction.Commit();
   return true;
 }

@@ -27,16 +27,19 @@ PagedList<GuestbookEntry> GuestbookPages(data::Connection& connection, std::int6
 
 namespace {
 
-// Runs `sql`, a change of message `id` of member `actor.userid` returning its id, with `params`
-// and, when it changed the message, the audit row `action`, all in one transaction.
-bool ChangeMessage(data::Connection& connection, const AuditActor& actor, std::int64_t id,
-                   std::string_view sql, const data::Params& params, std::string_view action) {
+// Runs `sql`, a change of one message of member `actor.userid` returning its author and title,
+// with `params` and, when it changed the message, the audit row `action` naming the message as
+// the owner sees it, all in one transaction.
+bool ChangeMessage(data::Connection& connection, const AuditActor& actor, std::string_view sql,
+                   const data::Params& params, std::string_view action) {
   data::TransactionGuard transaction(connection);
+  std::string target;
   {
     const auto changed = connection.Execute(sql, params);
     if (changed->Eof()) return false;
+    target = changed->Field("lyr").ToText() + " 的留言“" + changed->Field("title").ToText() + "”";
   }
-  RecordAudit(connection, actor, action, "wap_lyb " + std::to_string(id));
+  RecordAudit(connection, actor, action, target);
   transaction.Commit();
   return true;
 }
@@ -50,21 +53,22 @@ bool OwnsMessage(data::Connection& connection, std::int64_t userid, std::int64_t
 
 bool SetReply(data::Connection& connection, const AuditActor& actor, std::int64_t id,
               const std::string& reply) {
-  return ChangeMessage(connection, actor, id,
-                       "update wap_lyb set hf=?,hftime=? where id=? and userid=? returning id",
-                       {reply, LocalTimeNow(), id, actor.userid}, "回复留言");
+  return ChangeMessage(
+      connection, actor,
+      "update wap_lyb set hf=?,hftime=? where id=? and userid=? returning lyr,title",
+      {reply, LocalTimeNow(), id, actor.userid}, "回复留言");
 }
 
 bool RemoveReply(data::Connection& connection, const AuditActor& actor, std::int64_t id) {
   return ChangeMessage(
-      connection, actor, id,
-      "update wap_lyb set hf=null,hftime=null where id=? and userid=? returning id",
+      connection, actor,
+      "update wap_lyb set hf=null,hftime=null where id=? and userid=? returning lyr,title",
       {id, actor.userid}, "删除回复");
 }
 
 bool DeleteMessage(data::Connection& connection, const AuditActor& actor, std::int64_t id) {
-  return ChangeMessage(connection, actor, id,
-                       "delete from wap_lyb where id=? and userid=? returning id",
+  return ChangeMessage(connection, actor,
+                       "delete from wap_lyb where id=? and userid=? returning lyr,title",
                        {id, actor.userid}, "删除留言");
 }
 

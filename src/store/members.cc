@@ -56,7 +56,7 @@ bool AddMember(data::Connection& connection, const AuditActor& actor, const std:
   }
   const std::array<data::Param, 3> params = {actor.userid, name, password};
   connection.Execute("insert into web_member (m_id,m_name,m_password) values (?,?,?)", params);
-  RecordAudit(connection, actor, "新建会员", "web_member " + name);
+  RecordAudit(connection, actor, "新建会员", "会员“" + name + "”");
   transaction.Commit();
   return true;
 }
@@ -64,20 +64,30 @@ bool AddMember(data::Connection& connection, const AuditActor& actor, const std:
 bool SetMemberPassword(data::Connection& connection, const AuditActor& actor, std::int64_t id,
                        const std::string& password) {
   data::TransactionGuard transaction(connection);
-  if (!OwnsMember(connection, actor.userid, id)) return false;
   const std::array<data::Param, 3> params = {password, id, actor.userid};
-  connection.Execute("update web_member set m_password=? where id=? and m_id=?", params);
-  RecordAudit(connection, actor, "修改会员密码", "web_member " + std::to_string(id));
+  std::string name;
+  {
+    const auto changed = connection.Execute(
+        "update web_member set m_password=? where id=? and m_id=? returning m_name", params);
+    if (changed->Eof()) return false;
+    name = changed->Field("m_name").ToText();
+  }
+  RecordAudit(connection, actor, "修改会员密码", "会员“" + name + "”");
   transaction.Commit();
   return true;
 }
 
 bool DeleteMember(data::Connection& connection, const AuditActor& actor, std::int64_t id) {
   data::TransactionGuard transaction(connection);
-  if (!OwnsMember(connection, actor.userid, id)) return false;
   const std::array<data::Param, 2> row = {id, actor.userid};
-  connection.Execute("delete from web_member where id=? and m_id=?", row);
-  RecordAudit(connection, actor, "删除会员", "web_member " + std::to_string(id));
+  std::string name;
+  {
+    const auto deleted =
+        connection.Execute("delete from web_member where id=? and m_id=? returning m_name", row);
+    if (deleted->Eof()) return false;
+    name = deleted->Field("m_name").ToText();
+  }
+  RecordAudit(connection, actor, "删除会员", "会员“" + name + "”");
   transaction.Commit();
   return true;
 }

@@ -87,7 +87,7 @@ bool ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
                        std::string_view password_hash) {
   data::TransactionGuard transaction(connection);
   if (!SetPasswordHash(connection, actor.userid, password_hash)) return false;
-  RecordAudit(connection, actor, "修改密码", "wap_owners " + std::to_string(actor.userid));
+  RecordAudit(connection, actor, "修改密码", "后台登录密码");
   transaction.Commit();
   return true;
 }

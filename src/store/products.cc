@@ -54,15 +54,15 @@ bool SaveProduct(data::Connection& connection, const AuditActor& actor, const Pr
           params);
       if (changed->Eof()) return false;
     }
-    RecordAudit(connection, actor, "修改产品", "wap_product " + std::to_string(product.id));
+    RecordAudit(connection, actor, "修改产品", "产品“" + product.name + "”");
   } else {
     const std::array<data::Param, 5> params = {actor.userid, product.name, product.picture,
                                                product.description, LocalTimeNow()};
     connection.Execute(
         "insert into wap_product (userid,pname,ppic,pcontent,addtime) values (?,?,?,?,?)", params);
-    RecordAudit(connection, actor, "新建产品", "wap_product " + product.name);
+    RecordAudit(connection, actor, "新建产品", "产品“" + product.name + "”");
   }
-  if (uploaded) RecordAudit(connection, actor, "上传图片", "upfile/" + product.picture);
+  if (uploaded) RecordAudit(connection, actor, "上传图片", "产品“" + product.name + "”的图片");
   transaction.Commit();
   return true;
 }
@@ -70,12 +70,14 @@ bool SaveProduct(data::Connection& connection, const AuditActor& actor, const Pr
 bool DeleteProduct(data::Connection& connection, const AuditActor& actor, std::int64_t id) {
   data::TransactionGuard transaction(connection);
   const std::array<data::Param, 2> params = {id, actor.userid};
+  std::string name;
   {
-    const auto deleted =
-        connection.Execute("delete from wap_product where id=? and userid=? returning id", params);
+    const auto deleted = connection.Execute(
+        "delete from wap_product where id=? and userid=? returning pname", params);
     if (deleted->Eof()) return false;
+    name = deleted->Field("pname").ToText();
   }
-  RecordAudit(connection, actor, "删除产品", "wap_product " + std::to_string(id));
+  RecordAudit(connection, actor, "删除产品", "产品“" + name + "”");
   transaction.Commit();
   return true;
 }

@@ -46,7 +46,8 @@ void SetCallNumber(data::Connection& connection, const AuditActor& actor,
                    const std::optional<std::string>& dircall) {
   data::TransactionGuard transaction(connection);
   WriteSetting(connection, actor.userid, "dircall", TextOrNull(dircall));
-  RecordAudit(connection, actor, "修改电话", "wap_setting dircall");
+  RecordAudit(connection, actor, "修改电话",
+              dircall ? "电话号码“" + *dircall + "”" : "电话号码（清空）");
   transaction.Commit();
 }
 

@@ -210,6 +210,14 @@ def journey(browser, site):
     assert "已保存" in browser.page_source
     assert "删除回复" in by_css(By.CSS_SELECTOR, "fieldset").text
 
+    # The dashboard names each change as the owner knows it, and fits the narrow window.
+    browser.get(site + "/admin/")
+    activity = by_css(By.TAG_NAME, "main").text
+    assert "文章“" + TITLE + "”" in activity and "产品“" + PRODUCT + "”" in activity, activity
+    assert "wap_" not in activity
+    width = browser.execute_script("return document.documentElement.scrollWidth")
+    assert width <= browser.execute_script("return window.innerWidth"), ("dashboard", width)
+
     go(browser, by_css(By.CSS_SELECTOR, "nav button"))
     browser.get(site + "/admin/products.asp")
     assert "/admin/?back=" in browser.current_url, browser.current_url

@@ -1,6 +1,7 @@
-// ChangeWatcher: brings the site database's change signals (change_signal_schema.h) to a
-// RenderedPageCache, so that a change made by this instance, another instance or by hand is seen
-// before it could be answered from the cache.
+// ChangeWatcher: brings the site database's change signals (rows of wap_changes, or notifications
+// on that channel, which the schema's triggers make) to a RenderedPageCache, so that a change made
+// by this instance, another instance or by hand is seen before it could be answered from the
+// cache.
 //   SQLite: Poll, called before a request looks in the cache, asks its own connection for
 //     "PRAGMA data_version" (which changes with every commit of any other connection, this
 //     process's page connections included, since this one never writes) and, when it moved,

@@ -13,7 +13,7 @@
 
 #include <string_view>
 
-namespace host {
+namespace cli {
 
 // The statements that add the signals to a database of schema version 3 (idempotent; PostgreSQL
 // 14 or later); the schema files hold the same.
@@ -116,4 +116,4 @@ CREATE OR REPLACE TRIGGER wap_owners_changed AFTER INSERT OR UPDATE OR DELETE ON
   FOR EACH ROW EXECUTE FUNCTION wap_announce_change();
 )sql";
 
-}  // namespace host
+}  // namespace cli
