@@ -90,7 +90,7 @@ void ShowList(OfficeRequest& request, std::string_view error = "", const Typed& 
     }
   }
   if (!view.get("add_sortid")) view.set("add_sortid", "0");
-  request.Show("classes", "栏目管理", view, request.TakeNotice(), error);
+  request.Show("classes", "栏目管理", view, "", error);
 }
 
 // Answers 400 with the list again, `error` and what was typed.

@@ -124,13 +124,16 @@ std::string ChangeNews(OfficeRequest& request, const store::SiteClass& c) {
   data::Connection& connection = request.Connection();
   const std::string act = request.FormValue("act");
   const auto id = IdItem(request, "id");
-  if (id && !FindArticle(connection, c.id, *id)) {
+  const auto article = id ? FindArticle(connection, c.id, *id) : std::nullopt;
+  if (id && !article) {
     NotOwnRow(request);
     return "";
   }
   if (act == "delete") {
     if (!id) return "请选择要删除的文章。";
-    store::DeleteArticle(connection, request.Actor(), c.id, *id);
+    if (store::DeleteArticle(connection, request.Actor(), c.id, *id)) {
+      request.Tell("已删除文章“" + article->title + "”。");
+    }
     return "";
   }
   if (act != "save") return "未知的操作。";
@@ -149,6 +152,12 @@ void ContentsPage(OfficeRequest& request) {
   const auto cid = IdItem(request, "cid");
   const auto c = cid ? OwnClass(request, *cid) : std::nullopt;
   if (!c) return NotOwnRow(request);
+  if (const auto id = DeleteAsked(request)) {
+    const auto article = FindArticle(request.Connection(), c->id, *id);
+    if (!article || c->kind != store::ClassKind::kNews) return NotOwnRow(request);
+    return ConfirmDelete(request, "删除文章", "文章“" + article->title + "”", Editor(*c),
+                         Editor(*c), "delete", *id);
+  }
   if (!request.IsPost() || IsCountRound(request)) {
     c->kind == store::ClassKind::kSingleContent ? ShowSingle(request, *c, "")
                                                 : ShowNews(request, *c, "");

@@ -81,17 +81,33 @@ void Refusal(OfficeRequest& request, int status, std::string_view error, std::st
   request.Response().End();  // what the page does next changes nothing of the answer
 }
 
+void RefuseForeignOrigin(OfficeRequest& request) {
+  Refusal(request, 403, "这个请求来自其他网站的页面，已拒绝，没有做任何修改。", "/admin/",
+          "打开站点管理");
+}
+
 void NotOwnRow(OfficeRequest& request) {
   Refusal(request, 404, "没有这一项：它不属于您的站点，或者已经删除了。", "/admin/", "回到概览");
 }
 
 void ConfirmDelete(OfficeRequest& request, std::string_view title, std::string_view what,
-                   std::string_view action, std::string_view back) {
+                   std::string_view action, std::string_view back, std::string_view act,
+                   std::int64_t id) {
   View view;
+  if (!act.empty()) {
+    view.set("act", std::string(act));
+    view.set("id", std::to_string(id));
+  }
   view.set("what", std::string(what));
   view.set("action", std::string(action));
   view.set("back", std::string(back));
   request.Show("confirm", title, view);
+}
+
+std::optional<std::int64_t> DeleteAsked(const OfficeRequest& request, std::string_view name) {
+  if (request.IsPost()) return std::nullopt;
+  const auto value = request.Request().QueryString().Get(name);
+  return value ? wap::ParseWholeNumber(*value) : std::nullopt;
 }
 
 void Saved(OfficeRequest& request, std::string address) {

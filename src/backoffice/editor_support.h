@@ -49,14 +49,23 @@ void SetLiveLinks(View& view, const SignedInOwner& owner, std::string_view page,
 void Refusal(OfficeRequest& request, int status, std::string_view error, std::string_view next = "",
              std::string_view next_label = "");
 
+// Answers 403: the request came from a page of another site. Nothing has changed.
+void RefuseForeignOrigin(OfficeRequest& request);
+
 // Answers 404: the id names nothing of this owner's. Nothing has changed.
 void NotOwnRow(OfficeRequest& request);
 
 // Shows the page that asks before a delete: `title`, `what` (what will go, as the owner knows it),
-// and a button posting the owner's token to `action`, beside a way back to `back`. Changes
-// nothing.
+// and a button posting the owner's token to `action` (with act=`act` and id=`id` when `act` is
+// not empty), beside a way back to `back`. Changes nothing.
 void ConfirmDelete(OfficeRequest& request, std::string_view title, std::string_view what,
-                   std::string_view action, std::string_view back);
+                   std::string_view action, std::string_view back, std::string_view act = "",
+                   std::int64_t id = 0);
+
+// The id a list's delete link names (`name`, "delete" unless told), on a GET: the page then asks
+// before the delete instead of showing the list. std::nullopt otherwise.
+std::optional<std::int64_t> DeleteAsked(const OfficeRequest& request,
+                                        std::string_view name = "delete");
 
 // Sends the browser back to `address` with saved=1 after a change.
 void Saved(OfficeRequest& request, std::string address);

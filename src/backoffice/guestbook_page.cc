@@ -64,9 +64,9 @@ std::string Change(OfficeRequest& request, const std::string& act, std::int64_t 
     if (std::string error = CheckText(kReply, reply); !error.empty()) return error;
     store::SetReply(connection, request.Actor(), id, reply);
   } else if (act == "unreply") {
-    store::RemoveReply(connection, request.Actor(), id);
+    if (store::RemoveReply(connection, request.Actor(), id)) request.Tell("已删除回复。");
   } else if (act == "delete") {
-    store::DeleteMessage(connection, request.Actor(), id);
+    if (store::DeleteMessage(connection, request.Actor(), id)) request.Tell("已删除留言。");
   } else {
     return "未知的操作。";
   }
@@ -76,6 +76,19 @@ std::string Change(OfficeRequest& request, const std::string& act, std::int64_t 
 }  // namespace
 
 void GuestbookPage(OfficeRequest& request) {
+  const std::string back = std::string(kEditor) + "?page=" + std::to_string(RequestedPage(request));
+  for (const bool reply_only : {false, true}) {
+    const auto id = DeleteAsked(request, reply_only ? "unreply" : "delete");
+    if (!id) continue;
+    const auto entry = store::OwnedMessage(request.Connection(), request.owner->userid, *id);
+    if (!entry) return NotOwnRow(request);
+    const std::string message = entry->author + " 的留言“" + entry->title + "”";
+    return reply_only ? ConfirmDelete(request, "删除回复", "对" + message + "的回复", back, back,
+                                      "unreply", *id)
+                      : ConfirmDelete(request, "删除留言",
+                                      message + (entry->reply_time.empty() ? "" : "和您的回复"),
+                                      back, back, "delete", *id);
+  }
   if (!request.IsPost()) return Show(request, "");
   const auto id = IdItem(request, "id");
   if (!id || !store::OwnsMessage(request.Connection(), request.owner->userid, *id)) {

@@ -1,8 +1,11 @@
 // /admin/: the sign-in form and the sign-in itself for a browser without a signed-in owner, the
 // owner's dashboard otherwise.
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "backoffice/editor_support.h"
 #include "backoffice/office_request.h"
 #include "backoffice/owner_session.h"
 #include "backoffice/same_origin.h"
@@ -45,16 +48,18 @@ void SignIn(OfficeRequest& request, const std::string& back) {
   const host::Request& http = request.Request();
   const std::string origin = http.ServerVariable("HTTP_ORIGIN");
   if (!origin.empty() && !OriginMatchesHost(origin, http.ServerVariable("HTTP_HOST"))) {
-    request.Response().Refuse(403, "refused: the request comes from another site");
-    return;
+    return RefuseForeignOrigin(request);
   }
   const SignInCheck check =
       CheckSignIn(request.Connection(), request.Limiters(), request.FormValue("username"),
                   request.FormValue("password"), request.Address());
   if (check.outcome == SignInCheck::Outcome::kThrottled) {
+    const auto minutes = std::max<std::int64_t>(1, (check.retry_after.count() + 59) / 60);
     request.Response().AddHeader("Retry-After", std::to_string(check.retry_after.count()));
-    request.Response().Refuse(429, "too many sign-ins; try again later");
-    return;
+    request.Response().SetStatus(429);
+    return ShowSignIn(request, back,
+                      "登录失败的次数太多，暂时不能登录。请 " + std::to_string(minutes) +
+                          " 分钟后再试；如果忘了密码，请联系网站管理员。");
   }
   if (check.outcome == SignInCheck::Outcome::kRefused) {
     ShowSignIn(request, back, "用户名或密码不正确。");

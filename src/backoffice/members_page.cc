@@ -67,7 +67,10 @@ std::string Change(OfficeRequest& request) {
     if (std::string error = CheckText(kPassword, password); !error.empty()) return error;
     store::SetMemberPassword(connection, request.Actor(), *id, HashPassword(password));
   } else if (act == "delete") {
-    store::DeleteMember(connection, request.Actor(), *id);
+    const auto member = store::OwnedMember(connection, userid, *id);
+    if (member && store::DeleteMember(connection, request.Actor(), *id)) {
+      request.Tell("已删除会员“" + member->name + "”。");
+    }
   } else {
     return "未知的操作。";
   }
@@ -77,6 +80,13 @@ std::string Change(OfficeRequest& request) {
 }  // namespace
 
 void MembersPage(OfficeRequest& request) {
+  if (const auto id = DeleteAsked(request)) {
+    const auto member = store::OwnedMember(request.Connection(), request.owner->userid, *id);
+    if (!member) return NotOwnRow(request);
+    return ConfirmDelete(request, "删除会员",
+                         "会员“" + member->name + "”（此后不能再用这个会员名登录）", kEditor,
+                         kEditor, "delete", *id);
+  }
   if (!request.IsPost()) return Show(request, "");
   const std::string error = Change(request);
   if (request.Response().Ended()) return;

@@ -4,10 +4,12 @@
 #include <string_view>
 #include <utility>
 
+#include "backoffice/editor_support.h"
 #include "backoffice/handset_preview.h"
 #include "backoffice/office_request.h"
 #include "backoffice/same_origin.h"
 #include "platform/host/objects/request.h"
+#include "platform/host/objects/request_error.h"
 #include "platform/host/objects/response.h"
 #include "platform/text/percent.h"
 
@@ -64,11 +66,13 @@ bool PassesGuard(OfficeRequest& request, Guard guard) {
   if (!request.IsPost() && !asked.QueryString().Get("act")) return true;
   const std::string origin = asked.ServerVariable("HTTP_ORIGIN");
   if (!origin.empty() && !OriginMatchesHost(origin, asked.ServerVariable("HTTP_HOST"))) {
-    response.Refuse(403, "refused: the request comes from another site");
+    RefuseForeignOrigin(request);
     return false;
   }
   if (!TokenMatches(request.owner->token, asked.Form().Get("token").value_or(""))) {
-    response.Refuse(403, "refused: the form is stale or not from this site; reload the page");
+    Refusal(request, 403,
+            "这个表单已经过期，或者不是从本站的页面提交的，所以没有保存。请重新打开页面再试。",
+            asked.ServerVariable("SCRIPT_NAME"), "重新打开这一页");
     return false;
   }
   return true;
@@ -78,7 +82,14 @@ host::NativePage OfficePage(Guard guard, void (*page)(OfficeRequest&)) {
   return [guard, page](host::ScriptingContext& context) {
     SetOfficeHeaders(context.response);
     OfficeRequest request(context);
-    if (PassesGuard(request, guard)) page(request);
+    try {
+      if (PassesGuard(request, guard)) page(request);
+    } catch (const host::RequestError&) {
+      // A value the page could not take; what was shown so far is no answer.
+      (void)context.response.TakeBody();
+      Refusal(request, 400, "提交的内容无法处理，没有保存。请返回上一页检查后再试。",
+              context.request.ServerVariable("SCRIPT_NAME"), "重新打开这一页");
+    }
   };
 }
 

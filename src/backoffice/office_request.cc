@@ -29,6 +29,9 @@ std::string OfficeRequest::FormValue(std::string_view name) const {
 void OfficeRequest::Show(std::string_view name, std::string_view title, View view,
                          std::string_view message, std::string_view error) {
   view.set("title", std::string(title));
+  // What the change before the redirect did says more than the page's own message.
+  const std::string notice = TakeNotice();
+  if (!notice.empty()) message = notice;
   if (!message.empty()) view.set("message", std::string(message));
   if (!error.empty()) view.set("error", std::string(error));
   if (owner) {

@@ -38,7 +38,8 @@ class OfficeRequest {
   // The form value `name`; "" when missing.
   std::string FormValue(std::string_view name) const;
   // Writes `page` (a template of admin/templates) titled `title` with `view` to the response.
-  // The view also gets title, message, error and, when signed in, owner (the name) and token.
+  // The view also gets title, message (a notice kept by Tell in its place), error and, when
+  // signed in, owner (the name) and token.
   void Show(std::string_view page, std::string_view title, View view, std::string_view message = "",
             std::string_view error = "");
   // Keeps `notice` (what a change did) for the next page this browser is shown, after the

@@ -138,12 +138,19 @@ std::string Save(OfficeRequest& request, const std::optional<Product>& old) {
 void Delete(OfficeRequest& request, const Product& old) {
   if (store::DeleteProduct(request.Connection(), request.Actor(), old.id)) {
     RemoveOldPicture(request, old.picture);
+    request.Tell("已删除产品“" + old.name + "”。");
   }
 }
 
 }  // namespace
 
 void ProductsPage(OfficeRequest& request) {
+  if (const auto id = DeleteAsked(request)) {
+    const auto product = store::OwnedProduct(request.Connection(), request.owner->userid, *id);
+    if (!product) return NotOwnRow(request);
+    return ConfirmDelete(request, "删除产品", "产品“" + product->name + "”和它的图片", kEditor,
+                         kEditor, "delete", *id);
+  }
   if (!request.IsPost()) return Show(request, "");
   std::optional<Product> old;
   if (const auto id = IdItem(request, "id")) {

@@ -10,19 +10,33 @@
 
 namespace store {
 
+namespace {
+
+GuestbookEntry ReadEntry(const data::Recordset& row) {
+  return {row.Field("id").ToInteger().value_or(0),
+          row.Field("lyr").ToText(),
+          row.Field("title").ToText(),
+          row.Field("lytime").ToText(),
+          row.Field("content").ToText(),
+          row.Field("hf").ToText(),
+          row.Field("hftime").ToText()};
+}
+
+}  // namespace
+
 PagedList<GuestbookEntry> GuestbookPages(data::Connection& connection, std::int64_t userid,
                                          int page_size) {
   return {PagedRows(connection, "select * from wap_lyb where userid=? order by id desc",
                     data::Params{userid}, page_size),
-          [](const data::Recordset& row) -> GuestbookEntry {
-            return {row.Field("id").ToInteger().value_or(0),
-                    row.Field("lyr").ToText(),
-                    row.Field("title").ToText(),
-                    row.Field("lytime").ToText(),
-                    row.Field("content").ToText(),
-                    row.Field("hf").ToText(),
-                    row.Field("hftime").ToText()};
-          }};
+          ReadEntry};
+}
+
+std::optional<GuestbookEntry> OwnedMessage(data::Connection& connection, std::int64_t userid,
+                                           std::int64_t id) {
+  const auto row =
+      connection.Execute("select * from wap_lyb where id=? and userid=?", data::Params{id, userid});
+  if (row->Eof()) return std::nullopt;
+  return ReadEntry(*row);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ PagedList<GuestbookEntry> GuestbookPages(data::Connection& connection, std::int6
 
 // True when message `id` is member `userid`'s.
 bool OwnsMessage(data::Connection& connection, std::int64_t userid, std::int64_t id);
+
+// Message `id` when member `userid`'s guestbook holds it.
+std::optional<GuestbookEntry> OwnedMessage(data::Connection& connection, std::int64_t userid,
+                                           std::int64_t id);
 
 // The owner's changes of message `id` of member `actor.userid`, each with its audit row in one
 // transaction: sets the reply (dated now), removes the reply, or deletes the message. Each returns

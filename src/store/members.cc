@@ -47,6 +47,15 @@ bool OwnsMember(data::Connection& connection, std::int64_t owner, std::int64_t i
   return !connection.Execute("select id from web_member where id=? and m_id=?", row)->Eof();
 }
 
+std::optional<Member> OwnedMember(data::Connection& connection, std::int64_t owner,
+                                  std::int64_t id) {
+  const std::array<data::Param, 2> row = {id, owner};
+  const auto found =
+      connection.Execute("select id,m_name,m_password from web_member where id=? and m_id=?", row);
+  if (found->Eof()) return std::nullopt;
+  return Member{id, found->Field("m_name").ToText(), found->Field("m_password").ToText()};
+}
+
 bool AddMember(data::Connection& connection, const AuditActor& actor, const std::string& name,
                const std::string& password) {
   data::TransactionGuard transaction(connection);

@@ -51,4 +51,8 @@ bool DeleteMember(data::Connection& connection, const AuditActor& actor, std::in
 // True when member `id` belongs to site `owner`.
 bool OwnsMember(data::Connection& connection, std::int64_t owner, std::int64_t id);
 
+// Member `id` when it is a member of `owner`'s site.
+std::optional<Member> OwnedMember(data::Connection& connection, std::int64_t owner,
+                                  std::int64_t id);
+
 }  // namespace store

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <regex>
 #include <vector>
 
 #include "support/back_office.h"
@@ -366,3 +367,59 @@ TEST_F(BackOfficeEditors, VisitorsLogInWithHashedPasswordsAndPlainOnesAreHashedA
 }
 
 }  // namespace
+
+namespace {
+
+// The confirmation form of `html` (the first form of its main part): its action (entities undone)
+// and form body, token included.
+std::pair<std::string, std::string> ConfirmationForm(const std::string& html) {
+  const std::string page = html.substr(std::min(html.find("<main>"), html.size()));
+  std::smatch action;
+  EXPECT_TRUE(std::regex_search(page, action, std::regex("<form method=\"post\" action=\"([^\"]*)\"")))
+      << page;
+  Pairs fields;
+  const std::regex hidden("<input type=\"hidden\" name=\"(\\w+)\" value=\"([^\"]*)\">");
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), hidden);
+       it != std::sregex_iterator(); ++it) {
+    fields.emplace_back((*it)[1], (*it)[2]);
+  }
+  return {std::regex_replace(action[1].str(), std::regex("&amp;"), "&"), FormEncode(fields)};
+}
+
+}  // namespace
+
+TEST_F(BackOfficeEditors, EveryDeleteAsksFirstSayingWhatGoesAndThenSaysWhatWent) {
+  SignInShop();
+  const struct {
+    std::string link, asks, check, told;
+  } cases[] = {
+      {"/admin/class.asp?delete=3", "栏目“茶艺知识”及其中的 2 篇文章",
+       "select count(*) from wap_contents where cid=3", "已删除栏目“茶艺知识”及其中的 2 篇文章"},
+      {"/admin/contents.asp?cid=2&delete=2", "文章“明前龙井新茶到店”",
+       "select count(*) from wap_contents where id=2", "已删除文章“明前龙井新茶到店”"},
+      {"/admin/products.asp?delete=2", "产品“安溪铁观音”和它的图片",
+       "select count(*) from wap_product where id=2", "已删除产品“安溪铁观音”"},
+      {"/admin/guestbook.asp?unreply=1", "对张先生 的留言“龙井什么时候到货”的回复",
+       "select count(hf) from wap_lyb where id=1", "已删除回复"},
+      {"/admin/guestbook.asp?delete=4", "陈同学 的留言“分店地址”和您的回复",
+       "select count(*) from wap_lyb where id=4", "已删除留言"},
+      {"/admin/members.asp?delete=1", "会员“member”（此后不能再用这个会员名登录）",
+       "select count(*) from web_member where id=1",
+       "已删除会员“member”"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.link);
+    EXPECT_EQ(shop_.Get(c.link).status, 404);  // another owner's row: not even named
+    const HttpResponse asked = demo_.Get(c.link);
+    EXPECT_EQ(asked.status, 200);
+    EXPECT_NE(asked.body.find("将要删除：" + c.asks + "。"), std::string::npos) << asked.body;
+    EXPECT_NE(One(c.check), "0");  // asking deleted nothing
+    const auto [action, form] = ConfirmationForm(asked.body);
+    const HttpResponse done = demo_.Post(action, form);
+    ASSERT_EQ(done.status, 302) << done.body;
+    EXPECT_EQ(One(c.check), "0");
+    const std::string after = demo_.Get(done.Header("Location").value_or("")).body;
+    EXPECT_NE(after.find(c.told), std::string::npos) << after;
+    EXPECT_EQ(after.find("已保存"), std::string::npos);
+  }
+}

@@ -70,6 +70,8 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
     EXPECT_EQ(guesser.Post("/admin/", "username=shop&password=x").status, 200);
   const HttpResponse held = guesser.Post("/admin/", "username=shop&password=shop-pw");
   EXPECT_EQ(held.status, 429);
+  EXPECT_NE(held.body.find("登录失败的次数太多"), std::string::npos);  // the sign-in form, saying
+  EXPECT_NE(held.body.find("分钟后再试"), std::string::npos);          // when to try again
   EXPECT_GT(std::stoi(held.Header("Retry-After").value_or("0")), 0);
   EXPECT_EQ(guesser.Post("/admin/", "username=demo&password=demo").status, 302);
   for (int i = 0; i < 5; ++i)
@@ -172,7 +174,8 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
 }
 
 // Every back-office reply, a page, a redirect or a refusal, signed in or not, forbids framing and
-// content-type guessing and allows no script and no foreign loads.
+// content-type guessing and allows no script and no foreign loads; a refusal to a signed-in owner
+// is the back office's own page, with its navigation and the reason.
 TEST_F(BackOffice, EveryReplyForbidsFramingSniffingAndScripts) {
   ServerProcess server(site_.Path());
   HttpClient visitor(server.Port()), demo(server.Port());
@@ -195,6 +198,9 @@ TEST_F(BackOffice, EveryReplyForbidsFramingSniffingAndScripts) {
       {&demo, "/admin/settings.asp", "", 200},
       {&demo, "/admin/preview.asp?markup=xhtml&of=index", "", 200},
       {&demo, "/admin/class.asp", "token=stale", 403},
+      {&demo, "/admin/class.asp?delete=99", "", 404},
+      {&demo, "/admin/class.asp",
+       "submit=%E4%BF%9D%E5%AD%98&id=1&edtclassname=A&edtsortid=abc&token=" + token, 400},
       {&demo, "/admin/settings.asp", "act=phone&dircall=%2B86+10-1&token=" + token, 302},
   };
   for (const auto& r : replies) {
@@ -202,6 +208,10 @@ TEST_F(BackOffice, EveryReplyForbidsFramingSniffingAndScripts) {
         r.form.empty() ? r.client->Get(r.target) : r.client->Post(r.target, r.form);
     const std::string what = r.target + " " + r.form;
     EXPECT_EQ(answer.status, r.status) << what;
+    if (r.status >= 400 && r.client == &demo) {  // a refusal is the back office's own page
+      for (const char* part : {"<nav>", "lang=\"zh-CN\"", "name=\"viewport\"", "class=\"error\""})
+        EXPECT_NE(answer.body.find(part), std::string::npos) << what << ": " << part;
+    }
     EXPECT_EQ(answer.Headers("X-Frame-Options"), std::vector<std::string>{"DENY"}) << what;
     EXPECT_EQ(answer.Headers("X-Content-Type-Options"), std::vector<std::string>{"nosniff"})
         << what;
