@@ -1,16 +1,38 @@
 // `wapsite upgrade --root DIR`: brings the site database of a web root to the schema this program
-// uses (see schema_upgrade.h), in one transaction; running it again changes nothing.
+// uses (see schema_upgrade.h), in one transaction, and adds the back-office page templates this
+// program has that the web root lacks (never replacing one an operator may have restyled);
+// running it again changes nothing.
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
+#include "cli/init_web_root.h"
 #include "cli/schema_upgrade.h"
 #include "cli/site_database.h"
 
 namespace cli {
+namespace {
+
+// Copies each template of the skeleton's admin/templates that `root` lacks; returns how many.
+int AddMissingTemplates(const std::filesystem::path& root) {
+  const std::filesystem::path from = FindShareFolder() / "skeleton" / "admin" / "templates";
+  const std::filesystem::path to = root / "admin" / "templates";
+  int added = 0;
+  std::filesystem::create_directories(to);
+  for (const auto& entry : std::filesystem::directory_iterator(from)) {
+    const std::filesystem::path target = to / entry.path().filename();
+    if (!entry.is_regular_file() || std::filesystem::exists(target)) continue;
+    std::filesystem::copy_file(entry.path(), target);
+    ++added;
+  }
+  return added;
+}
+
+}  // namespace
 
 void AddUpgradeCommand(CLI::App& app, int& exit_code) {
   auto root = std::make_shared<std::string>();
@@ -32,6 +54,9 @@ void AddUpgradeCommand(CLI::App& app, int& exit_code) {
       } else {
         std::cout << "upgraded the site database from schema version " << from << " to " << to
                   << "\n";
+      }
+      if (const int added = AddMissingTemplates(*root); added > 0) {
+        std::cout << "added " << added << " back-office page templates to admin/templates\n";
       }
       return kOk;
     });

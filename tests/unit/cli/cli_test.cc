@@ -178,6 +178,14 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
             "upgraded the site database from schema version 1 to 4\n");
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
             "the site database is up to date (schema version 4)\n");
+  // A back-office template the web root lacks is added; one an operator restyled stays.
+  const std::filesystem::path templates = dir.path() / "root/admin/templates";
+  std::filesystem::remove(templates / "confirm.html");
+  std::ofstream(templates / "layout.html") << "restyled {{{body}}}";
+  EXPECT_NE(testing_support::RunWapsite({"upgrade", "--root", root}).out.find("added 1 "),
+            std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(templates / "confirm.html"));
+  EXPECT_EQ(testing_support::ReadFile(templates / "layout.html"), "restyled {{{body}}}");
   // The existing sites' owners are added with their numbers; their rows and files stay.
   const std::string banner = (dir.path() / "root/waphome/demo/Demo.jpg").string();
   std::filesystem::resize_file(banner, 10);
