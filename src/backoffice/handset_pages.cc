@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "backoffice/handset_view.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/deck_budget.h"
 #include "wap/framework/deck_split.h"
@@ -43,9 +44,24 @@ bool IsCountRound(const OfficeRequest& request) {
 void SetHandsetPages(View& field_view, std::string_view text, HandsetText how,
                      std::string_view username, std::string_view lead) {
   field_view.set("deck_bytes", std::to_string(wap::kDefaultWmlDeckBytes));
-  if (!text.empty()) {
-    field_view.set("handset_pages", std::to_string(HandsetPages(text, how, username, lead)));
+  if (text.empty()) return;
+  field_view.set("handset_pages", std::to_string(HandsetPages(text, how, username, lead)));
+  const bool plain = how == HandsetText::kPlain;
+  field_view.set(
+      "handset_look",
+      HandsetView("<p>" + (plain ? wap::ToCharRefs(text) : wap::OwnerText(text)) + "</p>",
+                  [](std::string_view) { return std::string(); }));
+  ViewList notes;
+  if (text.find('\n') != std::string_view::npos) {
+    notes.push_back(std::string(plain ? "回车换行在手机上不保留，各段会连成一段。"
+                                      : "回车换行在手机上不保留；要换行请写 <br/>。"));
   }
+  if (!plain && text.find_first_of("<&") != std::string_view::npos && !wap::IsOwnerMarkup(text)) {
+    notes.push_back(
+        std::string("这段文字里有不能用的标记，或者单独的 &（请写成 "
+                    "&amp;amp;），所以标记不会生效，整段按文字原样显示。"));
+  }
+  field_view.set("handset_notes", notes);
 }
 
 }  // namespace backoffice

@@ -25,8 +25,10 @@ enum class HandsetText {
 int HandsetPages(std::string_view text, HandsetText how, std::string_view username,
                  std::string_view lead = "");
 
-// Sets in `field_view` (a FieldView) "handset_pages" (the count, when `text` is not empty) and
-// "deck_bytes" (the default limit).
+// Sets in `field_view` (a FieldView) "deck_bytes" (the default limit) and, when `text` is not
+// empty, "handset_pages" (the count), "handset_look" (the text as a handset shows it, an HTML
+// fragment: handset_view.h) and "handset_notes" (what the handset changes that the owner may not
+// expect: line breaks dropped, markup shown as typed).
 void SetHandsetPages(View& field_view, std::string_view text, HandsetText how,
                      std::string_view username, std::string_view lead = "");
 

@@ -1,9 +1,12 @@
 #include "backoffice/handset_preview.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <utility>
 
 #include "backoffice/editor_support.h"
+#include "backoffice/handset_view.h"
 #include "platform/host/objects/collection.h"
 #include "platform/host/objects/local_session.h"
 #include "platform/host/objects/request.h"
@@ -38,6 +41,32 @@ class StartedObject {
  private:
   host::HostObject& object_;
 };
+
+// A link of a live page's deck as a link of its preview: a page of the site's /wap/ folder that
+// the preview shows leads to its preview, with the values the preview passes on; any other link
+// leads nowhere from the preview. `href` and the result are escaped as in markup.
+std::string PreviewLink(std::string_view href) {
+  std::string_view path = href.substr(0, href.find('?'));
+  if (path.starts_with("/wap/")) path.remove_prefix(5);
+  if (path.find_first_of("/:") != std::string_view::npos || !path.ends_with(".asp")) return "";
+  const std::string_view name = path.substr(0, path.size() - 4);
+  if (std::none_of(std::begin(kLivePages), std::end(kLivePages),
+                   [&](const LivePageObject& p) { return p.page == name; })) {
+    return "";
+  }
+  std::string link = "/admin/preview.asp?markup=wml&amp;of=" + std::string(name);
+  const std::size_t question = href.find('?');
+  std::string_view query = question == std::string_view::npos ? "" : href.substr(question + 1);
+  while (!query.empty()) {  // pairs separated by "&amp;"
+    const std::size_t end = query.find("&amp;");
+    const std::string_view pair = query.substr(0, end);
+    for (const std::string_view passed : {"id=", "classname=", "Page="}) {
+      if (pair.starts_with(passed)) link += "&amp;" + std::string(pair);
+    }
+    query = end == std::string_view::npos ? "" : query.substr(end + 5);
+  }
+  return link;
+}
 
 }  // namespace
 
@@ -81,8 +110,20 @@ void PreviewPage(OfficeRequest& request) {
     StartedObject started(*object, live_context);
   }
   host::Response& response = request.Response();
-  response.SetContentType(wml ? "text/plain" : answer.ContentType());
-  response.Write(answer.TakeBody());
+  if (!wml || asked.QueryString().Get("source")) {
+    response.SetContentType(wml ? "text/plain" : answer.ContentType());
+    response.Write(answer.TakeBody());
+    return;
+  }
+  const std::string deck = answer.TakeBody();
+  View view;
+  view.set("card", HandsetView(deck, PreviewLink));
+  view.set(
+      "source_link",
+      PreviewAddress("wml", name, "&source=1" + query.substr(SiteQuery(*request.owner).size())));
+  view.set("xhtml_link",
+           PreviewAddress("xhtml", name, query.substr(SiteQuery(*request.owner).size())));
+  request.Show("handset", "WAP 手机上的样子", view);
 }
 
 }  // namespace backoffice

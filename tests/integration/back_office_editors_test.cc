@@ -218,9 +218,15 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
     EXPECT_TRUE(ValidWml(r.body)) << l.page;
     EXPECT_NE(XPathString(r.body, "string(/)").find(l.shows), std::string::npos) << l.page;
     const HttpResponse wml =
-        demo_.Get("/admin/preview.asp?markup=wml&of=" + l.page + l.query + "&userid=2");
+        demo_.Get("/admin/preview.asp?markup=wml&source=1&of=" + l.page + l.query + "&userid=2");
     EXPECT_EQ(wml.body, r.body) << l.page;
     EXPECT_EQ(wml.Header("Content-Type"), "text/plain; charset=utf-8");
+    // Without source=1 the card is shown as a handset shows it, within the back office's page.
+    const std::string card = demo_.Get("/admin/preview.asp?markup=wml&of=" + l.page + l.query).body;
+    EXPECT_TRUE(WellFormedXml(card.substr(card.find("<section"),
+                                          card.find("</section>") + 10 - card.find("<section"))))
+        << card;
+    EXPECT_EQ(card.find("<wml>"), std::string::npos) << l.page;
     const HttpResponse xhtml = demo_.Get("/admin/preview.asp?markup=xhtml&of=" + l.page + l.query);
     EXPECT_TRUE(WellFormedXml(xhtml.body)) << l.page;
     EXPECT_NE(XPathString(xhtml.body, "string(/)").find(l.shows), std::string::npos) << l.page;

@@ -103,3 +103,66 @@ TEST_F(HandsetPages, ProductAndReplyEditorsCountTheirTexts) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first handset view on `html` that holds `shows`, and the notes beside it.
+std::pair<std::string, std::string> LookAndNotes(const std::string& html,
+                                                 const std::string& shows) {
+  for (std::size_t at = html.find("<div class=\"handset\">"); at != std::string::npos;
+       at = html.find("<div class=\"handset\">", at + 1)) {
+    const std::string look = html.substr(at, html.find("</div>", at) - at);
+    if (look.find(shows) == std::string::npos) continue;
+    const std::size_t notes = html.rfind("约分", at);
+    return {look, notes == std::string::npos ? "" : html.substr(notes, at - notes)};
+  }
+  return {"", ""};
+}
+
+}  // namespace
+
+TEST_F(HandsetPages, EditorsShowHowTheTextLooksAndSayWhatTheHandsetChanges) {
+  const struct {
+    const char* what;
+    std::string target;
+    Pairs form;
+    std::string shows, note;  // in the handset view; in the notes ("" for none)
+  } cases[] = {
+      {"markup kept",
+       "/admin/products.asp",
+       {{"id", "2"}, {"pcontent", "<b>新</b>茶"}},
+       "<b>新</b>茶",
+       ""},
+      {"a lone ampersand shows the markup as typed",
+       "/admin/products.asp",
+       {{"id", "2"}, {"pcontent", "<b>茶</b> & 壶"}},
+       "&lt;b&gt;茶&lt;/b&gt; &amp; 壶",
+       "标记不会生效"},
+      {"line breaks of a plain text",
+       "/admin/contents.asp?cid=1",
+       {{"content", "一段\n二段"}},
+       "&#x4E00;&#x6BB5;",
+       "各段会连成一段"},
+      {"line breaks of a reply",
+       "/admin/guestbook.asp",
+       {{"id", "3"}, {"hf", "好\r\n的"}},
+       "好",
+       "要换行请写"},
+  };
+  for (const auto& c : cases) {
+    Pairs form = c.form;
+    form.insert(form.end(),
+                {{"act", c.target.find("guestbook") != std::string::npos ? "reply" : "save"},
+                 {"pname", "x"},
+                 {"count", "1"}});
+    const HttpResponse shown = Post(c.target, form);
+    ASSERT_EQ(shown.status, 200) << c.what;
+    const auto [look, notes] = LookAndNotes(shown.body, c.shows);
+    EXPECT_NE(look.find(c.shows), std::string::npos) << c.what << ": " << look;
+    if (c.note.empty()) {
+      EXPECT_EQ(notes.find("class=\"error\""), std::string::npos) << c.what << ": " << notes;
+    } else {
+      EXPECT_NE(notes.find(c.note), std::string::npos) << c.what << ": " << notes;
+    }
+  }
+}
