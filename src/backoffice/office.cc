@@ -1,5 +1,6 @@
 #include "backoffice/office.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "platform/host/objects/request.h"
 #include "platform/host/objects/request_error.h"
 #include "platform/host/objects/response.h"
+#include "platform/host/objects/service_unavailable.h"
 #include "platform/text/percent.h"
 
 namespace backoffice {
@@ -88,6 +90,14 @@ host::NativePage OfficePage(Guard guard, void (*page)(OfficeRequest&)) {
       // A value the page could not take; what was shown so far is no answer.
       (void)context.response.TakeBody();
       Refusal(request, 400, "提交的内容无法处理，没有保存。请返回上一页检查后再试。",
+              context.request.ServerVariable("SCRIPT_NAME"), "重新打开这一页");
+    } catch (const host::ServiceUnavailable& busy) {
+      // The password hashing queue is full: nothing was done; the owner may simply try again.
+      const auto seconds = std::max<long long>(busy.RetryAfter().count(), 1);
+      (void)context.response.TakeBody();
+      context.response.AddHeader("Retry-After", std::to_string(seconds));
+      Refusal(request, 503,
+              "服务器正忙，这次没有处理。请 " + std::to_string(seconds) + " 秒后再试。",
               context.request.ServerVariable("SCRIPT_NAME"), "重新打开这一页");
     }
   };
