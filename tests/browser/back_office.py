@@ -38,11 +38,13 @@ def main(wapsite):
             drive(browser, site)
             news_class = journey(browser, site)
             handset_pages_show(site, news_class)
+            tidy_up(browser, site, news_class)
         finally:
             browser.quit()
             server.terminate()
             server.wait()
-    print("browser: sign-in, classes, settings, sign-out and the owner's journey passed at 360 px")
+    print("browser: sign-in, classes, settings, sign-out, the owner's journey and tidying up "
+          "passed at 360 px")
 
 
 def go(browser, element, submit=False):
@@ -222,6 +224,58 @@ def journey(browser, site):
     browser.get(site + "/admin/products.asp")
     assert "/admin/?back=" in browser.current_url, browser.current_url
     return cid
+
+
+def tidy_up(browser, site, cid):
+    """The owner tidies up: each delete asks first, naming what goes, and then says what went;
+    a name that cleaning changes says so; the handset preview shows the card, not its source; a
+    row that is not the owner's and a stale form are refused on the back office's own page."""
+    by_css = browser.find_element
+    browser.get(site + "/admin/")
+    by_css(By.NAME, "username").send_keys("demo")
+    by_css(By.NAME, "password").send_keys("new-pass")
+    go(browser, by_css(By.CSS_SELECTOR, "form button"))
+
+    def fits():
+        width = browser.execute_script("return document.documentElement.scrollWidth")
+        assert width <= browser.execute_script("return window.innerWidth"), (browser.current_url, width)
+
+    def confirm(link_text, asks, told, row=None):
+        go(browser, (row or browser).find_element(By.LINK_TEXT, link_text))
+        main = by_css(By.TAG_NAME, "main").text
+        assert "将要删除：" + asks in main, main
+        fits()
+        go(browser, by_css(By.CSS_SELECTOR, "main form button"))
+        assert told in by_css(By.TAG_NAME, "main").text, by_css(By.TAG_NAME, "main").text
+
+    browser.get(site + "/admin/contents.asp?cid=" + cid)
+    confirm("删除", "文章“" + TITLE + "”", "已删除文章“" + TITLE + "”")
+    browser.get(site + "/admin/guestbook.asp")
+    confirm("删除回复", "对访客甲 的留言“问<价>”的回复", "已删除回复")
+    confirm("删除留言", "访客甲 的留言“问<价>”", "已删除留言")
+    browser.get(site + "/admin/products.asp")
+    confirm("删除", "产品“" + PRODUCT + "”和它的图片", "已删除产品“" + PRODUCT + "”",
+            by_css(By.CSS_SELECTOR, "tr.row"))
+    browser.get(site + "/admin/members.asp")
+    confirm("删除", "会员“member”", "已删除会员“member”")
+
+    browser.get(site + "/admin/class.asp")
+    by_css(By.NAME, "classname").send_keys("Lily's")
+    go(browser, by_css(By.CSS_SELECTOR, "button[value='新建']"))
+    assert "已去掉，保存为“Lilys”" in by_css(By.TAG_NAME, "main").text
+
+    browser.get(site + "/admin/preview.asp?markup=wml&of=index")
+    assert browser.find_elements(By.CSS_SELECTOR, ".handset section.card"), browser.page_source
+    assert "<wml" not in browser.page_source
+    fits()
+
+    browser.get(site + "/admin/products.asp?delete=999")
+    assert "没有这一项" in by_css(By.TAG_NAME, "main").text and browser.find_elements(By.TAG_NAME, "nav")
+    browser.get(site + "/admin/class.asp")
+    browser.execute_script("document.querySelector('tr.row input[name=token]').value = 'stale'")
+    go(browser, by_css(By.CSS_SELECTOR, "button[value='保存']"))
+    assert "表单已经过期" in by_css(By.TAG_NAME, "main").text
+    fits()
 
 
 def fetch(url, accept, body=None):
