@@ -110,6 +110,18 @@ std::optional<std::int64_t> DeleteAsked(const OfficeRequest& request, std::strin
   return value ? wap::ParseWholeNumber(*value) : std::nullopt;
 }
 
+std::string OfficePathOr(const std::string& path, const std::string& otherwise) {
+  if (!path.starts_with("/admin/") || path.find("//") != std::string::npos ||
+      path.find_first_of("\\?#\"<> ") != std::string::npos ||
+      path.find("..") != std::string::npos) {
+    return otherwise;
+  }
+  for (const char c : path) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return otherwise;
+  }
+  return path;
+}
+
 void Saved(OfficeRequest& request, std::string address) {
   address += address.find('?') == std::string::npos ? "?saved=1" : "&saved=1";
   request.Response().Redirect(address);

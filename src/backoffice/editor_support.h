@@ -67,6 +67,10 @@ void ConfirmDelete(OfficeRequest& request, std::string_view title, std::string_v
 std::optional<std::int64_t> DeleteAsked(const OfficeRequest& request,
                                         std::string_view name = "delete");
 
+// `path` when it is a plain path of a back-office page (under /admin/, nothing that could lead
+// to another site or up a folder), else `otherwise`: for the pages a form names to go back to.
+std::string OfficePathOr(const std::string& path, const std::string& otherwise);
+
 // Sends the browser back to `address` with saved=1 after a change.
 void Saved(OfficeRequest& request, std::string address);
 

@@ -23,20 +23,6 @@ namespace {
 
 constexpr int kAuditShown = 20;
 
-// Where to go after signing in: a back-office page named by `back`, else the dashboard. Only a
-// plain path under /admin/ is followed, so the form cannot send an owner to another site.
-std::string AfterSignIn(const std::string& back) {
-  if (!back.starts_with("/admin/") || back.find("//") != std::string::npos ||
-      back.find_first_of("\\?#\"<> ") != std::string::npos ||
-      back.find("..") != std::string::npos) {
-    return "/admin/";
-  }
-  for (const char c : back) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return "/admin/";
-  }
-  return back;
-}
-
 void ShowSignIn(OfficeRequest& request, const std::string& back, std::string_view error) {
   View view;
   view.set("back", back);
@@ -69,7 +55,7 @@ void SignIn(OfficeRequest& request, const std::string& back) {
       OwnerSession(request.Session())
           .SignIn(check.owner->userid, check.owner->username, OwnerSession::Clock::now());
   request.Audit("登录", "");
-  request.Response().Redirect(AfterSignIn(back));
+  request.Response().Redirect(OfficePathOr(back, "/admin/"));
 }
 
 std::string SiteAddress(const SignedInOwner& owner) {
