@@ -459,7 +459,9 @@ void AddServeCommand(CLI::App& app, int& exit_code) {
   serve
       ->add_option("--max-upload-bytes", settings->server.upload_limit,
                    "Largest multipart/form-data request body (picture uploads); a larger one "
-                   "gets 413 as soon as its length is declared or its bytes exceed it")
+                   "gets 413 as soon as its length is declared or its bytes exceed it. The body "
+                   "is kept, while its request runs, in a nameless temporary file in a private "
+                   "folder under $TMPDIR (else /tmp), not in memory")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{1024}, std::size_t{1'000'000'000}));
   serve

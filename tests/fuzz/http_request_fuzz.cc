@@ -45,6 +45,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::string pattern = (fs::temp_directory_path() / "wapsite-fuzz.XXXXXX").string();
   fuzz::Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp failed");
   site->folder = pattern;
+  site->limits.upload_folder = (site->folder / "uploads").string();  // private, as the server's
+  fs::create_directory(site->limits.upload_folder);
+  fs::permissions(site->limits.upload_folder, fs::perms::owner_all);
   std::atexit([] { site->dispatcher.reset(), site->pool.reset(), fs::remove_all(site->folder); });
   cli::InitOptions options{.root = site->folder / "root", .demo = true};
   cli::InitWebRoot(options);

@@ -33,18 +33,22 @@ const std::string kGif(
     "\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
     43);
 
-// An RGB PNG of `width` × `height` pixels of noise, written by the picture library without
-// compression; re-encoded as a JPEG 240 px wide it stays large, about 180 bytes a row.
+// An RGB PNG of `width` × `height` pixels of noise that repeats every 16 rows, written by the
+// picture library: small as a file (the repeats compress away), while re-encoded as a JPEG 240 px
+// wide it stays large, about 180 bytes a row.
 std::string NoisePng(int width, int height) {
-  std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
+  const std::size_t row = static_cast<std::size_t>(width) * 3;
+  std::vector<unsigned char> pixels(row * height);
   std::mt19937 random(17);
-  for (unsigned char& p : pixels) p = static_cast<unsigned char>(random());
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    pixels[i] = i < row * 16 ? static_cast<unsigned char>(random()) : pixels[i - row * 16];
+  }
   EXPECT_EQ(VIPS_INIT("test"), 0);
   VipsImage* image =
       vips_image_new_from_memory(pixels.data(), pixels.size(), width, height, 3, VIPS_FORMAT_UCHAR);
   void* buffer = nullptr;
   std::size_t length = 0;
-  EXPECT_EQ(vips_image_write_to_buffer(image, ".png", &buffer, &length, "compression", 0, nullptr),
+  EXPECT_EQ(vips_image_write_to_buffer(image, ".png", &buffer, &length, "compression", 9, nullptr),
             0);
   std::string png(static_cast<const char*>(buffer), length);
   g_free(buffer);
@@ -290,8 +294,9 @@ TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
 
 TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile) {
   // Root writes through any permission, so a file size limit (SIGXFSZ ignored: the write fails
-  // as on a full disk) stops the picture: above the site database and its log, so pages and
-  // rows still change, below the re-encoded picture. /bin/sh counts it in 512-byte blocks.
+  // as on a full disk) stops the picture: above the site database and its log, and the upload's
+  // temporary file, so pages and rows still change, below the re-encoded picture. /bin/sh counts
+  // it in 512-byte blocks.
   std::uintmax_t database = 0;
   for (const char* file : {"site.db", "site.db-wal"}) {
     std::error_code missing;  // on PostgreSQL there is none
@@ -301,6 +306,7 @@ TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile
   const std::uintmax_t limit = database + 256 * 1024;
   const int rows = static_cast<int>(limit / 150 + 1);
   const std::string picture = NoisePng(240, rows);
+  ASSERT_LT(picture.size(), limit / 4);
   ServerProcess limited(site_.Path(), {"--max-upload-bytes", std::to_string(picture.size() + 4096)},
                         "trap '' XFSZ; ulimit -f " + std::to_string(limit / 512) + ";");
   HttpClient owner(limited.Port());

@@ -1,9 +1,15 @@
-// Uploads over HTTP: a multipart/form-data body has its own size limit (--max-upload-bytes),
-// enforced from the declared length or, chunked, while the bytes arrive, so a client announcing or
-// streaming too much is refused before it has sent it; a malformed body is the client's fault
-// (400); ordinary forms keep their own limit.
+// Uploads over HTTP: a multipart/form-data body has its own size limit (--max-upload-bytes, 25 MB
+// by default), enforced from the declared length or, chunked, while the bytes arrive, so a client
+// announcing or streaming too much is refused before it has sent it (its access line still names
+// the request); a malformed body is the client's fault (400); ordinary forms keep their own limit.
+// A phone's photo goes through the back office's product form, kept in a private temporary file
+// that is gone afterwards, and is stored re-encoded 240 pixels wide.
 #include <gtest/gtest.h>
+#include <vips/vips.h>
 
+#include <filesystem>
+
+#include "support/back_office.h"
 #include "support/demo_pages.h"
 #include "support/http_client.h"
 #include "support/server_process.h"
@@ -77,7 +83,78 @@ TEST_F(Uploads, AreLimitedWhileTheyArriveAndMalformedOnesAreRefused) {
     for (int i = 0; i < c.chunks; ++i) streamed.Send(chunk);
     EXPECT_EQ(streamed.ReadResponse(false, 3s).status, 413) << c.content_type;
   }
+  // Refused from its head, a request's access line still names it.
+  EXPECT_TRUE(server.WaitForOutput("\"POST " + kDemoPages[0].Target() + " HTTP/1.1\" 413"))
+      << server.Stdout();
+  EXPECT_EQ(server.Stdout().find("\"-\" 413"), std::string::npos) << server.Stdout();
   EXPECT_EQ(server.Stop(), 0);
+}
+
+// A JPEG of `width` × `height` as a phone's camera makes one: smooth noise, a few megabytes.
+std::string PhotoJpeg(int width, int height) {
+  EXPECT_EQ(VIPS_INIT("test"), 0);
+  VipsImage* noise = nullptr;
+  VipsImage* scaled = nullptr;
+  VipsImage* colour = nullptr;
+  VipsImage* bytes = nullptr;
+  void* buffer = nullptr;
+  std::size_t length = 0;
+  EXPECT_EQ(vips_gaussnoise(&noise, width / 4, height / 4, "sigma", 50.0, "mean", 128.0, nullptr),
+            0);
+  EXPECT_EQ(vips_resize(noise, &scaled, 4.0, nullptr), 0);
+  VipsImage* bands[] = {scaled, scaled, scaled};
+  EXPECT_EQ(vips_bandjoin(bands, &colour, 3, nullptr), 0);
+  EXPECT_EQ(vips_cast_uchar(colour, &bytes, nullptr), 0);
+  EXPECT_EQ(vips_jpegsave_buffer(bytes, &buffer, &length, "Q", 90, nullptr), 0);
+  std::string jpeg(static_cast<const char*>(buffer), length);
+  g_free(buffer);
+  for (VipsImage* image : {noise, scaled, colour, bytes}) g_object_unref(image);
+  return jpeg;
+}
+
+// The width and height of the picture file `path`; {0, 0} when it cannot be read.
+std::pair<int, int> PictureSize(const std::filesystem::path& path) {
+  VipsImage* image = vips_image_new_from_file(path.c_str(), nullptr);
+  if (image == nullptr) return {0, 0};
+  const std::pair size(vips_image_get_width(image), vips_image_get_height(image));
+  g_object_unref(image);
+  return size;
+}
+
+TEST_F(Uploads, APhonesPhotoIsStoredReEncodedAndItsTemporaryFileIsGone) {
+  TempDir tmp;  // the server's TMPDIR: its private upload folder is made there
+  ServerProcess server(site_.Path(), {}, "export TMPDIR='" + tmp.path().string() + "';");
+  HttpClient owner(server.Port());
+  owner.UseCookies(true);
+  const std::string token = SignInOwner(owner, "demo", "demo");
+  const std::string photo = PhotoJpeg(4000, 3000);
+  ASSERT_GT(photo.size(), 3'000'000u);
+  const std::string body =
+      "--B\r\nContent-Disposition: form-data; name=\"act\"\r\n\r\nsave\r\n"
+      "--B\r\nContent-Disposition: form-data; name=\"pname\"\r\n\r\n\xE7\x85\xA7\r\n"
+      "--B\r\nContent-Disposition: form-data; name=\"token\"\r\n\r\n" + token + "\r\n"
+      "--B\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"IMG_0001.JPG\"\r\n"
+      "Content-Type: image/jpeg\r\n\r\n" + photo + "\r\n--B--\r\n";
+  ASSERT_EQ(owner.Send("POST", "/admin/products.asp", {{"Content-Type", std::string(kMultipart)}},
+                       body)
+                .status,
+            302);
+  const auto stored = site_.Column("select ppic from wap_product where pname='\xE7\x85\xA7'");
+  ASSERT_EQ(stored.size(), 1u);
+  const auto picture = site_.Path() / "waphome" / "demo" / "upfile" / stored[0];
+  EXPECT_EQ(PictureSize(picture), std::pair(240, 180));
+
+  // The upload folder: the server's only one there, private, and nothing left in it.
+  const std::filesystem::directory_entry folder = *std::filesystem::directory_iterator(tmp.path());
+  EXPECT_EQ(folder.status().permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+  // Over the default limit: refused from its declared length.
+  RawConnection over(server.Port());
+  over.Send(Head(kMultipart, "Content-Length: " + std::to_string(25 * 1024 * 1024 + 1)));
+  EXPECT_EQ(over.ReadResponse(false, 3s).status, 413);
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "the upload folder goes with the server";
 }
 
 }  // namespace

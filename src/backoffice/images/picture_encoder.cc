@@ -75,7 +75,7 @@ std::string_view RefusalText(PictureRefusal refusal) {
     case PictureRefusal::kNotAPicture:
       return "只能上传 JPEG、PNG 或 GIF 格式的图片";
     case PictureRefusal::kTooManyPixels:
-      return "图片尺寸太大，最多 1600 万像素";
+      return "图片尺寸太大，最多 5000 万像素";
     case PictureRefusal::kUnreadable:
       return "图片已损坏，无法读取";
     case PictureRefusal::kTooComplex:

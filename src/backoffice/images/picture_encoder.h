@@ -15,7 +15,9 @@
 
 namespace backoffice::images {
 
-inline constexpr std::int64_t kMaxPixels = 16'000'000;
+// A phone's largest photos: 50 megapixels. JPEGs are decoded shrunk (shrink-on-load), so even
+// these never lie whole in memory.
+inline constexpr std::int64_t kMaxPixels = 50'000'000;
 // A progressive JPEG's decoding passes over the whole picture once per scan; ordinary encoders
 // write at most a dozen or so.
 inline constexpr std::size_t kMaxScans = 100;

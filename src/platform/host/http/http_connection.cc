@@ -22,7 +22,8 @@ namespace net = boost::asio;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
 // Lingering close: after an error reply the connection still reads (and drops) what the client
-// sends for this long, so that the client sees the reply instead of a reset.
+// sends until it has been silent this long (at most the read timeout in all), so that the client
+// sees the reply instead of a reset, even while it is still sending a large body.
 constexpr std::chrono::seconds kLingerTime{2};
 
 std::string Text(beast::string_view text) { return std::string(text.data(), text.size()); }
@@ -155,7 +156,7 @@ void HttpConnection::OnHead(beast::error_code ec, std::size_t) {
     user_agent_ = agent == read.end() ? std::string() : Text(agent->value());
   }
   const RequestReading::Next next = reading_->AfterHead(ec);
-  if (next.kind == RequestReading::Next::kRefuse) return SendError(next.status, next.reason);
+  if (next.kind == RequestReading::Next::kRefuse) return Refuse(next);
   if (next.kind == RequestReading::Next::kClose) return Close();  // the connection failed
   stream_.expires_at(started_ + shared_.options.read_timeout);
   if (next.kind == RequestReading::Next::kAnswer) return Answer(reading_->parser().release());
@@ -185,7 +186,7 @@ void HttpConnection::OnRead(beast::error_code ec, std::size_t) {
     return Close();
   }
   const RequestReading::Next next = reading_->AfterBody(ec);
-  if (next.kind == RequestReading::Next::kRefuse) return SendError(next.status, next.reason);
+  if (next.kind == RequestReading::Next::kRefuse) return Refuse(next);
   if (next.kind == RequestReading::Next::kClose) return Close();  // the connection failed
   Answer(reading_->parser().release());
 }
@@ -213,6 +214,37 @@ void HttpConnection::Answer(Request request) {
                 self->Send(std::move(reply),
                            keep_alive && !self->shared_.stopping && !self->shared_.draining, head);
               });
+  });
+}
+
+void HttpConnection::Refuse(const RequestReading::Next& refusal) {
+  if (!refusal.problem.empty()) {
+    shared_.log.Error(method_ + " " + std::string(PathOf(target_)) + ": " + refusal.problem);
+  }
+  if (refusal.status != 413 || method_.empty() || !shared_.options.on_refusal) {
+    return SendError(refusal.status, refusal.reason);
+  }
+  auto head = std::make_shared<HttpRequestData>(ToRequestHead(reading_->parser().get()));
+  client_ = ClientAddress(remote_, head->headers, shared_.options.trusted_proxies);
+  head->remote_address = client_;
+  head->local_address = local_address_;
+  head->local_port = local_port_;
+  reading_.reset();  // the body read so far (a file, for an upload) is not needed
+  // As a page, on a page thread: the application's reply may wait (a session store).
+  net::post(shared_.pages, [self = shared_from_this(), head = std::move(head),
+                            refusal = HttpRefusal{refusal.status, refusal.reason, refusal.limit},
+                            guard = net::make_work_guard(stream_.get_executor())]() mutable {
+    std::optional<HttpReply> reply;
+    try {
+      reply = self->shared_.options.on_refusal(*head, refusal);
+    } catch (const std::exception& e) {
+      self->shared_.log.Error(head->method + " " + std::string(PathOf(head->target)) +
+                              ": the refusal's page failed: " + e.what());
+    }
+    if (!reply) reply = PlainTextReply(refusal.status, refusal.reason);
+    net::post(guard.get_executor(), [self = std::move(self), reply = std::move(*reply)]() mutable {
+      self->Send(std::move(reply), false, false);
+    });
   });
 }
 
@@ -297,12 +329,14 @@ void HttpConnection::CloseGracefully() {
   beast::error_code ec;
   stream_.socket().shutdown(net::ip::tcp::socket::shutdown_send, ec);
   if (ec) return Close();
-  drain_deadline_ = std::chrono::steady_clock::now() + kLingerTime;
-  stream_.expires_at(drain_deadline_);
+  drain_deadline_ =
+      std::chrono::steady_clock::now() +
+      std::max<std::chrono::steady_clock::duration>(kLingerTime, shared_.options.read_timeout);
   Drain();
 }
 
 void HttpConnection::Drain() {
+  stream_.expires_at(std::min(drain_deadline_, std::chrono::steady_clock::now() + kLingerTime));
   stream_.async_read_some(net::buffer(scratch_),
                           [self = shared_from_this()](beast::error_code ec, std::size_t) {
                             if (ec) return self->Close();  // the client closed, or time is up

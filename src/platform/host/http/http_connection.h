@@ -99,7 +99,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   const std::string& Address() const { return remote_; }
 
  private:
-  using Request = boost::beast::http::request<boost::beast::http::string_body>;
+  using Request = boost::beast::http::request<RequestBody>;
 
   // The head timeout of the next request head: shorter when the server is nearly full.
   std::chrono::milliseconds HeadTimeout() const;
@@ -110,6 +110,9 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   void ReadBody();
   void OnRead(boost::beast::error_code ec, std::size_t bytes);
   void Answer(Request request);
+  // Answers a request refused as `refusal` says (its problem logged): by the options' on_refusal
+  // for a 413 whose head was read, else with the one-line text; then closes.
+  void Refuse(const RequestReading::Next& refusal);
   void SendError(int status, std::string_view reason);
   void Send(HttpReply reply, bool keep_alive, bool head);
   void OnWrite(bool keep_alive, boost::beast::error_code ec, std::size_t bytes);
@@ -146,7 +149,7 @@ class HttpConnection : public std::enable_shared_from_this<HttpConnection> {
   bool access_logged_ = true;
   std::chrono::steady_clock::time_point started_;
   std::chrono::system_clock::time_point received_;
-  std::chrono::steady_clock::time_point drain_deadline_;
+  std::chrono::steady_clock::time_point drain_deadline_;  // the latest a lingering close ends
   std::array<char, 4096> scratch_{};
 };
 

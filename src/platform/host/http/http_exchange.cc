@@ -1,6 +1,12 @@
 #include "platform/host/http/http_exchange.h"
 
+#include "platform/host/http/spooled_body.h"
+
 namespace host {
+
+std::uint64_t BodySize(const HttpRequestData& request) {
+  return request.body_file ? request.body_file->Size() : request.body.size();
+}
 
 HttpReply PlainTextReply(int status, std::string_view line) {
   HttpReply reply;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,18 +13,26 @@
 
 namespace host {
 
+class SpooledBody;
+
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 
 struct HttpRequestData {
   std::string method;   // "GET", "HEAD", "POST", …
   std::string target;   // as received: "/wap/index.asp?userid=1"
   HttpHeaders headers;  // in order, names as received; a repeated header appears repeatedly
-  std::string body;
+  std::string body;     // empty when the body is in `body_file`
+  // A multipart/form-data body, kept in a temporary file rather than in `body` (spooled_body.h);
+  // the file goes with the last copy of this request. Null for every other body.
+  std::shared_ptr<const SpooledBody> body_file;
   // The client's IP address: the peer's, or the one a trusted gateway names (client_address.h).
   std::string remote_address;
   std::string local_address;   // the address the request arrived on
   int local_port = 0;
 };
+
+// The size of `request`'s body, wherever it is kept.
+std::uint64_t BodySize(const HttpRequestData& request);
 
 // The path of a request target: all of `target` before its first "?", as received (not decoded).
 constexpr std::string_view PathOf(std::string_view target) {

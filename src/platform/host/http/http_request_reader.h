@@ -27,7 +27,8 @@ struct HttpRequestRead {
 };
 
 // The first request of `bytes` as the server reads it with the limits of `limits` (header_limit,
-// body_limit, upload_limit). Never throws but std::bad_alloc.
+// body_limit, upload_limit); an upload's body goes to a temporary file in `limits.upload_folder`
+// as the server's does (refused with 503 when that is empty). Never throws but std::bad_alloc.
 HttpRequestRead ReadHttpRequest(std::string_view bytes, const HttpServerOptions& limits);
 
 }  // namespace host

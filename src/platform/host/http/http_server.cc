@@ -9,11 +9,13 @@
 #include <boost/asio/strand.hpp>
 #include <boost/asio/write.hpp>
 #include <csignal>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "platform/host/http/http_connection.h"
+#include "platform/host/http/spooled_body.h"
 
 namespace host {
 namespace {
@@ -37,7 +39,8 @@ const std::string kBusyReply = BusyReply();
 struct HttpServer::Impl {
   Impl(HttpServerOptions options, HttpHandler handler, HttpAtOnce at_once, ServerLog& log,
        observe::Metrics* metrics)
-      : shared(std::move(options), std::move(handler), std::move(at_once), log, metrics),
+      : shared(WithUploadFolder(std::move(options)), std::move(handler), std::move(at_once), log,
+               metrics),
         io(std::max(shared.options.threads, 1)),
         acceptor(net::make_strand(io)),
         signals(acceptor.get_executor()),
@@ -179,6 +182,16 @@ struct HttpServer::Impl {
     for (const auto& connection : connections) connection->Shutdown();
   }
 
+  // `options` with an upload folder: the one it names, else spool's, made now.
+  HttpServerOptions WithUploadFolder(HttpServerOptions options) {
+    if (options.upload_folder.empty()) {
+      spool.emplace();
+      options.upload_folder = spool->Path().string();
+    }
+    return options;
+  }
+
+  std::optional<SpoolFolder> spool;  // the upload folder the server made, if it made one
   internal::ConnectionShared shared;
   net::io_context io;
   tcp::acceptor acceptor;

@@ -17,6 +17,21 @@
 // `idle_timeout`. A request with "Expect: 100-continue" gets "100 Continue" once its head is
 // accepted (or the refusal of its head instead).
 //
+// Refusals the application answers: a request refused for the size of its body (413) once its
+// head has been read (the declared length, or the bytes, over the limit that applies) goes to
+// `on_refusal` when set, on a page thread (it may wait, e.g. for a session store), with its head
+// (method, target, headers, the client address; no body) and the refusal. Its reply, when it gives
+// one, is sent instead of the one-line text, as it is (it should keep the refusal's status); then
+// the connection closes gracefully: it stops reading the request, and discards what the client
+// still sends for a while (as long as bytes keep coming, at most `read_timeout`), so that the
+// client sees the reply rather than a reset. `on_refusal` must not throw; when it does, the
+// one-line text goes instead. The access line of every refused request whose head was read
+// shows its request line.
+//
+// Uploads: the body of a multipart/form-data POST is written to a temporary file in
+// `upload_folder` as it arrives, never held in memory (HttpRequestData::body_file); the file goes
+// when the request has been answered, however it ends.
+//
 // Client address: the handler and the access log see the request's client address
 // (client_address.h): the connecting one, or the one a trusted gateway or balancer names.
 //
@@ -42,9 +57,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/host/http/client_address.h"
@@ -56,6 +74,15 @@ class Metrics;
 }
 
 namespace host {
+
+// A request the transport refuses (413) once its head is read: the status, the one-line reason the
+// transport would send, and the body limit that applied to it (`upload_limit` for an upload), so
+// that a page can say it.
+struct HttpRefusal {
+  int status = 413;
+  std::string_view reason;
+  std::uint64_t limit = 0;
+};
 
 struct HttpServerOptions {
   std::string address = "127.0.0.1";  // an IPv4 or IPv6 address
@@ -73,7 +100,12 @@ struct HttpServerOptions {
   TrustedProxies trusted_proxies;
   std::size_t header_limit = 8 * 1024;
   std::size_t body_limit = 1024 * 1024;
-  std::size_t upload_limit = 2 * 1024 * 1024;  // the body of a multipart/form-data POST
+  std::size_t upload_limit = 25 * 1024 * 1024;  // the body of a multipart/form-data POST
+  // Where the body of a multipart/form-data POST is kept while its request runs, in a temporary
+  // file without a name (spooled_body.h); only the server's user should be able to enter it.
+  // Empty: the server makes a private folder under $TMPDIR (else /tmp) and removes it when it
+  // is destroyed.
+  std::string upload_folder;
   std::chrono::milliseconds head_timeout{10'000};
   std::chrono::milliseconds read_timeout{15'000};
   std::chrono::milliseconds idle_timeout{30'000};
@@ -81,6 +113,10 @@ struct HttpServerOptions {
   bool log_access = true;  // false: no access lines (a listener for the operator's tools)
   std::chrono::milliseconds drain_period{0};
   std::function<void()> on_drain;  // called once, on the signal thread's strand; may be empty
+  // The application's own reply to a request refused for the size of its body (see "Refusals the
+  // application answers" above); empty: the transport's one-line text.
+  std::function<std::optional<HttpReply>(const HttpRequestData& head, const HttpRefusal& refusal)>
+      on_refusal;
 };
 
 // Answers one request; must not throw. Called on several threads at once.
@@ -95,7 +131,8 @@ class HttpServer {
  public:
   // `log` receives one access line per reply and connection-level notes; `metrics`, when given,
   // counts every reply (under the reply's page_label) and the open connections. Both must outlive
-  // the server.
+  // the server. Throws std::system_error when `options` names no upload folder and none can be
+  // made.
   HttpServer(HttpServerOptions options, HttpHandler handler, ServerLog& log,
              HttpAtOnce at_once = nullptr, observe::Metrics* metrics = nullptr);
   ~HttpServer();

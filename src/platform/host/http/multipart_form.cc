@@ -82,7 +82,7 @@ bool IsMultipartFormContentType(std::string_view content_type) {
 }
 
 MultipartForm ParseMultipartForm(std::string_view body, std::string_view content_type,
-                                 std::size_t max_parts) {
+                                 std::size_t max_parts, std::shared_ptr<const void> body_owner) {
   const std::optional<std::string> boundary = Parameter(content_type, "boundary");
   if (!boundary || boundary->empty() || boundary->size() > 70) {
     throw RequestError("malformed multipart form: no valid boundary");
@@ -141,7 +141,7 @@ MultipartForm ParseMultipartForm(std::string_view body, std::string_view content
       fields.emplace_back(std::move(name), text::ReplaceIllFormedUtf8(content));
     } else if (!part.file_name->empty() || !content.empty()) {
       files.push_back({std::move(name), text::ReplaceIllFormedUtf8(*part.file_name),
-                       part.content_type, std::string(content)});
+                       part.content_type, content, body_owner});
     }
   }
   return {Collection(std::string(), std::move(fields)), UploadedFiles(std::move(files))};

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/host/http/multipart_form.h"
+#include "platform/host/http/spooled_body.h"
 #include "platform/host/objects/request_error.h"
 #include "platform/text/ascii.h"
 
@@ -102,7 +103,20 @@ Request BuildRequest(const HttpRequestData &http, std::string_view script_name,
   if (http.method == "POST" && IsFormContentType(content_type)) {
     form = Capped(Collection::ParseUrlEncoded(http.body), max_fields, "form");
   } else if (http.method == "POST" && IsMultipartFormContentType(content_type)) {
-    MultipartForm multipart = ParseMultipartForm(http.body, content_type, max_fields);
+    // The files' bytes stay where the body is: mapped from its temporary file, or a copy of the
+    // body in memory (a request made without the transport), kept alive by the files.
+    std::shared_ptr<const void> owner;
+    std::string_view body;
+    if (http.body_file) {
+      auto mapped = http.body_file->Map();
+      body = mapped->Bytes();
+      owner = std::move(mapped);
+    } else {
+      auto copy = std::make_shared<const std::string>(http.body);
+      body = *copy;
+      owner = std::move(copy);
+    }
+    MultipartForm multipart = ParseMultipartForm(body, content_type, max_fields, std::move(owner));
     form = std::move(multipart.fields);
     files = std::move(multipart.files);
   }
@@ -120,9 +134,9 @@ Request BuildRequest(const HttpRequestData &http, std::string_view script_name,
       {"SERVER_PROTOCOL", "HTTP/1.1"},
       {"HTTPS", "off"},
       {"CONTENT_TYPE", content_type},
-      {"CONTENT_LENGTH", http.body.empty() && HeaderValue(http.headers, "Content-Length").empty()
+      {"CONTENT_LENGTH", BodySize(http) == 0 && HeaderValue(http.headers, "Content-Length").empty()
                              ? std::string()
-                             : std::to_string(http.body.size())},
+                             : std::to_string(BodySize(http))},
   };
   // HTTP_NAME → (its place in `variables`, the header name that first gave it);
   // a later header of the same name (any case) adds its value.

@@ -4,6 +4,7 @@
 // thread.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,11 @@ struct UploadedFile {
   std::string field_name;    // the form field, as sent (UTF-8)
   std::string file_name;     // the name the client gave, as sent (UTF-8); never a path to use
   std::string content_type;  // the part's Content-Type, as sent; "" when none
-  std::string bytes;         // the file's content
+  // The file's content: a part of the request's body, which may lie in a temporary file mapped
+  // read-only rather than in memory. Valid while `storage` (or whatever the maker of this file
+  // keeps alive otherwise) lives.
+  std::string_view bytes;
+  std::shared_ptr<const void> storage;  // keeps `bytes` alive; shared by the request's files
 };
 
 class UploadedFiles {

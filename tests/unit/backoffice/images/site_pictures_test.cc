@@ -1,5 +1,5 @@
 // What a site owner's upload becomes: only bytes that prove to be a JPEG, PNG or GIF of at most
-// 16 megapixels (and, for a JPEG, at most 100 scans) are stored, scaled down for handsets in the
+// 50 megapixels (and, for a JPEG, at most 100 scans) are stored, scaled down for handsets in the
 // format of their use, without metadata, with a WBMP beside them; anything else leaves the old
 // picture as it was.
 #include "backoffice/images/site_pictures.h"
@@ -97,7 +97,7 @@ TEST(SitePictures, StoreOnlyPicturesTheBytesProveAndOtherwiseLeaveTheOldOne) {
     std::ofstream(member / "Demo.jpg") << "old";
     std::ofstream(member / "upfile" / "logo.gif") << "old";
     const host::UploadedFile upload{"picture", c.use == PictureUse::kLogo ? "a.gif" : "a.jpg",
-                                    "image/jpeg", c.bytes};
+                                    "image/jpeg", c.bytes, nullptr};
     const host::UploadedFile* sent = c.bytes.empty() ? nullptr : &upload;
 
     fs::path written;
