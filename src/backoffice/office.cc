@@ -13,7 +13,9 @@
 #include "platform/host/objects/request_error.h"
 #include "platform/host/objects/response.h"
 #include "platform/host/objects/service_unavailable.h"
+#include "platform/text/ascii.h"
 #include "platform/text/percent.h"
+#include "wap/framework/whole_number.h"
 
 namespace backoffice {
 namespace {
@@ -103,7 +105,43 @@ host::NativePage OfficePage(Guard guard, void (*page)(OfficeRequest&)) {
   };
 }
 
+
+// /admin/toolarge.asp: what an owner sees when a form was too large to be taken (query: limit,
+// the bytes allowed; back, the page the form was on).
+void TooLargePage(OfficeRequest& request) {
+  const auto& query = request.Request().QueryString();
+  const auto limit = wap::ParseWholeNumber(query.Get("limit").value_or(""));
+  const std::int64_t megabytes = std::max<std::int64_t>(1, limit.value_or(0) / (1024 * 1024));
+  Refusal(request, 413,
+          "提交的内容太大，没有保存：每次最多 " + std::to_string(megabytes) +
+              " MB。手机拍的照片一般不会这么大；请换一张图片，或者先把它缩小，再重新提交。",
+          OfficePathOr(query.Get("back").value_or(""), "/admin/"), "回到刚才的页面");
+}
+
 }  // namespace
+
+std::optional<host::HttpReply> AnswerTooLarge(host::RequestDispatcher& dispatcher,
+                                              const host::HttpRequestData& head,
+                                              const host::HttpRefusal& refusal) {
+  const std::string path(host::PathOf(head.target));
+  if (!path.starts_with("/admin/") && path != "/createsite.asp") return std::nullopt;
+  try {
+    host::HttpRequestData shown = head;
+    shown.method = "GET";
+    shown.target = "/admin/toolarge.asp?limit=" + std::to_string(refusal.limit) + "&back=" +
+                   text::PercentEncode(path == "/createsite.asp" ? "/admin/settings.asp" : path);
+    std::erase_if(shown.headers, [](const auto& header) {
+      return text::EqualsIgnoreCase(header.first, "Content-Type") ||
+             text::EqualsIgnoreCase(header.first, "Content-Length") ||
+             text::EqualsIgnoreCase(header.first, "Transfer-Encoding");
+    });
+    host::HttpReply reply = dispatcher.Handle(shown);
+    if (reply.status == 200) reply.status = refusal.status;
+    return reply;
+  } catch (...) {
+    return std::nullopt;  // the server sends its one line instead
+  }
+}
 
 host::NativePages Pages() {
   return {
@@ -117,6 +155,7 @@ host::NativePages Pages() {
       {"/admin/members.asp", OfficePage(Guard::kSignedIn, &MembersPage)},
       {"/admin/preview.asp", OfficePage(Guard::kSignedIn, &PreviewPage)},
       {"/createsite.asp", OfficePage(Guard::kEveryRequest, &CreateSitePage)},
+      {"/admin/toolarge.asp", OfficePage(Guard::kSignedIn, &TooLargePage)},
   };
 }
 

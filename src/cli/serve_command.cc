@@ -313,6 +313,11 @@ int Serve(const ServeSettings& settings) {
          return backoffice::images::PictureVariant(r, root, file);
        },
        &page_cache, changes.get(), "userid", backoffice::Pages()});
+  // A back-office form too large to take is answered with the back office's own page.
+  options.on_refusal = [&dispatcher](const host::HttpRequestData& head,
+                                     const host::HttpRefusal& refusal) {
+    return backoffice::AnswerTooLarge(dispatcher, head, refusal);
+  };
   host::HttpServer server(
       options,
       [&dispatcher, &health](const host::HttpRequestData& r) {

@@ -153,6 +153,13 @@ TEST_F(Uploads, APhonesPhotoIsStoredReEncodedAndItsTemporaryFileIsGone) {
   RawConnection over(server.Port());
   over.Send(Head(kMultipart, "Content-Length: " + std::to_string(25 * 1024 * 1024 + 1)));
   EXPECT_EQ(over.ReadResponse(false, 3s).status, 413);
+  // The owner's too-large form gets the back office's page, saying the limit and the way back.
+  const HttpResponse refused =
+      owner.Send("POST", "/admin/products.asp", {{"Content-Type", std::string(kMultipart)}},
+                 body + std::string(25 * 1024 * 1024, 'x'));
+  EXPECT_EQ(refused.status, 413);
+  for (const char* part : {"<nav>", "每次最多 25 MB", "href=\"/admin/products.asp\""})
+    EXPECT_NE(refused.body.find(part), std::string::npos) << part << "\n" << refused.body;
   EXPECT_EQ(server.Stop(), 0);
   EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "the upload folder goes with the server";
 }
