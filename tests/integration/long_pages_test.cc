@@ -59,6 +59,15 @@ class LongPages : public ::testing::Test {
       if (k == 1 && std::regex_search(r.body, m, std::regex(" ?1/(\\d+)"))) {
         count = std::stoul(m[1]);
       }
+      // A part links to its neighbours only, and says which part of how many it is.
+      const auto links_to = [&](std::size_t n) {
+        return r.body.find("part=" + std::to_string(n) + "\"") != std::string::npos;
+      };
+      EXPECT_EQ(links_to(k - 1), k > 1) << target << " part " << k;
+      EXPECT_EQ(links_to(k + 1), k < count) << target << " part " << k;
+      if (count > 1) {
+        EXPECT_NE(r.body.find(std::to_string(k) + "/" + std::to_string(count)), std::string::npos);
+      }
       parts.push_back(r.body);
     }
     return parts;

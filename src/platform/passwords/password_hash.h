@@ -1,6 +1,7 @@
 // Owners' and members' password hashes: Argon2id through libsodium, in libsodium's
 // self-describing string form (algorithm, limits, salt and hash in one text), at least the
-// interactive limits. Plain passwords are only passed through, never kept or logged.
+// interactive limits (far lower only in a test build configured with
+// WAPSITE_CHEAP_PASSWORD_HASH). Plain passwords are only passed through, never kept or logged.
 // Thread-safe.
 //
 // Each hash or check takes 64 MiB of memory and tens of milliseconds of a core, so they run on

@@ -43,11 +43,11 @@ TEST(AccessLine, WritesTheCombinedFormatWithEscapedFields) {
                                   .status = 200,
                                   .body_bytes = 12,
                                   .referer = "",
-                                  .user_agent = "Nokia\"6230\n"});
+                                  .user_agent = "Nokia\"6230\\\n"});
   observe::AppendAccessLine(out, {.remote = "::1", .received = when, .status = 400});
   EXPECT_EQ(out,
             "10.0.0.1 - - [14/Nov/2023:22:13:20 +0000] \"GET /wap/lyb.asp?userid=1&pwd=*** "
-            "HTTP/1.0\" 200 12 \"-\" \"Nokia\\x226230\\x0a\"\n"
+            "HTTP/1.0\" 200 12 \"-\" \"Nokia\\x226230\\x5c\\x0a\"\n"
             "::1 - - [14/Nov/2023:22:13:20 +0000] \"-\" 400 - \"-\" \"-\"\n");
 }
 
