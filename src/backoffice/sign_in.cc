@@ -27,6 +27,7 @@ SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limite
   const bool matches = VerifyPassword(owner ? owner->password_hash : StandInHash(), password);
   if (!owner || !matches || owner->disabled) {
     attempt.Failed();
+    if (owner && matches) return {SignInCheck::Outcome::kDisabled, std::nullopt, {}};
     return {};
   }
   attempt.Succeeded();

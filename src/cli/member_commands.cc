@@ -116,7 +116,9 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
       const auto db = OpenCurrent(options->root);
       const auto owner = store::FindOwner(db->Connection(), options->member.username);
       if (!owner) throw std::runtime_error("no owner named '" + options->member.username + "'");
-      store::SetPasswordHash(db->Connection(), owner->userid, passwords::HashPassword(password));
+      // Every sign-in of the owner ends, on every instance.
+      (void)store::SetNewPassword(db->Connection(), owner->userid,
+                                  passwords::HashPassword(password));
       std::cout << "password of " << owner->username << " set\n";
       return kOk;
     });
