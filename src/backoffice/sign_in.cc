@@ -20,6 +20,7 @@ SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limite
                               limiters != nullptr ? limiters->signins_by_address.get() : nullptr,
                               "owner", username, address);
   if (const auto wait = attempt.Blocked()) {
+    attempt.Throttled();
     return {SignInCheck::Outcome::kThrottled, std::nullopt, *wait};
   }
   std::optional<store::Owner> owner =

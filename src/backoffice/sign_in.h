@@ -31,7 +31,7 @@ struct SignInCheck {
 };
 
 // Checks `username` and `password` from client `address`. A throttled attempt is not verified
-// and not counted; a refused one, and one of a disabled account, is counted (and in the owners'
+// and not counted in the limits (only in the owners' failure count); a refused one, and one of a disabled account, is counted (and in the owners'
 // failure count); a successful one clears the failures of the name at this address and records
 // the sign-in time. Throws what the
 // database throws, and passwords::HashingBusy when the hashing queue is full.

@@ -35,6 +35,7 @@ void MemberLoginPage::StartPage(Page& page) {
                              "visitor", std::to_string(owner) + ":" + name,
                              page.Request().ServerVariable("REMOTE_ADDR"));
   if (const auto wait = limits.Blocked()) {
+    limits.Throttled();
     page.Response().AddHeader("Retry-After", std::to_string(wait->count()));
     page.Response().Refuse(429, "too many logins; try again later");
     return;
