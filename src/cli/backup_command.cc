@@ -152,8 +152,8 @@ int Restore(const std::string& from, const std::string& root_arg, bool force,
   }
   if (site_address) {
     const std::size_t moved = PointEntryPagesAt(root, *site_address);
-    std::cout << "the site address is " << *site_address << "; " << moved
-              << " member entry pages redirect to it\n";
+    std::cout << "the site address is " << *site_address
+              << "; member entry pages pointed at it: " << moved << "\n";
   }
   return 0;
 }
