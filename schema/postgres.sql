@@ -36,7 +36,9 @@ CREATE TABLE web_member (
   id         serial PRIMARY KEY,
   m_id       integer NOT NULL,
   m_name     text NOT NULL,
-  m_password text NOT NULL
+  m_password text NOT NULL,
+  -- Raised when the member's password changes: a login made before it has ended.
+  session_stamp integer NOT NULL DEFAULT 0
 );
 CREATE INDEX web_member_owner ON web_member (m_id, m_name);
 
@@ -70,7 +72,10 @@ CREATE TABLE wap_owners (
   password  text NOT NULL,
   created   timestamp(0) NOT NULL DEFAULT localtimestamp(0),
   lastlogin timestamp(0),
-  disabled  integer NOT NULL DEFAULT 0
+  disabled  integer NOT NULL DEFAULT 0,
+  -- Raised when the password changes or the account is disabled or enabled: a sign-in made
+  -- before it has ended.
+  session_stamp integer NOT NULL DEFAULT 0
 );
 
 -- What owners did in the back office: who, when, from which address, which action on which row
@@ -157,4 +162,4 @@ CREATE OR REPLACE TRIGGER wap_owners_changed AFTER INSERT OR UPDATE OR DELETE ON
 
 -- The schema's version; `wapsite upgrade` brings an older database up to it.
 CREATE TABLE wapsite_schema (version integer NOT NULL);
-INSERT INTO wapsite_schema (version) VALUES (4);
+INSERT INTO wapsite_schema (version) VALUES (5);

@@ -36,7 +36,9 @@ CREATE TABLE web_member (
   id         INTEGER PRIMARY KEY AUTOINCREMENT,
   m_id       INTEGER NOT NULL,
   m_name     TEXT NOT NULL,
-  m_password TEXT NOT NULL
+  m_password TEXT NOT NULL,
+  -- Raised when the member's password changes: a login made before it has ended.
+  session_stamp INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX web_member_owner ON web_member (m_id, m_name);
 
@@ -70,7 +72,10 @@ CREATE TABLE wap_owners (
   password  TEXT NOT NULL,
   created   TEXT NOT NULL DEFAULT (datetime('now', 'localtime')),
   lastlogin TEXT,
-  disabled  INTEGER NOT NULL DEFAULT 0
+  disabled  INTEGER NOT NULL DEFAULT 0,
+  -- Raised when the password changes or the account is disabled or enabled: a sign-in made
+  -- before it has ended.
+  session_stamp INTEGER NOT NULL DEFAULT 0
 );
 
 -- What owners did in the back office: who, when, from which address, which action on which row
@@ -178,4 +183,4 @@ CREATE TRIGGER IF NOT EXISTS wap_owners_del AFTER DELETE ON wap_owners BEGIN
 
 -- The schema's version; `wapsite upgrade` brings an older database up to it.
 CREATE TABLE wapsite_schema (version INTEGER NOT NULL);
-INSERT INTO wapsite_schema (version) VALUES (4);
+INSERT INTO wapsite_schema (version) VALUES (5);

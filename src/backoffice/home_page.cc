@@ -51,9 +51,13 @@ void SignIn(OfficeRequest& request, const std::string& back) {
     ShowSignIn(request, back, "用户名或密码不正确。");
     return;
   }
-  request.owner =
-      OwnerSession(request.Session())
-          .SignIn(check.owner->userid, check.owner->username, OwnerSession::Clock::now());
+  if (check.outcome == SignInCheck::Outcome::kDisabled) {
+    ShowSignIn(request, back, "此账号已被停用，请与网站管理员联系。");
+    return;
+  }
+  request.owner = OwnerSession(request.Session())
+                      .SignIn(check.owner->userid, check.owner->username,
+                              check.owner->session_stamp, OwnerSession::Clock::now());
   request.Audit("登录", "");
   request.Response().Redirect(OfficePathOr(back, "/admin/"));
 }

@@ -44,10 +44,26 @@ class NewFolderGuard {
 
 }  // namespace
 
+bool IsNewOwnerName(std::string_view name) {
+  const auto allowed = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  };
+  if (name.empty() || name.size() > 32 || !allowed(name.front())) return false;
+  for (const char c : name) {
+    if (!allowed(c) && c != '-' && c != '_') return false;
+  }
+  return true;
+}
+
 std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root,
                           const NewMember& member) {
   if (!wap::IsSafeMemberName(member.username)) {
     throw std::invalid_argument("'" + member.username + "' cannot be a member folder's name");
+  }
+  // An existing site keeps the name its folder has; a new one takes a plain name.
+  if (!member.userid && !IsNewOwnerName(member.username)) {
+    throw std::invalid_argument("'" + member.username + "' is not a name a new owner may take: " +
+                                std::string(kNewOwnerNames));
   }
   if (member.password.empty()) throw std::invalid_argument("the password is empty");
   if (!IsCallNumber(member.dircall)) {

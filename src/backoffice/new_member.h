@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace data {
 class Connection;
@@ -25,11 +26,21 @@ struct NewMember {
   std::optional<std::int64_t> userid;
 };
 
+// The names a new owner may take, as an operator is told them.
+inline constexpr std::string_view kNewOwnerNames =
+    "1 to 32 of the letters a-z and A-Z, the digits 0-9, '-' and '_', starting with a letter or "
+    "digit";
+
+// True when `name` is one of kNewOwnerNames. The name becomes the member folder's, the login
+// name and a part of the site's addresses, which stay plain with these characters.
+bool IsNewOwnerName(std::string_view name);
+
 // Creates the member in the database of `connection` and the web root `web_root` and returns its
 // userid. Throws std::invalid_argument, before anything is made, for a name that cannot be a
-// member folder, an empty password, a call number IsCallNumber refuses or a template folder that
-// does not exist; std::runtime_error for a name or userid that an owner has; and what the database
-// and the site creation throw. On any failure the rows are rolled back and a member folder this
+// member folder (or, for a new number, is not IsNewOwnerName: the message says which names are),
+// an empty password, a call number IsCallNumber refuses or a template folder that does not exist;
+// std::runtime_error for a name or userid that an owner has; and what the database and the site
+// creation throw. On any failure the rows are rolled back and a member folder this
 // call made is removed.
 std::int64_t CreateMember(data::Connection& connection, const std::filesystem::path& web_root,
                           const NewMember& member);

@@ -54,7 +54,8 @@ void SetOfficeHeaders(host::Response& response) {
 bool PassesGuard(OfficeRequest& request, Guard guard) {
   const host::Request& asked = request.Request();
   host::Response& response = request.Response();
-  request.owner = OwnerSession(request.Session()).Current(OwnerSession::Clock::now());
+  request.owner = OwnerSession(request.Session())
+                      .CurrentAccount(OwnerSession::Clock::now(), request.Connection());
   if (guard == Guard::kNone) return true;
   const bool every_request_changes = guard == Guard::kEveryRequest;
   if (!request.owner) {

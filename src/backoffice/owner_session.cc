@@ -4,6 +4,7 @@
 
 #include "platform/host/objects/session.h"
 #include "platform/text/random_id.h"
+#include "store/owners.h"
 #include "wap/framework/whole_number.h"
 
 namespace backoffice {
@@ -12,6 +13,7 @@ namespace {
 constexpr const char* kSince = "office_since";
 constexpr const char* kSeen = "office_seen";
 constexpr const char* kToken = "office_token";
+constexpr const char* kStamp = "office_stamp";
 
 std::int64_t Seconds(OwnerSession::Clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
@@ -39,8 +41,21 @@ std::optional<SignedInOwner> OwnerSession::Current(Clock::time_point now) {
   return SignedInOwner{*userid, session_.Get("UserName").value_or(""), *token};
 }
 
+std::optional<SignedInOwner> OwnerSession::CurrentAccount(Clock::time_point now,
+                                                          data::Connection& accounts) {
+  std::optional<SignedInOwner> owner = Current(now);
+  if (!owner) return std::nullopt;
+  const auto account = store::FindOwnerById(accounts, owner->userid);
+  const auto stamp = Number(session_, kStamp);
+  if (!account || account->disabled || !stamp || *stamp != account->session_stamp) {
+    SignOut();
+    return std::nullopt;
+  }
+  return owner;
+}
+
 SignedInOwner OwnerSession::SignIn(std::int64_t userid, std::string_view username,
-                                   Clock::time_point now) {
+                                   std::int64_t stamp, Clock::time_point now) {
   SignedInOwner owner{userid, std::string(username), text::RandomHex(16)};
   session_.RenewId();
   session_.Set("userid", std::to_string(userid));
@@ -48,11 +63,16 @@ SignedInOwner OwnerSession::SignIn(std::int64_t userid, std::string_view usernam
   session_.Set(kSince, std::to_string(Seconds(now)));
   session_.Set(kSeen, std::to_string(Seconds(now)));
   session_.Set(kToken, owner.token);
+  session_.Set(kStamp, std::to_string(stamp));
   return owner;
 }
 
+void OwnerSession::KeepAfterOwnChange(std::int64_t stamp) {
+  session_.Set(kStamp, std::to_string(stamp));
+}
+
 void OwnerSession::SignOut() {
-  for (const char* name : {"userid", "UserName", kSince, kSeen, kToken}) {
+  for (const char* name : {"userid", "UserName", kSince, kSeen, kToken, kStamp}) {
     if (session_.Get(name)) session_.Set(name, "");
   }
   session_.RenewId();

@@ -122,7 +122,11 @@ std::string Change(OfficeRequest& request, const std::string& act) {
     const std::string fresh = request.FormValue("password");
     if (fresh.empty()) return "新密码不能为空。";
     if (fresh != request.FormValue("confirm")) return "两次输入的新密码不一致。";
-    store::ChangeOwnPassword(connection, request.Actor(), HashPassword(fresh));
+    // Every other sign-in of the owner ends; this one stays.
+    if (const auto stamp =
+            store::ChangeOwnPassword(connection, request.Actor(), HashPassword(fresh))) {
+      OwnerSession(request.Session()).KeepAfterOwnChange(*stamp);
+    }
     return "";
   }
   return "未知的操作。";

@@ -20,6 +20,7 @@ SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limite
                               limiters != nullptr ? limiters->signins_by_address.get() : nullptr,
                               "owner", username, address);
   if (const auto wait = attempt.Blocked()) {
+    attempt.Throttled();
     return {SignInCheck::Outcome::kThrottled, std::nullopt, *wait};
   }
   std::optional<store::Owner> owner =
@@ -27,6 +28,7 @@ SignInCheck CheckSignIn(data::Connection& connection, host::RateLimiters* limite
   const bool matches = VerifyPassword(owner ? owner->password_hash : StandInHash(), password);
   if (!owner || !matches || owner->disabled) {
     attempt.Failed();
+    if (owner && matches) return {SignInCheck::Outcome::kDisabled, std::nullopt, {}};
     return {};
   }
   attempt.Succeeded();

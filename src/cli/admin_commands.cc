@@ -16,6 +16,8 @@
 #include "cli/site_database.h"
 #include "platform/fs/file_system_object.h"
 #include "store/classes.h"
+#include "store/owners.h"
+#include "store/settings.h"
 #include "wap/admin/member_name.h"
 #include "wap/admin/site_creation.h"
 #include "wap/framework/whole_number.h"
@@ -107,13 +109,20 @@ void AddClassCommands(CLI::App& app, int& exit_code) {
   add->add_option("--type", values->type,
                   "0 single content, 1 news list, 2 products, 3 guestbook, 4 call entry")
       ->required()
-      ->check(kSmallInt);
+      ->check(CLI::Range(0, 4));
   add->add_option("--sortid", values->sortid, "position in the member's list")
       ->required()
       ->check(kSmallInt);
   add->callback([member, values, &exit_code] {
     Run("class add", exit_code, [&] {
       SiteDatabase db(member->root);
+      // A member is an owner, or a site from before owners were kept (its settings row).
+      if (!store::FindOwnerById(db.Connection(), member->userid) &&
+          !store::SettingOf(db.Connection(), member->userid)) {
+        std::cerr << "wapsite class add: there is no member " << member->userid
+                  << " (no owner and no site settings); nothing added\n";
+        return kFailure;
+      }
       // The name was checked non-empty once cleaned, so a class was added.
       const auto id = store::AddClass(db.Connection(), member->userid, values->name, values->type,
                                       values->sortid);

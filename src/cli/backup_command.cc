@@ -1,10 +1,14 @@
 // `wapsite backup` and `wapsite restore`: a web root (member folders, templates, pages, settings)
 // and its SQLite database as one tar file. The backup runs beside a serving server: the database
 // is copied with SQLite's online backup (one consistent view), the files as they are. A database
-// on PostgreSQL is left to pg_dump; the command says so and copies the files.
+// on PostgreSQL is left to pg_dump; the command says so and copies the files. A restore onto a
+// new address (--site-address) points the site address setting and the members' entry pages at
+// it.
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -13,6 +17,8 @@
 #include "cli/web_root_archive.h"
 #include "platform/data/connection_string.h"
 #include "platform/data/sqlite/sqlite_backup.h"
+#include "platform/fs/atomic_write.h"
+#include "wap/admin/site_creation.h"
 
 namespace cli {
 namespace {
@@ -93,7 +99,33 @@ int Backup(const std::string& root_arg, const std::string& to) {
   return 0;
 }
 
-int Restore(const std::string& from, const std::string& root_arg, bool force) {
+// Points the restored root `root` at `address`: its site address setting, and the entry page of
+// every member folder (waphome/NAME/index.asp; no other file is touched). Returns how many entry
+// pages now redirect there; a page that is not an entry page site creation wrote is left as it
+// is, and said so.
+std::size_t PointEntryPagesAt(const fs::path& root, const std::string& address) {
+  fso::WriteFileAtomically(root / "inc" / "siteaddress.txt", address + "\n");
+  std::size_t moved = 0;
+  std::error_code ec;
+  for (const auto& folder : fs::directory_iterator(root / "waphome", ec)) {
+    const fs::path entry = folder.path() / "index.asp";
+    if (!folder.is_directory(ec) || !fs::is_regular_file(entry, ec)) continue;
+    std::ifstream in(entry, std::ios::binary);
+    const std::string page{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::optional<std::string> pointed = wap::EntryPageWithAddress(page, address);
+    if (!pointed) {
+      std::cerr << "wapsite restore: left " << entry.lexically_relative(root).string()
+                << " as it is: not an entry page that site creation wrote\n";
+      continue;
+    }
+    if (*pointed != page) fso::WriteFileAtomically(entry, *pointed);
+    ++moved;
+  }
+  return moved;
+}
+
+int Restore(const std::string& from, const std::string& root_arg, bool force,
+            const std::optional<std::string>& site_address) {
   const fs::path root = fs::weakly_canonical(fs::absolute(root_arg));
   if (fs::exists(root) && fs::is_directory(root) && !fs::is_empty(root) && !force) {
     std::cerr << "wapsite restore: " << root.string()
@@ -118,6 +150,11 @@ int Restore(const std::string& from, const std::string& root_arg, bool force) {
   if (!database) {
     std::cout << PostgresNote(settings, "restore it from its pg_dump with pg_restore") << "\n";
   }
+  if (site_address) {
+    const std::size_t moved = PointEntryPagesAt(root, *site_address);
+    std::cout << "the site address is " << *site_address
+              << "; member entry pages pointed at it: " << moved << "\n";
+  }
   return 0;
 }
 
@@ -137,6 +174,7 @@ void AddBackupCommands(CLI::App& app, int& exit_code) {
   struct Options {
     std::string root, file;
     bool force = false;
+    std::optional<std::string> site_address;
   };
   auto options = std::make_shared<Options>();
   CLI::App* backup = app.add_subcommand(
@@ -165,9 +203,29 @@ void AddBackupCommands(CLI::App& app, int& exit_code) {
   restore->add_option("--root", options->root, "The web root to lay out")->required();
   restore->add_flag("--force", options->force,
                     "Replace a web root that is not empty (its contents are moved beside it)");
+  restore
+      ->add_option("--site-address", options->site_address,
+                   "The public address the restored site is served at (a new one): written to "
+                   "inc/siteaddress.txt, and every member's entry page waphome/NAME/index.asp "
+                   "redirects to it; uploaded pictures and other files stay as they are")
+      ->type_name("URL")
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            if (value.empty()) return "the site address may not be empty";
+            for (const char c : value) {
+              if (c == '"' || c == ' ' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                return "the site address may not hold blanks, double quotes or control "
+                       "characters";
+              }
+            }
+            if (value.find("%>") != std::string::npos) return "the site address may not hold %>";
+            return "";
+          },
+          "URL"));
   restore->callback([options, &exit_code] {
-    Run("restore", exit_code,
-        [&] { return Restore(options->file, options->root, options->force); });
+    Run("restore", exit_code, [&] {
+      return Restore(options->file, options->root, options->force, options->site_address);
+    });
   });
 }
 

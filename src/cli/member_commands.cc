@@ -1,6 +1,11 @@
 // wapsite member add|passwd|disable|enable|list: the site owners' accounts, for the operator.
-// Passwords come only from standard input (one line; its line end is not part of it), so they
-// appear in no process list or shell history, and are never printed.
+// Passwords never come from the command line, so they appear in no process list or shell
+// history, and are never printed: typed at the terminal (not echoed, asked twice) when standard
+// input is one, or the first line of standard input with --password-stdin (its line end is not
+// part of it), for scripts.
+#include <termios.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <filesystem>
@@ -27,13 +32,60 @@ struct MemberCommandOptions {
   backoffice::NewMember member;
 };
 
-// The first line of standard input without its line end (LF or CR LF). Throws when it is empty.
-std::string PasswordFromStdin() {
+// One line of standard input without its line end (LF or CR LF).
+std::string StdinLine() {
   std::string line;
   std::getline(std::cin, line);
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line.empty()) throw std::runtime_error("no password on standard input");
   return line;
+}
+
+// Turns the terminal's echo off for its lifetime.
+class EchoOff {
+ public:
+  EchoOff() {
+    if (tcgetattr(STDIN_FILENO, &saved_) != 0) throw std::runtime_error("cannot read the terminal");
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0) {
+      throw std::runtime_error("cannot turn the terminal's echo off");
+    }
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+  ~EchoOff() { tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_); }
+
+ private:
+  termios saved_{};
+};
+
+// The password of owner `name`: with `from_stdin` the first line of standard input; otherwise
+// typed twice at the terminal that standard input is, without echo. Throws when it is empty,
+// when the two differ, or when standard input is no terminal and `from_stdin` is false.
+std::string ReadPassword(bool from_stdin, const std::string& name) {
+  if (from_stdin) {
+    std::string line = StdinLine();
+    if (line.empty()) throw std::runtime_error("no password on standard input");
+    return line;
+  }
+  if (isatty(STDIN_FILENO) == 0) {
+    throw std::runtime_error(
+        "standard input is not a terminal: type the password at one, or pipe it in with "
+        "--password-stdin");
+  }
+  std::string typed[2];
+  {
+    EchoOff quiet;
+    for (int i = 0; i < 2; ++i) {
+      std::cerr << (i == 0 ? "New password for " + name + ": " : std::string("Again: "))
+                << std::flush;
+      typed[i] = StdinLine();
+      std::cerr << '\n';
+    }
+  }
+  if (typed[0].empty()) throw std::runtime_error("the password is empty");
+  if (typed[0] != typed[1]) throw std::runtime_error("the two passwords differ; nothing changed");
+  return typed[0];
 }
 
 void AddRoot(CLI::App& command, MemberCommandOptions& options) {
@@ -56,10 +108,9 @@ void AddName(CLI::App& command, MemberCommandOptions& options) {
 }
 
 void AddPasswordStdin(CLI::App& command, MemberCommandOptions& options) {
-  command
-      .add_flag("--password-stdin", options.password_stdin,
-                "read the password from the first line of standard input")
-      ->required();
+  command.add_flag("--password-stdin", options.password_stdin,
+                   "read the password from the first line of standard input (for scripts); "
+                   "without it the password is typed at the terminal, twice, not echoed");
 }
 
 // Opens the root's database, refusing one that `wapsite upgrade` must bring up to date first.
@@ -81,7 +132,8 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
   CLI::App* add = AddCommand(*group, "add",
                              "Create an owner account with its wap_setting row and site (folder "
                              "waphome/NAME and entry page); prints the new userid. A failure "
-                             "leaves nothing made");
+                             "leaves nothing made. NAME: " +
+                                 std::string(backoffice::kNewOwnerNames));
   AddRoot(*add, *options);
   AddName(*add, *options);
   AddPasswordStdin(*add, *options);
@@ -98,7 +150,7 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(std::int64_t{1}, std::int64_t{2'147'483'647}));
   add->callback([options, &exit_code] {
     Run("member add", exit_code, [&] {
-      options->member.password = PasswordFromStdin();
+      options->member.password = ReadPassword(options->password_stdin, options->member.username);
       const auto db = OpenCurrent(options->root);
       const std::filesystem::path root = std::filesystem::canonical(options->root);
       std::cout << backoffice::CreateMember(db->Connection(), root, options->member) << "\n";
@@ -112,11 +164,13 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
   AddPasswordStdin(*passwd, *options);
   passwd->callback([options, &exit_code] {
     Run("member passwd", exit_code, [&] {
-      const std::string password = PasswordFromStdin();
+      const std::string password = ReadPassword(options->password_stdin, options->member.username);
       const auto db = OpenCurrent(options->root);
       const auto owner = store::FindOwner(db->Connection(), options->member.username);
       if (!owner) throw std::runtime_error("no owner named '" + options->member.username + "'");
-      store::SetPasswordHash(db->Connection(), owner->userid, passwords::HashPassword(password));
+      // Every sign-in of the owner ends, on every instance.
+      (void)store::SetNewPassword(db->Connection(), owner->userid,
+                                  passwords::HashPassword(password));
       std::cout << "password of " << owner->username << " set\n";
       return kOk;
     });

@@ -48,6 +48,12 @@ constexpr Step kSteps[] = {
     {3, host::kSiteTablesUpgrade.data(), host::kSiteTablesUpgrade.data()},
     // Change signals: triggers announce the member of every changed row of a site.
     {4, kChangeSignalsSqlite.data(), kChangeSignalsPostgres.data()},
+    // Session stamps: a sign-in or member login ends when its account's stamp moves on.
+    {5,
+     "ALTER TABLE wap_owners ADD COLUMN session_stamp INTEGER NOT NULL DEFAULT 0;"
+     "ALTER TABLE web_member ADD COLUMN session_stamp INTEGER NOT NULL DEFAULT 0;",
+     "ALTER TABLE wap_owners ADD COLUMN session_stamp integer NOT NULL DEFAULT 0;"
+     "ALTER TABLE web_member ADD COLUMN session_stamp integer NOT NULL DEFAULT 0;"},
 };
 static_assert(std::size(kSteps) + 1 == kSchemaVersion, "one step per version after the first");
 

@@ -19,7 +19,7 @@ class Connection;
 namespace cli {
 
 // The version the schema files create and UpgradeSchema brings a database to.
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 // The version of the open database. Throws std::runtime_error when it holds none of the site's
 // tables, and what the database throws.

@@ -16,7 +16,8 @@ std::vector<Member> ReadMembers(data::Recordset& rows) {
   std::vector<Member> members;
   for (; !rows.Eof(); rows.MoveNext()) {
     members.push_back({rows.Field("id").ToInteger().value_or(0), rows.Field("m_name").ToText(),
-                       rows.Field("m_password").ToText()});
+                       rows.Field("m_password").ToText(),
+                       rows.Field("session_stamp").ToInteger().value_or(0)});
   }
   return members;
 }
@@ -26,7 +27,8 @@ std::vector<Member> ReadMembers(data::Recordset& rows) {
 std::vector<Member> MembersOf(data::Connection& connection, std::int64_t owner) {
   const std::array<data::Param, 1> params = {owner};
   return ReadMembers(*connection.Execute(
-      "select id,m_name,m_password from web_member where m_id=? order by id", params));
+      "select id,m_name,m_password,session_stamp from web_member where m_id=? order by id",
+      params));
 }
 
 std::vector<Member> MembersNamed(data::Connection& connection, std::int64_t owner,
@@ -42,6 +44,16 @@ void ReplaceStoredPassword(data::Connection& connection, std::int64_t id, const 
   connection.Execute("update web_member set m_password=? where id=? and m_password=?", params);
 }
 
+std::optional<std::int64_t> MemberSessionStamp(data::Connection& connection, std::int64_t id) {
+  const std::array<data::Param, 1> row = {id};
+  // The site's number under the name every site's rows use, so that a page kept after this read
+  // depends on that site's rows only.
+  const auto rows =
+      connection.Execute("select m_id as userid,session_stamp from web_member where id=?", row);
+  if (rows->Eof()) return std::nullopt;
+  return rows->Field("session_stamp").ToInteger().value_or(0);
+}
+
 bool OwnsMember(data::Connection& connection, std::int64_t owner, std::int64_t id) {
   const std::array<data::Param, 2> row = {id, owner};
   return !connection.Execute("select id from web_member where id=? and m_id=?", row)->Eof();
@@ -50,10 +62,11 @@ bool OwnsMember(data::Connection& connection, std::int64_t owner, std::int64_t i
 std::optional<Member> OwnedMember(data::Connection& connection, std::int64_t owner,
                                   std::int64_t id) {
   const std::array<data::Param, 2> row = {id, owner};
-  const auto found =
-      connection.Execute("select id,m_name,m_password from web_member where id=? and m_id=?", row);
+  const auto found = connection.Execute(
+      "select m_name,m_password,session_stamp from web_member where id=? and m_id=?", row);
   if (found->Eof()) return std::nullopt;
-  return Member{id, found->Field("m_name").ToText(), found->Field("m_password").ToText()};
+  return Member{id, found->Field("m_name").ToText(), found->Field("m_password").ToText(),
+                found->Field("session_stamp").ToInteger().value_or(0)};
 }
 
 bool AddMember(data::Connection& connection, const AuditActor& actor, const std::string& name,
@@ -77,7 +90,9 @@ bool SetMemberPassword(data::Connection& connection, const AuditActor& actor, st
   std::string name;
   {
     const auto changed = connection.Execute(
-        "update web_member set m_password=? where id=? and m_id=? returning m_name", params);
+        "update web_member set m_password=?,session_stamp=session_stamp+1 where id=? and m_id=? "
+        "returning m_name",
+        params);
     if (changed->Eof()) return false;
     name = changed->Field("m_name").ToText();
   }

@@ -21,6 +21,8 @@ struct Member {
   std::int64_t id = 0;
   std::string name;
   std::string password;  // as stored
+  // Moves on when the password is set anew: a login made before it has ended.
+  std::int64_t session_stamp = 0;
 };
 
 // Site `owner`'s members, by id.
@@ -41,12 +43,16 @@ void ReplaceStoredPassword(data::Connection& connection, std::int64_t id, const 
 bool AddMember(data::Connection& connection, const AuditActor& actor, const std::string& name,
                const std::string& password);
 
-// Sets member `id`'s stored password (SetMemberPassword) or deletes it (DeleteMember), if it
-// belongs to site `actor.userid`, with its audit row. Returns false, changing nothing, when it does
+// Sets member `id`'s stored password (SetMemberPassword, moving its session stamp on) or deletes
+// it (DeleteMember), if it belongs to site `actor.userid`, with its audit row; either ends the
+// member's logins. Returns false, changing nothing, when it does
 // not.
 bool SetMemberPassword(data::Connection& connection, const AuditActor& actor, std::int64_t id,
                        const std::string& password);
 bool DeleteMember(data::Connection& connection, const AuditActor& actor, std::int64_t id);
+
+// The session stamp of member `id`; std::nullopt when there is no such member.
+std::optional<std::int64_t> MemberSessionStamp(data::Connection& connection, std::int64_t id);
 
 // True when member `id` belongs to site `owner`.
 bool OwnsMember(data::Connection& connection, std::int64_t owner, std::int64_t id);

@@ -14,7 +14,7 @@ namespace store {
 namespace {
 
 constexpr const char* kColumns =
-    "select userid,username,password,created,lastlogin,disabled from wap_owners ";
+    "select userid,username,password,created,lastlogin,disabled,session_stamp from wap_owners ";
 
 Owner ReadOwner(const data::Recordset& row) {
   Owner owner;
@@ -24,6 +24,7 @@ Owner ReadOwner(const data::Recordset& row) {
   owner.created = row.Field("created").ToText();
   owner.last_sign_in = row.Field("lastlogin").ToText();
   owner.disabled = row.Field("disabled").ToInteger().value_or(0) != 0;
+  owner.session_stamp = row.Field("session_stamp").ToInteger().value_or(0);
   return owner;
 }
 
@@ -83,19 +84,30 @@ bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
   return true;
 }
 
-bool ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
-                       std::string_view password_hash) {
+std::optional<std::int64_t> SetNewPassword(data::Connection& connection, std::int64_t userid,
+                                           std::string_view password_hash) {
+  const std::array<data::Param, 2> params = {std::string(password_hash), userid};
+  connection.Execute(
+      "update wap_owners set password=?,session_stamp=session_stamp+1 where userid=?", params);
+  const auto owner = FindOwnerById(connection, userid);
+  return owner ? std::optional<std::int64_t>(owner->session_stamp) : std::nullopt;
+}
+
+std::optional<std::int64_t> ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
+                                              std::string_view password_hash) {
   data::TransactionGuard transaction(connection);
-  if (!SetPasswordHash(connection, actor.userid, password_hash)) return false;
+  const auto stamp = SetNewPassword(connection, actor.userid, password_hash);
+  if (!stamp) return std::nullopt;
   RecordAudit(connection, actor, "修改密码", "后台登录密码");
   transaction.Commit();
-  return true;
+  return stamp;
 }
 
 bool SetDisabled(data::Connection& connection, std::string_view username, bool disabled) {
   if (!FindOwner(connection, username)) return false;
   const std::array<data::Param, 2> params = {std::int64_t{disabled ? 1 : 0}, std::string(username)};
-  connection.Execute("update wap_owners set disabled=? where username=?", params);
+  connection.Execute(
+      "update wap_owners set disabled=?,session_stamp=session_stamp+1 where username=?", params);
   return true;
 }
 

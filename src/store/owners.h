@@ -25,6 +25,8 @@ struct Owner {
   std::string created;       // YYYY-MM-DD HH:MM:SS
   std::string last_sign_in;  // empty: never
   bool disabled = false;
+  // Moves on whenever a sign-in made before must end (a new password, disabling, enabling).
+  std::int64_t session_stamp = 0;
 };
 
 // The owner whose username is exactly `username`; std::nullopt when there is none. Throws what
@@ -46,16 +48,25 @@ std::int64_t AddOwner(data::Connection& connection, std::string_view username,
                       std::string_view password_hash,
                       std::optional<std::int64_t> userid = std::nullopt);
 
-// Replaces the password hash of owner `userid`. Returns false when there is no such owner.
+// Replaces the password hash of owner `userid` by a new hash of the same password (its sign-ins
+// stay). Returns false when there is no such owner.
 bool SetPasswordHash(data::Connection& connection, std::int64_t userid,
                      std::string_view password_hash);
 
-// Replaces the password hash of owner `actor.userid` at its own request, with its audit row, in
-// one transaction. Returns false, changing nothing, when there is no such owner.
-bool ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
-                       std::string_view password_hash);
+// Gives owner `userid` a new password (its hash), ending every sign-in of the owner: the session
+// stamp moves on in the same statement. Returns the new stamp; std::nullopt, changing nothing,
+// when there is no such owner. Inside a transaction, the stamp returned is the one it wrote.
+std::optional<std::int64_t> SetNewPassword(data::Connection& connection, std::int64_t userid,
+                                           std::string_view password_hash);
 
-// Disables or enables owner `username`. Returns false when there is no such owner.
+// SetNewPassword of owner `actor.userid` at its own request, with its audit row, in one
+// transaction. Returns the new stamp (the requesting session keeps its sign-in by recording it);
+// std::nullopt, changing nothing, when there is no such owner.
+std::optional<std::int64_t> ChangeOwnPassword(data::Connection& connection, const AuditActor& actor,
+                                              std::string_view password_hash);
+
+// Disables or enables owner `username`, ending every sign-in of the owner (the session stamp moves
+// on). Returns false when there is no such owner.
 bool SetDisabled(data::Connection& connection, std::string_view username, bool disabled);
 
 // Records a successful sign-in of owner `userid` now.

@@ -37,7 +37,7 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
     const char* name;
     const char* password;
   } refused[] = {
-      {"demo", "wrong"}, {"nobody", "demo"}, {"gone", "gone-pw"}, {"", ""}, {"DEMO", "demo"}};
+      {"demo", "wrong"}, {"nobody", "demo"}, {"gone", "wrong"}, {"", ""}, {"DEMO", "demo"}};
   std::string first_body;
   for (const auto& r : refused) {
     const HttpResponse answer =
@@ -46,6 +46,11 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
     EXPECT_NE(answer.body.find("用户名或密码不正确"), std::string::npos) << r.name;
     EXPECT_TRUE(answer.Headers("Set-Cookie").empty()) << r.name;
   }
+  // A disabled owner who typed the right password is told why.
+  const HttpResponse disabled =
+      browser.Post("/admin/", FormEncode({{"username", "gone"}, {"password", "gone-pw"}}));
+  EXPECT_NE(disabled.body.find("此账号已被停用"), std::string::npos) << disabled.body;
+  EXPECT_TRUE(disabled.Headers("Set-Cookie").empty());
   // A foreign Origin is refused before the password is looked at.
   EXPECT_EQ(
       browser.Post("/admin/", "username=demo&password=demo", {{"Origin", "http://evil.example"}})

@@ -101,6 +101,32 @@ TEST(Operations, CountsRequestsForMonitoringAndLogsThemWithoutSecrets) {
   EXPECT_EQ(std::system(("promtool check metrics < '" + text.string() + "'").c_str()), 0);
 }
 
+// Every refused sign-in counts, those refused unchecked while the name is throttled too: an
+// operator watching the counter sees a guessing run as long as it is.
+TEST(Operations, CountsEverySignInFailureThrottledOnesIncluded) {
+  TempDir dir;
+  DemoRoot site(dir.path() / "site");
+  ServerProcess server(site.Path(), {"--metrics-listen", "127.0.0.1:0"});
+  HttpClient client(server.Port());
+  const struct {
+    const char* kind;
+    const char* target;
+    const char* form;
+  } kinds[] = {
+      {"owner", "/admin/", "username=demo&password=WR0NG"},
+      {"visitor", "/wap/checklogin.asp?Userid=1", "username=member&password=WR0NG"},
+  };
+  for (const auto& k : kinds) {
+    std::vector<int> statuses;
+    for (int i = 0; i < 8; ++i) statuses.push_back(client.Post(k.target, k.form).status);
+    EXPECT_EQ(statuses, (std::vector<int>{200, 200, 200, 200, 200, 429, 429, 429})) << k.kind;
+  }
+  const std::string scrape = HttpClient(server.MetricsPort()).Get("/metrics").body;
+  for (const char* line :
+       {"failures_total{kind=\"owner\"} 8\n", "failures_total{kind=\"visitor\"} 8\n"})
+    EXPECT_NE(scrape.find(line), std::string::npos) << line << scrape;
+}
+
 TEST(Operations, ABackupTakenDuringAPostFloodRestoresEveryAcknowledgedPost) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");

@@ -8,6 +8,7 @@
 #include "platform/fs/file_system_object.h"
 #include "platform/fs/text_stream.h"
 #include "platform/text/hex.h"
+#include "platform/text/percent.h"
 #include "store/settings.h"
 #include "wap/admin/member_name.h"
 
@@ -70,18 +71,45 @@ std::string ReadSiteAddress(const fso::FileSystemObject& files, const std::strin
   return text;
 }
 
+// The entry page up to the site address, and what follows the address.
+constexpr std::string_view kEntryHead = "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"";
+constexpr std::string_view kEntryHome = "/wap/index.asp?userid=";
+
+// Appends the site address as the entry page's string literal holds it.
+void AppendAddress(std::string& page, std::string_view site_address) {
+  for (const char c : site_address) {
+    if (c == ' ' || static_cast<unsigned char>(c) >= 0x80) {
+      page.append(text::PercentEncode(std::string_view(&c, 1)));
+      continue;
+    }
+    page.push_back(c);
+    if (c == '"') page.push_back('"');
+  }
+}
+
 }  // namespace
 
 std::string EntryPageText(std::string_view site_address, std::int64_t userid,
                           std::string_view username) {
-  std::string page = "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"";
-  for (const char c : site_address) {
-    page.push_back(c);
-    if (c == '"') page.push_back('"');
-  }
-  page.append("/wap/index.asp?userid=").append(std::to_string(userid));
-  page.append("&username=").append(username).append("\")\r\n%>");
+  std::string page(kEntryHead);
+  AppendAddress(page, site_address);
+  page.append(kEntryHome).append(std::to_string(userid));
+  // "&", "=", "+" and "#" would end or change the query's value.
+  page.append("&username=").append(text::PercentEncode(username, "!$'()*,;@")).append("\")\r\n%>");
   return page;
+}
+
+std::optional<std::string> EntryPageWithAddress(std::string_view page,
+                                                std::string_view site_address) {
+  // A name holds no "/", so the last home address is the one after the site address.
+  const std::size_t home = page.rfind(kEntryHome);
+  if (!page.starts_with(kEntryHead) || home == std::string_view::npos || home < kEntryHead.size()) {
+    return std::nullopt;
+  }
+  std::string moved(kEntryHead);
+  AppendAddress(moved, site_address);
+  moved.append(page.substr(home));
+  return moved;
 }
 
 void CreateMemberSite(data::Connection& connection, fso::FileSystemObject& files,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,9 +21,16 @@ namespace wap {
 // The entry page of a member's site, as UTF-8: the lines "<%", "'Create by Orbel" and
 // response.Redirect("ADDRESS/wap/index.asp?userid=ID&username=NAME"), each ending in CR LF, then
 // "%>" without a line end. A double quote of the address is doubled, as the page's string literal
-// needs; the other values are written unchanged, as the member's site expects them.
+// needs. The redirect's target must be a valid address: a blank or a byte outside ASCII of the
+// address, and in the name every byte but A–Z a–z 0–9 - . _ ~ ! $ ' ( ) * , ; @, is written
+// percent-encoded; a name or address without such bytes is written as it is.
 std::string EntryPageText(std::string_view site_address, std::int64_t userid,
                           std::string_view username);
+
+// The entry page `page` redirecting to `site_address` instead, its id and name as they are (written
+// as EntryPageText writes an address); std::nullopt when `page` is not an entry page of that form.
+std::optional<std::string> EntryPageWithAddress(std::string_view page,
+                                                std::string_view site_address);
 
 // Makes the site of member `userid`, whose login name is `name`, with `files`, in this order:
 //  1. refuses an unsafe name (IsSafeMemberName) before anything is made;

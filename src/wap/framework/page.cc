@@ -16,6 +16,7 @@
 #include "platform/host/objects/session.h"
 #include "wap/framework/char_refs.h"
 #include "wap/framework/deck_budget.h"
+#include "wap/framework/member_login.h"
 #include "wap/framework/owner_markup.h"
 #include "wap/framework/request_filter.h"
 #include "wap/framework/site_query.h"
@@ -195,7 +196,10 @@ bool Page::InitPage() {
     AppendXhtmlHeader(*this);
   }
   if (filtered) return false;
-  return OpenDB();
+  if (!OpenDB()) return false;
+  // A member login that its member has outlived ends here, at the next page on any instance.
+  EndOutlivedMemberLogin(Session(), *connection_);
+  return true;
 }
 
 void Page::SetPageTitle(std::string_view title) {

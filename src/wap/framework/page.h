@@ -1,9 +1,10 @@
 // Page: one run of a page object and the framework's operations on it. It holds the host objects of
 // the request, the markup, the page buffer, the link suffix, the database settings, the connection
 // and the one shared recordset. InitPage sends the no-cache headers, chooses the markup, builds the
-// link suffix, screens the request, writes the document header and opens the database; SetPageTitle
-// and AppendHomeLink serve the page body; EndPage closes the document, writes the page buffer to
-// the response in one write and closes the database. A page object makes its Page in OnStartPage
+// link suffix, screens the request, writes the document header, opens the database and ends a
+// member login its member has outlived (member_login.h); SetPageTitle and AppendHomeLink serve the
+// page body; EndPage closes the document, writes the page buffer to the response in one write and
+// closes the database. A page object makes its Page in OnStartPage
 // and ends it in OnEndPage; a test may make one over an in-memory host. The lower-level steps are
 // public, so that the administration object makes its own set-up and end from the same parts. Not
 // thread-safe: one thread uses a Page at a time (it may move to another thread between the host's

@@ -17,6 +17,7 @@
 #include "platform/passwords/stored_password.h"
 #include "store/members.h"
 #include "wap/framework/char_refs.h"
+#include "wap/framework/member_login.h"
 #include "wap/framework/whole_number.h"
 #include "wap/member/home_address.h"
 
@@ -34,6 +35,7 @@ void MemberLoginPage::StartPage(Page& page) {
                              "visitor", std::to_string(owner) + ":" + name,
                              page.Request().ServerVariable("REMOTE_ADDR"));
   if (const auto wait = limits.Blocked()) {
+    limits.Throttled();
     page.Response().AddHeader("Retry-After", std::to_string(wait->count()));
     page.Response().Refuse(429, "too many logins; try again later");
     return;
@@ -44,7 +46,7 @@ void MemberLoginPage::StartPage(Page& page) {
   // A NUL cannot travel as text to every engine; such a name or password matches no member.
   const bool comparable =
       name.find('\0') == std::string::npos && password.find('\0') == std::string::npos;
-  std::optional<std::pair<std::string, std::string>> member;  // id, m_name
+  std::optional<store::Member> member;
   std::string stored;
   if (comparable) {
     bool checked = false;
@@ -52,7 +54,7 @@ void MemberLoginPage::StartPage(Page& page) {
       stored = candidate.password;
       checked = checked || passwords::IsPasswordHash(stored);
       if (passwords::MatchesStoredPassword(stored, password)) {
-        member.emplace(std::to_string(candidate.id), candidate.name);
+        member = candidate;
         break;
       }
     }
@@ -72,14 +74,13 @@ void MemberLoginPage::StartPage(Page& page) {
   // A plain password (or a hash with older limits) is replaced by a fresh hash, unless the row
   // has changed meanwhile.
   if (passwords::ShouldStoreNewHash(stored)) {
-    store::ReplaceStoredPassword(page.Connection(), ParseWholeNumber(member->first).value_or(0),
-                                 stored, passwords::HashPassword(password));
+    store::ReplaceStoredPassword(page.Connection(), member->id, stored,
+                                 passwords::HashPassword(password));
   }
   // A new session id before the login is recorded, so that an id planted earlier is worthless.
   limits.Succeeded();
   page.Session().RenewId();
-  page.Session().Set("memberid", member->first);
-  page.Session().Set("membername", member->second);
+  RecordMemberLogin(page.Session(), member->id, member->name, member->session_stamp);
   page.Response().Redirect(SiteHomeAddress(page.Application(), page.Request()));
 }
 

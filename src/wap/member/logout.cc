@@ -4,14 +4,14 @@
 #include "platform/host/objects/request.h"
 #include "platform/host/objects/response.h"
 #include "platform/host/objects/session.h"
+#include "wap/framework/member_login.h"
 #include "wap/member/home_address.h"
 
 namespace wap {
 
 void MemberLogoutPage::StartPage(Page& page) {
   if (!page.InitPage()) return;
-  page.Session().Set("memberid", "");
-  page.Session().Set("membername", "");
+  EndMemberLogin(page.Session());
   page.Response().Redirect(SiteHomeAddress(page.Application(), page.Request()));
 }
 

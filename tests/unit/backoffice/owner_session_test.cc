@@ -27,7 +27,7 @@ TEST(OwnerSession, LastsHalfAnHourIdleAndTwelveHoursInAll) {
   for (const auto& c : cases) {
     host::LocalSession session;
     OwnerSession owner(session);
-    const SignedInOwner in = owner.SignIn(7, "tea", start);
+    const SignedInOwner in = owner.SignIn(7, "tea", 0, start);
     EXPECT_EQ(in.token.size(), 32u);
     EXPECT_EQ(session.Renewals(), 1);
     auto now = start;

@@ -67,6 +67,7 @@ TEST(SignIn, AcceptsOnlyTheRightPasswordOfAnEnabledOwnerAndRehashesOldLimits) {
       {"wrong password", current, "Pw", false, false, false},
       {"empty password", current, "", false, false, false},
       {"disabled owner", current, "pw", true, false, false},
+      {"disabled owner, wrong password", current, "Pw", true, false, false},
       {"no hash at all", "pw", "pw", false, false, false},
   };
   for (const auto& c : cases) {
@@ -75,6 +76,10 @@ TEST(SignIn, AcceptsOnlyTheRightPasswordOfAnEnabledOwnerAndRehashesOldLimits) {
     ASSERT_TRUE(SetDisabled(db, "tea", c.disabled));
     const SignInCheck check = CheckSignIn(db, nullptr, "tea", c.typed, "10.0.0.1");
     EXPECT_EQ(check.outcome == SignInCheck::Outcome::kSignedIn, c.signed_in) << c.what;
+    // Only the right password learns that the account is disabled.
+    EXPECT_EQ(check.outcome == SignInCheck::Outcome::kDisabled,
+              c.disabled && c.typed == std::string("pw"))
+        << c.what;
     const std::string stored = FindOwnerById(db, userid)->password_hash;
     EXPECT_EQ(stored != c.stored, c.rehashed) << c.what;
     if (c.rehashed) {

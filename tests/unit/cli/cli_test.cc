@@ -92,6 +92,12 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
             "--sortid", "1"),
        2, "", "--userid: must be a whole number, not '1 or 1=1'"},
       {add(" '' "), 2, "", "--name: is empty once outer blanks and apostrophes are removed"},
+      {Args("class", "add", "--root", root, "--userid", "99", "--name", "x", "--type", "1",
+            "--sortid", "1"),
+       1, "", "wapsite class add: there is no member 99 (no owner and no site settings)"},
+      {Args("class", "add", "--root", root, "--userid", "12", "--name", "x", "--type", "7",
+            "--sortid", "1"),
+       2, "", "--type: Value 7 not in range"},
       {Args("class", "delete", "--root", root, "--userid", "1", "--id", "40000"), 2, "", "--id: "},
       {Args("site", "create", "--root", root, "--userid", "9", "--username", "../x"), 2, "",
        "--username: must be a plain folder name, not '../x'"},
@@ -101,6 +107,13 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
   for (const auto& s : steps) {
     const Answer a = Wapsite(s.args);
     ExpectAnswer(s.args, {a.code, a.out, a.err}, s.code, s.out, s.err);
+    // The classes are site 12's, a site from before owners were kept (its settings row only).
+    if (s.args.at(0) == "init" && a.code == 0) {
+      ASSERT_EQ(std::system(("sqlite3 " + root +
+                             "/data/site.db 'insert into wap_setting (userid) values (12)'")
+                                .c_str()),
+                0);
+    }
   }
   EXPECT_FALSE(std::filesystem::exists(other));  // usage errors come before any file
 }
@@ -133,14 +146,18 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
       {member(Args("add", "x", "--password-stdin", "--templeteid", "9")), "x\n", 1, "",
        "wapTemplete/9"},
       {member(Args("add", "x", "--password-stdin")), "\n", 1, "", "no password"},
-      {member(Args("add", "x")), "x\n", 2, "", "--password-stdin is required"},
+      {member(Args("add", "x")), "x\n", 1, "", "not a terminal"},
+      {member(Args("passwd", "shop")), "x\n", 1, "", "pipe it in with --password-stdin"},
+      {member(Args("add", "Bad Name", "--password-stdin")), "x\n", 1, "",
+       "'Bad Name' is not a name a new owner may take: 1 to 32 of the letters"},
+      {member(Args("add", "茶庄", "--password-stdin")), "x\n", 1, "", "is not a name a new owner"},
       {member(Args("passwd", "nobody", "--password-stdin")), "x\n", 1, "",
        "no owner named 'nobody'"},
       {member(Args("passwd", "shop", "--password-stdin")), "n3w\n", 0, "password of shop set\n",
        ""},
       {member(Args("disable", "shop")), nullptr, 0, "shop disabled\n", ""},
       {member(Args("list")), nullptr, 0, "\n2\tshop\t", ""},
-      {Args("upgrade", "--root", root), nullptr, 0, "up to date (schema version 4)", ""},
+      {Args("upgrade", "--root", root), nullptr, 0, "up to date (schema version 5)", ""},
   };
   for (const auto& s : steps) {
     const std::string prefix = s.input ? "printf '" + std::string(s.input) + "' |" : "";
@@ -167,7 +184,8 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   const std::string db = (dir.path() / "root/data/site.db").string();
   ASSERT_EQ(std::system(("sqlite3 " + db +
                          " 'drop table wap_owners; drop table wap_audit; "
-                         "drop table wapsite_schema'")
+                         "drop table wapsite_schema; alter table web_member drop column "
+                         "session_stamp'")
                             .c_str()),
             0);
   const auto refused =
@@ -175,9 +193,9 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_NE(refused.err.find("wapsite upgrade --root " + root), std::string::npos) << refused.err;
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
-            "upgraded the site database from schema version 1 to 4\n");
+            "upgraded the site database from schema version 1 to 5\n");
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
-            "the site database is up to date (schema version 4)\n");
+            "the site database is up to date (schema version 5)\n");
   // A back-office template the web root lacks is added; one an operator restyled stays.
   const std::filesystem::path templates = dir.path() / "root/admin/templates";
   std::filesystem::remove(templates / "confirm.html");
@@ -199,6 +217,67 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
                 .err.find("site 1 already has an owner"),
             std::string::npos);
   EXPECT_EQ(testing_support::RunWapsite(member({"list"})).out.substr(0, 7), "1\tdemo\t");
+}
+
+// A web root restored onto a new address: the site address setting and every member's entry page
+// name it; the pictures and any other file stay byte for byte.
+TEST(CommandLine, RestoreOntoANewSiteAddressRewritesTheEntryPagesOnly) {
+  testing_support::TempDir dir;
+  const std::string root = (dir.path() / "root").string(), copy = (dir.path() / "copy").string();
+  const std::string tar = (dir.path() / "wap.tar").string();
+  ASSERT_EQ(testing_support::RunWapsite({"init", root, "--demo"}).exit_code, 0);
+  std::filesystem::create_directories(root + "/waphome/odd");
+  std::ofstream(root + "/waphome/odd/index.asp") << "<% Response.Redirect(\"/elsewhere\") %>";
+  ASSERT_EQ(testing_support::RunWapsite({"backup", "--root", root, "--to", tar}).exit_code, 0);
+  const auto restored = testing_support::RunWapsite(
+      {"restore", "--from", tar, "--root", copy, "--site-address", "https://m.new.example"});
+  EXPECT_EQ(restored.exit_code, 0) << restored.err;
+  EXPECT_NE(restored.out.find("member entry pages pointed at it: 1\n"), std::string::npos)
+      << restored.out;
+  EXPECT_NE(restored.err.find("waphome/odd/index.asp as it is"), std::string::npos);
+  using testing_support::ReadFile;
+  EXPECT_EQ(ReadFile(copy + "/inc/siteaddress.txt"), "https://m.new.example\n");
+  EXPECT_EQ(ReadFile(copy + "/waphome/demo/index.asp"),
+            "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"https://m.new.example/wap/"
+            "index.asp?userid=1&username=demo\")\r\n%>");
+  for (const char* kept : {"/waphome/demo/Demo.jpg", "/waphome/odd/index.asp"}) {
+    EXPECT_EQ(ReadFile(copy + kept), ReadFile(root + kept)) << kept;
+  }
+  EXPECT_EQ(testing_support::RunWapsite(
+                {"restore", "--from", tar, "--root", copy + "2", "--site-address", "http://x/%>"})
+                .exit_code,
+            2);
+}
+
+// At a terminal, `member passwd NAME` asks twice without echo; typed differently, nothing
+// changes. (`script` gives the command a terminal; the input waits for the prompt, since turning
+// the echo off drops what was typed before.)
+TEST(CommandLine, MemberPasswdAsksTwiceAtTheTerminalWithoutEcho) {
+  testing_support::TempDir dir;
+  const std::string root = (dir.path() / "root").string();
+  ASSERT_EQ(testing_support::RunWapsite({"init", root, "--demo"}).exit_code, 0);
+  const struct {
+    const char* typed;
+    int code;
+    const char* says;
+  } cases[] = {
+      {"n3w-pw\\nn3w-pw\\n", 0, "password of demo set"},
+      {"one-pw\\ntwo-pw\\n", 1, "the two passwords differ; nothing changed"},
+  };
+  for (const auto& c : cases) {
+    const std::string out = (dir.path() / "out").string();
+    const std::string command = "(sleep 1; printf '" + std::string(c.typed) +
+                                "') | script -qec \"'" WAPSITE_BIN "' member passwd demo --root '" +
+                                root + "'\" /dev/null > '" + out + "' 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << c.typed;
+    EXPECT_EQ(WEXITSTATUS(status), c.code) << c.typed;
+    const std::string said = testing_support::ReadFile(out);
+    EXPECT_NE(said.find("New password for demo: "), std::string::npos) << said;
+    EXPECT_NE(said.find("Again: "), std::string::npos) << said;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+    EXPECT_EQ(said.find("-pw"), std::string::npos) << said;  // never echoed
+  }
 }
 
 }  // namespace

@@ -95,6 +95,10 @@ std::optional<std::chrono::seconds> SignInAttempt::Blocked() const {
   return longest;
 }
 
+void SignInAttempt::Throttled() {
+  if (limiters_ != nullptr) limiters_->failures.fetch_add(1, std::memory_order_relaxed);
+}
+
 void SignInAttempt::Failed() {
   if (limiters_ == nullptr) return;
   limiters_->failures.fetch_add(1, std::memory_order_relaxed);

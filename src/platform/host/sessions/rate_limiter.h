@@ -98,7 +98,8 @@ struct SignInLimiters {
   std::unique_ptr<RateLimiter> by_name_and_address;
   std::unique_ptr<RateLimiter> by_name;
   std::unique_ptr<RateLimiter> by_address;
-  // Failed sign-ins since start, for the operator's monitoring (relaxed).
+  // Failed sign-ins since start, those refused unchecked while throttled included, for the
+  // operator's monitoring (relaxed).
   std::atomic<std::uint64_t> failures{0};
 };
 
@@ -158,8 +159,11 @@ class SignInAttempt {
                 std::string_view name, std::string_view address);
 
   // Seconds until this attempt may be checked; std::nullopt when it may be now. A blocked
-  // attempt is neither verified nor counted.
+  // attempt is neither verified nor counted in the limits; the caller refuses it with Throttled.
   [[nodiscard]] std::optional<std::chrono::seconds> Blocked() const;
+  // Counts a blocked attempt among the failures the operator sees (not in the limits' windows,
+  // which it would only prolong).
+  void Throttled();
   // Counts a failure against the name and address, the name and the address.
   void Failed();
   // Clears the failures of the name at this address and counts a sign-in of the address.

@@ -159,8 +159,9 @@ TEST(SiteCreation, MakesTheFoldersCopiesTheTemplateAndWritesTheEntryPageInThatOr
   } cases[] = {
       {"template 3", "abc", "", "http://m.example \r\nsecond", true, copied, "tpl",
        entry + "http://m.example" + tail + "abc\")\r\n%>"},
-      {"byte-order mark, quotes doubled", "张 三", "", "\xEF\xBB\xBFhttp://q/\"x\"\rnext", true,
-       copied, "tpl", entry + "http://q/\"\"x\"\"" + tail + "张 三\")\r\n%>"},
+      {"byte-order mark, quotes doubled, name encoded", "张 三", "",
+       "\xEF\xBB\xBFhttp://q/\"x\"\rnext", true, copied, "tpl",
+       entry + "http://q/\"\"x\"\"" + tail + "%E5%BC%A0%20%E4%B8%89\")\r\n%>"},
       {"no template number: the template root", "abc", "update wap_setting set templeteid=NULL", "",
        true, "index.asp mine root.css style.css upfile", "own", entry + tail + "abc\")\r\n%>"},
       {"a template number with a path", "abc", "update wap_setting set templeteid='3/..'", "",
@@ -205,6 +206,41 @@ TEST(SiteCreation, MakesTheFoldersCopiesTheTemplateAndWritesTheEntryPageInThatOr
     EXPECT_EQ(site.Read(folder + "style.css"), c.style);
     EXPECT_EQ(site.Read(folder + "index.asp"), c.index);
   }
+}
+
+// The entry page's redirect is a valid address: unsafe bytes of the name and the address are
+// percent-encoded, a plain name and address are written as they always were; and an entry page
+// moved to a new address keeps its id and name byte for byte.
+TEST(EntryPage, PercentEncodesOnlyUnsafeBytesAndMovesToANewAddress) {
+  const std::string head = "<%\r\n'Create by Orbel\r\nresponse.Redirect(\"";
+  const struct {
+    const char *address, *name, *redirect;
+  } cases[] = {
+      {"http://m.example.com", "abc", "http://m.example.com/wap/index.asp?userid=12&username=abc"},
+      {"http://m.example.com", "Bad Name", ".../wap/index.asp?userid=12&username=Bad%20Name"},
+      {"http://m.example.com", "茶庄", ".../wap/index.asp?userid=12&username=%E8%8C%B6%E5%BA%84"},
+      {"http://m.example.com", "a&b=c+d#e",
+       ".../wap/index.asp?userid=12&username=a%26b%3Dc%2Bd%23e"},
+      {"http://例子.cn/a b", "abc",
+       "http://%E4%BE%8B%E5%AD%90.cn/a%20b/wap/index.asp?userid=12&username=abc"},
+      {"http://x/\"q", "abc", "http://x/\"\"q/wap/index.asp?userid=12&username=abc"},
+  };
+  for (const auto& c : cases) {
+    std::string redirect = c.redirect;
+    if (redirect.starts_with("...")) redirect.replace(0, 3, c.address);
+    const std::string page = EntryPageText(c.address, 12, c.name);
+    EXPECT_EQ(page, head + redirect + "\")\r\n%>") << c.name;
+    const auto moved = EntryPageWithAddress(page, "https://new.example/m");
+    ASSERT_TRUE(moved.has_value()) << c.name;
+    EXPECT_EQ(*moved, EntryPageText("https://new.example/m", 12, c.name)) << c.name;
+  }
+  // A page written by hand (or a legacy name written raw) keeps all but the address.
+  EXPECT_EQ(EntryPageWithAddress(head + "http://old/wap/index.asp?userid=3&username=老\")\r\n%>",
+                                 "http://new"),
+            head + "http://new/wap/index.asp?userid=3&username=老\")\r\n%>");
+  for (const char* other :
+       {"", "<% Response.Redirect(\"http://x/\") %>", "<%\r\n'Create by Orbel\r\n"})
+    EXPECT_FALSE(EntryPageWithAddress(other, "http://new").has_value()) << other;
 }
 
 }  // namespace
