@@ -44,6 +44,7 @@ def main(wapsite):
             handset_pages_show(site, news_class)
             tidy_up(browser, site, news_class)
             accessible(browser, site, news_class)
+            throttled(browser, site)
         finally:
             browser.quit()
             server.terminate()
@@ -360,6 +361,21 @@ def accessible(browser, site, cid):
             assert "/admin/?back=" not in browser.current_url, browser.current_url
             check(f"{width} px, signed in, {page}")
     assert not found, "accessibility:\n" + "\n".join(found)
+
+
+def throttled(browser, site):
+    """Wrong passwords, again and again: the sign-in form comes back saying how long to wait."""
+    browser.delete_all_cookies()
+    for _ in range(12):
+        browser.get(site + "/admin/")
+        browser.find_element(By.NAME, "username").send_keys("demo")
+        browser.find_element(By.NAME, "password").send_keys("wrong")
+        go(browser, browser.find_element(By.CSS_SELECTOR, "form button"))
+        if "登录失败的次数太多" in browser.page_source:
+            break
+    main = browser.find_element(By.TAG_NAME, "main").text
+    assert "登录失败的次数太多" in main and "分钟后再试" in main, main
+    assert browser.find_element(By.NAME, "username").get_attribute("value") == "demo"
 
 
 def fetch(url, accept, body=None):
