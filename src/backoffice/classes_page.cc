@@ -15,6 +15,7 @@
 #include "platform/host/objects/response.h"
 #include "store/classes.h"
 #include "wap/framework/small_int.h"
+#include "wap/framework/whole_number.h"
 
 namespace backoffice {
 namespace {
@@ -103,7 +104,7 @@ void Add(OfficeRequest& request) {
   const Typed typed{0, request.FormValue("classname"), request.FormValue("type"),
                     request.FormValue("sortid")};
   const std::string stored = store::CleanClassName(typed.name);
-  const auto type = wap::ParseSmallInt(typed.type);
+  const auto type = wap::ParseWholeNumber(typed.type);
   const auto sortid = SortNumber(typed.sortid);
   if (stored.empty() || stored.find('\0') != std::string::npos) {
     return Refused(request, "请填写栏目名称。", typed);
@@ -176,7 +177,7 @@ void ConfirmDeletion(OfficeRequest& request, std::int64_t id) {
 void ClassesPage(OfficeRequest& request) {
   const host::Request& asked = request.Request();
   if (asked.QueryString().Get("act") == "del") {
-    const auto id = wap::ParseSmallInt(asked.QueryString().Get("id").value_or(""));
+    const auto id = wap::ParseWholeNumber(asked.QueryString().Get("id").value_or(""));
     return id ? Delete(request, *id) : NotOwnRow(request);
   }
   if (request.IsPost()) {

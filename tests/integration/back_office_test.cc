@@ -124,6 +124,8 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
        404, kept},
       {"the owner, same origin", &demo, "/admin/class.asp", rename + token, origin, 302,
        "Renamed/9"},
+      {"an id that is no whole number", &demo, "/admin/class.asp?act=del&id=1.4", "token=" + token,
+       "", 404, "Renamed/9"},
       {"the owner deletes", &demo, "/admin/class.asp?act=del&id=1", "token=" + token, "", 302,
        "deleted"},
   };
