@@ -55,8 +55,7 @@ bool IsNewOwnerName(std::string_view name) {
   return true;
 }
 
-std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root,
-                          const NewMember& member) {
+void CheckNewMemberName(const NewMember& member) {
   if (!wap::IsSafeMemberName(member.username)) {
     throw std::invalid_argument("'" + member.username + "' cannot be a member folder's name");
   }
@@ -65,6 +64,11 @@ std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root
     throw std::invalid_argument("'" + member.username + "' is not a name a new owner may take: " +
                                 std::string(kNewOwnerNames));
   }
+}
+
+std::int64_t CreateMember(data::Connection& connection, const fs::path& web_root,
+                          const NewMember& member) {
+  CheckNewMemberName(member);
   if (member.password.empty()) throw std::invalid_argument("the password is empty");
   if (!IsCallNumber(member.dircall)) {
     throw std::invalid_argument("the call number may hold only digits, +, - and spaces");

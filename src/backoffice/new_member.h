@@ -35,6 +35,10 @@ inline constexpr std::string_view kNewOwnerNames =
 // name and a part of the site's addresses, which stay plain with these characters.
 bool IsNewOwnerName(std::string_view name);
 
+// Throws std::invalid_argument, saying why, when `member`'s name is one CreateMember refuses; so
+// a command can refuse it before asking for a password.
+void CheckNewMemberName(const NewMember& member);
+
 // Creates the member in the database of `connection` and the web root `web_root` and returns its
 // userid. Throws std::invalid_argument, before anything is made, for a name that cannot be a
 // member folder (or, for a new number, is not IsNewOwnerName: the message says which names are),

@@ -150,6 +150,7 @@ void AddMemberCommands(CLI::App& app, int& exit_code) {
       ->check(CLI::Range(std::int64_t{1}, std::int64_t{2'147'483'647}));
   add->callback([options, &exit_code] {
     Run("member add", exit_code, [&] {
+      backoffice::CheckNewMemberName(options->member);  // before the password is asked for
       options->member.password = ReadPassword(options->password_stdin, options->member.username);
       const auto db = OpenCurrent(options->root);
       const std::filesystem::path root = std::filesystem::canonical(options->root);
