@@ -1,9 +1,9 @@
 // The back office's editors over HTTP: each kind of row (single content, news, products,
 // guestbook replies, site members) created, changed and deleted by its owner, refused (404,
 // nothing changed) to another owner, over-long texts refused whole; product pictures replaced
-// with their old files removed, banner and logo uploads, a picture that cannot be written
-// changing no row and no file; the visitors' login with hashed and older plain passwords. The live
-// pages show the changes and stay DTD-valid WML.
+// with their old files removed, the logo upload, a picture that cannot be written changing no row
+// and no file; a visitor's plain password hashed at its next login. The live pages show the
+// changes and stay DTD-valid WML.
 #include <gtest/gtest.h>
 #include <vips/vips.h>
 
@@ -227,8 +227,8 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
     EXPECT_EQ(wml.Header("Content-Type"), "text/plain; charset=utf-8");
     // Without source=1 the card is shown as a handset shows it, within the back office's page.
     const std::string card = demo_.Get("/admin/preview.asp?markup=wml&of=" + l.page + l.query).body;
-    EXPECT_TRUE(WellFormedXml(card.substr(card.find("<section"),
-                                          card.find("</section>") + 10 - card.find("<section"))))
+    EXPECT_TRUE(WellFormedXml(
+        card.substr(card.find("<section"), card.find("</section>") + 10 - card.find("<section"))))
         << card;
     EXPECT_EQ(card.find("<wml>"), std::string::npos) << l.page;
     const HttpResponse xhtml = demo_.Get("/admin/preview.asp?markup=xhtml&of=" + l.page + l.query);
@@ -241,31 +241,20 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
 
 TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
   SignInShop();
-  // Banner and logo: re-encoded; a lying upload leaves the old file.
-  const fs::path banner = site_.Path() / "waphome" / "demo" / "Demo.jpg";
-  EXPECT_EQ(Upload(demo_, "/admin/settings.asp", {{"act", "banner"}}, kGif, token_).status, 302);
-  const std::string stored_banner = ReadFile(banner);
-  EXPECT_TRUE(stored_banner.starts_with("\xff\xd8")) << "a JPEG";
-  const HttpResponse lying =
-      Upload(demo_, "/admin/settings.asp", {{"act", "banner"}}, "<?php x ?>", token_);
-  EXPECT_NE(lying.body.find("原有图片未改变"), std::string::npos);
-  EXPECT_EQ(ReadFile(banner), stored_banner);
+  const std::string logo = ReadFile(Upfile("logo.gif"));
   EXPECT_EQ(Upload(demo_, "/admin/settings.asp", {{"act", "logo"}}, kGif, token_).status, 302);
-  EXPECT_TRUE(ReadFile(Upfile("logo.gif")).starts_with("GIF"));
+  const std::string stored_logo = ReadFile(Upfile("logo.gif"));
+  EXPECT_TRUE(stored_logo.starts_with("GIF") && stored_logo != logo);
 
-  // A product: added with a picture, its picture replaced (the old file removed), a lying
+  // A product: a new one needs a picture; its picture replaced (the old file removed), a lying
   // replacement refused with the row and file as they were, deleted with its file.
   const std::string picture_of_1 = "select ppic from wap_product where id=1";
-  const auto newest = [&] { return One("select max(id) from wap_product where userid=1"); };
   const auto product = [&](const Pairs& fields, const std::string& picture) {  // saved by demo
     Pairs form = {{"act", "save"}};
     form.insert(form.end(), fields.begin(), fields.end());
     return Upload(demo_, "/admin/products.asp", form, picture, token_);
   };
   EXPECT_NE(product({{"pname", "新茶"}}, "").body.find("请选择产品图片"), std::string::npos);
-  ASSERT_EQ(product({{"pname", "新茶"}, {"pcontent", "<i>香</i>"}}, kGif).status, 302);
-  const std::string added = newest();
-  EXPECT_TRUE(fs::exists(Upfile(One("select ppic from wap_product where id=" + added))));
   ASSERT_TRUE(fs::exists(Upfile("longjing.jpg")));
   EXPECT_EQ(product({{"id", "1"}, {"pname", "龙井"}}, kGif).status, 302);
   const std::string replaced = One(picture_of_1);
@@ -286,10 +275,6 @@ TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
                 .status,
             302);
   EXPECT_FALSE(fs::exists(Upfile(replaced)));
-
-  const HttpResponse list = demo_.Get("/wap/productlist.asp?userid=1&username=demo&siteid=1", kWml);
-  EXPECT_TRUE(ValidWml(list.body));
-  EXPECT_NE(list.body.find("<i>香</i>"), std::string::npos);
 }
 
 TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile) {
@@ -343,38 +328,22 @@ TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile
   EXPECT_FALSE(fs::exists(Upfile("longjing.jpg")));
 }
 
-TEST_F(BackOfficeEditors, VisitorsLogInWithHashedPasswordsAndPlainOnesAreHashedAtTheirNextLogin) {
-  ASSERT_EQ(
-      demo_
-          .Post("/admin/members.asp",
-                FormEncode(
-                    {{"act", "add"}, {"m_name", "neo"}, {"password", "neo-pw"}, {"token", token_}}))
-          .status,
-      302);
-  const std::string target = "/wap/checklogin.asp?userid=1&username=demo&siteid=1";
-  const std::string stored = "select m_password from web_member where m_name='member'";
-  // The demo's member "member" has the plain password of an older installation.
+// The demo's member "member" has the plain password of an older installation: a wrong password
+// leaves it, the right one replaces it by a hash.
+TEST_F(BackOfficeEditors, AVisitorsPlainPasswordIsHashedAtItsNextLogin) {
   const struct {
-    const char* name;
     const char* password;
     int status;
     const char* stored;
-  } logins[] = {
-      {"member", "wap12", 200, "wap123"},      {"member", "wap123", 302, "$argon2id$"},
-      {"member", "wap123", 302, "$argon2id$"}, {"member", "wap12", 200, "$argon2id$"},
-      {"neo", "neo-pw", 302, "$argon2id$"},    {"neo", "neo-p", 200, "$argon2id$"},
-      {"neo", "", 200, "$argon2id$"},
-  };
+  } logins[] = {{"wap12", 200, "wap123"}, {"wap123", 302, "$argon2id$"}};
   for (const auto& l : logins) {
-    HttpClient visitor(server_.Port());
-    const HttpResponse r = visitor.Post(
-        target, FormEncode({{"username", l.name}, {"password", l.password}, {"Userid", "1"}}),
-        kWml);
-    EXPECT_EQ(r.status, l.status) << l.name << " " << l.password;
-    if (r.status == 200) {
-      EXPECT_TRUE(ValidWml(r.body));
-    }
-    EXPECT_TRUE(One(stored).starts_with(l.stored)) << l.name << " " << l.password;
+    const HttpResponse r =
+        HttpClient(server_.Port())
+            .Post("/wap/checklogin.asp?userid=1&username=demo&siteid=1",
+                  FormEncode({{"username", "member"}, {"password", l.password}}));
+    EXPECT_EQ(r.status, l.status) << l.password;
+    EXPECT_EQ(One("select substr(m_password,1,10) from web_member where m_name='member'"), l.stored)
+        << l.password;
   }
 }
 
@@ -387,7 +356,8 @@ namespace {
 std::pair<std::string, std::string> ConfirmationForm(const std::string& html) {
   const std::string page = html.substr(std::min(html.find("<main>"), html.size()));
   std::smatch action;
-  EXPECT_TRUE(std::regex_search(page, action, std::regex("<form method=\"post\" action=\"([^\"]*)\"")))
+  EXPECT_TRUE(
+      std::regex_search(page, action, std::regex("<form method=\"post\" action=\"([^\"]*)\"")))
       << page;
   Pairs fields;
   const std::regex hidden("<input type=\"hidden\" name=\"(\\w+)\" value=\"([^\"]*)\">");
@@ -416,8 +386,7 @@ TEST_F(BackOfficeEditors, EveryDeleteAsksFirstSayingWhatGoesAndThenSaysWhatWent)
       {"/admin/guestbook.asp?delete=4", "陈同学 的留言“分店地址”和您的回复",
        "select count(*) from wap_lyb where id=4", "已删除留言"},
       {"/admin/members.asp?delete=1", "会员“member”（此后不能再用这个会员名登录）",
-       "select count(*) from web_member where id=1",
-       "已删除会员“member”"},
+       "select count(*) from web_member where id=1", "已删除会员“member”"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.link);
