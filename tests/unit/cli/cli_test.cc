@@ -157,7 +157,6 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
        ""},
       {member(Args("disable", "shop")), nullptr, 0, "shop disabled\n", ""},
       {member(Args("list")), nullptr, 0, "\n2\tshop\t", ""},
-      {Args("upgrade", "--root", root), nullptr, 0, "up to date (schema version 5)", ""},
   };
   for (const auto& s : steps) {
     const std::string prefix = s.input ? "printf '" + std::string(s.input) + "' |" : "";
@@ -180,7 +179,7 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   EXPECT_EQ(testing_support::RunWapsite(member({"list"})).out.find("half"), std::string::npos);
   std::ofstream(address) << address_text;
 
-  // A database made before owners were kept: serve refuses it until upgrade has run, once.
+  // A database made before owners were kept: serve refuses it until upgrade has run.
   const std::string db = (dir.path() / "root/data/site.db").string();
   ASSERT_EQ(std::system(("sqlite3 " + db +
                          " 'drop table wap_owners; drop table wap_audit; "
@@ -194,8 +193,6 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   EXPECT_NE(refused.err.find("wapsite upgrade --root " + root), std::string::npos) << refused.err;
   EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
             "upgraded the site database from schema version 1 to 5\n");
-  EXPECT_EQ(testing_support::RunWapsite({"upgrade", "--root", root}).out,
-            "the site database is up to date (schema version 5)\n");
   // A back-office template the web root lacks is added; one an operator restyled stays.
   const std::filesystem::path templates = dir.path() / "root/admin/templates";
   std::filesystem::remove(templates / "confirm.html");
