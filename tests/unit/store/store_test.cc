@@ -71,11 +71,10 @@ TEST_F(Store, RefusedChangesLeaveNoTraceAndChangesThatHappenAreAuditedOnce) {
   using Change = std::function<bool(const AuditActor&)>;
   const struct {
     const char* what;
-    Change refused;  // by the other member, or of a row that is not there
-    Change done;     // by the owner
+    Change refused;         // by the other member, or of a row that is not there
+    Change done = nullptr;  // by the owner; none: `refused` run by the owner
   } cases[] = {
-      {"rename a class", [&](auto& a) { return RenameClass(c, a.userid, 5, "X", 2, &a); },
-       [&](auto& a) { return RenameClass(c, a.userid, 5, "X", 2, &a); }},
+      {"rename a class", [&](auto& a) { return RenameClass(c, a.userid, 5, "X", 2, &a); }},
       {"rename to a name empty once cleaned",
        [&](auto& a) { return RenameClass(c, owner.userid, 5, " '' ", 2, &a); },
        [&](auto& a) { return RenameClass(c, a.userid, 5, "Y", 3, &a); }},
@@ -87,28 +86,19 @@ TEST_F(Store, RefusedChangesLeaveNoTraceAndChangesThatHappenAreAuditedOnce) {
       {"change a product",
        [&](auto& a) {
          return SaveProduct(c, a, {7, "n", "q.jpg", "d", ""}, false);
-       },
-       [&](auto& a) {
-         return SaveProduct(c, a, {7, "n", "q.jpg", "d", ""}, false);
        }},
-      {"reply", [&](auto& a) { return SetReply(c, a, 8, "r"); },
-       [&](auto& a) { return SetReply(c, a, 8, "r"); }},
-      {"remove a reply", [&](auto& a) { return RemoveReply(c, a, 8); },
-       [&](auto& a) { return RemoveReply(c, a, 8); }},
+      {"reply", [&](auto& a) { return SetReply(c, a, 8, "r"); }},
+      {"remove a reply", [&](auto& a) { return RemoveReply(c, a, 8); }},
       {"add a member of a name taken", [&](auto&) { return AddMember(c, owner, "m", "x"); },
        [&](auto& a) { return AddMember(c, a, "n", "x"); }},
       {"set a member's password", [&](auto& a) { return SetMemberPassword(c, a, 9, "x"); },
        [&](auto& a) { return SetMemberPassword(c, a, 9, "y"); }},
       {"delete an article of another class", [&](auto& a) { return DeleteArticle(c, a, 5, 3); },
        [&](auto& a) { return DeleteArticle(c, a, 5, 1); }},
-      {"delete a product", [&](auto& a) { return DeleteProduct(c, a, 7); },
-       [&](auto& a) { return DeleteProduct(c, a, 7); }},
-      {"delete a message", [&](auto& a) { return DeleteMessage(c, a, 8); },
-       [&](auto& a) { return DeleteMessage(c, a, 8); }},
-      {"delete a member", [&](auto& a) { return DeleteMember(c, a, 9); },
-       [&](auto& a) { return DeleteMember(c, a, 9); }},
-      {"delete a class", [&](auto& a) { return DeleteClass(c, a.userid, 5, &a); },
-       [&](auto& a) { return DeleteClass(c, a.userid, 5, &a); }},
+      {"delete a product", [&](auto& a) { return DeleteProduct(c, a, 7); }},
+      {"delete a message", [&](auto& a) { return DeleteMessage(c, a, 8); }},
+      {"delete a member", [&](auto& a) { return DeleteMember(c, a, 9); }},
+      {"delete a class", [&](auto& a) { return DeleteClass(c, a.userid, 5, &a); }},
   };
   for (const auto& k : cases) {
     const std::string rows = Rows();
@@ -116,7 +106,7 @@ TEST_F(Store, RefusedChangesLeaveNoTraceAndChangesThatHappenAreAuditedOnce) {
     EXPECT_FALSE(k.refused(other)) << k.what;
     EXPECT_EQ(Rows(), rows) << k.what;
     EXPECT_EQ(AuditRows(), audited) << k.what;
-    EXPECT_TRUE(k.done(owner)) << k.what;
+    EXPECT_TRUE((k.done ? k.done : k.refused)(owner)) << k.what;
     EXPECT_NE(Rows(), rows) << k.what;
     EXPECT_EQ(AuditRows(), audited + 1) << k.what;
   }
