@@ -48,10 +48,6 @@ std::vector<Payload> Payloads() {
                           "1%3Bdelete", "1+or+1=1", "1%0D%0A--"}) {
     p.push_back({raw, true});
   }
-  std::string quotes;
-  while (quotes.size() < 100'000) quotes += "' OR '1'='1 ";
-  p.push_back({quotes});
-  p.push_back({"首" + std::string(60'000, 'a') + "'"});
   return p;
 }
 
@@ -149,12 +145,6 @@ TEST(Injection, HostileValuesRunOnlyTheFixedStatementsAndChangeNothing) {
     for (Pairs *pairs : {&query, &form}) {
       for (auto &[name, value] : *pairs)
         if (name == slot) value = payload.text;
-    }
-    if (payload.text.size() > 4000) {  // too long for a request line: the form carries it
-      std::erase_if(query, [&](const auto &pair) { return pair.first == slot; });
-      if (std::find_if(form.begin(), form.end(), [&](auto &f) { return f.first == slot; }) ==
-          form.end())
-        form.emplace_back(slot, payload.text);
     }
     const std::string target =
         p.page.path + (query.empty() ? "" : "?" + Encoded(query, slot, payload.raw));
