@@ -30,15 +30,14 @@ struct Payload {
 std::vector<Payload> Payloads() {
   std::vector<Payload> p;
   for (const char *text :
-       {"'",   "\"",  "\\'", "\\",    "' OR '1'='1", "1 or 1=1", "-1 or 1=1", "1e3", "0x10",
-        "1.5", " 2 ", "+1",  "32768", "-32769",      "",         " ",         "1--", "select",
-        ";",   "and", "*",   "%",     "declare",     "Truncate", "select ",   "it's"}) {
+       {"'",      "\"",  "\\'", "\\",      "' OR '1'='1", "1 or 1=1", "1e3", "0x10",
+        "1.5",    " 2 ", "+1",  "32768",   "-32769",      "",         " ",   "1--",
+        "select", ";",   "%",   "declare", "Truncate",    "it's"}) {
     p.push_back({text});
   }
   for (const char *text :
        {"x'\r\n--", "首页'", "＇ OR ＇1＇=＇1", "'||(select m_password from web_member)||'",
         "99999999999999999999", "1/**/or/**/1=1", "1; DROP TABLE wap_classes; --",
-        "'; delete from web_member; --", "1;update web_member set m_password='x'",
         "1\n;delete from wap_lyb", "' UNION SELECT m_password FROM web_member --",
         "\xF0\x9F\x98\x80'"}) {
     p.push_back({text});
