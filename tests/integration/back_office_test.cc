@@ -1,5 +1,6 @@
 // The back office over HTTP: the sign-in (one answer for every refusal, throttling, the cookie),
-// the guard of changing requests (form token, Origin), and owners kept to their own rows.
+// the guard of changing requests (form token, Origin), owners kept to their own rows, and the
+// headers of every reply.
 #include "support/back_office.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,18 @@
 namespace {
 
 using namespace testing_support;
+
+// Every back-office reply, a page, a redirect or a refusal, signed in or not, forbids framing and
+// content-type guessing and allows no script and no foreign loads.
+void ExpectOfficeHeaders(const HttpResponse& answer, const std::string& what) {
+  EXPECT_EQ(answer.Headers("X-Frame-Options"), std::vector<std::string>{"DENY"}) << what;
+  EXPECT_EQ(answer.Headers("X-Content-Type-Options"), std::vector<std::string>{"nosniff"}) << what;
+  const std::vector<std::string> policy = answer.Headers("Content-Security-Policy");
+  ASSERT_EQ(policy.size(), 1u) << what;
+  for (const char* part :
+       {"default-src 'self'", "frame-ancestors 'none'", "script-src 'none'", "form-action 'self'"})
+    EXPECT_NE(policy[0].find(part), std::string::npos) << what << ": " << policy[0];
+}
 
 class BackOffice : public testing::Test {
  protected:
@@ -33,6 +46,7 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
   const HttpResponse form = browser.Get("/admin/");
   EXPECT_NE(form.body.find("name=\"password\""), std::string::npos);
   EXPECT_TRUE(form.Headers("Set-Cookie").empty());  // nothing stored, no session
+  ExpectOfficeHeaders(form, "the sign-in form");
   const struct {
     const char* name;
     const char* password;
@@ -45,6 +59,7 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
     EXPECT_EQ(answer.status, 200) << r.name;
     EXPECT_NE(answer.body.find("用户名或密码不正确"), std::string::npos) << r.name;
     EXPECT_TRUE(answer.Headers("Set-Cookie").empty()) << r.name;
+    ExpectOfficeHeaders(answer, r.name);
   }
   // A disabled owner who typed the right password is told why.
   const HttpResponse disabled =
@@ -94,7 +109,12 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
         signed_out.Post(path, "submit=%E6%96%B0%E5%BB%BA&classname=x&type=1&sortid=1");
     EXPECT_EQ(r.status, 302) << path;
     EXPECT_EQ(r.Header("Location"), "/admin/?back=" + PercentEncode(path)) << path;
+    ExpectOfficeHeaders(r, path);
   }
+  // The visitors' handset pages are not the back office's.
+  EXPECT_TRUE(signed_out.Get("/wap/index.asp?userid=1&username=demo&siteid=1")
+                  .Headers("X-Frame-Options")
+                  .empty());
   HttpClient demo(server.Port()), shop(server.Port());
   demo.UseCookies(true);
   shop.UseCookies(true);
@@ -121,6 +141,9 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
       {"another owner renames", &shop, "/admin/class.asp", rename + shop_token, "", 404, kept},
       {"another owner deletes", &shop, "/admin/class.asp?act=del&id=1", "token=" + shop_token, "",
        404, kept},
+      {"a sort order that is no number", &demo, "/admin/class.asp",
+       "submit=%E4%BF%9D%E5%AD%98&id=1&edtclassname=A&edtsortid=abc&token=" + token, "", 400, kept},
+      {"the preview", &demo, "/admin/preview.asp?markup=xhtml&of=index", "", "", 200, kept},
       {"the owner, same origin", &demo, "/admin/class.asp", rename + token, origin, 302,
        "Renamed/9"},
       {"an id that is no whole number", &demo, "/admin/class.asp?act=del&id=1.4", "token=" + token,
@@ -134,6 +157,11 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
                                           : c.client->Post(c.target, c.form, headers);
     EXPECT_EQ(r.status, c.status) << c.what;
     EXPECT_EQ(DemoClass("1"), c.class1) << c.what;
+    ExpectOfficeHeaders(r, c.what);
+    if (r.status >= 400) {  // a refusal is the back office's own page, saying why
+      for (const char* part : {"<nav>", "lang=\"zh-CN\"", "name=\"viewport\"", "class=\"error\""})
+        EXPECT_NE(r.body.find(part), std::string::npos) << c.what << ": " << part;
+    }
   }
   // The trail holds the class changes that happened, and nothing for the refused ones.
   const std::string trail =
@@ -177,54 +205,6 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
   EXPECT_EQ(demo.Get("/admin/class.asp").status, 302);
   EXPECT_EQ(demo.Post("/admin/", "username=demo&password=demo").status, 200);  // the old password
   EXPECT_EQ(demo.Post("/admin/", "username=demo&password=n2").status, 302);
-}
-
-// Every back-office reply, a page, a redirect or a refusal, signed in or not, forbids framing and
-// content-type guessing and allows no script and no foreign loads (one reply of each way out of
-// the office's pages, which all start with the same headers); a refusal to a signed-in owner
-// is the back office's own page, with its navigation and the reason.
-TEST_F(BackOffice, EveryReplyForbidsFramingSniffingAndScripts) {
-  ServerProcess server(site_.Path());
-  HttpClient visitor(server.Port()), demo(server.Port());
-  demo.UseCookies(true);
-  const std::string token = SignInOwner(demo, "demo", "demo");
-  const struct {
-    HttpClient* client;
-    std::string target, form;
-    int status;
-  } replies[] = {
-      {&visitor, "/admin/", "", 200},
-      {&visitor, "/admin/", "username=demo&password=wrong", 200},
-      {&visitor, "/admin/class.asp", "", 302},
-      {&demo, "/admin/contents.asp", "", 404},  // no class given
-      {&demo, "/admin/preview.asp?markup=xhtml&of=index", "", 200},
-      {&demo, "/admin/class.asp", "token=stale", 403},
-      {&demo, "/admin/class.asp",
-       "submit=%E4%BF%9D%E5%AD%98&id=1&edtclassname=A&edtsortid=abc&token=" + token, 400},
-      {&demo, "/admin/settings.asp", "act=phone&dircall=%2B86+10-1&token=" + token, 302},
-  };
-  for (const auto& r : replies) {
-    const HttpResponse answer =
-        r.form.empty() ? r.client->Get(r.target) : r.client->Post(r.target, r.form);
-    const std::string what = r.target + " " + r.form;
-    EXPECT_EQ(answer.status, r.status) << what;
-    if (r.status >= 400 && r.client == &demo) {  // a refusal is the back office's own page
-      for (const char* part : {"<nav>", "lang=\"zh-CN\"", "name=\"viewport\"", "class=\"error\""})
-        EXPECT_NE(answer.body.find(part), std::string::npos) << what << ": " << part;
-    }
-    EXPECT_EQ(answer.Headers("X-Frame-Options"), std::vector<std::string>{"DENY"}) << what;
-    EXPECT_EQ(answer.Headers("X-Content-Type-Options"), std::vector<std::string>{"nosniff"})
-        << what;
-    const std::vector<std::string> policy = answer.Headers("Content-Security-Policy");
-    ASSERT_EQ(policy.size(), 1u) << what;
-    for (const char* part : {"default-src 'self'", "frame-ancestors 'none'", "script-src 'none'",
-                             "form-action 'self'"})
-      EXPECT_NE(policy[0].find(part), std::string::npos) << what << ": " << policy[0];
-  }
-  // The visitors' handset pages are not the back office's.
-  EXPECT_TRUE(visitor.Get("/wap/index.asp?userid=1&username=demo&siteid=1")
-                  .Headers("X-Frame-Options")
-                  .empty());
 }
 
 }  // namespace
