@@ -3,13 +3,11 @@
 // and what the back office's commands store are tested through the pages and in tests/unit/wap.
 #include <gtest/gtest.h>
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "cli/commands.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
 
@@ -21,41 +19,15 @@ std::vector<std::string> Args(const Words&... words) {
   return {std::string(words)...};
 }
 
-struct Answer {
-  int code = 0;
-  std::string out, err;
-};
-
 // The answer to `args` has exit code `code` and holds `out` and `err` ("": nothing at all).
-void ExpectAnswer(const std::vector<std::string>& args, const Answer& a, int code,
-                  const std::string& out, const std::string& err) {
+void ExpectAnswer(const std::vector<std::string>& args, const testing_support::CommandResult& a,
+                  int code, const std::string& out, const std::string& err) {
   const std::string line = testing::PrintToString(args);
-  EXPECT_EQ(a.code, code) << line << "\n" << a.err;
+  EXPECT_EQ(a.exit_code, code) << line << "\n" << a.err;
   EXPECT_TRUE(out.empty() ? a.out.empty() : a.out.find(out) != std::string::npos) << line << "\n"
                                                                                   << a.out;
   EXPECT_TRUE(err.empty() ? a.err.empty() : a.err.find(err) != std::string::npos) << line << "\n"
                                                                                   << a.err;
-}
-
-// Runs `wapsite ARGS…` as main() does.
-Answer Wapsite(const std::vector<std::string>& args) {
-  CLI::App app{"wapsite"};
-  app.require_subcommand(1);
-  Answer a;
-  AddInitCommand(app, a.code);
-  AddAdminCommands(app, a.code);
-  std::vector<const char*> argv = {"wapsite"};
-  for (const auto& arg : args) argv.push_back(arg.c_str());
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  try {
-    app.parse(static_cast<int>(argv.size()), argv.data());
-  } catch (const CLI::ParseError& e) {
-    a.code = app.exit(e) == 0 ? 0 : 2;
-  }
-  a.out = testing::internal::GetCapturedStdout();
-  a.err = testing::internal::GetCapturedStderr();
-  return a;
 }
 
 TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
@@ -105,10 +77,10 @@ TEST(CommandLine, AnswersEachCommandOnItsStreamWithItsExitCode) {
        "wapsite site create: no file matches"},  // no template root files without the demo
   };
   for (const auto& s : steps) {
-    const Answer a = Wapsite(s.args);
-    ExpectAnswer(s.args, {a.code, a.out, a.err}, s.code, s.out, s.err);
+    const testing_support::CommandResult a = testing_support::RunWapsite(s.args);
+    ExpectAnswer(s.args, a, s.code, s.out, s.err);
     // The classes are site 12's, a site from before owners were kept (its settings row only).
-    if (s.args.at(0) == "init" && a.code == 0) {
+    if (s.args.at(0) == "init" && a.exit_code == 0) {
       ASSERT_EQ(std::system(("sqlite3 " + root +
                              "/data/site.db 'insert into wap_setting (userid) values (12)'")
                                 .c_str()),
@@ -161,7 +133,7 @@ TEST(CommandLine, MemberCommandsAndTheSchemaUpgrade) {
   for (const auto& s : steps) {
     const std::string prefix = s.input ? "printf '" + std::string(s.input) + "' |" : "";
     const testing_support::CommandResult a = testing_support::RunWapsite(s.args, prefix);
-    ExpectAnswer(s.args, {a.exit_code, a.out, a.err}, s.code, s.out, s.err);
+    ExpectAnswer(s.args, a, s.code, s.out, s.err);
   }
   const auto list = testing_support::RunWapsite(member({"list"})).out;
   EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2) << list;  // demo and shop only
