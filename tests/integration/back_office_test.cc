@@ -52,7 +52,6 @@ TEST_F(BackOffice, SignInRefusesAlikeThrottlesAndSetsAStrictCookie) {
     const char* password;
   } refused[] = {
       {"demo", "wrong"}, {"nobody", "demo"}, {"gone", "wrong"}, {"", ""}, {"DEMO", "demo"}};
-  std::string first_body;
   for (const auto& r : refused) {
     const HttpResponse answer =
         browser.Post("/admin/", FormEncode({{"username", r.name}, {"password", r.password}}));
