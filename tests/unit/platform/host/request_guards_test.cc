@@ -46,6 +46,10 @@ TEST(ReadHttpRequest, EndsEachRequestWhereItsFramingSaysAndRefusesWhatTheLimitsF
       {"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
        Outcome::kRefused, "", 400},
       {"BAD\r\n\r\n", Outcome::kRefused, "malformed request", 400},
+      {"GET / HTTP/1.1\r\nBad Header\r\n\r\n", Outcome::kRefused, "malformed request", 400},
+      {"POST /p HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", Outcome::kRefused,
+       "malformed request", 400},
+      {"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: -1\r\n\r\n", Outcome::kRefused, "", 400},
   };
   for (const Case& c : cases) {
     const HttpRequestRead read = ReadHttpRequest(c.bytes, limits);
