@@ -37,17 +37,12 @@ TEST(ClientAddress, HandsetsBehindATrustedGatewayAreLimitedEachOnItsOwn) {
   EXPECT_EQ(server.Stdout().find("127.0.0.2 - - ["), std::string::npos);
   EXPECT_EQ(server.Stdout().find("6.6.6.6"), std::string::npos);
 
-  // From an address that is not trusted the headers change nothing: one share for all.
-  const std::string untrusted_handsets[] = {"X-WAP-Network-Client-IP: 203.0.113.9\r\n",
-                                            "X-Forwarded-For: 203.0.113.10\r\n",
-                                            "Forwarded: for=203.0.113.11\r\n", ""};
-  for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(Post(server.Port(), "127.0.0.3", untrusted_handsets[i]), 302) << i;
-  for (const std::string& headers : untrusted_handsets) {
-    EXPECT_EQ(Post(server.Port(), "127.0.0.3", headers), 429) << headers;
-  }
+  // From an address that is not trusted the header changes nothing: one share for all (each
+  // header of each kind: ClientAddress's table).
+  const std::string untrusted = "X-WAP-Network-Client-IP: 203.0.113.9\r\n";
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Post(server.Port(), "127.0.0.3", i ? untrusted : ""), 302);
+  EXPECT_EQ(Post(server.Port(), "127.0.0.3", untrusted), 429);
   EXPECT_EQ(server.Stdout().find("203.0.113.9"), std::string::npos);
-  EXPECT_EQ(server.Stdout().find("203.0.113.10"), std::string::npos);
 }
 
 TEST(ClientAddress, ATrustedGatewayIsExemptFromThePerAddressConnectionLimit) {
