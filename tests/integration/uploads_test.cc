@@ -2,6 +2,7 @@
 // by default), enforced from the declared length or, chunked, while the bytes arrive, so a client
 // announcing or streaming too much is refused before it has sent it (its access line still names
 // the request); a malformed body is the client's fault (400); ordinary forms keep their own limit.
+// An owner's too-large form gets the back office's page, saying the limit.
 // A phone's photo goes through the back office's product form, kept in a private temporary file
 // that is gone afterwards, and is stored re-encoded 240 pixels wide.
 #include <gtest/gtest.h>
@@ -66,7 +67,9 @@ TEST_F(Uploads, AreLimitedWhileTheyArriveAndMalformedOnesAreRefused) {
   // arrived while the body is still unfinished. (Forms take the same steps with their own limit.)
   RawConnection announced(server.Port()), streamed(server.Port());
   announced.Send(Head(kMultipart, "Content-Length: 1500001"));
-  EXPECT_EQ(announced.ReadResponse(false, 3s).status, 413);
+  const HttpResponse refused = announced.ReadResponse(false, 3s);
+  EXPECT_EQ(refused.status, 413);
+  EXPECT_EQ(refused.body, "request body too large");  // no page of the application's for it
   streamed.Send(Head(kMultipart, "Transfer-Encoding: chunked"));
   const std::string chunk = "10000\r\n" + std::string(0x10000, 'z') + "\r\n";  // 64 KiB
   for (int i = 0; i < 24; ++i) streamed.Send(chunk);
@@ -144,13 +147,31 @@ TEST_F(Uploads, APhonesPhotoIsStoredReEncodedAndItsTemporaryFileIsGone) {
   RawConnection over(server.Port());
   over.Send(Head(kMultipart, "Content-Length: " + std::to_string(25 * 1024 * 1024 + 1)));
   EXPECT_EQ(over.ReadResponse(false, 3s).status, 413);
-  // The owner's too-large form gets the back office's page, saying the limit and the way back.
-  const HttpResponse refused =
-      owner.Send("POST", "/admin/products.asp", {{"Content-Type", std::string(kMultipart)}},
-                 body + std::string(25 * 1024 * 1024, 'x'));
-  EXPECT_EQ(refused.status, 413);
-  for (const char* part : {"<nav>", "每次最多 25 MB", "href=\"/admin/products.asp\""})
-    EXPECT_NE(refused.body.find(part), std::string::npos) << part << "\n" << refused.body;
+  // The owner's too-large forms get the back office's page, saying the limit and the way back:
+  // an upload sent whole past its declared length, one streamed past the limit, a form.
+  RawConnection streamed(server.Port());
+  streamed.Send("POST /admin/products.asp HTTP/1.1\r\nHost: x\r\nCookie: WAPSESSIONID=" +
+                owner.Cookies()[0].second + "\r\nContent-Type: " + std::string(kMultipart) +
+                "\r\nTransfer-Encoding: chunked\r\n\r\n");
+  const std::string chunk = "100000\r\n" + std::string(0x100000, 'z') + "\r\n";  // 1 MiB
+  for (int i = 0; i < 26; ++i) streamed.Send(chunk);
+  const struct {
+    HttpResponse refused;
+    const char *limit, *back;
+  } pages[] = {
+      {owner.Send("POST", "/admin/products.asp", {{"Content-Type", std::string(kMultipart)}},
+                  body + std::string(25 * 1024 * 1024, 'x')),
+       "每次最多 25 MB", "href=\"/admin/products.asp\""},
+      {streamed.ReadResponse(), "每次最多 25 MB", "href=\"/admin/products.asp\""},
+      {owner.Post("/admin/settings.asp", std::string(1024 * 1024 + 1, 'x')), "每次最多 1 MB",
+       "href=\"/admin/settings.asp\""},
+  };
+  for (const auto& page : pages) {
+    EXPECT_EQ(page.refused.status, 413);
+    for (const char* part : {"<nav>", page.limit, page.back})
+      EXPECT_NE(page.refused.body.find(part), std::string::npos) << part << "\n"
+                                                                 << page.refused.body;
+  }
   EXPECT_EQ(server.Stop(), 0);
   EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "the upload folder goes with the server";
 }
