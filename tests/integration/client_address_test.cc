@@ -24,30 +24,22 @@ TEST(ClientAddress, HandsetsBehindATrustedGatewayAreLimitedEachOnItsOwn) {
                        {"--trusted-proxies", "127.0.0.2/32,::1", "--guestbook-rate", "3"});
   const std::string first = "X-WAP-Network-Client-IP: 203.0.113.5\r\n";
   const std::string second = "X-WAP-Network-Client-IP: 198.51.100.7\r\n";
-  const std::string balanced = "X-Forwarded-For: 6.6.6.6, 192.0.2.44\r\n";
-  // The first handset spends its share; the second and a balancer's client still post.
+  // The first handset spends its share; the second still posts. (Which address of a balancer's
+  // chain is the client: ClientAddress's table.)
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Post(server.Port(), "127.0.0.2", first), 302) << i;
   EXPECT_EQ(Post(server.Port(), "127.0.0.2", first), 429);
   EXPECT_EQ(Post(server.Port(), "127.0.0.2", second), 302);
-  EXPECT_EQ(Post(server.Port(), "127.0.0.2", balanced), 302);
   // The access log names each handset, not the gateway.
   EXPECT_TRUE(server.WaitForOutput("198.51.100.7 - - ["));
-  EXPECT_TRUE(server.WaitForOutput("192.0.2.44 - - ["));
   EXPECT_NE(server.Stdout().find("203.0.113.5 - - ["), std::string::npos);
   EXPECT_EQ(server.Stdout().find("127.0.0.2 - - ["), std::string::npos);
-  EXPECT_EQ(server.Stdout().find("6.6.6.6"), std::string::npos);
 
-  // From an address that is not trusted the headers change nothing: one share for all.
-  const std::string untrusted_handsets[] = {"X-WAP-Network-Client-IP: 203.0.113.9\r\n",
-                                            "X-Forwarded-For: 203.0.113.10\r\n",
-                                            "Forwarded: for=203.0.113.11\r\n", ""};
-  for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(Post(server.Port(), "127.0.0.3", untrusted_handsets[i]), 302) << i;
-  for (const std::string& headers : untrusted_handsets) {
-    EXPECT_EQ(Post(server.Port(), "127.0.0.3", headers), 429) << headers;
-  }
+  // From an address that is not trusted the header changes nothing: one share for all (each
+  // header of each kind: ClientAddress's table).
+  const std::string untrusted = "X-WAP-Network-Client-IP: 203.0.113.9\r\n";
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Post(server.Port(), "127.0.0.3", i ? untrusted : ""), 302);
+  EXPECT_EQ(Post(server.Port(), "127.0.0.3", untrusted), 429);
   EXPECT_EQ(server.Stdout().find("203.0.113.9"), std::string::npos);
-  EXPECT_EQ(server.Stdout().find("203.0.113.10"), std::string::npos);
 }
 
 TEST(ClientAddress, ATrustedGatewayIsExemptFromThePerAddressConnectionLimit) {

@@ -103,25 +103,24 @@ TEST(SignInPressure, AnUnknownMemberNameCostsARealPasswordCheck) {
 
 }  // namespace
 
+// With database sessions an address holds a tenth of the store and no store-wide cap gives one
+// address's session up for another's: the memory store is the one that must choose.
 TEST(SignInPressure, VisitorLoginsFillingTheSessionStoreNeverSignAnOwnerOut) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
-  for (const char* sessions : {"memory", "database"}) {
-    SCOPED_TRACE(sessions);
-    ServerProcess server(site.Path(), {"--max-sessions", "10", "--sessions", sessions});
-    HttpClient owner(server.Port());
-    owner.UseCookies(true);
-    const std::string token = SignInOwner(owner, "demo", "demo");
-    ASSERT_FALSE(token.empty());
-    // 11 member logins from 11 addresses (each its share, a tenth of the store), all after the
-    // owner's: one more session than the store holds.
-    const std::string form = FormEncode({{"username", "member"}, {"password", "wap123"}});
-    for (int i = 0; i < 11; ++i) {
-      const std::string from = "127.0.0." + std::to_string(2 + i);
-      ASSERT_EQ(PostFrom(server.Port(), from.c_str(), "/wap/checklogin.asp?" + kDemo, form).status,
-                302)
-          << i;
-    }
-    EXPECT_EQ(FormToken(owner.Get("/admin/class.asp").body), token);
+  ServerProcess server(site.Path(), {"--max-sessions", "10", "--sessions", "memory"});
+  HttpClient owner(server.Port());
+  owner.UseCookies(true);
+  const std::string token = SignInOwner(owner, "demo", "demo");
+  ASSERT_FALSE(token.empty());
+  // 11 member logins from 11 addresses (each its share, a tenth of the store), all after the
+  // owner's: one more session than the store holds.
+  const std::string form = FormEncode({{"username", "member"}, {"password", "wap123"}});
+  for (int i = 0; i < 11; ++i) {
+    const std::string from = "127.0.0." + std::to_string(2 + i);
+    ASSERT_EQ(PostFrom(server.Port(), from.c_str(), "/wap/checklogin.asp?" + kDemo, form).status,
+              302)
+        << i;
   }
+  EXPECT_EQ(FormToken(owner.Get("/admin/class.asp").body), token);
 }

@@ -8,7 +8,6 @@
 
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http.hpp>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -159,24 +158,12 @@ HttpResponse PostFrom(int port, const char* from, std::string_view target, std::
   return connection.ReadResponse();
 }
 
-std::string PercentEncode(std::string_view text) {
-  std::string out;
-  for (const unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += {'%', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
-    }
-  }
-  return out;
-}
-
 std::string FormEncode(const Pairs& pairs) {
   std::string out;
   for (const auto& [name, value] : pairs) {
-    std::string v = PercentEncode(value);
+    std::string v = text::PercentEncode(value);
     for (std::size_t at; (at = v.find("%20")) != std::string::npos;) v.replace(at, 3, "+");
-    out += (out.empty() ? "" : "&") + PercentEncode(name) + "=" + v;
+    out += (out.empty() ? "" : "&") + text::PercentEncode(name) + "=" + v;
   }
   return out;
 }

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text/percent.h"
+
 namespace testing_support {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
@@ -70,7 +72,7 @@ class HttpClient {
 HttpResponse PostFrom(int port, const char* from, std::string_view target, std::string_view form,
                       std::string_view headers = "");
 
-std::string PercentEncode(std::string_view text);  // all but A-Z a-z 0-9 - . _ ~ as %XX
-std::string FormEncode(const Pairs& pairs);        // "a=1&b=x+y"
+using text::PercentEncode;                   // all but A-Z a-z 0-9 - . _ ~ as %XX
+std::string FormEncode(const Pairs& pairs);  // "a=1&b=x+y"
 
 }  // namespace testing_support

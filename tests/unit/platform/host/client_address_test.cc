@@ -76,7 +76,6 @@ TEST(ClientAddress, ATrustedPeerNamesItsClientAndNoOneElseDoes) {
        "Forwarded: for=1.2.3.4, For=\"[2001:db9::7]:4711\"", "2001:db9::7"},
       {"X-Forwarded-For before Forwarded", "10.0.0.1",
        "Forwarded: for=1.2.3.4\nX-Forwarded-For: 198.51.100.1", "198.51.100.1"},
-      {"an IPv6 balancer", "2001:db8::1", "X-Forwarded-For: 2001:db9::1", "2001:db9::1"},
       {"an IPv4-mapped peer", "::ffff:10.0.0.1", "X-Forwarded-For: 198.51.100.1", "198.51.100.1"},
       {"a mapped client is written as IPv4", "10.0.0.1",
        "X-WAP-Network-Client-IP: ::ffff:203.0.113.5", "203.0.113.5"},
@@ -92,7 +91,6 @@ TEST(ClientAddress, ATrustedPeerNamesItsClientAndNoOneElseDoes) {
       {"garbage left of the client", "10.0.0.1", "X-Forwarded-For: junk, 198.51.100.1",
        "198.51.100.1"},
       {"garbage behind a trusted hop", "10.0.0.1", "X-Forwarded-For: junk, 10.0.0.2", "10.0.0.2"},
-      {"an empty element", "10.0.0.1", "X-Forwarded-For: 198.51.100.1,,", "10.0.0.1"},
       {"an empty header", "10.0.0.1", "X-Forwarded-For: ", "10.0.0.1"},
       {"Forwarded without for=", "10.0.0.1", "Forwarded: proto=http", "10.0.0.1"},
       {"Forwarded, obfuscated", "10.0.0.1", "Forwarded: for=_hidden", "10.0.0.1"},
@@ -106,7 +104,6 @@ TEST(ClientAddress, ATrustedPeerNamesItsClientAndNoOneElseDoes) {
        "198.51.100.9"},
       {"an untrusted peer's Forwarded", "198.51.100.9", "Forwarded: for=203.0.113.5",
        "198.51.100.9"},
-      {"an untrusted IPv6 peer", "2001:db9::1", "X-Forwarded-For: 203.0.113.5", "2001:db9::1"},
       {"an unknown peer", "-", "X-Forwarded-For: 203.0.113.5", "-"},
   };
   for (const auto& c : cases) {

@@ -96,8 +96,7 @@ TEST_F(DatabaseStores, ARequestKeepsAnOwnersSessionForTheOwnersIdleTimeout) {
 }
 
 TEST_F(DatabaseStores, AnAddressAtItsShareGivesUpVisitorsBeforeOwners) {
-  DatabaseSessionStore store(db_, 3, minutes(20),
-                             {{"memberid", minutes(20)}, {"userid", minutes(30)}});
+  DatabaseSessionStore& store = store_;
   const std::string owner = store.Create("x");
   ASSERT_TRUE(store.Set(owner, "userid", "1"));
   std::vector<std::string> members;

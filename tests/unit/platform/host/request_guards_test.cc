@@ -26,6 +26,7 @@ TEST(ReadHttpRequest, EndsEachRequestWhereItsFramingSaysAndRefusesWhatTheLimitsF
   limits.body_limit = 8;
   const std::string get = "GET /a HTTP/1.1\r\nHost: x\r\n\r\n";
   const std::string long_header = "GET / HTTP/1.1\r\nHost: x\r\nX: " + std::string(300, 'a');
+  const std::string post = "POST /p HTTP/1.1\r\nHost: x\r\n";
   struct Case {
     std::string bytes;
     Outcome outcome;
@@ -46,6 +47,21 @@ TEST(ReadHttpRequest, EndsEachRequestWhereItsFramingSaysAndRefusesWhatTheLimitsF
       {"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
        Outcome::kRefused, "", 400},
       {"BAD\r\n\r\n", Outcome::kRefused, "malformed request", 400},
+      {"GET / HTTP/1.1\r\nBad Header\r\n\r\n", Outcome::kRefused, "malformed request", 400},
+      {"POST /p HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", Outcome::kRefused,
+       "malformed request", 400},
+      {"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: -1\r\n\r\n", Outcome::kRefused, "", 400},
+      // A head that leaves unclear where its body ends or which host it names.
+      {post + "Transfer-Encoding: xchunked\r\n\r\n", Outcome::kRefused, "", 400},
+      {post + "Transfer-Encoding: chunked, chunked\r\n\r\n", Outcome::kRefused, "", 400},
+      {post + "Transfer-Encoding: chunked\r\nTransfer-Encoding: gzip\r\n\r\n", Outcome::kRefused,
+       "", 400},
+      {post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n", Outcome::kRefused, "",
+       400},
+      {post + "Content-Length: 0, 5\r\n\r\n", Outcome::kRefused, "", 400},
+      {post + "Host: y\r\n\r\n", Outcome::kRefused, "", 400},
+      {post + "Transfer-Encoding: Chunked\r\n\r\n0\r\n\r\n", Outcome::kRequest, "", 62},
+      {post + "Content-Length: 0\r\nContent-Length: 0\r\n\r\n", Outcome::kRequest, "", 67},
   };
   for (const Case& c : cases) {
     const HttpRequestRead read = ReadHttpRequest(c.bytes, limits);

@@ -1,25 +1,19 @@
 // Uploads kept out of memory: a multipart/form-data body read by the server's own steps goes to a
 // temporary file without a name in the upload folder, the request's files are views of it, and
-// an upload that cannot be kept or is too large is refused. Refusals for size go to the
-// application's own page when it gives one, with the request's head and the limit.
+// an upload that cannot be kept or is too large is refused.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <future>
 #include <sstream>
-#include <thread>
 
 #include "platform/host/http/http_request_reader.h"
-#include "platform/host/http/http_server.h"
 #include "platform/host/http/request_builder.h"
-#include "support/http_client.h"
 #include "support/temp_dir.h"
 
 namespace host {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::RawConnection;
 using testing_support::TempDir;
 
 // A multipart POST of a text field and a file of `bytes`, framed by Content-Length or chunked.
@@ -34,7 +28,8 @@ std::string Upload(const std::string& bytes, bool chunked) {
   if (!chunked) return head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
   std::ostringstream chunk;
   chunk << std::hex << body.size();
-  return head + "Transfer-Encoding: chunked\r\n\r\n" + chunk.str() + "\r\n" + body + "\r\n0\r\n\r\n";
+  return head + "Transfer-Encoding: chunked\r\n\r\n" + chunk.str() + "\r\n" + body +
+         "\r\n0\r\n\r\n";
 }
 
 TEST(UploadSpooling, AnUploadGoesToANamelessFileAndItsPartsAreReadFromIt) {
@@ -62,100 +57,18 @@ TEST(UploadSpooling, AnUploadGoesToANamelessFileAndItsPartsAreReadFromIt) {
     EXPECT_EQ(request.Form().Get("pname").value_or(""), "\xE8\x8C\xB6");
     EXPECT_EQ(request.ServerVariable("CONTENT_LENGTH"), std::to_string(body_size));
   }
-  // Ordinary forms stay in memory; uploads beyond their limit or without a folder are refused.
+  // Ordinary forms stay in memory; uploads without a folder are refused (beyond their limit:
+  // Uploads.AreLimited...).
   const HttpRequestRead form = ReadHttpRequest(
       "POST /p HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
       "Content-Length: 3\r\n\r\na=1",
       limits);
   EXPECT_EQ(form.request.body, "a=1");
   EXPECT_EQ(form.request.body_file, nullptr);
-  EXPECT_EQ(ReadHttpRequest(Upload(std::string(5000, 'x'), false), limits).status, 413);
-  EXPECT_EQ(ReadHttpRequest(Upload(std::string(5000, 'x'), true), limits).status, 413);
   limits.upload_folder = (folder.path() / "missing").string();
   EXPECT_EQ(ReadHttpRequest(Upload(bytes, false), limits).status, 503);
   limits.upload_folder.clear();
   EXPECT_EQ(ReadHttpRequest(Upload(bytes, false), limits).status, 503);
-}
-
-// A server on port 0 whose handler answers "page" and whose refusals go to `on_refusal`.
-class RefusingServer {
- public:
-  explicit RefusingServer(decltype(HttpServerOptions::on_refusal) on_refusal) {
-    HttpServerOptions options;
-    options.port = 0;
-    options.threads = 1;
-    options.page_threads = 1;
-    options.handle_signals = false;
-    options.body_limit = 1000;
-    options.upload_limit = 5000;
-    options.on_refusal = std::move(on_refusal);
-    server_ = std::make_unique<HttpServer>(
-        options, [](const HttpRequestData&) { return PlainTextReply(200, "page"); }, log_);
-    const std::string bound = server_->Listen();
-    port_ = std::stoi(bound.substr(bound.rfind(':') + 1));
-    running_ = std::async(std::launch::async, [this] { server_->Run(); });
-  }
-  ~RefusingServer() {
-    server_->Stop();
-    running_.wait();
-  }
-  int Port() const { return port_; }
-
- private:
-  std::ostringstream access_, errors_;
-  ServerLog log_{access_, errors_};
-  std::unique_ptr<HttpServer> server_;
-  std::future<void> running_;
-  int port_ = 0;
-};
-
-TEST(RefusalPages, ATooLargeRequestGetsTheApplicationsPageWithItsHeadAndLimit) {
-  RefusingServer server([](const HttpRequestData& head, const HttpRefusal& refusal)
-                            -> std::optional<HttpReply> {
-    if (head.target == "/plain") return std::nullopt;
-    HttpReply reply;
-    reply.status = refusal.status;
-    reply.body = head.method + " " + head.target + " limit " + std::to_string(refusal.limit);
-    for (const auto& [name, value] : head.headers) {
-      if (name == "Cookie") reply.body += " " + value;
-    }
-    return reply;
-  });
-  const struct {
-    std::string target, content_type;
-    std::size_t sent;  // bytes of body sent
-    bool chunked;
-    int status;
-    std::string body;
-  } cases[] = {
-      {"/form?a=1", "application/x-www-form-urlencoded", 1001, false, 413,
-       "POST /form?a=1 limit 1000 s=1"},
-      {"/up", "multipart/form-data; boundary=B", 200'000, false, 413, "POST /up limit 5000 s=1"},
-      {"/up", "multipart/form-data; boundary=B", 200'000, true, 413, "POST /up limit 5000 s=1"},
-      {"/plain", "multipart/form-data; boundary=B", 6000, false, 413, "request body too large"},
-      {"/small", "application/x-www-form-urlencoded", 10, false, 200, "page"},
-  };
-  for (const auto& c : cases) {
-    RawConnection connection(server.Port());
-    std::string head = "POST " + c.target + " HTTP/1.1\r\nHost: x\r\nCookie: s=1\r\nContent-Type: " +
-                       c.content_type + "\r\n";
-    head += c.chunked ? "Transfer-Encoding: chunked\r\n\r\n"
-                      : "Content-Length: " + std::to_string(c.sent) + "\r\n\r\n";
-    connection.Send(head);
-    // The whole body follows, as a browser sends it: the refusal is still read, not reset away.
-    const std::string piece(1000, 'x');
-    for (std::size_t sent = 0; sent < c.sent; sent += piece.size()) {
-      const std::size_t n = std::min(piece.size(), c.sent - sent);
-      std::ostringstream size;
-      size << std::hex << n;
-      connection.Send(c.chunked ? size.str() + "\r\n" + piece.substr(0, n) + "\r\n"
-                                : piece.substr(0, n));
-    }
-    if (c.chunked) connection.Send("0\r\n\r\n");
-    const auto response = connection.ReadResponse();
-    EXPECT_EQ(response.status, c.status) << c.target;
-    EXPECT_EQ(response.body, c.body) << c.target;
-  }
 }
 
 }  // namespace

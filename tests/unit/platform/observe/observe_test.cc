@@ -26,7 +26,6 @@ TEST(Redaction, BlanksTheValuesOfSecretFieldsOnly) {
       {"/a.asp?pass%77ord=x&secret", "/a.asp?pass%77ord=***&secret"},  // encoded name; no value
       {"http://h/login.asp?username=a&password=b", "http://h/login.asp?username=a&password=***"},
       {"/a.asp?siteid=1&side=2&passage", "/a.asp?siteid=1&side=2&passage"},
-      {"/no-query", "/no-query"},
       {"", ""},
   };
   for (const auto& row : rows) EXPECT_EQ(observe::WithoutSecrets(row.in), row.out) << row.in;
