@@ -219,31 +219,31 @@ TEST(CommandLine, RestoreOntoANewSiteAddressRewritesTheEntryPagesOnly) {
 }
 
 // At a terminal, `member passwd NAME` asks twice without echo; typed differently, nothing
-// changes. (`script` gives the command a terminal; the input waits for the prompt, since turning
+// changes. `member add` refuses a name it cannot take before it asks. (`script` gives the command a terminal; the input waits for the prompt, since turning
 // the echo off drops what was typed before.)
-TEST(CommandLine, MemberPasswdAsksTwiceAtTheTerminalWithoutEcho) {
+TEST(CommandLine, MemberPasswordsAreAskedTwiceAtTheTerminalWithoutEchoAndOnlyForAGoodName) {
   testing_support::TempDir dir;
   const std::string root = (dir.path() / "root").string();
   ASSERT_EQ(testing_support::RunWapsite({"init", root, "--demo"}).exit_code, 0);
   const struct {
-    const char* typed;
+    const char *command, *typed;
     int code;
     const char* says;
   } cases[] = {
-      {"n3w-pw\\nn3w-pw\\n", 0, "password of demo set"},
-      {"one-pw\\ntwo-pw\\n", 1, "the two passwords differ; nothing changed"},
+      {"member passwd demo", "n3w-pw\\nn3w-pw\\n", 0, "password of demo set"},
+      {"member passwd demo", "one-pw\\ntwo-pw\\n", 1, "the two passwords differ; nothing changed"},
+      {"member add 'Bad Name'", "", 1, "is not a name a new owner may take"},  // nothing asked
   };
   for (const auto& c : cases) {
     const std::string out = (dir.path() / "out").string();
     const std::string command = "(sleep 1; printf '" + std::string(c.typed) +
-                                "') | script -qec \"'" WAPSITE_BIN "' member passwd demo --root '" +
+                                "') | script -qec \"'" WAPSITE_BIN "' " + c.command + " --root '" +
                                 root + "'\" /dev/null > '" + out + "' 2>&1";
     const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status)) << c.typed;
-    EXPECT_EQ(WEXITSTATUS(status), c.code) << c.typed;
+    ASSERT_TRUE(WIFEXITED(status)) << c.command;
+    EXPECT_EQ(WEXITSTATUS(status), c.code) << c.command;
     const std::string said = testing_support::ReadFile(out);
-    EXPECT_NE(said.find("New password for demo: "), std::string::npos) << said;
-    EXPECT_NE(said.find("Again: "), std::string::npos) << said;
+    EXPECT_EQ(said.find("New password for ") != std::string::npos, *c.typed != 0) << said;
     EXPECT_NE(said.find(c.says), std::string::npos) << said;
     EXPECT_EQ(said.find("-pw"), std::string::npos) << said;  // never echoed
   }
