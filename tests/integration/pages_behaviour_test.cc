@@ -1,8 +1,8 @@
 // How the pages answer the values of a request, over HTTP on the demo site and the edge sites of
 // tests/data/edge_sites.sql, one table per behaviour: paging edges, values that select or stay
 // inside their attributes, 400 for bad numbers, the keyword filter, visitor login and its
-// throttling, posting a message and hostile posts, "$" in data. Bodies the goldens pin byte for
-// byte are not repeated here.
+// throttling, posting a message and hostile posts. Bodies the goldens pin byte for byte are not
+// repeated here.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -399,29 +399,6 @@ TEST_F(PageBehaviour, GuestbookPostsForNoMemberOrWithForeignFieldsStoreNothing) 
     EXPECT_EQ(r.body, row.reason);
   }
   EXPECT_EQ(Count("select count(*) from wap_lyb"), before);
-}
-
-// Site 6 holds "$" in every kind of stored text; the request adds one in the user name. A WAP
-// gateway reads "$" as the start of a WML variable: in WML only "$$" may remain; XHTML shows the
-// texts as they are.
-TEST_F(PageBehaviour, EveryDollarFromDataReachesAWmlHandsetAsADollar) {
-  const std::string site = "?userid=6&username=%24(password)&siteid=%24";
-  for (const std::string &page :
-       {"index.asp" + site, "newslist.asp" + site + "&id=1101",
-        "showcontent.asp" + site + "&id=1102",
-        "showcontent.asp" + site + "&id=9999&classname=%24(x)", "shownews.asp" + site + "&id=1101",
-        "productlist.asp" + site, "lyb.asp" + site}) {
-    SCOPED_TRACE(page);
-    const HttpResponse wml = Fetch("/wap/" + page);
-    ASSERT_EQ(wml.status, 200);
-    std::string lone = wml.body;
-    for (std::size_t at; (at = lone.find("$$")) != std::string::npos;) lone.erase(at, 2);
-    EXPECT_EQ(lone.find('$'), std::string::npos) << wml.body;
-    EXPECT_EQ(lone.find("&#x24;"), std::string::npos) << wml.body;
-    EXPECT_EQ(lone.find("&#36;"), std::string::npos) << wml.body;
-    EXPECT_NE(wml.body.find("$$"), std::string::npos) << wml.body;
-    EXPECT_EQ(Fetch("/wap/" + page, kXhtml).body.find("$$"), std::string::npos);
-  }
 }
 
 }  // namespace

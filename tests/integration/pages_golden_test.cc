@@ -96,6 +96,8 @@ const Row kRows[] = {
     {"empty_lyb.html", "lyb.asp?" + kEmpty},
     {"dollar_home.wml", "index.asp?" + kDollar},
     {"dollar_lyb.wml", "lyb.asp?" + kDollar},
+    {"dollar_lyb.html", "lyb.asp?" + kDollar},
+    {"dollar_shownews.html", "shownews.asp?" + kDollar + "&id=1101"},
 };
 
 TEST(PagesGolden, EveryPageIsItsGoldenFile) {
