@@ -72,6 +72,19 @@ const Row kRows[] = {
     {"bad_page.txt", "productlist.asp?" + kDemo + "&Page=x"},
     {"bad_id.txt", "shownews.asp?" + kDemo + "&id=40000"},
     {"home.wml", "index.asp?" + kDemo},  // nothing left of the 400s
+    // Paging edges: a page number is rounded half to even, read in any letter case and
+    // trimmed; before the first is the first; the last page number a list may reach is 32767.
+    {"productlist_before_first.wml", "productlist.asp?" + kDemo + "&Page=-1"},
+    {"productlist_middle.wml", "productlist.asp?" + kDemo + "&Page=2.5"},
+    {"productlist_4.wml", "productlist.asp?" + kDemo + "&Page=3.5"},
+    {"productlist_3.wml", "productlist.asp?" + kDemo + "&Page=%203%20"},
+    {"productlist_last.wml", "productlist.asp?" + kDemo + "&page=6"},
+    {"productlist_32766.wml", "productlist.asp?" + kDemo + "&Page=32766"},
+    {"bad_next_page.txt", "productlist.asp?" + kDemo + "&Page=32767"},
+    {"productlist_32767.wml", "productlist.asp?userid=5&Page=32767"},
+    {"lyb_before_first.wml", "lyb.asp?" + kDemo + "&Page=-1"},
+    {"lyb_7.wml", "lyb.asp?" + kDemo + "&Page=7"},
+    {"bad_next_page.txt", "lyb.asp?" + kDemo + "&Page=32767"},
     // The edge sites.
     {"craft_home.wml", "index.asp?" + kCraft},
     {"craft_home.html", "index.asp?" + kCraft},
@@ -93,6 +106,9 @@ const Row kRows[] = {
     {"craft_lyb_4.html", "lyb.asp?" + kCraft + "&Page=4"},
     {"empty_home.wml", "index.asp?" + kEmpty},
     {"empty_productlist.wml", "productlist.asp?" + kEmpty},
+    {"empty_productlist_3.wml", "productlist.asp?" + kEmpty + "&Page=3"},
+    {"empty_lyb_2.wml", "lyb.asp?" + kEmpty + "&Page=2"},
+    {"single_productlist.wml", "productlist.asp?userid=4"},
     {"empty_lyb.html", "lyb.asp?" + kEmpty},
     {"dollar_home.wml", "index.asp?" + kDollar},
     {"dollar_lyb.wml", "lyb.asp?" + kDollar},
@@ -104,6 +120,11 @@ TEST(PagesGolden, EveryPageIsItsGoldenFile) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
   site.ExecuteFile(std::string(WAPSITE_SOURCE_DIR) + "/tests/data/edge_sites.sql");
+  // Site 5: as many products as a page number can count, P1 the oldest.
+  site.Execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32767) "
+      "INSERT INTO wap_product (id, userid, pname, ppic, pcontent) "
+      "SELECT 100000 + i, 5, 'P' || i, 'p.jpg', 'D' FROM n");
   ServerProcess server(site.Path(), {"--domain", "http://m.example", "--threads", "1",
                                      "--metrics-listen", "127.0.0.1:0"});
   HttpClient client(server.Port());
