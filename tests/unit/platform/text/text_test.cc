@@ -11,17 +11,12 @@
 namespace text {
 namespace {
 
-TEST(Path, AppliesDotSegmentsButNeverClimbsAboveTheFirstPart) {
+TEST(Path, SplitsOnlyAtTheSeparatorsGiven) {
   using Parts = std::vector<std::string>;
   const std::tuple<Parts, const char*, const char*, std::optional<Parts>> cases[] = {
-      {{}, "/a//b/./c/", "/", Parts{"a", "b", "c"}},
-      {{}, "/a/b/../c", "/", Parts{"a", "c"}},
+      // Dot segments and climbing out are host_unit PathGuard's rows; these are the separators.
       {{"wap"}, "..\\waphome/x", "/\\", Parts{"waphome", "x"}},
-      {{"wap"}, "a\\b", "/", Parts{"wap", "a\\b"}},
-      {{"wap"}, "", "/", Parts{"wap"}},
-      {{}, "/..", "/", std::nullopt},
-      {{"wap"}, "../..", "/", std::nullopt},
-      {{}, "/a/../../b", "/", std::nullopt}};
+      {{"wap"}, "a\\b", "/", Parts{"wap", "a\\b"}}};
   for (const auto& [base, path, separators, result] : cases) {
     EXPECT_EQ(ApplyPathParts(base, path, separators), result) << path;
   }
