@@ -85,6 +85,23 @@ const Row kRows[] = {
     {"lyb_before_first.wml", "lyb.asp?" + kDemo + "&Page=-1"},
     {"lyb_7.wml", "lyb.asp?" + kDemo + "&Page=7"},
     {"bad_next_page.txt", "lyb.asp?" + kDemo + "&Page=32767"},
+    // Request values stay inside the attributes they belong to, as given; forms carry them
+    // percent-encoded; the logo is looked for only in a plain folder name under waphome/.
+    {"hostile_home.wml",
+     "index.asp?userid=%201%20&username=%22%3E%3Cb%3Ex%3C%2Fb%3E&siteid=%26%27"},
+    {"hostile_home.html", "index.asp?userid=1&username=%22%3E%3Cb%3Ex%3C%2Fb%3E"},
+    {"hostile_shownews.wml", "shownews.asp?userid=1&username=a%26b%27c&siteid=%3C&id=3"},
+    {"shownews_other_folder.wml", "shownews.asp?userid=1&username=%E5%BC%A0%E4%B8%89&id=3"},
+    {"hostile_login.wml", "login.asp?userid=%201&username=a%20b%26c%24%3C%22%27&siteid=%E9%A1%B5"},
+    {"hostile_login.html", "login.asp?userid=%201&username=a%20b%26c%24%3C%22%27&siteid=%E9%A1%B5"},
+    {"hostile_newly.html", "newly.asp?userid=1&username=a%20b%26c"},
+    {"home_climbing_folder.wml", "index.asp?userid=1&username=..%2Fwaphome%2Fdemo"},
+    // News lists and articles select by id alone, rounded to the nearest (even) small integer.
+    {"newslist_other_site.wml", "newslist.asp?userid=1&id=1001"},
+    {"newslist_2_5.wml", "newslist.asp?userid=1&id=2.5"},
+    {"newslist_3.wml", "newslist.asp?userid=1&id=%203%20"},
+    {"newslist_4.wml", "newslist.asp?userid=1&id=3.5"},
+    {"shownews_2_5.wml", "shownews.asp?userid=1&id=2.5"},
     // The edge sites.
     {"craft_home.wml", "index.asp?" + kCraft},
     {"craft_home.html", "index.asp?" + kCraft},
@@ -110,6 +127,7 @@ const Row kRows[] = {
     {"empty_lyb_2.wml", "lyb.asp?" + kEmpty + "&Page=2"},
     {"single_productlist.wml", "productlist.asp?userid=4"},
     {"empty_lyb.html", "lyb.asp?" + kEmpty},
+    {"no_classes_home.html", "index.asp?userid=9"},
     {"dollar_home.wml", "index.asp?" + kDollar},
     {"dollar_lyb.wml", "lyb.asp?" + kDollar},
     {"dollar_lyb.html", "lyb.asp?" + kDollar},
