@@ -72,6 +72,36 @@ const Row kRows[] = {
     {"bad_page.txt", "productlist.asp?" + kDemo + "&Page=x"},
     {"bad_id.txt", "shownews.asp?" + kDemo + "&id=40000"},
     {"home.wml", "index.asp?" + kDemo},  // nothing left of the 400s
+    // Paging edges: a page number is rounded half to even, read in any letter case and
+    // trimmed; before the first is the first; the last page number a list may reach is 32767.
+    {"productlist_before_first.wml", "productlist.asp?" + kDemo + "&Page=-1"},
+    {"productlist_middle.wml", "productlist.asp?" + kDemo + "&Page=2.5"},
+    {"productlist_4.wml", "productlist.asp?" + kDemo + "&Page=3.5"},
+    {"productlist_3.wml", "productlist.asp?" + kDemo + "&Page=%203%20"},
+    {"productlist_last.wml", "productlist.asp?" + kDemo + "&page=6"},
+    {"productlist_32766.wml", "productlist.asp?" + kDemo + "&Page=32766"},
+    {"bad_next_page.txt", "productlist.asp?" + kDemo + "&Page=32767"},
+    {"productlist_32767.wml", "productlist.asp?userid=5&Page=32767"},
+    {"lyb_before_first.wml", "lyb.asp?" + kDemo + "&Page=-1"},
+    {"lyb_7.wml", "lyb.asp?" + kDemo + "&Page=7"},
+    {"bad_next_page.txt", "lyb.asp?" + kDemo + "&Page=32767"},
+    // Request values stay inside the attributes they belong to, as given; forms carry them
+    // percent-encoded; the logo is looked for only in a plain folder name under waphome/.
+    {"hostile_home.wml",
+     "index.asp?userid=%201%20&username=%22%3E%3Cb%3Ex%3C%2Fb%3E&siteid=%26%27"},
+    {"hostile_home.html", "index.asp?userid=1&username=%22%3E%3Cb%3Ex%3C%2Fb%3E"},
+    {"hostile_shownews.wml", "shownews.asp?userid=1&username=a%26b%27c&siteid=%3C&id=3"},
+    {"shownews_other_folder.wml", "shownews.asp?userid=1&username=%E5%BC%A0%E4%B8%89&id=3"},
+    {"hostile_login.wml", "login.asp?userid=%201&username=a%20b%26c%24%3C%22%27&siteid=%E9%A1%B5"},
+    {"hostile_login.html", "login.asp?userid=%201&username=a%20b%26c%24%3C%22%27&siteid=%E9%A1%B5"},
+    {"hostile_newly.html", "newly.asp?userid=1&username=a%20b%26c"},
+    {"home_climbing_folder.wml", "index.asp?userid=1&username=..%2Fwaphome%2Fdemo"},
+    // News lists and articles select by id alone, rounded to the nearest (even) small integer.
+    {"newslist_other_site.wml", "newslist.asp?userid=1&id=1001"},
+    {"newslist_2_5.wml", "newslist.asp?userid=1&id=2.5"},
+    {"newslist_3.wml", "newslist.asp?userid=1&id=%203%20"},
+    {"newslist_4.wml", "newslist.asp?userid=1&id=3.5"},
+    {"shownews_2_5.wml", "shownews.asp?userid=1&id=2.5"},
     // The edge sites.
     {"craft_home.wml", "index.asp?" + kCraft},
     {"craft_home.html", "index.asp?" + kCraft},
@@ -93,15 +123,26 @@ const Row kRows[] = {
     {"craft_lyb_4.html", "lyb.asp?" + kCraft + "&Page=4"},
     {"empty_home.wml", "index.asp?" + kEmpty},
     {"empty_productlist.wml", "productlist.asp?" + kEmpty},
+    {"empty_productlist_3.wml", "productlist.asp?" + kEmpty + "&Page=3"},
+    {"empty_lyb_2.wml", "lyb.asp?" + kEmpty + "&Page=2"},
+    {"single_productlist.wml", "productlist.asp?userid=4"},
     {"empty_lyb.html", "lyb.asp?" + kEmpty},
+    {"no_classes_home.html", "index.asp?userid=9"},
     {"dollar_home.wml", "index.asp?" + kDollar},
     {"dollar_lyb.wml", "lyb.asp?" + kDollar},
+    {"dollar_lyb.html", "lyb.asp?" + kDollar},
+    {"dollar_shownews.html", "shownews.asp?" + kDollar + "&id=1101"},
 };
 
 TEST(PagesGolden, EveryPageIsItsGoldenFile) {
   TempDir dir;
   DemoRoot site(dir.path() / "site");
   site.ExecuteFile(std::string(WAPSITE_SOURCE_DIR) + "/tests/data/edge_sites.sql");
+  // Site 5: as many products as a page number can count, P1 the oldest.
+  site.Execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 32767) "
+      "INSERT INTO wap_product (id, userid, pname, ppic, pcontent) "
+      "SELECT 100000 + i, 5, 'P' || i, 'p.jpg', 'D' FROM n");
   ServerProcess server(site.Path(), {"--domain", "http://m.example", "--threads", "1",
                                      "--metrics-listen", "127.0.0.1:0"});
   HttpClient client(server.Port());

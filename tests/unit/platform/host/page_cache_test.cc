@@ -106,18 +106,6 @@ TEST_F(PageCacheTest, AnyValueThePageReadThatDiffersIsAnotherPage) {
   EXPECT_TRUE(Find(MakeRequest("userid=1"), session_));
 }
 
-TEST_F(PageCacheTest, TwoVisitorsWithDifferentSessionValuesGetTheirOwnPages) {
-  LocalSession ann, bob;
-  ann.Set("memberid", "1");
-  bob.Set("memberid", "2");
-  const Request request = MakeRequest("userid=1");
-  Store(Render(request, ann, 1, "hello ann"), cache_.ChangeCount());
-  EXPECT_FALSE(Find(request, bob));
-  Store(Render(request, bob, 1, "hello bob"), cache_.ChangeCount());
-  EXPECT_EQ(Find(request, ann)->body, "hello ann");
-  EXPECT_EQ(Find(request, bob)->body, "hello bob");
-}
-
 TEST_F(PageCacheTest, AChangeToAMemberDropsOnlyThatMembersPages) {
   Store(Render(MakeRequest("userid=1"), session_, 1, "one"), cache_.ChangeCount());
   Store(Render(MakeRequest("userid=2"), session_, 2, "two"), cache_.ChangeCount());
@@ -265,7 +253,8 @@ TEST(StatementTrace, TheMemberPlaceholderIsFoundOnlyWhereItBindsTheWholeConditio
       {"select * from t where userid=? or id=?", -1},
       {"select * from v_wap_contents where cid=?", -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(data::MemberPlaceholder(c.sql, "userid"), c.placeholder) << c.sql;
+  for (const Case& c : cases)
+    EXPECT_EQ(data::MemberPlaceholder(c.sql, "userid"), c.placeholder) << c.sql;
 }
 
 TEST(StatementTrace, ReadsAreAttributedToMembersAndWritesAreNoticed) {
