@@ -50,7 +50,8 @@ SessionServices::SessionServices(const std::filesystem::path& root, data::Connec
           std::string(e.what()));
     }
     sessions_ = std::make_unique<host::DatabaseSessionStore>(
-        site_db_, std::max<std::size_t>(max_sessions / 10, 1), kIdleTimeout, SignIns());
+        site_db_, max_sessions, std::max<std::size_t>(max_sessions / 10, 1), kIdleTimeout,
+        SignIns());
     limiters = [this](std::string_view name, std::size_t limit, std::chrono::seconds window) {
       return std::make_unique<host::DatabaseRateLimiter>(site_db_, name, limit, window);
     };
@@ -58,10 +59,9 @@ SessionServices::SessionServices(const std::filesystem::path& root, data::Connec
     sessions_ = std::make_unique<host::MemorySessionStore>(
         max_sessions, kIdleTimeout, host::MemorySessionStore::Clock{}, 10, SignIns());
   }
-  limiters_ =
-      std::make_unique<host::RateLimiters>(login_failures_per_name, login_failures_per_address,
-                                           limiters, guestbook_posts, signins_per_address,
-                                                   guestbook_site_posts);
+  limiters_ = std::make_unique<host::RateLimiters>(
+      login_failures_per_name, login_failures_per_address, limiters, guestbook_posts,
+      signins_per_address, guestbook_site_posts);
 }
 
 double SessionServices::LiveSessions() const {

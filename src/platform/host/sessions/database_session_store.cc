@@ -1,6 +1,7 @@
 #include "platform/host/sessions/database_session_store.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/data/param.h"
 #include "platform/data/recordset.h"
@@ -8,9 +9,11 @@
 #include "platform/text/random_id.h"
 
 namespace host {
-DatabaseSessionStore::DatabaseSessionStore(const SiteDb& db, std::size_t max_per_address,
+DatabaseSessionStore::DatabaseSessionStore(const SiteDb& db, std::size_t max_sessions,
+                                           std::size_t max_per_address,
                                            std::chrono::seconds idle_timeout, SignInKinds kinds)
     : db_(db),
+      max_sessions_(std::max<std::size_t>(max_sessions, 1)),
       max_per_address_(std::max<std::size_t>(max_per_address, 1)),
       idle_seconds_(idle_timeout.count()),
       kinds_(std::move(kinds)),
@@ -21,30 +24,43 @@ bool DatabaseSessionStore::IsKindKey(std::string_view name) const {
                      [name](const SignInKind& kind) { return kind.key == name; });
 }
 
+namespace {
+
+// Deletes the live sessions that `scope` (a condition on wap_sessions, its values in `params`)
+// selects beyond `room - 1`, lowest standing and then longest idle first, so that one more may
+// be created within `room`.
+void MakeRoom(data::Connection& db, const std::string& scope, data::Params params, std::size_t room,
+              std::int64_t now) {
+  params.emplace_back(now);
+  auto count =
+      db.Execute("SELECT count(*) FROM wap_sessions WHERE " + scope + "expires > ?", params);
+  const std::int64_t held = count->Field(std::size_t{0}).ToInteger().value_or(0);
+  count->Close();
+  if (held < static_cast<std::int64_t>(room)) return;
+  params.emplace_back(held - static_cast<std::int64_t>(room) + 1);
+  auto doomed_rows = db.Execute("SELECT id_hash FROM wap_sessions WHERE " + scope +
+                                    "expires > ? ORDER BY signed_in, last_seen LIMIT ?",
+                                params);
+  std::vector<std::string> doomed;
+  for (; !doomed_rows->Eof(); doomed_rows->MoveNext()) {
+    doomed.push_back(doomed_rows->Field(std::size_t{0}).ToText());
+  }
+  doomed_rows->Close();
+  for (const std::string& hash : doomed) {
+    db.Execute("DELETE FROM wap_sessions WHERE id_hash = ?", data::Params{hash});
+    db.Execute("DELETE FROM wap_session_values WHERE id_hash = ?", data::Params{hash});
+  }
+}
+
+}  // namespace
+
 std::string DatabaseSessionStore::Create(std::string_view address) {
   sweeper_.SweepIfDue();
   const std::int64_t now = db_.NowSeconds();
   const auto db = db_.Open();
   const std::string owner(address);
-  auto count = db->Execute("SELECT count(*) FROM wap_sessions WHERE address = ? AND expires > ?",
-                           data::Params{owner, now});
-  const std::int64_t held = count->Field(std::size_t{0}).ToInteger().value_or(0);
-  count->Close();
-  if (held >= static_cast<std::int64_t>(max_per_address_)) {
-    auto oldest = db->Execute(
-        "SELECT id_hash FROM wap_sessions WHERE address = ? "
-        "ORDER BY signed_in, last_seen LIMIT ?",
-        data::Params{owner, held - static_cast<std::int64_t>(max_per_address_) + 1});
-    std::vector<std::string> doomed;
-    for (; !oldest->Eof(); oldest->MoveNext()) {
-      doomed.push_back(oldest->Field(std::size_t{0}).ToText());
-    }
-    oldest->Close();
-    for (const std::string& hash : doomed) {
-      db->Execute("DELETE FROM wap_sessions WHERE id_hash = ?", data::Params{hash});
-      db->Execute("DELETE FROM wap_session_values WHERE id_hash = ?", data::Params{hash});
-    }
-  }
+  MakeRoom(*db, "address = ? AND ", {owner}, max_per_address_, now);
+  MakeRoom(*db, "", {}, max_sessions_, now);
   // 128 random bits do not collide; the primary key would refuse it if they did.
   std::string id = text::RandomHex(16);
   db->Execute(

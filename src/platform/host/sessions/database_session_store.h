@@ -8,10 +8,12 @@
 // a value that a request only reads. Expired rows are deleted by a SiteTablesSweeper about once a
 // minute, looked for on every Create and Load.
 //
-// Floods: each client address holds at most `max_per_address` live sessions; creating one more
-// first deletes that address's longest idle ones of the lowest standing (RankOf the application's
-// sign-in kinds, kept in the session row's signed_in column): anonymous ones first, the last
-// kind's last. Thread-safe.
+// Floods: the store holds at most `max_sessions` live sessions, and each client address at most
+// `max_per_address`; creating one more first deletes the longest idle ones of the lowest standing
+// (RankOf the application's sign-in kinds, kept in the session row's signed_in column) of that
+// address, then of the whole store: anonymous ones first, the last kind's last. Instances that
+// create sessions at the same moment may each see room for one, so the caps hold to within the
+// number of instances. Thread-safe.
 #pragma once
 
 #include <algorithm>
@@ -30,7 +32,7 @@ class DatabaseSessionStore : public SessionStore {
   // `db` must outlive the store.
   // A signed-in session idles for its kind's `idle` (see SignInKind) when that is longer than
   // `idle_timeout`.
-  DatabaseSessionStore(const SiteDb& db, std::size_t max_per_address,
+  DatabaseSessionStore(const SiteDb& db, std::size_t max_sessions, std::size_t max_per_address,
                        std::chrono::seconds idle_timeout = std::chrono::minutes(20),
                        SignInKinds kinds = {});
 
@@ -42,6 +44,7 @@ class DatabaseSessionStore : public SessionStore {
 
  private:
   const SiteDb& db_;
+  const std::size_t max_sessions_;
   const std::size_t max_per_address_;
   // The idle timeout of a session of standing `rank`.
   std::int64_t IdleSeconds(std::size_t rank) const {

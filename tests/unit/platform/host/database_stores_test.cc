@@ -41,9 +41,10 @@ class DatabaseStores : public ::testing::Test {
   data::ConnectionPool pool_{dir_.path()};
   std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
   SiteDb db_{pool_, {"sqlite:site.db", "", "", ""}, [this] { return now_; }};
-  // Standings as the application gives them: visitors first, owners last and idle longer.
+  // Five sessions, three an address; standings as the application gives them: visitors first,
+  // owners last and idle longer.
   DatabaseSessionStore store_{
-      db_, 3, minutes(20), {{"memberid", minutes(20)}, {"userid", minutes(30)}}};
+      db_, 5, 3, minutes(20), {{"memberid", minutes(20)}, {"userid", minutes(30)}}};
 };
 
 TEST_F(DatabaseStores, SessionsExpireWhenIdleRenewAndStayWithinTheirAddressShare) {
@@ -109,6 +110,24 @@ TEST_F(DatabaseStores, AnAddressAtItsShareGivesUpVisitorsBeforeOwners) {
   EXPECT_FALSE(store.Load(members[0]).has_value());
   EXPECT_FALSE(store.Load(members[1]).has_value());
   EXPECT_TRUE(store.Load(members[3]).has_value());
+}
+
+// Addresses each within their share still fill the store: a new session then gives up the
+// longest idle anonymous one of any address, then a visitor's, an owner's last.
+TEST_F(DatabaseStores, AFullStoreGivesUpAnonymousThenVisitorsThenOwnersOfAnyAddress) {
+  const std::string owner = store_.Create("a");
+  ASSERT_TRUE(store_.Set(owner, "userid", "1"));
+  std::vector<std::string> ids, left;
+  for (const std::string address : {"b", "c", "d", "e", "f", "g", "h", "i"}) {
+    now_ += seconds(1);
+    ids.push_back(store_.Create(address));
+    if (ids.size() % 2 == 1) {
+      ASSERT_TRUE(store_.Set(ids.back(), "memberid", address));
+    }
+  }
+  for (const std::string& id : ids) left.push_back(MemberId(id));
+  EXPECT_EQ(left, (std::vector<std::string>{"gone", "gone", "d", "gone", "f", "gone", "h", ""}));
+  EXPECT_EQ(store_.Load(owner).value_or(SessionStore::Values{})["userid"], "1");
 }
 
 TEST_F(DatabaseStores, ALimiterCountsEventsOfOneKeyWithinItsWindow) {
