@@ -37,22 +37,6 @@ std::map<std::string, std::string> Files(const fs::path& folder) {
   return files;
 }
 
-// A multipart/form-data body of `fields` and, when `picture` is not empty, a file "picture".
-std::string Multipart(const Pairs& fields, const std::string& picture) {
-  std::string body;
-  for (const auto& [name, value] : fields) {
-    body +=
-        "--XyZ\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
-  }
-  if (!picture.empty()) {
-    body +=
-        "--XyZ\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"a.jpg\"\r\n"
-        "Content-Type: image/jpeg\r\n\r\n" +
-        picture + "\r\n";
-  }
-  return body + "--XyZ--\r\n";
-}
-
 class BackOfficeEditors : public testing::Test {
  protected:
   void SetUp() override {
@@ -69,12 +53,7 @@ class BackOfficeEditors : public testing::Test {
     const auto rows = site_.Column(sql);
     return rows.empty() ? "none" : rows[0];
   }
-  HttpResponse Upload(HttpClient& client, const std::string& target, Pairs fields,
-                      const std::string& picture, const std::string& token) {
-    fields.emplace_back("token", token);
-    return client.Send("POST", target, {{"Content-Type", "multipart/form-data; boundary=XyZ"}},
-                       Multipart(fields, picture));
-  }
+
   fs::path Upfile(const std::string& name) const {
     return site_.Path() / "waphome" / "demo" / "upfile" / name;
   }
@@ -212,7 +191,7 @@ TEST_F(BackOfficeEditors, OwnersChangeTheirOwnRowsOnlyAndOverlongTextsAreRefused
 TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
   SignInShop();
   const std::string logo = ReadFile(Upfile("logo.gif"));
-  EXPECT_EQ(Upload(demo_, "/admin/settings.asp", {{"act", "logo"}}, kGif, token_).status, 302);
+  EXPECT_EQ(PostPicture(demo_, "/admin/settings.asp", {{"act", "logo"}}, kGif, token_).status, 302);
   const std::string stored_logo = ReadFile(Upfile("logo.gif"));
   EXPECT_TRUE(stored_logo.starts_with("GIF") && stored_logo != logo);
 
@@ -222,7 +201,7 @@ TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
   const auto product = [&](const Pairs& fields, const std::string& picture) {  // saved by demo
     Pairs form = {{"act", "save"}};
     form.insert(form.end(), fields.begin(), fields.end());
-    return Upload(demo_, "/admin/products.asp", form, picture, token_);
+    return PostPicture(demo_, "/admin/products.asp", form, picture, token_);
   };
   EXPECT_NE(product({{"pname", "新茶"}}, "").body.find("请选择产品图片"), std::string::npos);
   ASSERT_TRUE(fs::exists(Upfile("longjing.jpg")));
@@ -233,8 +212,8 @@ TEST_F(BackOfficeEditors, PicturesReplaceTheOldFileOnlyWhenTheNewOneIsStored) {
   const HttpResponse refused = product({{"id", "1"}, {"pname", "换"}}, "GIF8 not really");
   EXPECT_NE(refused.body.find("原有图片未改变"), std::string::npos);
   EXPECT_EQ(One("select pname||'/'||ppic from wap_product where id=1"), "龙井/" + replaced);
-  EXPECT_EQ(Upload(shop_, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "x"}},
-                   kGif, shop_token_)
+  EXPECT_EQ(PostPicture(shop_, "/admin/products.asp",
+                        {{"act", "save"}, {"id", "1"}, {"pname", "x"}}, kGif, shop_token_)
                 .status,
             404);
   EXPECT_EQ(product({{"id", "1"}, {"pname", "龙井2"}}, "").status, 302);
@@ -288,13 +267,13 @@ TEST_F(BackOfficeEditors, APictureThatCannotBeWrittenChangesNoRowAndLeavesNoFile
   for (const auto& c : cases) {
     const auto files = Files(member);
     const std::string row = One(c.check);
-    EXPECT_EQ(Upload(owner, c.target, c.fields, picture, token).status, 500) << c.what;
+    EXPECT_EQ(PostPicture(owner, c.target, c.fields, picture, token).status, 500) << c.what;
     EXPECT_EQ(One(c.check), row) << c.what;
     EXPECT_TRUE(Files(member) == files) << c.what;  // the old picture whole, no temporary file
   }
   // The same change with a small picture goes through: only the picture's write failed.
-  EXPECT_EQ(Upload(owner, "/admin/products.asp", {{"act", "save"}, {"id", "1"}, {"pname", "换"}},
-                   kGif, token)
+  EXPECT_EQ(PostPicture(owner, "/admin/products.asp",
+                        {{"act", "save"}, {"id", "1"}, {"pname", "换"}}, kGif, token)
                 .status,
             302);
   EXPECT_FALSE(fs::exists(Upfile("longjing.jpg")));

@@ -41,21 +41,10 @@ std::string WbmpSize(const std::string& bytes) {
   return std::to_string(width) + "x" + std::to_string(height);
 }
 
-std::string Multipart(const std::string& token, const std::string& picture) {
-  return "--XyZ\r\nContent-Disposition: form-data; name=\"act\"\r\n\r\nbanner\r\n"
-         "--XyZ\r\nContent-Disposition: form-data; name=\"token\"\r\n\r\n" +
-         token +
-         "\r\n--XyZ\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"a.jpg\"\r\n"
-         "Content-Type: image/jpeg\r\n\r\n" +
-         picture + "\r\n--XyZ--\r\n";
-}
-
 class HandsetPictures : public testing::Test {
  protected:
   HttpResponse UploadBanner(const std::string& picture) {
-    return owner_.Send("POST", "/admin/settings.asp",
-                       {{"Content-Type", "multipart/form-data; boundary=XyZ"}},
-                       Multipart(token_, picture));
+    return PostPicture(owner_, "/admin/settings.asp", {{"act", "banner"}}, picture, token_);
   }
 
   TempDir dir_;

@@ -120,19 +120,8 @@ TEST_F(Uploads, APhonesPhotoIsStoredReEncodedAndItsTemporaryFileIsGone) {
   const std::string token = SignInOwner(owner, "demo", "demo");
   const std::string photo = PhotoJpeg(4000, 3000);
   ASSERT_GT(photo.size(), 3'000'000u);
-  const std::string body =
-      "--B\r\nContent-Disposition: form-data; name=\"act\"\r\n\r\nsave\r\n"
-      "--B\r\nContent-Disposition: form-data; name=\"pname\"\r\n\r\n\xE7\x85\xA7\r\n"
-      "--B\r\nContent-Disposition: form-data; name=\"token\"\r\n\r\n" +
-      token +
-      "\r\n"
-      "--B\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"IMG_0001.JPG\"\r\n"
-      "Content-Type: image/jpeg\r\n\r\n" +
-      photo + "\r\n--B--\r\n";
-  ASSERT_EQ(
-      owner.Send("POST", "/admin/products.asp", {{"Content-Type", std::string(kMultipart)}}, body)
-          .status,
-      302);
+  const Pairs fields = {{"act", "save"}, {"pname", "\xE7\x85\xA7"}};
+  ASSERT_EQ(PostPicture(owner, "/admin/products.asp", fields, photo, token).status, 302);
   const auto stored = site_.Column("select ppic from wap_product where pname='\xE7\x85\xA7'");
   ASSERT_EQ(stored.size(), 1u);
   const auto picture = site_.Path() / "waphome" / "demo" / "upfile" / stored[0];
@@ -160,8 +149,8 @@ TEST_F(Uploads, APhonesPhotoIsStoredReEncodedAndItsTemporaryFileIsGone) {
     const char *limit, *back;
   } pages[] = {
       {streamed.ReadResponse(), "每次最多 25 MB", "href=\"/admin/products.asp\""},
-      {owner.Send("POST", "/admin/products.asp", {{"Content-Type", std::string(kMultipart)}},
-                  body + std::string(25 * 1024 * 1024, 'x')),
+      {PostPicture(owner, "/admin/products.asp", fields, photo + std::string(25 * 1024 * 1024, 'x'),
+                   token),
        "每次最多 25 MB", "href=\"/admin/products.asp\""},
       {owner.Post("/admin/settings.asp", std::string(1024 * 1024 + 1, 'x')), "每次最多 1 MB",
        "href=\"/admin/settings.asp\""},

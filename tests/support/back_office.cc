@@ -21,6 +21,24 @@ std::string FormToken(const std::string& html) {
   return html.substr(start, html.find('"', start) - start);
 }
 
+HttpResponse PostPicture(HttpClient& client, const std::string& target, Pairs fields,
+                         const std::string& picture, const std::string& token) {
+  fields.emplace_back("token", token);
+  std::string body;
+  for (const auto& [name, value] : fields) {
+    body +=
+        "--XyZ\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+  }
+  if (!picture.empty()) {
+    body +=
+        "--XyZ\r\nContent-Disposition: form-data; name=\"picture\"; filename=\"a.jpg\"\r\n"
+        "Content-Type: image/jpeg\r\n\r\n" +
+        picture + "\r\n";
+  }
+  return client.Send("POST", target, {{"Content-Type", "multipart/form-data; boundary=XyZ"}},
+                     body + "--XyZ--\r\n");
+}
+
 std::string SignInOwner(HttpClient& client, std::string_view name, std::string_view password) {
   const HttpResponse signed_in = client.Post(
       "/admin/",

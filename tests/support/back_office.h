@@ -17,6 +17,12 @@ std::string SignInOwner(HttpClient& client, std::string_view name, std::string_v
 // "NAME-pw"; what it printed (the owner's site number and a newline), "" when it failed.
 std::string AddOwner(const std::filesystem::path& root, const std::string& name);
 
+// Posts `fields`, the form token `token` and, unless `picture` is empty, the file "picture" (as
+// a.jpg, image/jpeg) to `target` as multipart/form-data, as a back-office form with a file field
+// is sent.
+HttpResponse PostPicture(HttpClient& client, const std::string& target, Pairs fields,
+                         const std::string& picture, const std::string& token);
+
 // The token of the first form of `html` ("" when none).
 std::string FormToken(const std::string& html);
 
