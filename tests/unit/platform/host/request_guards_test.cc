@@ -128,6 +128,11 @@ TEST(RequestValues, EachCollectionHoldsAtMostMaxFieldsAndANameJoinsItsValues) {
     }
   }
   EXPECT_EQ(Collection::ParseUrlEncoded("a=1&B=2&A=3").Get("A"), "1, 3");  // joined in order
+  // A header given again in any case joins its variable; another name for it does not.
+  HttpRequestData twice;
+  twice.method = "GET";
+  twice.headers = {{"X-Seen", "a"}, {"x-seen", "b"}, {"X_Seen", "c"}};
+  EXPECT_EQ(BuildRequest(twice, "/p.asp", 10).ServerVariable("HTTP_X_SEEN"), "a, b");
 }
 
 TEST(Sessions, ExpireWhenIdleRenewAndDropTheLongestIdleAnonymousOneFirst) {
