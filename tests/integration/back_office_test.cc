@@ -143,6 +143,11 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
       {"a sort order that is no number", &demo, "/admin/class.asp",
        "submit=%E4%BF%9D%E5%AD%98&id=1&edtclassname=A&edtsortid=abc&token=" + token, "", 400, kept},
       {"the preview", &demo, "/admin/preview.asp?markup=xhtml&of=index", "", "", 200, kept},
+      {"full-width digits and minus", &demo, "/admin/class.asp",
+       "submit=%E4%BF%9D%E5%AD%98&id=1&edtclassname=Renamed&edtsortid=%EF%BC%8D%EF%BC%91%EF%BC%92"
+       "&token=" +
+           token,
+       "", 302, "Renamed/-12"},
       {"the owner, same origin", &demo, "/admin/class.asp", rename + token, origin, 302,
        "Renamed/9"},
       {"an id that is no whole number", &demo, "/admin/class.asp?act=del&id=1.4", "token=" + token,
@@ -167,7 +172,8 @@ TEST_F(BackOffice, ChangesNeedTheTokenAndThisSitesOriginAndReachOnlyOwnRows) {
       "select action||' '||target from wap_audit where action like '%栏目' and userid=";
   EXPECT_EQ(site_.Column(trail + "2"), std::vector<std::string>{});
   EXPECT_EQ(site_.Column(trail + "1 order by id"),
-            (std::vector<std::string>{"修改栏目 栏目“Renamed”", "删除栏目 栏目“Renamed”"}));
+            (std::vector<std::string>{"修改栏目 栏目“Renamed”", "修改栏目 栏目“Renamed”",
+                                      "删除栏目 栏目“Renamed”"}));
   EXPECT_EQ(
       demo.Post("/admin/class.asp",
                 "submit=%E6%96%B0%E5%BB%BA&classname=%3Cscript%3E&type=1&sortid=1&token=" + token)
