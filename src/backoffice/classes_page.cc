@@ -13,6 +13,7 @@
 #include "backoffice/site_classes.h"
 #include "platform/host/objects/request.h"
 #include "platform/host/objects/response.h"
+#include "platform/text/utf8.h"
 #include "store/classes.h"
 #include "wap/framework/small_int.h"
 #include "wap/framework/whole_number.h"
@@ -33,24 +34,15 @@ struct Typed {
 
 // A position number as an owner may type it: blank is 0, full-width digits and minus count as
 // their ASCII forms. std::nullopt when it is no whole number in range.
-std::optional<std::int16_t> SortNumber(std::string text) {
+std::optional<std::int16_t> SortNumber(std::string_view text) {
   std::string ascii;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    // U+FF10..U+FF19 are EF BC 90..99; U+FF0D (full-width hyphen-minus) is EF BC 8D.
-    if (text.compare(i, 2, "\xEF\xBC") == 0 && i + 2 < text.size()) {
-      const auto last = static_cast<unsigned char>(text[i + 2]);
-      if (last >= 0x90 && last <= 0x99) {
-        ascii.push_back(static_cast<char>('0' + (last - 0x90)));
-        i += 2;
-        continue;
-      }
-      if (last == 0x8D) {
-        ascii.push_back('-');
-        i += 2;
-        continue;
-      }
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char32_t c = text::NextCodePoint(text, pos);
+    if (c >= U'０' && c <= U'９') {
+      ascii.push_back(static_cast<char>('0' + (c - U'０')));
+    } else {
+      text::AppendUtf8(ascii, c == U'－' ? U'-' : c);
     }
-    ascii.push_back(text[i]);
   }
   if (ascii.find_first_not_of(" \t") == std::string::npos) return 0;
   const auto number = wap::ParseSmallInt(ascii);
